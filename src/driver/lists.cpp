@@ -1,0 +1,169 @@
+// Questions about a class's place in its inheritance graph, and the method lists they build.
+#include "driver/lists.h"
+
+#include "driver/state.h"
+
+#include <cstring>
+#include <string>
+
+namespace darurov {
+
+DeferredResolution* deferredResolutions = nullptr;
+
+namespace {
+
+MethodCell* newCell(Entry* method) {
+    auto* cell = static_cast<MethodCell*>(kavtsmalloc(sizeof(MethodCell), 0));
+    cell->method = method;
+    cell->next = nullptr;
+    return cell;
+}
+
+bool sameName(Entry* a, Entry* b) { return std::strcmp(a->name, b->name) == 0; }
+
+}  // namespace
+
+bool isLifecycleName(const char* name, LifecycleGroup group) {
+    for (const auto& m : lifecycleMethods)
+        if (m.group == group && std::strcmp(m.name, name) == 0) return true;
+    return false;
+}
+
+bool isDefaultInitializerName(const char* name) {
+    return isLifecycleName(name, LifecycleGroup::defaultInit) ||
+           isLifecycleName(name, LifecycleGroup::copyInit);
+}
+
+bool isAssignmentName(const char* name) {
+    return isLifecycleName(name, LifecycleGroup::assignment);
+}
+
+int parentNumber(Entry* cls, const char* parentName) {
+    int position = 1;
+    for (Entry* ref = cls->parents; ref; ref = ref->next, ++position)
+        if (std::strcmp(ref->cls->name, parentName) == 0) return position;
+    return 0;
+}
+
+MethodCell* listAppend(MethodCell* tail, Entry* method, MethodList& head) {
+    MethodCell* cell = newCell(method);
+    if (!head)
+        head = cell;
+    else
+        tail->next = cell;
+    return cell;
+}
+
+bool notInMethodList(Entry* method, MethodList head) {
+    for (MethodCell* cell = head; cell; cell = cell->next)
+        if (cell->method == method || cell->method->name == method->name) return false;
+    return true;
+}
+
+MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail) {
+    for (Entry* m = cls->methods; m; m = m->next)
+        if (notInMethodList(m, head)) tail = listAppend(tail, m, head);
+    // The host's copies may end up in the pass's InheritedMethodList: they are held to the
+    // end of the pass.
+    ReintroducedMethods& reintroduced = holdReintroducedMethods(cls);
+    for (int i = 0; i < reintroduced.count; ++i) {
+        Entry* m = reintroduced.methods[i];
+        if (notInMethodList(m, head)) tail = listAppend(tail, m, head);
+    }
+    for (Entry* ref = cls->parents; ref; ref = ref->next) head = collectMethods(ref->cls, head, tail);
+    return head;
+}
+
+void releaseMethodList(MethodList& head) {
+    while (head) {
+        MethodCell* next = head->next;
+        kavtsmfree(head, 0);
+        head = next;
+    }
+}
+
+MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
+    ReintroducedMethods reintroduced{};
+    kavtGetReintroducedMethods(&reintroduced, cls);
+    MethodCell* tail = nullptr;
+    MethodList all = collectMethods(parent, nullptr, tail);
+    MethodList result = nullptr;
+    MethodCell* resultTail = nullptr;
+    for (MethodCell* cell = all; cell; cell = cell->next) {
+        Entry* m = cell->method;
+        Entry* match = nullptr;
+        for (int i = 0; i < reintroduced.count && !match; ++i) {
+            Entry* r = reintroduced.methods[i];
+            if (r == m || r->name == m->name || sameName(r, m)) match = r;
+        }
+        if (!match) {
+            resultTail = listAppend(resultTail, m, result);
+            continue;
+        }
+        if (!hasMod(m, "nonstatic") && !hasMod(m, "procedure") && !hasMod(m, "nonstaticaccessors"))
+            kavtmrierror(kavtfilePath, match->lineno, 35, match->name, cls->name, m->cls->name);
+    }
+    releaseMethodList(all);
+    releaseReintroduced(reintroduced);
+    return result;
+}
+
+InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method) {
+    if (!head) return newCell(method);
+    MethodCell* last = nullptr;
+    for (MethodCell* cell = head; cell; cell = cell->next) {
+        last = cell;
+        if (!sameName(cell->method, method)) continue;
+        if (cell->method->cls != method->cls && !(kavtg_f[40] & 2)) {
+            std::string qualified = std::string(pass.currentClassName) + "::" + method->name;
+            kavtmrierror(kavtfilePath, method->lineno, 35, qualified.c_str(),
+                         cell->method->cls->name, method->cls->name);
+        }
+        return head;
+    }
+    last->next = newCell(method);
+    return head;
+}
+
+int ancestorPathCount(Entry* ref, Entry* cls) {
+    int count = 0;
+    for (Entry* p = cls->parents; p; p = p->next) {
+        if (std::strcmp(ref->name, p->cls->name) == 0) ++count;
+        count += ancestorPathCount(ref, p->cls);
+    }
+    return count;
+}
+
+int isMethodOf(Entry* cls, Entry* method) {
+    for (Entry* m = cls->methods; m; m = m->next)
+        if (m == method || sameName(m, method)) return 1;
+    return 0;
+}
+
+void deferParentResolution(Entry* cls, const char* introducer, Entry* method) {
+    auto* record = static_cast<DeferredResolution*>(kavtsmalloc(sizeof(DeferredResolution), 0));
+    record->cls = cls;
+    record->introducer = kavtstringFmt("%s", introducer);
+    record->method = method;
+    record->next = deferredResolutions;
+    deferredResolutions = record;
+}
+
+DeferredResolution* popDeferred() {
+    DeferredResolution* record = deferredResolutions;
+    if (record) deferredResolutions = record->next;
+    return record;
+}
+
+void releaseDeferred(DeferredResolution* record) {
+    kavtsmfree(record->introducer, 0);
+    kavtsmfree(record, 0);
+}
+
+int isLifecycleMethod(Entry* method) {
+    for (const auto& m : lifecycleMethods)
+        if (std::strcmp(m.name, method->name) == 0) return 1;
+    return hasMod(method, "init") ? 1 : 0;
+}
+
+}  // namespace darurov

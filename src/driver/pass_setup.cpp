@@ -1,0 +1,139 @@
+// The set-up that starts every pass: options, stub policy, reintroduced methods, initializers.
+#include "driver/lists.h"
+#include "driver/state.h"
+
+#include <cstring>
+#include <vector>
+
+namespace darurov {
+
+namespace {
+
+void writeStubPolicy(FILE* out) {
+    if (pass.zdlClass) {
+        kavtfullComment(out, "-- By default, for classes declared using ZDL,\n-- this emitter defines redispatch/apply stubs.\n-- To override this default, use \"noapstubs\", and/or \"nordstubs\".\n");
+        pass.noApplyStubs = kavtgetgatt("noapstubs") != nullptr;
+        pass.noRedispatchStubs = kavtgetgatt("nordstubs") != nullptr;
+        return;
+    }
+    kavtfullComment(out, "-- By default, for classes declared using IDL,\n-- this emitter doesn't define redispatch/apply stubs.\n-- Instead, it requests that the KAV kernel produce them.\n-- To override this default, use the \"notc\" modifier.");
+    bool writeStubs = kavtgetgatt("notc") != nullptr || kavtgetgatt("kavboot") != nullptr;
+    pass.noApplyStubs = writeStubs ? 0 : 1;
+    pass.noRedispatchStubs = pass.noApplyStubs;
+}
+
+// The method a release-order item stands for: its entry, else the first reintroduced
+// method of that name, else none.
+Entry* releaseItemMethod(ReleaseItem* item, ReintroducedMethods& reintroduced) {
+    if (item->entry) return item->entry;
+    for (int i = 0; i < reintroduced.count; ++i) {
+        Entry* m = reintroduced.methods[i];
+        if (std::strcmp(m->name, item->name) == 0) return m;
+    }
+    return nullptr;
+}
+
+// Index of the first initializer named `name` that is not placed yet, or -1.
+int unplacedInitializer(const MethodArray& list, const std::vector<bool>& placed,
+                        const char* name) {
+    for (int i = 0; i < list.count; ++i)
+        if (std::strcmp(list.methods[i]->name, name) == 0) return placed[i] ? -1 : i;
+    return -1;
+}
+
+void orderByReleaseOrder(MethodArray& list, Entry* cls) {
+    if (list.count == 0) return;
+    auto** ordered = static_cast<Entry**>(kavtsmalloc(sizeof(Entry*) * list.count, 0));
+    std::vector<bool> placed(list.count, false);
+    int count = 0;
+    for (ReleaseItem* item = cls->releaseOrder; item; item = item->next) {
+        if (!item->name && !item->entry) break;
+        if (!item->name) item->name = const_cast<char*>("no_name");
+        ReintroducedMethods reintroduced{};
+        kavtGetReintroducedMethods(&reintroduced, cls);
+        Entry* method = releaseItemMethod(item, reintroduced);
+        const char* wanted = nullptr;
+        if (!method)
+            wanted = item->name;
+        else if (belongsToPass(method))
+            wanted = method->name;
+        if (wanted) {
+            int i = unplacedInitializer(list, placed, wanted);
+            if (i >= 0) {
+                placed[i] = true;
+                ordered[count++] = list.methods[i];
+            }
+        }
+        releaseReintroduced(reintroduced);
+    }
+    for (int i = 0; i < list.count; ++i)
+        if (!placed[i]) ordered[count++] = list.methods[i];
+    kavtsmfree(list.methods, 0);
+    list.methods = ordered;
+}
+
+}  // namespace
+
+void releaseReintroduced(ReintroducedMethods& record) {
+    for (int i = 0; i < record.count; ++i) kavtsmfree(record.methods[i], 0);
+    if (record.methods) kavtsmfree(record.methods, 0);
+    record = {};
+}
+
+ReintroducedMethods& holdReintroducedMethods(Entry* cls) {
+    ReintroducedMethods& record = pass.heldReintroduced.emplace_back();
+    kavtGetReintroducedMethods(&record, cls);
+    return record;
+}
+
+void releasePassLists() {
+    releaseMethodArray(pass.initializers);
+    pass.reintroducedMethods = {};
+    for (auto& record : pass.heldReintroduced) releaseReintroduced(record);
+    pass.heldReintroduced.clear();
+}
+
+void releaseMethodArray(MethodArray& list) {
+    if (list.methods) kavtsmfree(list.methods, 0);
+    list = {};
+}
+
+MethodArray buildInitializerList(Entry* cls) {
+    // Room for every method of the chain, so no class has too many initializers.
+    int capacity = 1;
+    for (Entry* m = cls->methods; m; m = m->next) ++capacity;
+    MethodArray list;
+    list.methods = static_cast<Entry**>(kavtsmalloc(sizeof(Entry*) * capacity, 0));
+    for (Entry* m = cls->methods; m; m = m->next) {
+        if (!hasMod(m, "init") || isDefaultInitializerName(m->name) || !belongsToPass(m)) continue;
+        if (isOverride(m) && !hasMod(cls, "shadow")) {
+            kavtmrierror(kavtfilePath, m->lineno, 228, m->name);
+            continue;
+        }
+        list.methods[list.count++] = m;
+    }
+    orderByReleaseOrder(list, cls);
+    return list;
+}
+
+void passSetUp(FILE* out, Entry* cls) {
+    pass.counts = {};
+    pass.hasInstanceData = false;
+    pass.zdlClass = kavtgetgatt("csc") != nullptr;
+    pass.classInitRoutine = kavtgetatt(cls, "classinit");
+    pass.noDescriptors = pass.zdlClass && kavtgetgatt("nodesc") != nullptr;
+    pass.currentClassName = cls->name;
+    pass.instanceClassName = nullptr;
+    pass.classShadow = kavtgetatt(cls, "shadow");
+    pass.linkageMacro = "KAVLINK";
+    pass.externalPrefix = nullptr;
+    pass.classPrefix = nullptr;
+    pass.guardSuffix = "xih";
+    writeStubPolicy(out);
+
+    ReintroducedMethods& reintroduced = holdReintroducedMethods(cls);
+    pass.reintroducedMethods = {reintroduced.count, reintroduced.methods};
+    pass.initializers = buildInitializerList(cls);
+}
+
+}  // namespace darurov

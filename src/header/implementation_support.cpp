@@ -1,0 +1,65 @@
+// The part only the class's own implementation source sees: the source-selection #if,
+// the trace macro, METHOD_MACROS and the two ClassData definitions.
+#include "driver/state.h"
+#include "header/header.h"
+
+namespace darurov {
+
+namespace {
+
+void writeMethodMacro(FILE* out, Entry* method) {
+    kavtokfprintf(out, "  #define _%s kavSelf->%s\n", method->name, method->name);
+}
+
+void writeMethodMacros(FILE* out, Entry* cls) {
+    kavtfullComment(out, "-- Method Macros for use in Method Procedures");
+    kavtokfprintf(out, "#ifdef METHOD_MACROS\n");
+    for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+        if (belongsToPass(ref->method)) writeMethodMacro(out, ref->method);
+    if (inMetaclassPass()) {
+        // The root metaclass's own methods carry no "class" modifier but are the
+        // metaclass's methods all the same.
+        for (Entry* method = kavtkavcls->methods; method; method = method->next)
+            if (method->type == kavtNewMethodType) writeMethodMacro(out, method);
+        for (Entry* method = cls->methods; method; method = method->next)
+            if (belongsToPass(method) && !isMethodOf(kavtkavcls, method))
+                writeMethodMacro(out, method);
+    } else {
+        for (Entry* method = cls->methods; method; method = method->next)
+            if (belongsToPass(method)) writeMethodMacro(out, method);
+        for (int i = 0; i < pass.reintroducedMethods.count; ++i)
+            if (Entry* method = pass.reintroducedMethods.methods[i]) writeMethodMacro(out, method);
+    }
+    kavtokfprintf(out, "#endif\n\n");
+}
+
+}  // namespace
+
+void writeImplementationSupport(FILE* out, Entry* cls) {
+    kavtfullComment(out, "-- Primary Implementation File Support");
+    const char* lowerStem = kavtdbcslowercase(kavtfileStem, pass.nameBuffer);
+    if (cls->companionClass)
+        kavtokfprintf(out, "#if (defined(%s_Class_Source) || defined(%s_Class_Source) || defined(KAV_Module_%s_Source))\n", cls->companionClass->name, cls->name, lowerStem);
+    else
+        kavtokfprintf(out, "#if (defined(%s_Class_Source) || defined(KAV_Module_%s_Source))\n", cls->name, lowerStem);
+
+    kavtfullComment(out, "Trace/Debug macro");
+    kavtokfprintf(out, "#ifndef %sMethodDebug\n", cls->name);
+    kavtokfprintf(out, "   #define %sMethodDebug(c,m) KAVMethodDebug(c,m)\n", cls->name);
+    kavtokfprintf(out, "#endif\n");
+
+    if (cls->metaclass) {
+        kavtokfprintf(out, "#ifndef %s_Class_Source\n", cls->metaclass->name);
+        kavtokfprintf(out, "#define %s_Class_Source\n", cls->metaclass->name);
+        kavtokfprintf(out, "#endif\n");
+    }
+
+    writeMethodMacros(out, cls);
+
+    kavtfullComment(out, "-- The %s ClassData Structure", cls->name);
+    kavtokfprintf(out, "KAVEXTERN WIN32_DLLEXPORT struct %sClassDataStructure KAVDLINK %sClassData = {(%s *) NULL};\n", cls->name, cls->name, metaclassTypeName(cls));
+    kavtfullComment(out, "-- The auxiliary %s ClassData structure", cls->name);
+    kavtokfprintf(out, "KAVEXTERN WIN32_DLLEXPORT struct %sCClassDataStructure KAVDLINK %sCClassData = {(kavMethodTabs) NULL};\n\n", cls->name, cls->name);
+}
+
+}  // namespace darurov

@@ -1,0 +1,140 @@
+// Per new method: its declaration, identifiers, descriptor, redispatch stub and trailing
+// record (method information or the stubs record).
+#include "driver/state.h"
+#include "header/header.h"
+#include "stubs/stubs.h"
+
+namespace darurov {
+
+namespace {
+
+enum class MethodKind { procedure, nameLookup, plain };
+
+MethodKind methodKind(Entry* method) {
+    if (hasMod(method, "procedure")) return MethodKind::procedure;
+    if (hasMod(method, "namelookup")) return MethodKind::nameLookup;
+    return MethodKind::plain;
+}
+
+bool isHandledNewMethod(Entry* method) {
+    return method->type == kavtNewMethodType && belongsToPass(method);
+}
+
+// The explicit argument names as they close the redispatch call: ",a,b)" or ")".
+std::string callArgumentText(Entry* method) {
+    std::string buffer;
+    std::string names = kavtshortArgList(buffer, method, ",", 0, 0);
+    return (names.empty() ? names : "," + names) + ")";
+}
+
+// The host gives every new method a descriptor; should one be missing (or bare), the
+// method's qualified name keeps the identifier defined and the header compilable.
+const char* descriptorText(std::string& dest, Entry* method) {
+    const char* value = kavtgetAtt(method->mods, "descriptor", 0);
+    if (!value || isBareValue(value)) {
+        std::string fallback =
+            (method->cls ? qualifiedName(method->cls) + "::" : std::string()) + method->name;
+        return quotedText(dest, fallback.c_str());
+    }
+    return quotedText(dest, value);
+}
+
+void writeBanner(FILE* out, MethodKind kind, const char* name) {
+    switch (kind) {
+        case MethodKind::procedure:
+            kavtfullComment(out, "New Direct call procedure: %s", name);
+            break;
+        case MethodKind::nameLookup:
+            kavtfullComment(out, "New Name Lookup Method: %s", name);
+            break;
+        case MethodKind::plain:
+            kavtfullComment(out, "New Method: %s", name);
+            break;
+    }
+}
+
+void writeMethodNameIdentifier(FILE* out, MethodKind kind, const char* n) {
+    kavtokfprintf(out, "#ifndef kavMN_%s_defined\n", n);
+    kavtokfprintf(out, "#define kavMN_%s_defined\n", n);
+    if (kind == MethodKind::nameLookup) {
+        kavtokfprintf(out, "#define kavId_%s kavLId_%s\n", n, n);
+    } else {
+        kavtokfprintf(out, "static char *kavMN_%s = \"%s\";\n", n, n);
+        kavtokfprintf(out, "static kavId kavId_%s = &kavMN_%s;\n", n, n);
+    }
+    kavtokfprintf(out, "#endif  /* kavMN_%s_defined */\n", n);
+}
+
+void writeDescriptorIdentifier(FILE* out, Entry* method) {
+    const char* n = method->name;
+    std::string descriptor;
+    kavtokfprintf(out, "#ifndef kavDS_%s_defined\n", n);
+    kavtokfprintf(out, "#define kavDS_%s_defined\n", n);
+    kavtokfprintf(out, "static char *kavDS_%s = %s;\n", n, descriptorText(descriptor, method));
+    kavtokfprintf(out, "static kavId kavDI_%s = &kavDS_%s;\n", n, n);
+    kavtokfprintf(out, "#endif  /* kavDS_%s_defined */\n", n);
+}
+
+void writeRedispatchStub(FILE* out, Entry* method, const std::string& callArguments) {
+    const char* n = method->name;
+    std::string prototype;
+    kavtokfprintf(out, "static %s\n{\n", kavtprefixedPrototype(prototype, method, ",\n\t\t", 0, prefixedName("kavRD_", "")));
+    if (kavtisvoid(method->returnType, method->returnTypeText)) {
+        kavtokfprintf(out, "\tvoid* __retVal;\n\n");
+        kavtokfprintf(out, "\tkavSelf->kavDispatch((void **)&__retVal, kavId_%s, kavSelf %s\n", n, kavtimplicitArgs(method));
+        kavtokfprintf(out, "\t\t%s;\n", callArguments.c_str());
+    } else {
+        kavtokfprintf(out, "\t%s __retVal;\n\n", method->returnTypeText);
+        kavtokfprintf(out, "\tkavSelf->kavDispatch((void **)&__retVal, kavId_%s, kavSelf %s\n", n, kavtimplicitArgs(method));
+        kavtokfprintf(out, "\t\t%s;\n", callArguments.c_str());
+        kavtokfprintf(out, "\treturn __retVal;\n");
+    }
+    kavtokfprintf(out, "}\n");
+}
+
+void writeTrailingRecord(FILE* out, Entry* method) {
+    if (runtimeMadeStubs()) {
+        emitMethodInfo(out, method);
+    } else if (!pass.noRedispatchStubs && kavtreturnsStruct(method)) {
+        const char* n = method->name;
+        const char* prefix = methodPrefix(method);
+        const char* applyStub = applyStubName(method);
+        kavtokfprintf(out, "\nstatic kavApRdInfo %sStubs = \n", n);
+        kavtokfprintf(out, "{(kavMethodProc *)kavRD_%s%s,\n (kavMethodProc *)%s, 0};\n", prefix, n, applyStub);
+    }
+}
+
+void writeNewMethod(FILE* out, Entry* method) {
+    MethodKind kind = methodKind(method);
+    writeBanner(out, kind, method->name);
+
+    std::string callArguments = callArgumentText(method);
+    std::string buffer;
+    const char* prototype =
+        kavtprefixedPrototype(buffer, method, ",\n\t\t", 0, methodPrefix(method));
+
+    if (kind == MethodKind::procedure) {
+        if (hasMod(method, "noself")) prototype = kavtrmSelf(buffer);
+        kavtokfprintf(out, "%s %s;\n", scopeMacro, prototype);
+        return;
+    }
+    kavtokfprintf(out, "%s %s;\n", scopeMacro, prototype);
+
+    writeMethodNameIdentifier(out, kind, method->name);
+    if (!pass.noDescriptors) writeDescriptorIdentifier(out, method);
+    if (!pass.noRedispatchStubs) writeRedispatchStub(out, method, callArguments);
+    writeTrailingRecord(out, method);
+}
+
+}  // namespace
+
+void writeNewMethods(FILE* out, Entry* cls) {
+    for (Entry* method = cls->methods; method; method = method->next)
+        if (isHandledNewMethod(method)) writeNewMethod(out, method);
+    for (int i = 0; i < pass.reintroducedMethods.count; ++i) {
+        Entry* method = pass.reintroducedMethods.methods[i];
+        if (isHandledNewMethod(method)) writeNewMethod(out, method);
+    }
+}
+
+}  // namespace darurov

@@ -1,0 +1,389 @@
+// Building the unit: modules, classes and their members, the derived class fields, and the
+// root classes every unit starts with.
+#include "kavc/store.h"
+
+#include <cstring>
+#include <functional>
+#include <set>
+
+using namespace kavc::detail;
+
+namespace {
+
+void listTopLevel(Entry* e) {
+    Model& m = model();
+    if (m.buildingRoots) return;
+    m.topLevel.push_back(e);
+    std::string key;
+    kavtsatos(e->scopedName, "::", key);
+    Entry* record = e;
+    kavtaddEntry(&m.unitStab, key.c_str(), &record);
+}
+
+Entry* newScoped(int type, std::string_view name, const std::vector<std::string>& scope,
+                 Entry* parent, int line) {
+    Entry* e = newEntry(type, name, line);
+    e->scopedName = makeScopedName(scope, name);
+    e->file = const_cast<char*>(kavtfilePath);
+    if (parent)
+        appendChain(parent->members, e);
+    else
+        listTopLevel(e);
+    return e;
+}
+
+// "Zoo::Animal" for ::Zoo::Animal.
+std::string qualified(Entry* cls) {
+    std::string joined;
+    kavtsatos(cls->scopedName, "::", joined);
+    return joined.size() >= 2 ? joined.substr(2) : joined;
+}
+
+// The parents of a class, with KAVObject standing in for an empty list.
+std::vector<Entry*> parentClasses(Entry* cls) {
+    std::vector<Entry*> result;
+    for (Entry* ref = cls->parents; ref; ref = ref->next)
+        if (ref->cls) result.push_back(ref->cls);
+    Entry* root = kavc::findClass("KAVObject");
+    if (result.empty() && root && cls != root) result.push_back(root);
+    return result;
+}
+
+void computeInheritedMethods(Entry* cls) {
+    Model& m = model();
+    cls->inheritedMethods = nullptr;
+    MethodRef** tail = &cls->inheritedMethods;
+    std::set<std::string> names;
+    std::set<Entry*> visited;
+    std::function<void(Entry*)> visit = [&](Entry* c) {
+        for (Entry* parent : parentClasses(c)) {
+            if (!visited.insert(parent).second) continue;
+            for (Entry* method = parent->methods; method; method = method->next) {
+                if (method->type != kavtNewMethodType || method->origin) continue;
+                if (!names.insert(method->name).second) continue;
+                MethodRef& ref = m.methodRefs.emplace_back();
+                ref.method = method;
+                *tail = &ref;
+                tail = &ref.next;
+            }
+            visit(parent);
+        }
+    };
+    visit(cls);
+}
+
+Entry* memberNamed(Entry* cls, const std::string& name) {
+    for (Entry* e = cls->methods; e; e = e->next)
+        if (name == e->name) return e;
+    for (Entry* e = cls->data; e; e = e->next)
+        if (name == e->name) return e;
+    return nullptr;
+}
+
+NameList* nameList(const std::vector<Entry*>& members) {
+    NameList* head = nullptr;
+    NameList** tail = &head;
+    for (Entry* d : members) {
+        NameList& cell = model().nameLists.emplace_back();
+        cell.name = d->name;
+        *tail = &cell;
+        tail = &cell.next;
+    }
+    return head;
+}
+
+void buildReleaseOrder(Entry* cls) {
+    EntryInfo& inf = info(cls);
+    if (!inf.hasReleaseOrder) return;
+    Model& m = model();
+    ReleaseItem* head = nullptr;
+    ReleaseItem** tail = &head;
+    for (const std::string& name : inf.releaseNames) {
+        ReleaseItem& item = m.releaseItems.emplace_back();
+        item.name = copyString(name);
+        item.entry = memberNamed(cls, name);
+        *tail = &item;
+        tail = &item.next;
+    }
+    // An empty release order still needs an item to carry the data lists: a terminator.
+    if (!head) head = &m.releaseItems.emplace_back();
+    std::vector<Entry*> lists[3];
+    for (Entry* d = cls->data; d; d = d->next) {
+        if (kavtgetAtt(d->mods, "public", 0))
+            lists[0].push_back(d);
+        else if (kavtgetAtt(d->mods, "private", 0))
+            lists[1].push_back(d);
+        else
+            lists[2].push_back(d);
+    }
+    for (int i = 0; i < 3; ++i) head->dataLists[i] = nameList(lists[i]);
+    cls->releaseOrder = head;
+}
+
+short countParams(Entry* method) {
+    short n = 0;
+    for (Entry* p = method->params; p; p = p->next) ++n;
+    return n;
+}
+
+Entry* addRootMethod(Entry* cls, const char* name, TypeCode* result,
+                     std::initializer_list<std::tuple<const char*, TypeCode*, int>> params) {
+    Entry* m = kavc::addMethod(cls, name, result, 0);
+    for (const auto& [pname, type, mode] : params) kavc::addParam(m, pname, type, mode);
+    return m;
+}
+
+}  // namespace
+
+namespace kavc::detail {
+
+void buildRootClasses() {
+    using kavc::basicType;
+    model().buildingRoots = true;
+    Entry* object = kavc::newClass("KAVObject", {}, nullptr, 0);
+    Entry* klass = kavc::newClass("KAVClass", {}, nullptr, 0);
+    TypeCode* initCtrl = kavc::structType("kavInitCtrl", {});
+    TypeCode* destructCtrl = kavc::structType("kavDestructCtrl", {});
+    TypeCode* assignCtrl = kavc::structType("kavAssignCtrl", {});
+    TypeCode* objectRef = kavc::objrefType(object);
+    TypeCode* classRef = kavc::objrefType(klass);
+    TypeCode* voidType = basicType("void");
+    TypeCode* octet = basicType("octet");
+    TypeCode* string = basicType("string");
+    TypeCode* longType = basicType("long");
+    const int inout = kavtModeInout, in = kavtModeIn;
+
+    addRootMethod(object, "kavInit", voidType, {});
+    addRootMethod(object, "kavUninit", voidType, {});
+    addRootMethod(object, "kavDefaultInit", voidType, {{"ctrl", initCtrl, inout}});
+    addRootMethod(object, "kavDestruct", voidType,
+                  {{"doFree", octet, in}, {"ctrl", destructCtrl, inout}});
+    for (const char* name : {"kavDefaultCopyInit", "kavDefaultConstCopyInit", "kavDefaultVCopyInit",
+                             "kavDefaultConstVCopyInit"})
+        addRootMethod(object, name, voidType, {{"ctrl", initCtrl, inout}, {"fromObj", objectRef, in}});
+    for (const char* name : {"kavDefaultAssign", "kavDefaultConstAssign", "kavDefaultVAssign",
+                             "kavDefaultConstVAssign"})
+        addRootMethod(object, name, objectRef, {{"ctrl", assignCtrl, inout}, {"fromObj", objectRef, in}});
+    addRootMethod(object, "kavGetClass", classRef, {});
+    addRootMethod(object, "kavGetSize", longType, {});
+    kavc::finishClass(object);
+
+    kavc::addParent(klass, object, 0);
+    addRootMethod(klass, "kavNew", objectRef, {});
+    addRootMethod(klass, "kavAllocate", string, {{"size", longType, in}});
+    addRootMethod(klass, "kavDeallocate", voidType, {{"memptr", string, in}});
+    addRootMethod(klass, "kavGetName", string, {});
+    addRootMethod(klass, "kavGetInstanceSize", longType, {});
+    kavc::addAttribute(klass, "kavDirectInitClasses", kavc::sequenceType(classRef), true, 0);
+    kavc::finishClass(klass);
+    kavtkavcls = klass;
+    model().buildingRoots = false;
+}
+
+}  // namespace kavc::detail
+
+namespace kavc {
+
+Entry* newModule(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
+                 int line) {
+    return newScoped(kavtModuleType, name, scope, parent, line);
+}
+
+Entry* newClass(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
+                int line) {
+    Entry* cls = newScoped(kavtClassType, name, scope, parent, line);
+    model().classes.push_back(cls);
+    return cls;
+}
+
+const std::vector<Entry*>& topLevel() { return model().topLevel; }
+
+Entry* findClass(std::string_view name) {
+    std::string_view wanted = name;
+    if (wanted.substr(0, 2) == "::") wanted.remove_prefix(2);
+    for (Entry* cls : model().classes)
+        if (wanted == cls->name || qualified(cls) == wanted) return cls;
+    return nullptr;
+}
+
+Entry* addParent(Entry* cls, Entry* parentClass, int line) {
+    if (!cls || !parentClass) return nullptr;
+    Entry* ref = newEntry(kavtParentRefType, parentClass->name, line);
+    ref->name = parentClass->name;
+    ref->cls = parentClass;
+    ref->scopedName = parentClass->scopedName;
+    info(ref).owner = cls;
+    appendChain(cls->parents, ref);
+    return ref;
+}
+
+Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) {
+    Entry* m = newEntry(kavtNewMethodType, name, line);
+    m->cls = cls;
+    EntryInfo& inf = info(m);
+    inf.owner = cls;
+    inf.declared = result ? result : basicType("void");
+    std::string text = cTypeText(inf.declared);
+    m->returnTypeText = copyString(text);
+    TypeCode* real = kavc::detail::resolveAlias(inf.declared);
+    m->returnType = real && real->kind == kavtTkObjref && !inf.declared->alias
+                        ? copyString(real->cName)
+                        : m->returnTypeText;
+    // Every new method has a descriptor; a written one replaces this default (addMod).
+    std::string descriptor = "\"" + qualified(cls) + "::" + std::string(name) + "\"";
+    addMod(m, "descriptor", descriptor.c_str());
+    inf.defaultDescriptor = m->mods;
+    appendChain(cls->methods, m);
+    return m;
+}
+
+Entry* addParam(Entry* method, std::string_view name, TypeCode* type, int mode,
+                std::string_view declarator) {
+    Entry* p = newEntry(kavtParamType, name, method ? method->lineno : 0);
+    EntryInfo& inf = info(p);
+    inf.owner = method;
+    inf.declared = type;
+    p->mode = mode;
+    p->declarator = declarator.empty() ? copyString(defaultDeclarator(type, mode, name, true))
+                                       : copyString(declarator);
+    if (method) {
+        appendChain(method->params, p);
+        method->argCount = countParams(method);
+    }
+    return p;
+}
+
+void addContext(Entry* method) {
+    if (method) info(method).context = true;
+}
+
+Entry* addOverride(Entry* cls, Entry* overridden, int line) {
+    if (!cls || !overridden) return nullptr;
+    Entry* e = newEntry(kavtOverrideType, overridden->name, line);
+    e->name = overridden->name;  // the same text: lookups compare the pointer
+    e->cls = overridden->cls;
+    e->origin = overridden;
+    e->returnType = overridden->returnType;
+    e->returnTypeText = overridden->returnTypeText;
+    e->params = overridden->params;
+    e->argCount = overridden->argCount;
+    EntryInfo& inf = info(e);
+    EntryInfo& from = info(overridden);
+    inf.owner = cls;
+    inf.declared = from.declared;
+    inf.context = from.context;
+    // An override of a class method is itself one.
+    if (hasMod(overridden, "class")) addMod(e, "class");
+    appendChain(cls->methods, e);
+    return e;
+}
+
+Entry* addReintroduce(Entry* cls, Entry* ancestorMethod, int line) {
+    if (!cls || !ancestorMethod) return nullptr;
+    Entry* e = newEntry(kavtNewMethodType, ancestorMethod->name, line);
+    e->name = ancestorMethod->name;
+    e->cls = cls;
+    e->origin = ancestorMethod;
+    e->returnType = ancestorMethod->returnType;
+    e->returnTypeText = ancestorMethod->returnTypeText;
+    e->params = ancestorMethod->params;
+    e->argCount = ancestorMethod->argCount;
+    // The ancestor's modifiers come first; the reintroduction's own follow (addMod appends).
+    Mod** tail = &e->mods;
+    for (Mod* mod = ancestorMethod->mods; mod; mod = mod->next) {
+        Mod& copy = model().mods.emplace_back(*mod);
+        copy.next = nullptr;
+        *tail = &copy;
+        tail = &copy.next;
+    }
+    EntryInfo& inf = info(e);
+    EntryInfo& from = info(ancestorMethod);
+    inf.owner = cls;
+    inf.declared = from.declared;
+    inf.context = from.context;
+    info(cls).reintroduced.push_back(e);
+    return e;
+}
+
+Entry* addData(Entry* cls, std::string_view name, TypeCode* type, int line,
+               std::string_view declarator) {
+    Entry* d = newEntry(kavtDataType, name, line);
+    d->cls = cls;
+    EntryInfo& inf = info(d);
+    inf.owner = cls;
+    inf.declared = type;
+    d->declarator = declarator.empty() ? copyString(defaultDeclarator(type, kavtModeIn, name, false))
+                                       : copyString(declarator);
+    if (cls) appendChain(cls->data, d);
+    return d;
+}
+
+Entry* addAttribute(Entry* cls, std::string_view name, TypeCode* type, bool readonly, int line) {
+    Entry* a = newEntry(kavtAttributeType, name, line);
+    a->cls = cls;
+    EntryInfo& inf = info(a);
+    inf.owner = cls;
+    inf.declared = type;
+    std::string n(name);
+    inf.getter = addMethod(cls, "_get_" + n, type, line);
+    info(inf.getter).attribute = a;
+    if (!readonly) {
+        inf.setter = addMethod(cls, "_set_" + n, basicType("void"), line);
+        addParam(inf.setter, name, type, kavtModeIn);
+        info(inf.setter).attribute = a;
+    }
+    info(cls).attributes.push_back(a);
+    return a;
+}
+
+void setReleaseOrder(Entry* cls, const std::vector<std::string>& names) {
+    if (!cls) return;
+    EntryInfo& inf = info(cls);
+    inf.releaseNames = names;
+    inf.hasReleaseOrder = true;
+    buildReleaseOrder(cls);
+}
+
+void setMetaclass(Entry* cls, Entry* metaclass) {
+    if (cls) cls->metaclass = metaclass;
+}
+
+void setCompanion(Entry* cls, Entry* companion) {
+    if (cls) cls->companionClass = companion;
+}
+
+void addPassthru(Entry* cls, std::string_view section, bool after, std::string_view text) {
+    if (cls) info(cls).passthru.push_back({std::string(section), after, std::string(text)});
+}
+
+Entry* findMethod(Entry* cls, std::string_view name) {
+    if (!cls) return nullptr;
+    for (Entry* m = cls->methods; m; m = m->next)
+        if (name == m->name) return m;
+    return nullptr;
+}
+
+Entry* findInheritedMethod(Entry* cls, std::string_view name) {
+    if (!cls) return nullptr;
+    std::set<Entry*> visited;
+    std::function<Entry*(Entry*)> search = [&](Entry* c) -> Entry* {
+        for (Entry* parent : parentClasses(c)) {
+            if (!visited.insert(parent).second) continue;
+            for (Entry* m = parent->methods; m; m = m->next)
+                if (m->type == kavtNewMethodType && !m->origin && name == m->name) return m;
+            if (Entry* found = search(parent)) return found;
+        }
+        return nullptr;
+    };
+    return search(cls);
+}
+
+void finishClass(Entry* cls) {
+    if (!cls) return;
+    for (Entry* m = cls->methods; m; m = m->next)
+        if (m->type == kavtNewMethodType) m->argCount = countParams(m);
+    computeInheritedMethods(cls);
+    buildReleaseOrder(cls);
+}
+
+}  // namespace kavc

@@ -1,0 +1,172 @@
+// Passes and the metaclass view of a class, class names, ancestors, method counts and the
+// reintroduced-method copies.
+#include "kavc/store.h"
+
+#include <cstring>
+#include <functional>
+#include <set>
+
+using namespace kavc::detail;
+
+namespace {
+
+bool anyClassMember(Entry* chain) {
+    for (Entry* e = chain; e; e = e->next)
+        if (hasMod(e, "class")) return true;
+    return false;
+}
+
+// The metaclass name a class stands for in the metaclass pass.
+std::string metaclassName(Entry* cls) {
+    if (cls->metaclass) return cls->metaclass->name;
+    if (kavtimplicitMeta(cls)) return std::string("M_") + cls->name;
+    return "KAVClass";
+}
+
+bool isNewMethodOfPass(Entry* m, int meta) {
+    return m->type == kavtNewMethodType && !m->origin && hasMod(m, "class") == (meta != 0);
+}
+
+}  // namespace
+
+namespace kavc::detail {
+
+Entry* selfClass(Entry* method) {
+    if (model().current) return model().current;
+    if (method && method->hostData && info(method).owner) return info(method).owner;
+    return method ? method->cls : nullptr;
+}
+
+}  // namespace kavc::detail
+
+int kavtimplicitMeta(Entry* cls) {
+    if (!cls || cls->type != kavtClassType) return 0;
+    if (info(cls).presented) return 1;
+    if (cls->metaclass) return 0;
+    if (anyClassMember(cls->methods) || anyClassMember(cls->data)) return 1;
+    for (Entry* r : info(cls).reintroduced)
+        if (hasMod(r, "class")) return 1;
+    return 0;
+}
+
+void kavtinitialiseMeta(Entry* cls, Stab* /*stab*/, int pass, int implicitFlag) {
+    model().current = cls;
+    kavtmeta = pass == 1 ? 1 : 0;
+    if (pass != 1 || !implicitFlag || !cls || !kavtimplicitMeta(cls)) return;
+    EntryInfo& inf = info(cls);
+    if (inf.presented) return;
+    // The companion shows the class as it was; the Entry itself becomes M_<Class>.
+    Entry* companion = &model().entries.emplace_back(*cls);
+    companion->companionClass = nullptr;
+    companion->hostData = nullptr;
+    info(companion).owner = cls;
+    inf.savedName = cls->name;
+    inf.savedScopedName = cls->scopedName;
+    inf.savedMetaclass = cls->metaclass;
+    inf.savedCompanion = cls->companionClass;
+    std::vector<char*>& parts = model().nameArrays.emplace_back();
+    for (char** p = cls->scopedName; p && *p; ++p) parts.push_back(*p);
+    cls->name = copyString(std::string("M_") + inf.savedName);
+    if (parts.empty()) parts.push_back(copyString(""));
+    if (parts.size() == 1) parts.push_back(cls->name);
+    parts.back() = cls->name;
+    parts.push_back(nullptr);
+    cls->scopedName = parts.data();
+    cls->metaclass = nullptr;
+    cls->companionClass = companion;
+    inf.presented = true;
+}
+
+void kavtuninitialiseMeta(Entry* cls) {
+    kavtmeta = 0;
+    model().current = nullptr;
+    if (!cls) return;
+    EntryInfo& inf = info(cls);
+    if (!inf.presented) return;
+    cls->name = inf.savedName;
+    cls->scopedName = inf.savedScopedName;
+    cls->metaclass = inf.savedMetaclass;
+    cls->companionClass = inf.savedCompanion;
+    inf.presented = false;
+}
+
+char* kavtclsname(Entry* cls) {
+    if (!cls) return nullptr;
+    if (!kavtmeta || info(cls).presented) return cls->name;
+    if (cls->metaclass) return cls->metaclass->name;
+    if (kavtimplicitMeta(cls)) return copyString(std::string("M_") + cls->name);
+    return cls->name;
+}
+
+char* kavtgetNonRepeatedParent(Entry* parentRef, int /*index*/) {
+    if (!parentRef || !parentRef->cls) return nullptr;
+    Entry* owner = parentRef->hostData ? info(parentRef).owner : nullptr;
+    if (!kavtmeta) {
+        if (owner)
+            for (Entry* ref = owner->parents; ref && ref != parentRef; ref = ref->next)
+                if (ref->cls == parentRef->cls) return nullptr;
+        return parentRef->cls->name;
+    }
+    std::string name = metaclassName(parentRef->cls);
+    if (owner)
+        for (Entry* ref = owner->parents; ref && ref != parentRef; ref = ref->next)
+            if (ref->cls && metaclassName(ref->cls) == name) return nullptr;
+    if (parentRef->cls->metaclass) return parentRef->cls->metaclass->name;
+    return copyString(name);
+}
+
+Entry* kavtAncestorClass(Entry* cls, const char* name) {
+    if (!cls || !name) return nullptr;
+    std::set<Entry*> visited;
+    std::function<Entry*(Entry*)> search = [&](Entry* c) -> Entry* {
+        if (!visited.insert(c).second) return nullptr;
+        if (std::strcmp(c->name, name) == 0) return c;
+        for (Entry* ref = c->parents; ref; ref = ref->next)
+            if (ref->cls)
+                if (Entry* found = search(ref->cls)) return found;
+        return nullptr;
+    };
+    if (Entry* found = search(cls)) return found;
+    // Every class reaches the root class, listed or not.
+    Entry* root = kavc::findClass("KAVObject");
+    return root && std::strcmp(name, "KAVObject") == 0 ? root : nullptr;
+}
+
+int kavtnewMethodsCount(Entry* cls, int meta, int /*flag*/) {
+    int count = 0;
+    for (Entry* m = cls ? cls->methods : nullptr; m; m = m->next)
+        if (isNewMethodOfPass(m, meta)) ++count;
+    return count;
+}
+
+int kavtprivateMethodsCount(Entry* cls, int meta) {
+    int count = 0;
+    for (Entry* m = cls ? cls->methods : nullptr; m; m = m->next)
+        if (isNewMethodOfPass(m, meta) && hasMod(m, "private")) ++count;
+    return count;
+}
+
+ReintroducedMethods* kavtGetReintroducedMethods(ReintroducedMethods* result, Entry* cls) {
+    static ReintroducedMethods spare;
+    if (!result) result = &spare;
+    result->count = 0;
+    result->methods = nullptr;
+    if (!cls || !cls->hostData) return result;
+    const std::vector<Entry*>& list = info(cls).reintroduced;
+    if (list.empty()) return result;
+    result->methods = static_cast<Entry**>(kavtsmalloc(list.size() * sizeof(Entry*), 0));
+    for (Entry* stored : list) {
+        Entry* ancestor = stored->origin;
+        auto* copy = static_cast<Entry*>(kavtsmalloc(sizeof(Entry), 0));
+        *copy = *ancestor;
+        copy->type = kavtNewMethodType;
+        copy->mods = stored->mods;
+        copy->lineno = stored->lineno;
+        copy->cls = cls;
+        copy->origin = ancestor;
+        copy->next = nullptr;
+        copy->hostData = stored->hostData;
+        result->methods[result->count++] = copy;
+    }
+    return result;
+}

@@ -1,0 +1,195 @@
+// The output file, formatted text, comment blocks, include guards, passthru text and modules.
+#include "kavc/store.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+using namespace kavc::detail;
+
+namespace {
+
+kavc::EmitFn emitter = nullptr;
+
+std::string vformat(const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+FILE* openFile(const std::string& key) {
+    Model& m = model();
+    OpenFile file;
+    file.key = key;
+    if (m.capture) {
+        // One in-memory stream serves every stem while capturing.
+        for (OpenFile& f : m.files)
+            if (f.tempPath.empty() && f.stream) return f.stream;
+        std::free(m.captureData);  // text of a committed earlier stream
+        m.captureData = nullptr;
+        m.captureSize = 0;
+        file.stream = open_memstream(&m.captureData, &m.captureSize);
+    } else {
+        std::string dir = m.outputDir.empty() ? "." : m.outputDir;
+        file.finalPath = dir + "/" + key;
+        std::string pattern = dir + "/." + key + ".XXXXXX";
+        int fd = mkstemp(pattern.data());
+        if (fd >= 0) {
+            file.tempPath = pattern;
+            file.stream = fdopen(fd, "w");
+        }
+        if (!file.stream) {
+            std::string text = "cannot create output file " + file.finalPath + ": " + std::strerror(errno);
+            reportLine(kavtfilePath, 0, "fatal error", text, 0, true, false);
+            kavtcleanFilesFatal(-1);
+        }
+    }
+    m.files.push_back(file);
+    return file.stream;
+}
+
+// Lines of a comment body; a final newline ends the last line rather than adding one.
+std::vector<std::string> bodyLines(const std::string& body) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    while (start < body.size()) {
+        std::size_t end = body.find('\n', start);
+        if (end == std::string::npos) end = body.size();
+        result.push_back(body.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
+}  // namespace
+
+namespace kavc::detail {
+
+void closeAllOutput() {
+    Model& m = model();
+    for (OpenFile& f : m.files) {
+        if (f.stream) std::fclose(f.stream);
+        if (!f.tempPath.empty()) std::remove(f.tempPath.c_str());
+    }
+    m.files.clear();
+}
+
+}  // namespace kavc::detail
+
+namespace kavc {
+
+void setEmitter(EmitFn fn) { emitter = fn; }
+
+void setOutputDir(std::string_view dir) {
+    model().capture = false;
+    model().outputDir = std::string(dir);
+}
+
+void captureOutput() { model().capture = true; }
+
+std::string capturedText() {
+    Model& m = model();
+    for (OpenFile& f : m.files)
+        if (f.tempPath.empty() && f.stream) std::fflush(f.stream);
+    return m.captureData ? std::string(m.captureData, m.captureSize) : std::string();
+}
+
+bool commitOutput() {
+    Model& m = model();
+    bool ok = true;
+    for (OpenFile& f : m.files) {
+        if (f.stream && std::fclose(f.stream) != 0) ok = false;
+        f.stream = nullptr;
+        if (f.tempPath.empty()) continue;
+        if (ok && std::rename(f.tempPath.c_str(), f.finalPath.c_str()) != 0) ok = false;
+        if (!ok) std::remove(f.tempPath.c_str());
+    }
+    m.files.clear();
+    return ok;
+}
+
+void discardOutput() {
+    Model& m = model();
+    closeAllOutput();
+    std::free(m.captureData);
+    m.captureData = nullptr;
+    m.captureSize = 0;
+}
+
+}  // namespace kavc
+
+FILE* kavtopenEmitFile(const char* stem, const char* kind) {
+    std::string key = std::string(stem ? stem : "") + "." + (kind ? kind : "");
+    for (OpenFile& f : model().files)
+        if (f.key == key && f.stream) return f.stream;
+    return openFile(key);
+}
+
+FILE* kavtemitModule(const char* stem, Entry* module, const char* kind) {
+    FILE* last = nullptr;
+    for (Entry* e = module ? module->members : nullptr; e; e = e->next) {
+        if (e->type == kavtClassType && emitter)
+            last = emitter(stem, e, &model().unitStab);
+        else if (e->type == kavtModuleType)
+            if (FILE* out = kavtemitModule(stem, e, kind)) last = out;
+    }
+    return last;
+}
+
+void kavtokfprintf(FILE* out, const char* format, ...) {
+    if (!out || !format) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(out, format, args);
+    va_end(args);
+}
+
+void kavtfullComment(FILE* out, const char* format, ...) {
+    if (!out || !format) return;
+    va_list args;
+    va_start(args, format);
+    std::string body = vformat(format, args);
+    va_end(args);
+    if (!body.empty() && body.back() == '\n') body.pop_back();
+    std::string text = "\n/*\n";
+    std::vector<std::string> lines = bodyLines(body);
+    if (lines.empty()) text += " *\n";
+    for (const std::string& line : lines) text += line.empty() ? " *\n" : " * " + line + "\n";
+    text += " */\n";
+    std::fputs(text.c_str(), out);
+}
+
+const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer) {
+    buffer.clear();
+    if (cls && cls->scopedName) {
+        for (char** part = cls->scopedName; *part; ++part) {
+            if (part == cls->scopedName && **part == '\0') continue;
+            buffer += *part;
+            buffer += "_";
+        }
+    } else if (cls && cls->name) {
+        buffer = std::string(cls->name) + "_";
+    }
+    buffer += suffix ? suffix : "";
+    return buffer.c_str();
+}
+
+int kavtemitPassthru(FILE* out, Entry* cls, const char* section, int /*mode*/, const char* position) {
+    if (!out || !cls || !section || !cls->hostData) return 0;
+    bool after = position && std::strcmp(position, "after") == 0;
+    int wrote = 0;
+    for (const Passthru& p : info(cls).passthru) {
+        if (p.section != section || p.after != after) continue;
+        std::fputs(p.text.c_str(), out);
+        std::fputc('\n', out);
+        wrote = 1;
+    }
+    return wrote;
+}

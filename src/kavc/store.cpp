@@ -1,0 +1,246 @@
+// The arena, the host variables, modifiers and options, symbol tables and the allocator.
+#include "kavc/store.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+// ---- host variables --------------------------------------------------------------------
+int kavtCPP = 0;
+int kavtmeta = 0;
+const char* kavtclassPrefix = nullptr;
+const char* kavtfilePath = "";
+const char* kavtfileStem = "";
+Entry* kavtkavcls = nullptr;
+int kavtg_f[64] = {};
+
+static char* getAttFromMods(Mod* mods, const char* name, int /*flag*/) {
+    Mod* mod = kavc::detail::findMod(mods, name);
+    return mod ? mod->value : nullptr;
+}
+char* (*kavtgetAtt)(Mod* mods, const char* name, int flag) = getAttFromMods;
+
+namespace kavc::detail {
+
+Model& model() {
+    static Model* instance = new Model();  // never destroyed: the emitter may run at exit
+    return *instance;
+}
+
+char* copyString(std::string_view text) {
+    return model().strings.emplace_back(text).data();
+}
+
+char* bareValue() {
+    static char* value = nullptr;
+    if (!value) value = strdup("\x01");
+    return value;
+}
+
+Entry* newEntry(int type, std::string_view name, int line) {
+    Entry& e = model().entries.emplace_back();
+    e.type = type;
+    e.name = copyString(name);
+    e.lineno = line;
+    e.hostData = &model().infos.emplace_back();
+    return &e;
+}
+
+EntryInfo& info(Entry* e) {
+    if (!e->hostData) e->hostData = &model().infos.emplace_back();
+    return *static_cast<EntryInfo*>(e->hostData);
+}
+
+Mod* findMod(Mod* mods, const char* name) {
+    if (!name) return nullptr;
+    for (Mod* m = mods; m; m = m->next)
+        if (m->name && std::strcmp(m->name, name) == 0) return m;
+    return nullptr;
+}
+
+bool hasMod(Entry* e, const char* name) { return e && findMod(e->mods, name); }
+
+char** makeScopedName(const std::vector<std::string>& scope, std::string_view name) {
+    std::vector<char*>& parts = model().nameArrays.emplace_back();
+    parts.push_back(copyString(""));
+    for (const std::string& s : scope) parts.push_back(copyString(s));
+    parts.push_back(copyString(name));
+    parts.push_back(nullptr);
+    return parts.data();
+}
+
+void appendChain(Entry*& head, Entry* e) {
+    Entry** link = &head;
+    while (*link) link = &(*link)->next;
+    *link = e;
+}
+
+void freeStabImpl(StabImpl* impl) {
+    auto& stabs = model().stabs;
+    for (auto it = stabs.begin(); it != stabs.end(); ++it)
+        if (*it == impl) {
+            stabs.erase(it);
+            break;
+        }
+    delete impl;
+}
+
+}  // namespace kavc::detail
+
+using namespace kavc::detail;
+
+namespace kavc {
+
+char* str(std::string_view text) { return copyString(text); }
+
+void addMod(Entry* e, std::string_view name, const char* value) {
+    if (!e) return;
+    EntryInfo& inf = info(e);
+    char* text = value ? copyString(value) : bareValue();
+    // A written descriptor replaces the default one made by addMethod.
+    if (name == "descriptor" && inf.defaultDescriptor) {
+        inf.defaultDescriptor->value = text;
+        inf.defaultDescriptor = nullptr;
+        return;
+    }
+    Mod& mod = model().mods.emplace_back();
+    mod.name = copyString(name);
+    mod.value = text;
+    Mod** link = &e->mods;
+    while (*link) link = &(*link)->next;
+    *link = &mod;
+    // An attribute's "class" makes both accessors members of the metaclass pass.
+    if (e->type == kavtAttributeType && name == "class") {
+        if (inf.getter && !hasMod(inf.getter, "class")) addMod(inf.getter, "class");
+        if (inf.setter && !hasMod(inf.setter, "class")) addMod(inf.setter, "class");
+    }
+}
+
+void setOption(std::string_view name, const char* value) {
+    char* text = value ? copyString(value) : bareValue();
+    for (auto& [key, val] : model().options)
+        if (key == name) {
+            val = text;
+            return;
+        }
+    model().options.emplace_back(std::string(name), text);
+}
+
+void setFlag(int word, int bits) {
+    if (word >= 0 && word < 64) kavtg_f[word] |= bits;
+}
+
+void setClassPrefix(const char* prefix) { kavtclassPrefix = prefix ? copyString(prefix) : nullptr; }
+
+void setFilePath(std::string_view path) {
+    kavtfilePath = copyString(path);
+    std::string_view base = path;
+    if (auto slash = base.find_last_of("/\\"); slash != std::string_view::npos)
+        base.remove_prefix(slash + 1);
+    if (auto dot = base.rfind('.'); dot != std::string_view::npos && dot > 0)
+        base = base.substr(0, dot);
+    kavtfileStem = copyString(base);
+}
+
+Stab* unitStab() { return &model().unitStab; }
+
+}  // namespace kavc
+
+// ---- modifiers and options -------------------------------------------------------------
+char* kavtgetatt(Entry* entry, const char* name) {
+    if (!entry) return nullptr;
+    Mod* mod = findMod(entry->mods, name);
+    return mod ? mod->value : nullptr;
+}
+
+char* kavtgetgatt(const char* option) {
+    if (!option) return nullptr;
+    for (auto& [key, value] : model().options)
+        if (key == option) return value;
+    return nullptr;
+}
+
+// ---- memory ----------------------------------------------------------------------------
+void* kavtsmalloc(std::size_t size, int /*flag*/) {
+    void* block = std::calloc(1, size ? size : 1);
+    if (!block) {
+        std::fputs("kavc: fatal error: out of memory\n", stderr);
+        std::abort();
+    }
+    return block;
+}
+
+void kavtsmfree(void* block, int /*flag*/) { std::free(block); }
+
+char* kavtstringFmt(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (length < 0) length = 0;
+    char* text = static_cast<char*>(kavtsmalloc(static_cast<std::size_t>(length) + 1, 0));
+    std::vsnprintf(text, static_cast<std::size_t>(length) + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+// ---- symbol tables ---------------------------------------------------------------------
+static StabImpl* implOf(Stab* stab) { return stab ? static_cast<StabImpl*>(stab->impl) : nullptr; }
+
+void kavtcreateStab(Stab* stab, int /*buckets*/, int recordSize) {
+    if (!stab) return;
+    auto* impl = new StabImpl();
+    impl->recordSize = recordSize > 0 ? recordSize : 0;
+    model().stabs.push_back(impl);
+    stab->impl = impl;
+    stab->recordSize = recordSize;
+}
+
+void kavtfreeStab(Stab* stab) {
+    StabImpl* impl = implOf(stab);
+    if (!impl) return;
+    freeStabImpl(impl);
+    stab->impl = nullptr;
+}
+
+void kavtaddEntry(Stab* stab, const char* key, const void* record) {
+    StabImpl* impl = implOf(stab);
+    if (!impl || !key) return;
+    std::size_t size = static_cast<std::size_t>(impl->recordSize);
+    auto found = impl->index.find(key);
+    unsigned char* target;
+    if (found != impl->index.end()) {
+        target = impl->records[found->second].second.get();  // a repeated key overwrites
+    } else {
+        impl->index.emplace(key, impl->records.size());
+        auto& slot = impl->records.emplace_back(key, std::make_unique<unsigned char[]>(size ? size : 1));
+        target = slot.second.get();
+    }
+    if (record && size) std::memcpy(target, record, size);
+}
+
+void* kavtgetEntry(Stab* stab, const char* key) {
+    StabImpl* impl = implOf(stab);
+    if (!impl || !key) return nullptr;
+    auto found = impl->index.find(key);
+    return found == impl->index.end() ? nullptr : impl->records[found->second].second.get();
+}
+
+void* kavtstabFirst(Stab* stab, int /*flag*/) {
+    StabImpl* impl = implOf(stab);
+    if (!impl) return nullptr;
+    impl->cursor = 0;
+    if (impl->records.empty()) return nullptr;
+    return impl->records[0].second.get();
+}
+
+void* kavtstabNext(Stab* stab, int /*flag*/) {
+    StabImpl* impl = implOf(stab);
+    if (!impl || impl->cursor + 1 >= impl->records.size()) {
+        if (impl) impl->cursor = impl->records.size();
+        return nullptr;
+    }
+    return impl->records[++impl->cursor].second.get();
+}

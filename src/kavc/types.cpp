@@ -1,0 +1,282 @@
+// Type codes: building them, their C spellings, and kind, size and alignment on the
+// 32-bit target the generated headers are compiled for.
+#include "kavc/store.h"
+
+#include <algorithm>
+
+using namespace kavc::detail;
+
+namespace {
+
+struct Basic {
+    const char* idlName;
+    int kind;
+    const char* cText;
+};
+
+constexpr Basic basics[] = {
+    {"void", kavtTkVoid, "void"},
+    {"short", kavtTkShort, "short"},
+    {"long", kavtTkLong, "long"},
+    {"long long", tkLongLong, "long long"},
+    {"unsigned short", kavtTkUShort, "unsigned short"},
+    {"unsigned long", kavtTkULong, "unsigned long"},
+    {"unsigned long long", tkULongLong, "unsigned long long"},
+    {"float", kavtTkFloat, "float"},
+    {"double", kavtTkDouble, "double"},
+    {"boolean", kavtTkBoolean, "boolean"},
+    {"char", kavtTkChar, "char"},
+    {"octet", kavtTkOctet, "octet"},
+    {"any", kavtTkAny, "any"},
+    {"string", kavtTkString, "string"},
+    {"TypeCode", kavtTkTypeCode, "TypeCode"},
+    {"Principal", kavtTkPrincipal, "Principal"},
+};
+
+struct Layout {
+    int size;
+    int align;
+};
+
+unsigned long roundUp(unsigned long n, unsigned long align) {
+    return align > 1 ? (n + align - 1) / align * align : n;
+}
+
+Layout layoutOf(TypeCode* tc);
+
+Layout structLayout(const std::vector<std::pair<std::string, TypeCode*>>& members) {
+    unsigned long offset = 0, align = 1;
+    for (const auto& member : members) {
+        Layout m = layoutOf(member.second);
+        offset = roundUp(offset, m.align) + m.size;
+        align = std::max<unsigned long>(align, m.align);
+    }
+    return {static_cast<int>(roundUp(offset, align)), static_cast<int>(align)};
+}
+
+Layout layoutOf(TypeCode* tc) {
+    tc = resolveAlias(tc);
+    if (!tc) return {0, 1};
+    switch (tc->kind) {
+        case kavtTkVoid: return {0, 1};
+        case kavtTkShort:
+        case kavtTkUShort: return {2, 2};
+        case kavtTkLong:
+        case kavtTkULong:
+        case kavtTkFloat:
+        case kavtTkEnum:
+        case kavtTkString:
+        case kavtTkObjref:
+        case kavtTkTypeCode:
+        case kavtTkPrincipal:
+        case kavtTkPointer: return {4, 4};
+        case kavtTkDouble:
+        case tkLongLong:
+        case tkULongLong: return {8, 8};
+        case kavtTkBoolean:
+        case kavtTkChar:
+        case kavtTkOctet: return {1, 1};
+        case kavtTkAny: return {8, 4};  // {TypeCode _type; void* _value;}
+        case kavtTkSequence: return {12, 4};  // {maximum, length, buffer}
+        case kavtTkArray: {
+            Layout element = layoutOf(tc->content);
+            unsigned long count = 1;
+            for (unsigned long d : tc->dims) count *= d;
+            return {static_cast<int>(element.size * count), element.align};
+        }
+        case kavtTkStruct: return structLayout(tc->members);
+        case kavtTkUnion: {
+            Layout disc = layoutOf(tc->discriminator);
+            unsigned long size = 0, align = 1;
+            for (const auto& member : tc->members) {
+                Layout m = layoutOf(member.second);
+                size = std::max<unsigned long>(size, m.size);
+                align = std::max<unsigned long>(align, m.align);
+            }
+            size = roundUp(size, align);
+            unsigned long offset = roundUp(disc.size, align);
+            unsigned long whole = std::max<unsigned long>(align, disc.align);
+            return {static_cast<int>(roundUp(offset + size, whole)), static_cast<int>(whole)};
+        }
+        default: return {0, 1};
+    }
+}
+
+std::string underscored(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '*'), text.end());
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    std::replace(text.begin(), text.end(), ' ', '_');
+    return text;
+}
+
+std::string dimsText(const std::vector<unsigned long>& dims, std::size_t from) {
+    std::string text;
+    for (std::size_t i = from; i < dims.size(); ++i) text += "[" + std::to_string(dims[i]) + "]";
+    return text;
+}
+
+}  // namespace
+
+namespace kavc::detail {
+
+TypeCode* newType(int kind, std::string_view cName) {
+    TypeCode& tc = model().types.emplace_back();
+    tc.kind = kind;
+    tc.cName = std::string(cName);
+    return &tc;
+}
+
+TypeCode* resolveAlias(TypeCode* tc) {
+    while (tc && tc->alias) tc = tc->content;
+    return tc;
+}
+
+bool passedByReference(TypeCode* tc) {
+    tc = resolveAlias(tc);
+    return tc && (tc->kind == kavtTkStruct || tc->kind == kavtTkUnion || tc->kind == kavtTkSequence);
+}
+
+std::string paramCType(TypeCode* declared, int mode) {
+    TypeCode* real = resolveAlias(declared);
+    if (real && real->kind == kavtTkArray) {
+        // An array travels as a pointer to its element type.
+        std::string element = kavc::cTypeText(real->content);
+        if (real->dims.size() <= 1) return element + "*";
+        return element + "(*)" + dimsText(real->dims, 1);
+    }
+    std::string text = kavc::cTypeText(declared);
+    if (mode != kavtModeIn || passedByReference(declared)) text += "*";
+    return text;
+}
+
+std::string defaultDeclarator(TypeCode* type, int mode, std::string_view name, bool isParam) {
+    TypeCode* real = type;
+    if (real && !real->alias && real->kind == kavtTkArray)
+        return kavc::cTypeText(real->content) + " " + std::string(name) + dimsText(real->dims, 0);
+    std::string text = kavc::cTypeText(type);
+    if (isParam && (mode != kavtModeIn || passedByReference(type)) &&
+        !(resolveAlias(type) && resolveAlias(type)->kind == kavtTkArray))
+        text += "*";
+    return text + " " + std::string(name);
+}
+
+}  // namespace kavc::detail
+
+namespace kavc {
+
+TypeCode* basicType(std::string_view idlName) {
+    auto& cache = model().basics;
+    std::string key(idlName);
+    if (auto found = cache.find(key); found != cache.end()) return found->second;
+    for (const Basic& b : basics)
+        if (idlName == b.idlName) return cache[key] = newType(b.kind, b.cText);
+    return nullptr;
+}
+
+TypeCode* stringType(unsigned long bound) {
+    if (bound == 0) return basicType("string");
+    TypeCode* tc = newType(kavtTkString, "string");
+    tc->bound = bound;
+    return tc;
+}
+
+TypeCode* sequenceType(TypeCode* element, unsigned long bound) {
+    TypeCode* tc = newType(kavtTkSequence, "_IDL_SEQUENCE_" + underscored(cTypeText(element)));
+    tc->content = element;
+    tc->bound = bound;
+    return tc;
+}
+
+TypeCode* arrayType(TypeCode* element, const std::vector<unsigned long>& dims) {
+    TypeCode* tc = newType(kavtTkArray, cTypeText(element));
+    tc->content = element;
+    tc->dims = dims;
+    return tc;
+}
+
+TypeCode* structType(std::string_view cName,
+                     const std::vector<std::pair<std::string, TypeCode*>>& members) {
+    TypeCode* tc = newType(kavtTkStruct, cName);
+    tc->members = members;
+    return tc;
+}
+
+TypeCode* unionType(std::string_view cName, TypeCode* discriminator,
+                    const std::vector<std::pair<std::string, TypeCode*>>& members) {
+    TypeCode* tc = newType(kavtTkUnion, cName);
+    tc->discriminator = discriminator;
+    tc->members = members;
+    return tc;
+}
+
+TypeCode* enumType(std::string_view cName, const std::vector<std::string>& enumerators) {
+    TypeCode* tc = newType(kavtTkEnum, cName);
+    tc->enumerators = enumerators;
+    return tc;
+}
+
+TypeCode* objrefType(Entry* cls) {
+    TypeCode* tc = newType(kavtTkObjref, cls && cls->name ? cls->name : "KAVObject");
+    tc->cls = cls;
+    return tc;
+}
+
+TypeCode* aliasType(std::string_view cName, TypeCode* original) {
+    TypeCode* tc = newType(original ? original->kind : 0, cName);
+    tc->alias = true;
+    tc->content = original;
+    return tc;
+}
+
+std::string cTypeText(TypeCode* tc) {
+    if (!tc) return "void";
+    if (tc->alias) return tc->cName;
+    switch (tc->kind) {
+        case kavtTkObjref: return tc->cName + "*";
+        case kavtTkArray: return cTypeText(tc->content) + dimsText(tc->dims, 0);
+        default: return tc->cName;
+    }
+}
+
+}  // namespace kavc
+
+// ---- host functions --------------------------------------------------------------------
+int kavttcKind(TypeCode* tc, int /*flag*/) {
+    tc = resolveAlias(tc);
+    return tc ? tc->kind : 0;
+}
+
+int kavttcSize(TypeCode* tc, int /*flag*/) { return layoutOf(tc).size; }
+
+short kavttcAlignment(TypeCode* tc, int /*flag*/) { return static_cast<short>(layoutOf(tc).align); }
+
+int kavtreturnsStruct(Entry* method) {
+    if (!method) return 0;
+    TypeCode* result = resolveAlias(info(method).declared);
+    return result && (result->kind == kavtTkStruct || result->kind == kavtTkUnion);
+}
+
+// Every Entry of the unit gets the type code of its declared type; each class gets the
+// structure of its instance data (class-pass, non-static members).
+void kavtcreateTypeCodes(Stab* /*stab*/) {
+    Model& m = model();
+    for (Entry& e : m.entries) {
+        if (!e.hostData) continue;
+        EntryInfo& inf = info(&e);
+        switch (e.type) {
+            case kavtNewMethodType:
+            case kavtOverrideType:
+            case kavtDataType:
+            case kavtParamType:
+            case kavtAttributeType: e.typeCode = inf.declared; break;
+            default: break;
+        }
+    }
+    for (Entry* cls : m.classes) {
+        std::vector<std::pair<std::string, TypeCode*>> members;
+        for (Entry* d = cls->data; d; d = d->next)
+            if (!hasMod(d, "class") && !hasMod(d, "staticdata"))
+                members.emplace_back(d->name, info(d).declared);
+        cls->dataTypeCode = kavc::structType(std::string(cls->name) + "Data", members);
+    }
+}

@@ -1,0 +1,47 @@
+// kavGM_<Class>: allocation (7) and deallocation (8) registrations, then non-static methods (2),
+// in one array.
+#include "tables/method_row.h"
+#include "tables/tables.h"
+
+namespace darurov {
+
+namespace {
+
+void openGeneralArray(FILE* out, Entry* cls) {
+    kavtfullComment(out, "Declare the General Method Registration Table.");
+    kavtokfprintf(out, "static kavMethods_t kavGM_%s[] = {\n", cls->name);
+}
+
+}  // namespace
+
+void writeGeneralMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
+                             const char* classPrefix) {
+    unsigned& rows = pass.counts.generalMethods;
+    const char* allocate = kavtgetatt(cls, "kavallocate");
+    const char* deallocate = kavtgetatt(cls, "kavdeallocate");
+    if (allocate) kavtokfprintf(out, "KAVEXTERN string KAVLINK %s(KAVClass *cls, long size);\n", allocate);
+    if (deallocate) kavtokfprintf(out, "KAVEXTERN void KAVLINK %s(KAVClass *cls, string obj);\n", deallocate);
+    if (allocate) {
+        if (rows == 0) openGeneralArray(out, cls);
+        kavtokfprintf(out, "    {    7, 0, 0, 0, (kavMethodProc*) %s },\n", allocate);
+        ++rows;
+    }
+    if (deallocate) {
+        if (rows == 0) openGeneralArray(out, cls);
+        kavtokfprintf(out, "    {    8, 0, 0, 0, (kavMethodProc*) %s },\n", deallocate);
+        ++rows;
+    }
+    forEachTableCandidate(cls, [&](Entry* m) {
+        if (!isPassNewMethod(m) || !isNonStaticMethod(m)) return;
+        if (rows == 0) {
+            kavtfullComment(out, "Declare the NonStatic Methods table.");
+            kavtokfprintf(out, "static kavMethods_t kavGM_%s[] = {\n", cls->name);
+        }
+        kavtokfprintf(out, "    {    2, &%sClassData.%s,\n", cls->name, m->name);
+        writeMethodRowFields(out, m, rowPrefix(m, externalPrefix, classPrefix));
+        ++rows;
+    });
+    if (rows != 0) kavtokfprintf(out, "};\n\n");
+}
+
+}  // namespace darurov

@@ -1,0 +1,42 @@
+// <Class>MM: inherited methods whose class modifier of the same name says "migrate=<Target>".
+#include "tables/tables.h"
+
+#include "driver/state.h"
+
+#include <cstring>
+
+namespace darurov {
+
+namespace {
+
+constexpr const char* migrateMarker = "migrate=";
+
+// The target class named by a modifier value, or null when the value does not migrate.
+// Everything after the first marker is the name, unchanged and of any length.
+const char* migrationTarget(const char* value) {
+    const char* marker = value ? std::strstr(value, migrateMarker) : nullptr;
+    return marker ? marker + std::strlen(migrateMarker) : nullptr;
+}
+
+}  // namespace
+
+void writeMigratedMethodTable(FILE* out, Entry* cls, const char*, const char*,
+                              InheritedMethodList inherited) {
+    unsigned& rows = pass.counts.migratedMethods;
+    for (MethodCell* cell = inherited; cell; cell = cell->next) {
+        Entry* m = cell->method;
+        const char* target = migrationTarget(kavtgetatt(cls, m->name));
+        if (!target) continue;
+        // Rows end without a newline so the closing brace shares the last row's line.
+        if (rows == 0)
+            kavtokfprintf(out, "static kavMigratedMethod_t %sMM[] = {\n", cls->name);
+        else
+            kavtokfprintf(out, ",\n");
+        kavtokfprintf(out, "    /*  find  */ (kavToken*)&(%sClassData.%s),\n", cls->name, m->name);
+        kavtokfprintf(out, "    /*   in   */ (kavToken*)&(%sClassData.%s)", target, m->name);
+        ++rows;
+    }
+    if (rows != 0) kavtokfprintf(out, "};\n\n");
+}
+
+}  // namespace darurov

@@ -1,0 +1,23 @@
+// <Class>SM: one row per static method the pass's class introduces or reintroduces.
+#include "tables/method_row.h"
+#include "tables/tables.h"
+
+namespace darurov {
+
+void writeStaticMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
+                            const char* classPrefix) {
+    unsigned& rows = pass.counts.staticMethods;
+    forEachTableCandidate(cls, [&](Entry* m) {
+        if (!isPassNewMethod(m) || !isStaticMethod(m)) return;
+        if (rows == 0) {
+            kavtfullComment(out, "Declare the Static Methods table.");
+            kavtokfprintf(out, "static kavStaticMethod_t %sSM[] = {\n", cls->name);
+        }
+        kavtokfprintf(out, "    {    &%sClassData.%s,\n", cls->name, m->name);
+        writeMethodRowFields(out, m, rowPrefix(m, externalPrefix, classPrefix));
+        ++rows;
+    });
+    if (rows != 0) kavtokfprintf(out, "};\n\n");
+}
+
+}  // namespace darurov

@@ -1,0 +1,151 @@
+// The plug-in as the host loads it: its exports, and `emit` called through dlsym.
+#include "support/text.h"
+
+#include <dlfcn.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+using namespace testing_support;
+
+namespace {
+
+using EmitFn = FILE* (*)(const char*, Entry*, Stab*);
+
+std::string run(const std::string& command) {
+    std::array<char, 4096> chunk{};
+    std::string output;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return output;
+    while (size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe.get()))
+        output.append(chunk.data(), n);
+    return output;
+}
+
+size_t occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(PluginExports, EmitIsTheOnlyDefinedDynamicSymbol) {
+    std::string symbols = run("nm -D --defined-only '" PLUGIN_PATH "'");
+    ASSERT_FALSE(symbols.empty()) << "nm printed nothing for " PLUGIN_PATH;
+    std::istringstream in(symbols);
+    std::string address, kind, name;
+    std::vector<std::string> names;
+    while (in >> address >> kind >> name) names.push_back(name + " (" + kind + ")");
+    EXPECT_EQ(names, (std::vector<std::string>{"emit (T)"}));
+}
+
+class LoadedPlugin : public HostTest {
+  protected:
+    void* handle = nullptr;
+    EmitFn emit = nullptr;
+    void SetUp() override {
+        HostTest::SetUp();
+        handle = dlopen(PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        emit = reinterpret_cast<EmitFn>(dlsym(handle, "emit"));
+        ASSERT_NE(emit, nullptr);
+        kavc::setEmitter(emit);
+        kavc::captureOutput();
+        kavtCPP = 0;
+    }
+    void TearDown() override {
+        if (handle) dlclose(handle);
+        HostTest::TearDown();
+    }
+};
+
+const std::string idlPolicy = comment(
+    "-- By default, for classes declared using IDL,\n"
+    "-- this emitter doesn't define redispatch/apply stubs.\n"
+    "-- Instead, it requests that the KAV kernel produce them.\n"
+    "-- To override this default, use the \"notc\" modifier.");
+
+TEST_F(LoadedPlugin, ClassWithoutMetaclassGetsOnePass) {
+    Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
+    kavc::addMethod(cls, "talk", kavc::basicType("void"), 2);
+    kavc::finishClass(cls);
+    FILE* out = emit("animal", cls, kavc::unitStab());
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(kavtCPP, 1);
+    std::string text = kavc::capturedText();
+    EXPECT_EQ(text.rfind(idlPolicy, 0), 0u) << "the policy comment opens the file";
+    EXPECT_EQ(occurrences(text, idlPolicy), 1u);
+    EXPECT_EQ(occurrences(text, "mxih"), 0u);
+    EXPECT_EQ(kavtmeta, 0);
+}
+
+TEST_F(LoadedPlugin, ImplicitMetaclassGetsASecondPassIntoTheSameStream) {
+    Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
+    kavc::addMethod(cls, "talk", kavc::basicType("void"), 2);
+    kavc::addMod(kavc::addMethod(cls, "census", kavc::basicType("long"), 3), "class");
+    kavc::finishClass(cls);
+    FILE* out = emit("animal", cls, kavc::unitStab());
+    ASSERT_NE(out, nullptr);
+    std::string text = kavc::capturedText();
+    EXPECT_EQ(text.rfind(idlPolicy, 0), 0u);
+    EXPECT_EQ(occurrences(text, idlPolicy), 2u);
+    // The metaclass header follows the class header, each guarded on its own.
+    size_t classGuard = text.find("#ifndef Animal_xih");
+    size_t metaGuard = text.find("#ifndef M_Animal_mxih");
+    ASSERT_NE(classGuard, std::string::npos);
+    ASSERT_NE(metaGuard, std::string::npos);
+    EXPECT_LT(classGuard, text.rfind(idlPolicy));
+    EXPECT_LT(text.rfind(idlPolicy), metaGuard);
+    // The host shows the class again after the passes.
+    EXPECT_STREQ(cls->name, "Animal");
+    EXPECT_EQ(kavtmeta, 0);
+}
+
+TEST_F(LoadedPlugin, ModuleIsHandedBackToTheHost) {
+    Entry* zoo = kavc::newModule("Zoo", {}, nullptr, 1);
+    Entry* cls = kavc::newClass("Animal", {"Zoo"}, zoo, 2);
+    kavc::finishClass(cls);
+    FILE* out = emit("zoo", zoo, kavc::unitStab());
+    EXPECT_NE(out, nullptr);
+    EXPECT_EQ(kavtCPP, 1);
+    EXPECT_NE(kavc::capturedText().find("Zoo_Animal_xih"), std::string::npos);
+}
+
+TEST_F(LoadedPlugin, OtherEntriesYieldNothing) {
+    Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
+    Entry* talk = kavc::addMethod(cls, "talk", kavc::basicType("void"), 2);
+    kavc::finishClass(cls);
+    EXPECT_EQ(emit("animal", talk, kavc::unitStab()), nullptr);
+    EXPECT_EQ(kavtCPP, 1);
+    EXPECT_EQ(kavc::capturedText(), "");
+}
+
+}  // namespace
+
+namespace {
+
+struct TypeCodeCase {
+    std::vector<const char*> options;
+    bool built;
+};
+
+class TypeCodesOnce : public LoadedPlugin, public ::testing::WithParamInterface<TypeCodeCase> {};
+
+TEST_P(TypeCodesOnce, BuiltOnlyForIdlClassesWithoutNotc) {
+    for (const char* option : GetParam().options) kavc::setOption(option, nullptr);
+    Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
+    Entry* talk = kavc::addMethod(cls, "talk", kavc::basicType("long"), 2);
+    kavc::finishClass(cls);
+    emit("animal", cls, kavc::unitStab());
+    EXPECT_EQ(talk->typeCode != nullptr, GetParam().built);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, TypeCodesOnce,
+                         ::testing::Values(TypeCodeCase{{}, true}, TypeCodeCase{{"notc"}, false},
+                                           TypeCodeCase{{"csc"}, false},
+                                           TypeCodeCase{{"csc", "notc"}, false},
+                                           TypeCodeCase{{"kavboot"}, true}));
+
+}  // namespace

@@ -1,0 +1,201 @@
+// Inheritance-graph questions and the method lists built from them.
+#include "driver/lists.h"
+#include "driver/state.h"
+#include "support/text.h"
+
+#include <vector>
+
+using namespace darurov;
+using namespace testing_support;
+
+namespace {
+
+class ListHelpers : public HostTest {
+  protected:
+    Entry* make(const char* name, std::vector<Entry*> parents,
+                std::vector<const char*> methods = {}) {
+        Entry* cls = kavc::newClass(name, {}, nullptr, 1);
+        for (Entry* p : parents) kavc::addParent(cls, p, 1);
+        for (const char* m : methods) kavc::addMethod(cls, m, kavc::basicType("void"), 20);
+        return cls;
+    }
+    Entry* ref(Entry* cls, int position) {
+        Entry* r = cls->parents;
+        while (--position > 0) r = r->next;
+        return r;
+    }
+    std::vector<std::string> names(MethodList list) {
+        std::vector<std::string> result;
+        for (MethodCell* c = list; c; c = c->next) result.push_back(c->method->name);
+        return result;
+    }
+    InheritedMethodList inheritedOf(Entry* cls) {
+        pass.currentClassName = cls->name;
+        InheritedMethodList list = nullptr;
+        for (Entry* p = cls->parents; p; p = p->next) {
+            if (ancestorPathCount(p, cls) != 1) continue;
+            MethodList parentMethods = parentMethodsNotReintroduced(cls, p->cls);
+            for (MethodCell* c = parentMethods; c; c = c->next)
+                list = addInheritedMethod(list, c->method);
+            releaseMethodList(parentMethods);
+        }
+        return list;
+    }
+};
+
+TEST_F(ListHelpers, ParentNumberCountsFromOneAndTakesTheFirstOfTwins) {
+    Entry* a = make("A", {});
+    Entry* b = make("B", {});
+    Entry* c = make("C", {a, b, a});
+    EXPECT_EQ(parentNumber(c, "A"), 1);
+    EXPECT_EQ(parentNumber(c, "B"), 2);
+    EXPECT_EQ(parentNumber(c, "Z"), 0);
+}
+
+TEST_F(ListHelpers, DiamondPathCounts) {
+    Entry* a = make("A", {}, {"m"});
+    kavc::finishClass(a);
+    Entry* b = make("B", {a});
+    kavc::finishClass(b);
+    Entry* c = make("C", {a});
+    kavc::finishClass(c);
+    Entry* d = make("D", {b, c});
+    kavc::finishClass(d);
+    EXPECT_EQ(ancestorPathCount(ref(d, 1), d), 1);
+    EXPECT_EQ(ancestorPathCount(ref(d, 2), d), 1);
+    EXPECT_EQ(ancestorPathCount(ref(b, 1), d), 2);  // a reference named A
+    // A's methods arrive through B and again through C: the same introducer, no error.
+    InheritedMethodList list = inheritedOf(d);
+    EXPECT_EQ(kavc::errorCount(), 0);
+    std::vector<std::string> got = names(list);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "m"), 1);
+    releaseMethodList(list);
+}
+
+TEST_F(ListHelpers, ParentAlsoAncestorOfAnotherParentContributesNothingItself) {
+    Entry* a = make("A", {}, {"onlyA"});
+    kavc::finishClass(a);
+    Entry* b = make("B", {a}, {"onlyB"});
+    kavc::finishClass(b);
+    Entry* c = make("C", {a, b});
+    kavc::finishClass(c);
+    EXPECT_EQ(ancestorPathCount(ref(c, 1), c), 2);
+    InheritedMethodList list = inheritedOf(c);
+    std::vector<std::string> got = names(list);
+    EXPECT_NE(std::find(got.begin(), got.end(), "onlyA"), got.end());
+    EXPECT_NE(std::find(got.begin(), got.end(), "onlyB"), got.end());
+    releaseMethodList(list);
+}
+
+TEST_F(ListHelpers, TwoIntroducersOfOneNameAreError35) {
+    Entry* a = make("A", {}, {"m"});
+    kavc::finishClass(a);
+    Entry* b = make("B", {}, {"m"});
+    kavc::finishClass(b);
+    Entry* c = make("C", {a, b});
+    kavc::finishClass(c);
+    InheritedMethodList list = inheritedOf(c);
+    ASSERT_EQ(kavc::errorCount(), 1);
+    const std::string& message = kavc::messages().back();
+    EXPECT_NE(message.find("C::m"), std::string::npos) << message;
+    EXPECT_LT(message.find("A"), message.rfind("B")) << message;
+    EXPECT_NE(message.find("[35]"), std::string::npos) << message;
+    // The first parent's m stays.
+    for (MethodCell* cell = list; cell; cell = cell->next) {
+        if (std::string(cell->method->name) == "m") {
+            EXPECT_EQ(cell->method->cls, a);
+        }
+    }
+    releaseMethodList(list);
+}
+
+TEST_F(ListHelpers, FlagBitSilencesTheDuplicateIntroducerReport) {
+    kavc::setFlag(40, 2);
+    Entry* a = make("A", {}, {"m"});
+    kavc::finishClass(a);
+    Entry* b = make("B", {}, {"m"});
+    kavc::finishClass(b);
+    Entry* c = make("C", {a, b});
+    kavc::finishClass(c);
+    InheritedMethodList list = inheritedOf(c);
+    EXPECT_EQ(kavc::errorCount(), 0);
+    std::vector<std::string> got = names(list);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "m"), 1);
+    releaseMethodList(list);
+}
+
+TEST_F(ListHelpers, ReintroducingAnOrdinaryMethodIsError35) {
+    Entry* a = make("A", {}, {"plain", "flexible"});
+    kavc::addMod(kavc::findMethod(a, "flexible"), "nonstatic");
+    kavc::finishClass(a);
+    Entry* b = make("B", {a});
+    kavc::addReintroduce(b, kavc::findMethod(a, "flexible"), 30);
+    kavc::addReintroduce(b, kavc::findMethod(a, "plain"), 31);
+    kavc::finishClass(b);
+    MethodList list = parentMethodsNotReintroduced(b, a);
+    std::vector<std::string> got = names(list);
+    // Both reintroduced methods are left out; only the ordinary one is an error.
+    EXPECT_EQ(std::find(got.begin(), got.end(), "plain"), got.end());
+    EXPECT_EQ(std::find(got.begin(), got.end(), "flexible"), got.end());
+    ASSERT_EQ(kavc::errorCount(), 1);
+    const std::string& message = kavc::messages().back();
+    EXPECT_NE(message.find(":31: error: "), std::string::npos) << message;
+    EXPECT_NE(message.find("plain"), std::string::npos) << message;
+    releaseMethodList(list);
+}
+
+TEST_F(ListHelpers, CollectMethodsListsEachNameOnceDepthFirst) {
+    Entry* a = make("A", {}, {"x", "y"});
+    kavc::finishClass(a);
+    Entry* b = make("B", {a}, {"z"});
+    kavc::finishClass(b);
+    MethodCell* tail = nullptr;
+    MethodList list = collectMethods(b, nullptr, tail);
+    std::vector<std::string> got = names(list);
+    ASSERT_GE(got.size(), 3u);
+    EXPECT_EQ(got[0], "z");
+    EXPECT_EQ(got[1], "x");
+    EXPECT_EQ(got[2], "y");
+    EXPECT_EQ(tail->next, nullptr);
+    releaseMethodList(list);
+}
+
+TEST_F(ListHelpers, IsMethodOfMatchesByIdentityOrName) {
+    Entry* a = make("A", {}, {"talk"});
+    kavc::finishClass(a);
+    Entry* b = make("B", {a});
+    Entry* over = kavc::addOverride(b, kavc::findMethod(a, "talk"), 3);
+    kavc::finishClass(b);
+    EXPECT_EQ(isMethodOf(b, over), 1);
+    EXPECT_EQ(isMethodOf(b, kavc::findMethod(a, "talk")), 1);  // same name
+    Entry* other = make("O", {}, {"walk"});
+    EXPECT_EQ(isMethodOf(b, kavc::findMethod(other, "walk")), 0);
+}
+
+TEST_F(ListHelpers, DeferredResolutionsComeBackLastInFirstOut) {
+    Entry* a = make("A", {}, {"f", "g"});
+    kavc::finishClass(a);
+    deferParentResolution(a, "Intro1", kavc::findMethod(a, "f"));
+    deferParentResolution(a, "Intro2", kavc::findMethod(a, "g"));
+    DeferredResolution* first = popDeferred();
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(first->method->name, "g");
+    EXPECT_STREQ(first->introducer, "Intro2");
+    DeferredResolution* second = popDeferred();
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(second->method->name, "f");
+    EXPECT_EQ(popDeferred(), nullptr);
+    releaseDeferred(first);
+    releaseDeferred(second);
+}
+
+TEST_F(ListHelpers, LifecycleMethodsByNameOrInitModifier) {
+    Entry* a = make("A", {}, {"kavDestruct", "kavDefaultConstVAssign", "kavInit", "build"});
+    kavc::addMod(kavc::findMethod(a, "build"), "init");
+    EXPECT_EQ(isLifecycleMethod(kavc::findMethod(a, "kavDestruct")), 1);
+    EXPECT_EQ(isLifecycleMethod(kavc::findMethod(a, "kavDefaultConstVAssign")), 1);
+    EXPECT_EQ(isLifecycleMethod(kavc::findMethod(a, "build")), 1);
+    EXPECT_EQ(isLifecycleMethod(kavc::findMethod(a, "kavInit")), 0);
+}
+
+}  // namespace

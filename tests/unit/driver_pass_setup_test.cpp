@@ -1,0 +1,200 @@
+// The set-up of a pass: stub policy, initializer order, error 228.
+#include "driver/lists.h"
+#include "driver/state.h"
+#include "support/text.h"
+
+#include <vector>
+
+using namespace darurov;
+using namespace testing_support;
+
+namespace {
+
+const std::string zdlPolicy = comment(
+    "-- By default, for classes declared using ZDL,\n"
+    "-- this emitter defines redispatch/apply stubs.\n"
+    "-- To override this default, use \"noapstubs\", and/or \"nordstubs\".\n");
+const std::string idlPolicy = comment(
+    "-- By default, for classes declared using IDL,\n"
+    "-- this emitter doesn't define redispatch/apply stubs.\n"
+    "-- Instead, it requests that the KAV kernel produce them.\n"
+    "-- To override this default, use the \"notc\" modifier.");
+
+struct PolicyCase {
+    std::vector<const char*> options;
+    const std::string* comment;
+    int noApplyStubs;
+    int noRedispatchStubs;
+    int noDescriptors;
+};
+
+class StubPolicy : public HostTest, public ::testing::WithParamInterface<PolicyCase> {};
+
+TEST_P(StubPolicy, FixesFlagsAndExplainsThem) {
+    const PolicyCase& c = GetParam();
+    for (const char* option : c.options) kavc::setOption(option, nullptr);
+    Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
+    kavc::finishClass(cls);
+    std::string text = capture([&](FILE* out) { passSetUp(out, cls); });
+    EXPECT_EQ(text, *c.comment);
+    EXPECT_EQ(pass.noApplyStubs, c.noApplyStubs);
+    EXPECT_EQ(pass.noRedispatchStubs, c.noRedispatchStubs);
+    EXPECT_EQ(pass.noDescriptors, c.noDescriptors);
+    EXPECT_STREQ(pass.currentClassName, "Animal");
+    EXPECT_EQ(pass.instanceClassName, nullptr);
+    EXPECT_STREQ(pass.linkageMacro, "KAVLINK");
+    releasePassLists();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, StubPolicy,
+    ::testing::Values(
+        PolicyCase{{"csc"}, &zdlPolicy, 0, 0, 0},
+        PolicyCase{{"csc", "noapstubs"}, &zdlPolicy, 1, 0, 0},
+        PolicyCase{{"csc", "nordstubs"}, &zdlPolicy, 0, 1, 0},
+        PolicyCase{{"csc", "noapstubs", "nordstubs", "nodesc"}, &zdlPolicy, 1, 1, 1},
+        PolicyCase{{}, &idlPolicy, 1, 1, 0},
+        PolicyCase{{"notc"}, &idlPolicy, 0, 0, 0},
+        PolicyCase{{"kavboot"}, &idlPolicy, 0, 0, 0},
+        PolicyCase{{"notc", "kavboot"}, &idlPolicy, 0, 0, 0},
+        // An IDL class never reads the ZDL switches.
+        PolicyCase{{"noapstubs", "nordstubs", "nodesc"}, &idlPolicy, 1, 1, 0},
+        PolicyCase{{"notc", "noapstubs", "nordstubs", "nodesc"}, &idlPolicy, 0, 0, 0}));
+
+class InitializerOrder : public HostTest {
+  protected:
+    Entry* cls = nullptr;
+    Entry* method(const char* name, bool init = true) {
+        Entry* m = kavc::addMethod(cls, name, kavc::basicType("void"), 10);
+        if (init) kavc::addMod(m, "init");
+        return m;
+    }
+    std::vector<std::string> names() {
+        std::vector<std::string> result;
+        for (int i = 0; i < pass.initializers.count; ++i)
+            result.push_back(pass.initializers.methods[i]->name);
+        return result;
+    }
+    void setUp() {
+        FILE* sink = std::fopen("/dev/null", "w");
+        passSetUp(sink, cls);
+        std::fclose(sink);
+    }
+    void SetUp() override {
+        HostTest::SetUp();
+        cls = kavc::newClass("Bird", {}, nullptr, 1);
+    }
+    void TearDown() override {
+        releasePassLists();
+        HostTest::TearDown();
+    }
+};
+
+TEST_F(InitializerOrder, ReleaseOrderFirstThenTheRestInMethodOrder) {
+    method("fromA");
+    method("fromB");
+    method("plain", false);
+    method("fromC");
+    method("kavDefaultInit");  // never an initializer of the list
+    kavc::setReleaseOrder(cls, {"plain", "fromC", "fromA"});
+    kavc::finishClass(cls);
+    setUp();
+    EXPECT_EQ(names(), (std::vector<std::string>{"fromC", "fromA", "fromB"}));
+}
+
+TEST_F(InitializerOrder, NoInitializersLeavesAnEmptyList) {
+    method("plain", false);
+    kavc::setReleaseOrder(cls, {"plain"});
+    kavc::finishClass(cls);
+    setUp();
+    EXPECT_EQ(pass.initializers.count, 0);
+}
+
+TEST_F(InitializerOrder, NamelessItemBecomesNoNameAndTerminatorEndsTheWalk) {
+    method("first");
+    method("second");
+    method("third");
+    kavc::setReleaseOrder(cls, {"first", "third", "second"});
+    kavc::finishClass(cls);
+    ReleaseItem* first = cls->releaseOrder;
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first->entry, nullptr);
+    // A nameless item that still has its entry counts; the terminator ends the order.
+    first->name = nullptr;
+    ReleaseItem terminator{nullptr, nullptr, first->next->next, {}};
+    first->next->next = &terminator;
+    setUp();
+    EXPECT_STREQ(first->name, "no_name");
+    // "second" stands after the terminator, so it is appended in method order.
+    EXPECT_EQ(names(), (std::vector<std::string>{"first", "third", "second"}));
+    first->next->next = terminator.next;
+}
+
+TEST_F(InitializerOrder, ItemWithoutEntryPlacesTheInitializerOfItsName) {
+    method("alpha");
+    method("beta");
+    kavc::setReleaseOrder(cls, {"beta"});
+    kavc::finishClass(cls);
+    cls->releaseOrder->entry = nullptr;
+    setUp();
+    EXPECT_EQ(names(), (std::vector<std::string>{"beta", "alpha"}));
+}
+
+TEST_F(InitializerOrder, OverridingInitializerIsError228WithoutShadow) {
+    Entry* base = kavc::newClass("Base", {}, nullptr, 1);
+    Entry* baseInit = kavc::addMethod(base, "withSize", kavc::basicType("void"), 3);
+    kavc::addMod(baseInit, "init");
+    kavc::finishClass(base);
+    kavc::addParent(cls, base, 1);
+    Entry* over = kavc::addOverride(cls, baseInit, 7);
+    kavc::addMod(over, "init");
+    method("own");
+    kavc::finishClass(cls);
+    setUp();
+    EXPECT_EQ(names(), (std::vector<std::string>{"own"}));
+    ASSERT_EQ(kavc::errorCount(), 1);
+    EXPECT_NE(kavc::messages().back().find(":7: error: "), std::string::npos);
+    EXPECT_NE(kavc::messages().back().find("withSize"), std::string::npos);
+    EXPECT_NE(kavc::messages().back().find("[228]"), std::string::npos);
+}
+
+TEST_F(InitializerOrder, ShadowClassMayOverrideInitializers) {
+    Entry* base = kavc::newClass("Base", {}, nullptr, 1);
+    Entry* baseInit = kavc::addMethod(base, "withSize", kavc::basicType("void"), 3);
+    kavc::addMod(baseInit, "init");
+    kavc::finishClass(base);
+    kavc::addParent(cls, base, 1);
+    kavc::addMod(cls, "shadow", "Base");
+    kavc::addMod(kavc::addOverride(cls, baseInit, 7), "init");
+    kavc::finishClass(cls);
+    setUp();
+    EXPECT_EQ(names(), (std::vector<std::string>{"withSize"}));
+    EXPECT_EQ(kavc::errorCount(), 0);
+    EXPECT_STREQ(pass.classShadow, "Base");
+}
+
+TEST_F(InitializerOrder, OnlyInitializersOfThePassAreTaken) {
+    method("instanceInit");
+    kavc::addMod(method("classInit"), "class");
+    kavc::finishClass(cls);
+    setUp();
+    EXPECT_EQ(names(), (std::vector<std::string>{"instanceInit"}));
+    kavtmeta = 1;
+    releasePassLists();
+    setUp();
+    EXPECT_EQ(names(), (std::vector<std::string>{"classInit"}));
+    kavtmeta = 0;
+}
+
+TEST_F(InitializerOrder, ManyInitializersAllFit) {
+    std::vector<std::string> expected;
+    for (int i = 0; i < 150; ++i) {
+        expected.push_back("init" + std::to_string(i));
+        method(kavc::str(expected.back()));
+    }
+    kavc::finishClass(cls);
+    setUp();
+    EXPECT_EQ(names(), expected);
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// Tokens, their positions, and the lexical errors of IDL text.
+#include "kc/lexer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Lexed {
+    std::vector<kc::Token> tokens;
+    std::vector<std::string> messages;
+};
+
+Lexed lex(const std::string& text) {
+    kc::Sources sources;
+    int file = sources.add("t.idl", text, kc::Loc{});
+    kc::Diagnostics diag(sources);
+    diag.setEcho(false);
+    kc::Lexer lexer(diag, text, kc::Loc{file, 1, 1});
+    Lexed out;
+    for (kc::Token t = lexer.next(); t.kind != kc::Tok::End; t = lexer.next()) out.tokens.push_back(t);
+    out.messages = diag.messages();
+    return out;
+}
+
+std::string where(const kc::Token& t) { return std::to_string(t.loc.line) + ":" + std::to_string(t.loc.col); }
+
+TEST(KcLexer, TokensCarryKindSpellingAndPosition) {
+    Lexed l = lex("module Zoo {\n  long walk(in float x) :: : 0x1F 2.5e3 'c';\n}");
+    ASSERT_TRUE(l.messages.empty());
+    struct Want {
+        kc::Tok kind;
+        const char* text;
+        const char* at;
+    };
+    const std::vector<Want> want = {
+        {kc::Tok::Ident, "module", "1:1"}, {kc::Tok::Ident, "Zoo", "1:8"},  {kc::Tok::Punct, "{", "1:12"},
+        {kc::Tok::Ident, "long", "2:3"},   {kc::Tok::Ident, "walk", "2:8"}, {kc::Tok::Punct, "(", "2:12"},
+        {kc::Tok::Ident, "in", "2:13"},    {kc::Tok::Ident, "float", "2:16"}, {kc::Tok::Ident, "x", "2:22"},
+        {kc::Tok::Punct, ")", "2:23"},     {kc::Tok::Punct, "::", "2:25"},  {kc::Tok::Punct, ":", "2:28"},
+        {kc::Tok::Int, "0x1F", "2:30"},    {kc::Tok::Float, "2.5e3", "2:35"}, {kc::Tok::Char, "c", "2:41"},
+        {kc::Tok::Punct, ";", "2:44"},     {kc::Tok::Punct, "}", "3:1"},
+    };
+    ASSERT_EQ(l.tokens.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(l.tokens[i].kind, want[i].kind) << i;
+        EXPECT_EQ(l.tokens[i].text, want[i].text) << i;
+        EXPECT_EQ(where(l.tokens[i]), want[i].at) << l.tokens[i].text;
+    }
+}
+
+TEST(KcLexer, CommentsAreSkippedAndCountLines) {
+    Lexed l = lex("a /* one\ntwo */ b // tail\nc");
+    ASSERT_EQ(l.tokens.size(), 3u);
+    EXPECT_EQ(where(l.tokens[1]), "2:8");
+    EXPECT_EQ(where(l.tokens[2]), "3:1");
+    EXPECT_TRUE(l.tokens[2].startsLine);
+    EXPECT_FALSE(l.tokens[1].startsLine);
+}
+
+TEST(KcLexer, StringEscapesAreDecoded) {
+    Lexed l = lex(R"("a\tb\n\"q\"\\ \x41\101")");
+    ASSERT_EQ(l.tokens.size(), 1u);
+    EXPECT_EQ(l.tokens[0].kind, kc::Tok::String);
+    EXPECT_EQ(l.tokens[0].text, "a\tb\n\"q\"\\ AA");
+}
+
+TEST(KcLexer, HashIsADirectiveOnlyFirstOnItsLine) {
+    Lexed l = lex("  #define X\na # b");
+    ASSERT_EQ(l.tokens.size(), 6u);
+    EXPECT_EQ(l.tokens[0].kind, kc::Tok::Hash);
+    EXPECT_EQ(l.tokens[4].kind, kc::Tok::Punct);
+    EXPECT_EQ(l.tokens[4].text, "#");
+}
+
+TEST(KcLexer, ContinuedLineIsOneLogicalLine) {
+    Lexed l = lex("a \\\n b\nc");
+    ASSERT_EQ(l.tokens.size(), 3u);
+    EXPECT_FALSE(l.tokens[1].startsLine);
+    EXPECT_TRUE(l.tokens[2].startsLine);
+}
+
+struct LexError {
+    const char* text;
+    const char* message;
+};
+
+class KcLexerErrors : public ::testing::TestWithParam<LexError> {};
+
+TEST_P(KcLexerErrors, ReportsWithPosition) {
+    Lexed l = lex(GetParam().text);
+    ASSERT_FALSE(l.messages.empty());
+    EXPECT_EQ(l.messages[0], GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, KcLexerErrors,
+    ::testing::Values(LexError{"a\n  /* never closed\n", "t.idl:2:3: error: unterminated comment"},
+                      LexError{"x = \"abc\ny", "t.idl:1:5: error: missing terminating \" character"},
+                      LexError{"x = 'ab'", "t.idl:1:5: error: multi-character character constant"},
+                      LexError{"x = ''", "t.idl:1:5: error: empty character constant"},
+                      LexError{"long @x", "t.idl:1:6: error: stray '@' in program"},
+                      LexError{"a\x01", "t.idl:1:2: error: stray '\\001' in program"},
+                      LexError{"10abc", "t.idl:1:1: error: invalid suffix 'abc' on numeric constant"}));
+
+TEST(KcLexer, StrayCharacterIsSkippedAndLexingGoesOn) {
+    Lexed l = lex("a $ b");
+    ASSERT_EQ(l.tokens.size(), 2u);
+    EXPECT_EQ(l.tokens[1].text, "b");
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// The preprocessor: macros, conditionals, includes and their errors.
+#include "kc_fixture.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using kc_testing::preprocess;
+
+TEST(KcPreprocessor, ObjectMacrosExpandRecursivelyWithoutLooping) {
+    auto r = preprocess("#define A B + 1\n#define B A\n#define N 4\nA N C");
+    EXPECT_TRUE(r.messages.empty());
+    // A -> B + 1 -> (B -> A, not expanded again) A + 1
+    EXPECT_EQ(r.spelling(), "A + 1 4 C");
+}
+
+TEST(KcPreprocessor, KavidlAndCommandLineDefinesArePredefined) {
+    auto r = preprocess("__KAVIDL__ LIMIT FLAG", {{}, {{"LIMIT", "10"}, {"FLAG", "1"}}});
+    EXPECT_EQ(r.spelling(), "1 10 1");
+}
+
+TEST(KcPreprocessor, UndefRemovesAMacro) {
+    EXPECT_EQ(preprocess("#define X 1\n#undef X\nX").spelling(), "X");
+}
+
+TEST(KcPreprocessor, ConditionalsSelectText) {
+    const char* text =
+        "#define ON\n"
+        "#ifdef ON\na\n#else\nb\n#endif\n"
+        "#ifndef ON\nc\n#elif 2 * 3 == 6 && defined(ON)\nd\n#else\ne\n#endif\n"
+        "#if 0\n#if 1\nf\n#endif\n#elif defined OFF\ng\n#else\nh\n#endif\n"
+        "#ifdef __KAVIDL__\ni\n#endif\n";
+    auto r = preprocess(text);
+    EXPECT_TRUE(r.messages.empty()) << r.messages[0];
+    EXPECT_EQ(r.spelling(), "a d h i");
+}
+
+TEST(KcPreprocessor, SkippedTextIsNotCheckedForStrings) {
+    auto r = preprocess("#if 0\ndon't \"stop\n#endif\nx");
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(r.spelling(), "x");
+}
+
+struct PpError {
+    const char* text;
+    const char* message;
+};
+
+class KcPreprocessorErrors : public ::testing::TestWithParam<PpError> {};
+
+TEST_P(KcPreprocessorErrors, ReportsWithPosition) {
+    auto r = preprocess(GetParam().text);
+    ASSERT_FALSE(r.messages.empty()) << GetParam().text;
+    EXPECT_EQ(r.messages[0], GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, KcPreprocessorErrors,
+    ::testing::Values(
+        PpError{"a\n#ifdef X\nb\n", "test.idl:2:2: error: unterminated conditional directive"},
+        PpError{"#else\n", "test.idl:1:2: error: #else without #if"},
+        PpError{"#if 1\n#else\n#else\n#endif\n", "test.idl:3:2: error: #else after #else"},
+        PpError{"#endif\n", "test.idl:1:2: error: #endif without #if"},
+        PpError{"#ifdef\n#endif\n", "test.idl:1:2: error: no macro name given in #ifdef directive"},
+        PpError{"#if 1 / 0\n#endif\n", "test.idl:1:7: error: division by zero in #if"},
+        PpError{"#if (1\n#endif\n", "test.idl:1:5: error: missing ')' in expression"},
+        PpError{"#frobnicate\n", "test.idl:1:2: error: invalid preprocessing directive #frobnicate"},
+        PpError{"#define F(x) x\n", "test.idl:1:10: error: function-like macros are not supported"},
+        PpError{"#define 3\n", "test.idl:1:9: error: macro names must be identifiers"},
+        PpError{"#error stop here\n", "test.idl:1:1: error: #error stop here"},
+        PpError{"#include\n", "test.idl:1:2: error: #include expects \"FILENAME\" or <FILENAME>"},
+        PpError{"  #include \"none.idl\"\n", "test.idl:1:12: error: none.idl: No such file or directory"},
+        PpError{"#include <none.idl\n", "test.idl:1:10: error: missing terminating > character"}));
+
+TEST(KcPreprocessor, BuiltinRootClassIncludesNeedNoFile) {
+    auto r = preprocess("#include <kavobj.idl>\n#include \"kavcls.idl\"\nx");
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(r.spelling(), "x");
+}
+
+class KcIncludes : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kc-include-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root = pattern;
+        std::filesystem::create_directories(root + "/main");
+        std::filesystem::create_directories(root + "/lib");
+    }
+    void TearDown() override { std::filesystem::remove_all(root); }
+    void write(const std::string& path, const std::string& text) { std::ofstream(root + "/" + path) << text; }
+
+    std::string root;
+};
+
+TEST_F(KcIncludes, IncluderDirectoryComesBeforeIncludeDirs) {
+    write("main/shared.idl", "fromMainDir");
+    write("lib/shared.idl", "fromLib");
+    write("lib/only.idl", "onlyInLib\n#include \"next.idl\"\n");
+    write("lib/next.idl", "besideOnly");
+    auto r = preprocess("#include \"shared.idl\"\n#include <only.idl>\nend", {{root + "/lib"}, {}},
+                        root + "/main/m.idl");
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(r.spelling(), "fromMainDir onlyInLib besideOnly end");
+    ASSERT_EQ(r.tokens.size(), 4u);
+    EXPECT_EQ(r.tokens[1].loc.line, 1);  // positions are the included file's own
+}
+
+TEST_F(KcIncludes, ErrorsInsideAnIncludedFileNameThatFile) {
+    write("main/bad.idl", "ok\n  /* open");
+    auto r = preprocess("#include \"bad.idl\"\n", {}, root + "/main/m.idl");
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0], root + "/main/bad.idl:2:3: error: unterminated comment");
+}
+
+TEST_F(KcIncludes, SelfIncludeStopsAtTheDepthLimit) {
+    write("main/self.idl", "#include \"self.idl\"\nx\n");
+    auto r = preprocess("#include \"self.idl\"\n", {}, root + "/main/m.idl");
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_NE(r.messages[0].find("error: #include nested depth 64 exceeds maximum of 64"), std::string::npos)
+        << r.messages[0];
+    EXPECT_EQ(r.tokens.size(), 63u);  // each completed level still contributes its x
+}
+
+TEST_F(KcIncludes, PragmaOnceIncludesAFileOnce) {
+    write("main/once.idl", "#pragma once\nonce\n");
+    auto r = preprocess("#include \"once.idl\"\n#include \"once.idl\"\nend", {}, root + "/main/m.idl");
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(r.spelling(), "once end");
+}
+
+TEST_F(KcIncludes, ADirectoryIsNotAnIncludeFile) {
+    auto r = preprocess("#include \"lib\"\n", {{root}, {}}, root + "/main/m.idl");
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0], root + "/main/m.idl:1:10: error: lib: No such file or directory");
+}
+
+}  // namespace

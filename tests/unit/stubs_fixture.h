@@ -1,0 +1,54 @@
+// A class under construction for the stub sections, and the pass set-up they read.
+#pragma once
+
+#include "driver/state.h"
+#include "stubs/stubs.h"
+#include "support/text.h"
+
+#include <string>
+
+namespace stubs_testing {
+
+using testing_support::capture;
+using testing_support::comment;
+using testing_support::lines;
+
+class StubsTest : public testing_support::HostTest {
+  protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        kavc::setFilePath("animal.idl");
+        kavc::setClassPrefix(nullptr);
+        cls = kavc::newClass("Animal", {}, nullptr, 1);
+        kavc::addParent(cls, kavc::findClass("KAVObject"), 1);
+    }
+
+    Entry* method(const char* name, const char* result = "long", int line = 10) {
+        return kavc::addMethod(cls, name, kavc::basicType(result), line);
+    }
+    Entry* param(Entry* m, const char* name, const char* type, int mode = kavtModeIn) {
+        return kavc::addParam(m, name, kavc::basicType(type), mode);
+    }
+
+    // Finishes the class and runs the pass set-up (its policy comment is thrown away).
+    void startPass() {
+        kavc::finishClass(cls);
+        capture([&](FILE* out) { darurov::passSetUp(out, cls); });
+    }
+    // Apply stubs written: an IDL class compiled with "notc".
+    void startStubPass() {
+        kavc::setOption("notc", nullptr);
+        startPass();
+    }
+    // The class seen as its implicit metaclass (the class pass has run its set-up).
+    void enterMetaclassPass() { kavtinitialiseMeta(cls, kavc::unitStab(), 1, 1); }
+
+    // The host's own text for the stub's argument declarations.
+    static std::string varargs(Entry* m) {
+        return capture([&](FILE* out) { kavtdeclareIdlVarargs(out, m); });
+    }
+
+    Entry* cls = nullptr;
+};
+
+}  // namespace stubs_testing

@@ -1,0 +1,130 @@
+// The syntax tree of an IDL file, as written (names unresolved).
+#pragma once
+
+#include "kc/diagnostics.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kc {
+
+struct ScopedName {
+    std::vector<std::string> parts;
+    bool absolute = false;  // written with a leading "::"
+    Loc loc;
+
+    std::string text() const;  // as written: "Zoo::Animal", "::Zoo::Animal"
+};
+
+struct Expr {
+    enum Kind { Int, Float, String, Char, Bool, Name, Unary, Binary } kind = Int;
+    Loc loc;
+    unsigned long long intValue = 0;
+    double floatValue = 0;
+    std::string text;  // String/Char value; Unary/Binary operator
+    ScopedName name;
+    std::unique_ptr<Expr> lhs, rhs;  // Unary: lhs only
+};
+
+struct TypeSpec {
+    enum Kind { None, Basic, String, Sequence, Named } kind = None;
+    Loc loc;
+    std::string basic;            // "void", "long", "unsigned long", "long long", ...
+    std::unique_ptr<Expr> bound;  // string<N>, sequence<T, N>
+    std::unique_ptr<TypeSpec> element;
+    ScopedName name;
+
+    std::string text() const;  // as written, for messages
+};
+
+struct Declarator {
+    std::string name;
+    Loc loc;
+    std::vector<std::unique_ptr<Expr>> dims;  // a[2][3]
+};
+
+// struct, exception and data members: one type, several declarators.
+struct Member {
+    TypeSpec type;
+    std::vector<Declarator> declarators;
+};
+
+struct UnionCase {
+    Loc loc;
+    std::vector<std::unique_ptr<Expr>> labels;
+    bool isDefault = false;
+    TypeSpec type;
+    Declarator declarator;
+};
+
+struct Param {
+    int mode = 1;  // 1 in, 2 out, 3 inout
+    Loc loc;
+    TypeSpec type;
+    Declarator declarator;
+};
+
+struct Modifier {
+    std::string name;
+    Loc loc;
+    bool hasValue = false;
+    std::string value;
+};
+
+struct ImplStmt {
+    enum Kind { ReleaseOrder, ClassModifier, Passthru, MemberModifiers, DataMember } kind = ClassModifier;
+    Loc loc;
+    std::vector<std::pair<std::string, Loc>> names;  // ReleaseOrder
+    Modifier modifier;                               // ClassModifier
+    std::string passthruName;                        // Passthru: name and text
+    std::string passthruText;
+    std::vector<ScopedName> targets;  // MemberModifiers: `a, b: m1, m2 = v;`
+    std::vector<Modifier> modifiers;
+    Member data;  // DataMember
+};
+
+struct Decl {
+    enum Kind {
+        Module,
+        Interface,
+        Forward,  // interface X;
+        Typedef,
+        Struct,
+        Union,
+        Enum,
+        Const,
+        Exception,
+        Attribute,
+        Operation,
+        Implementation,
+    } kind = Module;
+    Loc loc;
+    std::string name;
+
+    std::vector<std::unique_ptr<Decl>> body;  // Module, Interface
+    std::vector<ScopedName> parents;          // Interface
+
+    TypeSpec type;                         // Typedef, Const, Attribute, Operation (result)
+    std::vector<Declarator> declarators;   // Typedef; Attribute (its names)
+    std::vector<Member> members;           // Struct, Exception
+    TypeSpec discriminator;                // Union
+    std::vector<UnionCase> cases;          // Union
+    std::vector<std::pair<std::string, Loc>> enumerators;  // Enum
+    std::unique_ptr<Expr> value;           // Const
+
+    bool readonly = false;  // Attribute
+    bool oneway = false;    // Operation
+    std::vector<Param> params;
+    std::vector<ScopedName> raises;
+    bool hasContext = false;
+    std::vector<std::string> context;
+
+    std::vector<ImplStmt> impl;  // Implementation
+};
+
+struct Specification {
+    std::vector<std::unique_ptr<Decl>> decls;
+};
+
+}  // namespace kc

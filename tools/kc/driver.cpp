@@ -1,0 +1,148 @@
+#include "kc/driver.h"
+
+#include "kc/lower.h"
+#include "kc/options.h"
+#include "kc/parser.h"
+#include "kavc/model.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#ifndef DARUROV_DEFAULT_PLUGIN
+#define DARUROV_DEFAULT_PLUGIN "libdarurov.so"
+#endif
+#ifndef DARUROV_VERSION
+#define DARUROV_VERSION "unknown"
+#endif
+
+namespace kc {
+
+namespace {
+
+// The plug-in beside the kc executable (build tree), else in the lib directory next to
+// its bin directory (installed tree).
+std::string defaultEmitter() {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    std::string dir;
+    if (n > 0) {
+        std::string self(buf, static_cast<size_t>(n));
+        dir = self.substr(0, self.rfind('/') + 1);
+    }
+    for (const char* sub : {"", "../lib/", "../lib64/"}) {
+        std::string candidate = dir + sub + DARUROV_DEFAULT_PLUGIN;
+        if (::access(candidate.c_str(), R_OK) == 0) return candidate;
+    }
+    return dir + DARUROV_DEFAULT_PLUGIN;
+}
+
+kavc::EmitFn loadEmitter(const std::string& given, Diagnostics& diag) {
+    std::string path = given.empty() ? defaultEmitter() : given;
+    // dlopen would search the library path for a bare name; a user means the file.
+    if (path.find('/') == std::string::npos) path = "./" + path;
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = ::dlerror();
+        diag.toolError("cannot load emitter " + quote(path) + ": " + (why ? why : "unknown reason"));
+        return nullptr;
+    }
+    void* symbol = ::dlsym(handle, "emit");
+    if (!symbol) {
+        diag.toolError("emitter " + quote(path) + " has no 'emit' entry point");
+        ::dlclose(handle);
+        return nullptr;
+    }
+    return reinterpret_cast<kavc::EmitFn>(symbol);
+}
+
+// The output directory exists (made when missing) and a file can be created in it.
+bool prepareOutputDir(const std::string& dir, Diagnostics& diag) {
+    std::error_code ec;
+    if (!std::filesystem::exists(dir, ec)) {
+        std::filesystem::create_directories(dir, ec);
+        if (ec) {
+            diag.toolError("cannot create output directory " + quote(dir) + ": " + ec.message());
+            return false;
+        }
+    }
+    if (!std::filesystem::is_directory(dir, ec)) {
+        diag.toolError("output directory " + quote(dir) + " is not a directory");
+        return false;
+    }
+    std::string probe = dir + "/.kc-probe-XXXXXX";
+    int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        diag.toolError("cannot write to output directory " + quote(dir) + ": " + std::strerror(errno));
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+}  // namespace
+
+int runCompiler(int argc, const char* const* argv) {
+    Sources sources;
+    Diagnostics diag(sources);
+    Options options;
+    if (!parseOptions(argc, argv, options, diag)) return 1;
+    if (options.help) {
+        std::fputs(usage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("kc (darurov) %s\n", DARUROV_VERSION);
+        return 0;
+    }
+    if (options.input.empty()) {
+        diag.toolError("no input file (try 'kc --help')");
+        return 1;
+    }
+
+    kavc::reset();
+    kavc::EmitFn emit = loadEmitter(options.emitter, diag);
+    if (!emit) return 1;
+
+    kavc::setFilePath(options.input);
+    kavc::setClassPrefix(options.classPrefix ? options.classPrefix->c_str() : nullptr);
+    for (const auto& [name, value] : options.emitterOptions)
+        kavc::setOption(name, value ? value->c_str() : nullptr);
+    if (options.noDuplicateIntroducerCheck) kavc::setFlag(40, 2);
+
+    Preprocessor pp(sources, diag, PreprocessorOptions{options.includeDirs, options.defines});
+    if (!pp.openMain(options.input)) return 1;
+    Parser parser(pp, diag);
+    Specification spec = parser.parse();
+    if (diag.errors()) return 1;
+    std::vector<Entry*> toEmit = lower(spec, diag);
+    if (diag.errors()) return 1;
+    if (toEmit.empty()) {
+        std::fprintf(stderr, "%s: warning: no interface or module to write; no output file\n",
+                     options.input.c_str());
+        return 0;
+    }
+
+    if (!prepareOutputDir(options.outputDir, diag)) return 1;
+    kavc::setEmitter(emit);
+    kavc::setOutputDir(options.outputDir);
+    for (Entry* e : toEmit) emit(kavtfileStem, e, kavc::unitStab());
+    if (kavc::errorCount() > 0) {
+        kavc::discardOutput();
+        return 1;
+    }
+    if (!kavc::commitOutput()) {
+        diag.toolError("cannot write " + quote(options.outputDir + "/" + kavtfileStem + ".xih"));
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace kc

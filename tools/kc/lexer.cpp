@@ -1,0 +1,317 @@
+#include "kc/lexer.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace kc {
+
+namespace {
+
+constexpr const char* twoCharPuncts[] = {"::", "<<", ">>", "&&", "||", "==", "!=", "<=", ">="};
+constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
+
+bool identStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool identChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+std::string printable(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isprint(u)) return std::string(1, c);
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\%03o", u);
+    return buf;
+}
+
+}  // namespace
+
+std::string describe(const Token& t) {
+    switch (t.kind) {
+        case Tok::End: return "end of input";
+        case Tok::String: return "string constant";
+        case Tok::Int:
+        case Tok::Float: return "numeric constant";
+        case Tok::Char: return "character constant";
+        case Tok::Hash: return "'#'";
+        default: return quote(t.text);
+    }
+}
+
+Lexer::Lexer(Diagnostics& diag, std::string text, Loc origin)
+    : diag_(diag), text_(std::move(text)), here_(origin) {}
+
+char Lexer::peek(size_t ahead) const {
+    return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
+}
+
+void Lexer::advance() {
+    if (pos_ >= text_.size()) return;
+    if (text_[pos_] == '\n') {
+        ++here_.line;
+        here_.col = 1;
+    } else {
+        ++here_.col;
+    }
+    ++pos_;
+}
+
+void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
+    while (pos_ < text_.size()) {
+        char c = peek();
+        if (c == '\n') {
+            if (stopAtNewline) return;
+            sawNewline = true;
+            advance();
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+            advance();
+        } else if (c == '\\' && (peek(1) == '\n' || (peek(1) == '\r' && peek(2) == '\n'))) {
+            advance();  // a continued line is one logical line
+            if (peek() == '\r') advance();
+            advance();
+        } else if (c == '/' && peek(1) == '/') {
+            while (pos_ < text_.size() && peek() != '\n') advance();
+        } else if (c == '/' && peek(1) == '*') {
+            Loc start = here_;
+            advance();
+            advance();
+            bool closed = false;
+            while (pos_ < text_.size()) {
+                if (peek() == '*' && peek(1) == '/') {
+                    advance();
+                    advance();
+                    closed = true;
+                    break;
+                }
+                if (peek() == '\n') sawNewline = true;
+                advance();
+            }
+            if (!closed) diag_.error(start, "unterminated comment");
+        } else {
+            return;
+        }
+    }
+}
+
+bool Lexer::atLineEnd() {
+    bool sawNewline = false;
+    skipSpace(sawNewline, true);
+    if (sawNewline) lineStart_ = true;  // a comment spanning lines ends the directive too
+    return sawNewline || pos_ >= text_.size() || peek() == '\n';
+}
+
+Token Lexer::next() {
+    bool sawNewline = false;
+    skipSpace(sawNewline);
+    if (sawNewline) lineStart_ = true;
+
+    Token t;
+    t.loc = here_;
+    t.startsLine = lineStart_;
+    lineStart_ = false;
+    if (pos_ >= text_.size()) {
+        t.kind = Tok::End;
+        return t;
+    }
+
+    char c = peek();
+    if (identStart(c)) {
+        t.kind = Tok::Ident;
+        while (identChar(peek())) {
+            t.text += peek();
+            advance();
+        }
+        return t;
+    }
+    if (std::isdigit(static_cast<unsigned char>(c)) ||
+        (c == '.' && std::isdigit(static_cast<unsigned char>(peek(1))))) {
+        number(t);
+        return t;
+    }
+    if (c == '"') {
+        t.kind = Tok::String;
+        quoted(t, '"');
+        return t;
+    }
+    if (c == '\'') {
+        t.kind = Tok::Char;
+        quoted(t, '\'');
+        return t;
+    }
+    if (c == '#' && t.startsLine) {
+        t.kind = Tok::Hash;
+        t.text = "#";
+        advance();
+        return t;
+    }
+    for (const char* two : twoCharPuncts) {
+        if (c == two[0] && peek(1) == two[1]) {
+            t.kind = Tok::Punct;
+            t.text = two;
+            advance();
+            advance();
+            return t;
+        }
+    }
+    if (c != '\0' && std::strchr(oneCharPuncts, c)) {
+        t.kind = Tok::Punct;
+        t.text = std::string(1, c);
+        advance();
+        return t;
+    }
+    if (c == '#') {
+        t.kind = Tok::Punct;
+        t.text = "#";
+        advance();
+        return t;
+    }
+    diag_.error(here_, "stray " + quote(printable(c)) + " in program");
+    advance();
+    return next();
+}
+
+void Lexer::number(Token& t) {
+    t.kind = Tok::Int;
+    if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X')) {
+        t.text += peek();
+        advance();
+        t.text += peek();
+        advance();
+        while (std::isxdigit(static_cast<unsigned char>(peek()))) {
+            t.text += peek();
+            advance();
+        }
+    } else {
+        while (std::isdigit(static_cast<unsigned char>(peek()))) {
+            t.text += peek();
+            advance();
+        }
+        if (peek() == '.' && peek(1) != '.') {
+            t.kind = Tok::Float;
+            t.text += peek();
+            advance();
+            while (std::isdigit(static_cast<unsigned char>(peek()))) {
+                t.text += peek();
+                advance();
+            }
+        }
+        if ((peek() == 'e' || peek() == 'E') &&
+            (std::isdigit(static_cast<unsigned char>(peek(1))) ||
+             ((peek(1) == '+' || peek(1) == '-') &&
+              std::isdigit(static_cast<unsigned char>(peek(2)))))) {
+            t.kind = Tok::Float;
+            t.text += peek();
+            advance();
+            t.text += peek();
+            advance();
+            while (std::isdigit(static_cast<unsigned char>(peek()))) {
+                t.text += peek();
+                advance();
+            }
+        }
+    }
+    if (identChar(peek())) {
+        std::string suffix;
+        while (identChar(peek())) {
+            suffix += peek();
+            advance();
+        }
+        diag_.error(t.loc, "invalid suffix " + quote(suffix) + " on numeric constant");
+    }
+}
+
+int Lexer::escape() {
+    // at the character after the backslash
+    char c = peek();
+    switch (c) {
+        case 'n': advance(); return '\n';
+        case 't': advance(); return '\t';
+        case 'r': advance(); return '\r';
+        case 'a': advance(); return '\a';
+        case 'b': advance(); return '\b';
+        case 'f': advance(); return '\f';
+        case 'v': advance(); return '\v';
+        case '\\':
+        case '"':
+        case '\'':
+        case '?': advance(); return c;
+        case 'x': {
+            Loc at = here_;
+            advance();
+            int value = 0;
+            int digits = 0;
+            while (std::isxdigit(static_cast<unsigned char>(peek())) && digits < 2) {
+                char d = peek();
+                value = value * 16 + (std::isdigit(static_cast<unsigned char>(d))
+                                          ? d - '0'
+                                          : std::tolower(static_cast<unsigned char>(d)) - 'a' + 10);
+                ++digits;
+                advance();
+            }
+            if (digits == 0 && !skipping_) diag_.error(at, "\\x used with no following hex digits");
+            return value;
+        }
+        default:
+            if (c >= '0' && c <= '7') {
+                int value = 0;
+                for (int i = 0; i < 3 && peek() >= '0' && peek() <= '7'; ++i) {
+                    value = value * 8 + (peek() - '0');
+                    advance();
+                }
+                return value & 0xff;
+            }
+            if (!skipping_) diag_.warning(here_, "unknown escape sequence '\\" + printable(c) + "'");
+            advance();
+            return c;
+    }
+}
+
+void Lexer::quoted(Token& t, char close) {
+    advance();  // opening quote
+    bool closed = false;
+    while (pos_ < text_.size() && peek() != '\n') {
+        char c = peek();
+        if (c == close) {
+            advance();
+            closed = true;
+            break;
+        }
+        if (c == '\\') {
+            advance();
+            if (pos_ >= text_.size() || peek() == '\n') break;
+            t.text += static_cast<char>(escape());
+        } else {
+            t.text += c;
+            advance();
+        }
+    }
+    if (!closed) {
+        if (!skipping_)
+            diag_.error(t.loc, std::string("missing terminating ") + close + " character");
+        return;
+    }
+    if (close == '\'' && !skipping_) {
+        if (t.text.empty())
+            diag_.error(t.loc, "empty character constant");
+        else if (t.text.size() > 1)
+            diag_.error(t.loc, "multi-character character constant");
+    }
+}
+
+int Lexer::headerName(std::string& name, Loc& at) {
+    while (peek() == ' ' || peek() == '\t') advance();
+    if (peek() != '<') return 0;
+    at = here_;
+    advance();
+    name.clear();
+    while (pos_ < text_.size() && peek() != '\n' && peek() != '>') {
+        name += peek();
+        advance();
+    }
+    if (peek() != '>') {
+        diag_.error(at, "missing terminating > character");
+        return -1;
+    }
+    advance();
+    return 1;
+}
+
+}  // namespace kc

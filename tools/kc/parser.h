@@ -1,0 +1,74 @@
+// Recursive-descent parser: preprocessed tokens to the syntax tree. Syntax errors are
+// reported and the parser goes on at the next declaration.
+#pragma once
+
+#include "kc/ast.h"
+#include "kc/preprocessor.h"
+
+#include <deque>
+
+namespace kc {
+
+inline constexpr int maxNesting = 256;  // modules, expressions, types: deeper input is refused
+
+class Parser {
+  public:
+    Parser(Preprocessor& pp, Diagnostics& diag) : pp_(pp), diag_(diag) {}
+
+    Specification parse();
+
+  private:
+    using DeclList = std::vector<std::unique_ptr<Decl>>;
+
+    const Token& peek(size_t ahead = 0);
+    Token take();
+    bool accept(const char* punct);
+    bool expect(const char* punct);
+    bool expectKeyword(const char* word);
+    bool expectIdent(std::string& name, Loc& at);
+    void expectedBefore(const std::string& what);
+    bool closeAngle();
+    void recover();
+    bool enter();
+    void leave() { --depth_; }
+
+    void definitions(DeclList& out, bool inInterface, bool topLevel);
+    bool definition(DeclList& out, bool inInterface);
+    bool module(DeclList& out);
+    bool interface(DeclList& out);
+    bool typeDeclaration(DeclList& out);
+    std::unique_ptr<Decl> constructedType();
+    bool typedefDecl(DeclList& out);
+    bool constDecl(DeclList& out);
+    bool attribute(DeclList& out);
+    bool operation(DeclList& out);
+    bool implementation(DeclList& out);
+    bool implStatement(Decl& impl);
+    bool members(std::vector<Member>& out);
+    bool member(Member& m);
+    bool modifier(Modifier& m);
+    bool modifierValue(std::string& value);
+    bool typeSpec(TypeSpec& t, bool allowVoid);
+    bool scopedName(ScopedName& n);
+    bool declarator(Declarator& d);
+    bool declarators(std::vector<Declarator>& out);
+    bool startsType(const Token& t) const;
+
+    std::unique_ptr<Expr> expression();
+    std::unique_ptr<Expr> binary(int level);
+    std::unique_ptr<Expr> unary();
+    std::unique_ptr<Expr> primary();
+
+    Preprocessor& pp_;
+    Diagnostics& diag_;
+    std::deque<Token> ahead_;
+    Loc prevEnd_;
+    int depth_ = 0;
+    int angles_ = 0;  // inside string<...> / sequence<...>: '>>' closes, it does not shift
+    bool reportedEnd_ = false;
+};
+
+// Reserved words of the language: not usable as declared names.
+bool isReserved(const std::string& word);
+
+}  // namespace kc

@@ -1,0 +1,85 @@
+// A small C-style preprocessor over the lexer: #include, #define/#undef (object-like macros),
+// #if/#ifdef/#ifndef/#elif/#else/#endif, #error, #warning, #pragma once.
+#pragma once
+
+#include "kc/diagnostics.h"
+#include "kc/lexer.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kc {
+
+struct PreprocessorOptions {
+    std::vector<std::string> includeDirs;                     // searched after the includer's dir
+    std::vector<std::pair<std::string, std::string>> defines;  // -D NAME[=VALUE]
+};
+
+// Names that stand for the built-in root classes: accepted by #include without a file.
+bool isBuiltinInclude(const std::string& name);
+
+inline constexpr int maxIncludeDepth = 64;
+
+class Preprocessor {
+  public:
+    Preprocessor(Sources& sources, Diagnostics& diag, PreprocessorOptions options);
+
+    // Opens the main file; false (with a message) when it cannot be read.
+    bool openMain(const std::string& path);
+    // Starts from text in memory, named `path` in messages (tests).
+    void openText(const std::string& path, const std::string& text);
+
+    // The next token after preprocessing; Tok::End at the end of the main file.
+    Token next();
+
+  private:
+    struct Conditional {
+        Loc at;
+        bool active;        // this branch is being read
+        bool parentActive;  // the enclosing text is being read
+        bool taken;         // some branch was already read
+        bool seenElse;
+    };
+    struct Frame {
+        std::unique_ptr<Lexer> lexer;
+        std::string dir;
+        std::vector<Conditional> conditionals;
+    };
+    struct Macro {
+        std::vector<Token> body;
+        Loc at;
+    };
+
+    void push(int file, const std::string& dir);
+    Token take(Frame& f);
+    bool nextOnLine(Frame& f, Token& t);
+    std::vector<Token> restOfLine(Frame& f);
+    bool active(const Frame& f) const;
+    void directive(Frame& f, const Token& hash);
+    void include(Frame& f, const Token& directiveName);
+    void define(Frame& f, const Token& directiveName);
+    void conditional(Frame& f, const Token& directiveName);
+    bool evaluate(std::vector<Token> line, Loc at);
+    void expand(const Token& use, std::set<std::string>& open, std::vector<Token>& out,
+                int& budget);
+    std::vector<Token> lex(const std::string& text, Loc at);
+
+    Sources& sources_;
+    Diagnostics& diag_;
+    PreprocessorOptions options_;
+    std::deque<Frame> frames_;  // a deque: an #include must not move the includer's frame
+    std::deque<Token> expanded_;
+    std::map<std::string, Macro> macros_;
+    std::set<std::string> onceFiles_;
+    Loc last_;
+};
+
+// Reads a whole regular file; false with errno-style reason in `why`.
+bool readFile(const std::string& path, std::string& text, std::string& why);
+
+}  // namespace kc
