@@ -14,7 +14,7 @@ namespace {
 // One row of the return-kind table; the first row that matches gives the code.
 struct ReturnKindRule {
     bool structResult;         // only for methods that return a structure
-    std::array<int, 4> sizes;  // the result size is one of these (all 0: any size)
+    std::array<int, 4> sizes;  // the result size is one of these (none listed: any size)
     int kind;                  // the result kind (0: any kind)
     int code;
 };
@@ -31,9 +31,10 @@ inline constexpr int otherReturnKind = 0;
 
 bool matches(const ReturnKindRule& rule, bool returnsStruct, int size, int kind) {
     if (rule.structResult && !returnsStruct) return false;
-    const bool anySize = std::all_of(rule.sizes.begin(), rule.sizes.end(),
-                                     [](int s) { return s == 0; });
-    if (!anySize && std::find(rule.sizes.begin(), rule.sizes.end(), size) == rule.sizes.end())
+    const bool anySize = rule.sizes[0] == 0;
+    // Unused places are 0, and a result of size 0 (void) must not match them.
+    if (!anySize && (size == 0 || std::find(rule.sizes.begin(), rule.sizes.end(), size) ==
+                                      rule.sizes.end()))
         return false;
     return rule.kind == 0 || rule.kind == kind;
 }

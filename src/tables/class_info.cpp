@@ -29,8 +29,8 @@ std::vector<std::string> writeParentNames(FILE* out, Entry* cls) {
         kavtokfprintf(out, "static char * kavPCN_%s_%s = \"%s\";\n", cls->name, pn,
                       classNameText(ref, pn).c_str());
     }
-    // No listable parent (none at all, or every reference a repeat): KAVObject is the
-    // parent, so the array below always names a defined string.
+    // No listable parent (none at all, or none the host names): KAVObject is the parent,
+    // so the array below always names a defined string.
     if (names.empty() && !isRootObjectClass(cls))
         kavtokfprintf(out, "static char * kavPCN_%s_KAVObject = \"KAVObject\";\n", cls->name);
     return names;
@@ -64,7 +64,8 @@ void writeParentArray(FILE* out, Entry* cls, const std::vector<std::string>& nam
         return;
     }
     kavtokfprintf(out, "static kavId kavPC%s[] = {\n", cls->name);
-    for (const std::string& pn : names) kavtokfprintf(out, "    &kavPCN_%s_%s,\n", cls->name, pn.c_str());
+    for (const std::string& pn : names)
+        kavtokfprintf(out, "    &kavPCN_%s_%s,\n", cls->name, pn.c_str());
     kavtokfprintf(out, "};\n\n");
 }
 
@@ -118,7 +119,8 @@ void writeProcedureRow(FILE* out, Entry* cls, Entry* e, const char* prefix) {
     ++rows;
 }
 
-void writeProcedureTable(FILE* out, Entry* cls, const char* externalPrefix, const char* classPrefix) {
+void writeProcedureTable(FILE* out, Entry* cls, const char* externalPrefix,
+                         const char* classPrefix) {
     for (Entry* e = cls->methods; e; e = e->next)
         if (isPassNewMethod(e) && hasMod(e, "procedure"))
             writeProcedureRow(out, cls, e, rowPrefix(e, externalPrefix, classPrefix));

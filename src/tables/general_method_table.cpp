@@ -19,8 +19,10 @@ void writeGeneralMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
     unsigned& rows = pass.counts.generalMethods;
     const char* allocate = kavtgetatt(cls, "kavallocate");
     const char* deallocate = kavtgetatt(cls, "kavdeallocate");
-    if (allocate) kavtokfprintf(out, "KAVEXTERN string KAVLINK %s(KAVClass *cls, long size);\n", allocate);
-    if (deallocate) kavtokfprintf(out, "KAVEXTERN void KAVLINK %s(KAVClass *cls, string obj);\n", deallocate);
+    if (allocate)
+        kavtokfprintf(out, "KAVEXTERN string KAVLINK %s(KAVClass *cls, long size);\n", allocate);
+    if (deallocate)
+        kavtokfprintf(out, "KAVEXTERN void KAVLINK %s(KAVClass *cls, string obj);\n", deallocate);
     if (allocate) {
         if (rows == 0) openGeneralArray(out, cls);
         kavtokfprintf(out, "    {    7, 0, 0, 0, (kavMethodProc*) %s },\n", allocate);

@@ -25,7 +25,8 @@ void writeExplicitStubFields(FILE* out, Entry* method) {
     if (pass.noRedispatchStubs)
         kavtokfprintf(out, "         (kavMethodProc *) NULL,\n");
     else
-        kavtokfprintf(out, "         (kavMethodProc *) %s,\n", prefixedName("kavRD_", method->name));
+        kavtokfprintf(out, "         (kavMethodProc *) %s,\n",
+                      prefixedName("kavRD_", method->name));
     kavtokfprintf(out, "         (kavMethodProc *) %s    },\n", applyStubName(method));
 }
 

@@ -17,7 +17,8 @@ inline const char* rowPrefix(Entry* method, const char* externalPrefix, const ch
 template <typename Visit>
 void forEachTableCandidate(Entry* cls, Visit visit) {
     for (Entry* m = cls->methods; m; m = m->next) visit(m);
-    for (int i = 0; i < pass.reintroducedMethods.count; ++i) visit(pass.reintroducedMethods.methods[i]);
+    for (int i = 0; i < pass.reintroducedMethods.count; ++i)
+        visit(pass.reintroducedMethods.methods[i]);
 }
 
 // A new method of this pass (type 28 with the pass's "class" presence).

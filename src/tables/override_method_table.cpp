@@ -24,9 +24,10 @@ void writeOverrideMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
 
 void countClassDataEntries(FILE*, Entry* cls) {
     unsigned count = 0;
-    // An item with neither name nor entry ends the release order.
-    for (ReleaseItem* item = cls->releaseOrder; item && (item->name || item->entry); item = item->next)
+    for (ReleaseItem* item = cls->releaseOrder; item; item = item->next) {
+        if (!item->name && !item->entry) break;
         ++count;
+    }
     pass.counts.classDataEntries = count;
 }
 

@@ -14,7 +14,8 @@ void writeAlignment(FILE* out, Entry* cls) {
     if (const char* align = kavtgetatt(cls, "align"))
         kavtokfprintf(out, "    %s, /* explicit IDL align modifier */\n", align);
     else if (hasTypeCodes())
-        kavtokfprintf(out, "    %d, /* type code alignment */\n", kavttcAlignment(cls->dataTypeCode, 0));
+        kavtokfprintf(out, "    %d, /* type code alignment */\n",
+                      kavttcAlignment(cls->dataTypeCode, 0));
     else
         kavtokfprintf(out, "    0, /* default alignment */\n");
 }
@@ -75,8 +76,8 @@ void writeStaticClassInfo(FILE* out, Entry* cls, const char* externalPrefix,
     kavtokfprintf(out, "(kavVarargsFuncs_t *) NULL,\n");
     kavtokfprintf(out, "    ");
     if (pass.classInitRoutine)
-        kavtokfprintf(out, "(kavTP_kavClassInitFunc *) %s%s,\n", externalPrefix ? externalPrefix : "",
-                      pass.classInitRoutine);
+        kavtokfprintf(out, "(kavTP_kavClassInitFunc *) %s%s,\n",
+                      externalPrefix ? externalPrefix : "", pass.classInitRoutine);
     else
         kavtokfprintf(out, "(kavTP_kavClassInitFunc *) NULL,\n");
     writeAlignment(out, cls);

@@ -127,6 +127,7 @@ TEST_F(LoadedPlugin, OtherEntriesYieldNothing) {
 namespace {
 
 struct TypeCodeCase {
+    const char* label;
     std::vector<const char*> options;
     bool built;
 };
@@ -143,9 +144,11 @@ TEST_P(TypeCodesOnce, BuiltOnlyForIdlClassesWithoutNotc) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, TypeCodesOnce,
-                         ::testing::Values(TypeCodeCase{{}, true}, TypeCodeCase{{"notc"}, false},
-                                           TypeCodeCase{{"csc"}, false},
-                                           TypeCodeCase{{"csc", "notc"}, false},
-                                           TypeCodeCase{{"kavboot"}, true}));
+                         ::testing::Values(TypeCodeCase{"idl", {}, true},
+                                           TypeCodeCase{"notc", {"notc"}, false},
+                                           TypeCodeCase{"csc", {"csc"}, false},
+                                           TypeCodeCase{"cscNotc", {"csc", "notc"}, false},
+                                           TypeCodeCase{"kavboot", {"kavboot"}, true}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -21,6 +21,7 @@ const std::string idlPolicy = comment(
     "-- To override this default, use the \"notc\" modifier.");
 
 struct PolicyCase {
+    const char* label;
     std::vector<const char*> options;
     const std::string* comment;
     int noApplyStubs;
@@ -49,17 +50,18 @@ TEST_P(StubPolicy, FixesFlagsAndExplainsThem) {
 INSTANTIATE_TEST_SUITE_P(
     Variants, StubPolicy,
     ::testing::Values(
-        PolicyCase{{"csc"}, &zdlPolicy, 0, 0, 0},
-        PolicyCase{{"csc", "noapstubs"}, &zdlPolicy, 1, 0, 0},
-        PolicyCase{{"csc", "nordstubs"}, &zdlPolicy, 0, 1, 0},
-        PolicyCase{{"csc", "noapstubs", "nordstubs", "nodesc"}, &zdlPolicy, 1, 1, 1},
-        PolicyCase{{}, &idlPolicy, 1, 1, 0},
-        PolicyCase{{"notc"}, &idlPolicy, 0, 0, 0},
-        PolicyCase{{"kavboot"}, &idlPolicy, 0, 0, 0},
-        PolicyCase{{"notc", "kavboot"}, &idlPolicy, 0, 0, 0},
+        PolicyCase{"zdl", {"csc"}, &zdlPolicy, 0, 0, 0},
+        PolicyCase{"zdlNoapstubs", {"csc", "noapstubs"}, &zdlPolicy, 1, 0, 0},
+        PolicyCase{"zdlNordstubs", {"csc", "nordstubs"}, &zdlPolicy, 0, 1, 0},
+        PolicyCase{"zdlAllOff", {"csc", "noapstubs", "nordstubs", "nodesc"}, &zdlPolicy, 1, 1, 1},
+        PolicyCase{"idl", {}, &idlPolicy, 1, 1, 0},
+        PolicyCase{"idlNotc", {"notc"}, &idlPolicy, 0, 0, 0},
+        PolicyCase{"idlKavboot", {"kavboot"}, &idlPolicy, 0, 0, 0},
+        PolicyCase{"idlNotcKavboot", {"notc", "kavboot"}, &idlPolicy, 0, 0, 0},
         // An IDL class never reads the ZDL switches.
-        PolicyCase{{"noapstubs", "nordstubs", "nodesc"}, &idlPolicy, 1, 1, 0},
-        PolicyCase{{"notc", "noapstubs", "nordstubs", "nodesc"}, &idlPolicy, 0, 0, 0}));
+        PolicyCase{"idlIgnoresZdlSwitches", {"noapstubs", "nordstubs", "nodesc"}, &idlPolicy, 1, 1, 0},
+        PolicyCase{"idlNotcIgnoresZdlSwitches", {"notc", "noapstubs", "nordstubs", "nodesc"}, &idlPolicy, 0, 0, 0}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 class InitializerOrder : public HostTest {
   protected:

@@ -74,19 +74,4 @@ INSTANTIATE_TEST_SUITE_P(Variants, SectionOrder,
                                            OrderCase{"zdlNoapstubs", {"csc", "noapstubs"}}),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(ClassEmitterTest, MetaclassPassTakesClassMembersOnly) {
-    buildAnimal();
-    std::string text = emitPass(true);
-    expectInOrder(text, {"\n#ifndef M_Animal_mxih\n#define M_Animal_mxih\n\n",
-                         comment("Set the scope of methods functions"),
-                         "\n#define M_Animal_MaxNoMethods 1\n",
-                         "typedef struct {\n\tlong instances;\n} M_AnimalData;\n",
-                         comment("New Method: create"),
-                         comment("Class Creation and Initialization"),
-                         "\n#endif       /* M_Animal_mxih */\n"});
-    EXPECT_EQ(text.find("#include"), std::string::npos);
-    EXPECT_EQ(text.find("New Method: walk"), std::string::npos);
-    EXPECT_EQ(text.find("Overridden method: kavInit"), std::string::npos);
-}
-
 }  // namespace

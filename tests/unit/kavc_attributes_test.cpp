@@ -7,14 +7,14 @@ using testing_support::capture;
 using testing_support::HostTest;
 using testing_support::lines;
 
-class AttributeStubs : public HostTest {
+class KavcAttributeStubs : public HostTest {
   protected:
     std::string stubs(Entry* cls, const char* externalPrefix, const char* classPrefix) {
         return capture([&](FILE* out) { kavtgenAttStubs(out, cls, externalPrefix, classPrefix); });
     }
 };
 
-TEST_F(AttributeStubs, AccessorsOfAttributesWithStorage) {
+TEST_F(KavcAttributeStubs, AccessorsOfAttributesWithStorage) {
     Entry* cls = kavc::newClass("Animal", {"Zoo"}, nullptr, 1);
     kavc::addAttribute(cls, "weight", kavc::basicType("long"), false, 2);
     kavc::addData(cls, "weight", kavc::basicType("long"), 3);
@@ -44,7 +44,7 @@ TEST_F(AttributeStubs, AccessorsOfAttributesWithStorage) {
     kavtuninitialiseMeta(cls);
 }
 
-TEST_F(AttributeStubs, NothingWhereTheClassImplementsTheAccessor) {
+TEST_F(KavcAttributeStubs, NothingWhereTheClassImplementsTheAccessor) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     // no storage
     kavc::addAttribute(cls, "age", kavc::basicType("long"), false, 2);
@@ -64,7 +64,7 @@ TEST_F(AttributeStubs, NothingWhereTheClassImplementsTheAccessor) {
     EXPECT_EQ(stubs(cls, "", nullptr), "");
 }
 
-TEST_F(AttributeStubs, OnlyTheAccessorsOfThePass) {
+TEST_F(KavcAttributeStubs, OnlyTheAccessorsOfThePass) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     Entry* count = kavc::addAttribute(cls, "count", kavc::basicType("long"), true, 2);
     kavc::addMod(count, "class");

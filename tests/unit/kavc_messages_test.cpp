@@ -10,9 +10,9 @@ namespace {
 using testing_support::HostTest;
 namespace fs = std::filesystem;
 
-class Messages : public HostTest {};
+class KavcMessages : public HostTest {};
 
-TEST_F(Messages, ReportsAreGccStyleAndCounted) {
+TEST_F(KavcMessages, ReportsAreGccStyleAndCounted) {
     kavtmriwarn("zoo.idl", 12, 23, "kavGAP_walk");
     kavtmrierror("zoo.idl", 30, 35, "Dog::run", "Animal", "Runner");
     kavtmrierror("zoo.idl", 31, 35, "nap", "Dog", "Animal");
@@ -44,7 +44,7 @@ TEST_F(Messages, ReportsAreGccStyleAndCounted) {
     EXPECT_EQ(kavc::warningCount(), 0);
 }
 
-TEST_F(Messages, ArgumentsAreInsertedLiterally) {
+TEST_F(KavcMessages, ArgumentsAreInsertedLiterally) {
     kavtmrierror("a.idl", 1, 26, "%s%d");
     kavtmrierror("a.idl", 2, 999);
     EXPECT_EQ(kavc::messages()[0],
@@ -53,7 +53,7 @@ TEST_F(Messages, ArgumentsAreInsertedLiterally) {
     EXPECT_EQ(kavc::messages()[1], "a.idl:2: error: message 999 [999]");
 }
 
-TEST_F(Messages, FatalReportsAndDiscardsTheOutput) {
+TEST_F(KavcMessages, FatalReportsAndDiscardsTheOutput) {
     fs::path dir = fs::temp_directory_path() / ("kavc_fatal_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -75,7 +75,7 @@ TEST_F(Messages, FatalReportsAndDiscardsTheOutput) {
     fs::remove_all(dir);
 }
 
-TEST(MessagesDeathTest, FatalEndsTheRunWithStatus2) {
+TEST(KavcMessagesDeathTest, FatalEndsTheRunWithStatus2) {
     kavc::reset();
     kavc::throwOnFatal(false);
     EXPECT_EXIT(

@@ -5,7 +5,7 @@ namespace {
 
 using testing_support::HostTest;
 
-class Meta : public HostTest {
+class KavcMeta : public HostTest {
   protected:
     // Base has class methods (an implicit metaclass); Plain has none; Explicit names M_Explicit.
     void SetUp() override {
@@ -29,7 +29,7 @@ class Meta : public HostTest {
     Entry* withExplicit = nullptr;
 };
 
-TEST_F(Meta, ImplicitMetaclassNeedsClassMembersAndNoExplicitMetaclass) {
+TEST_F(KavcMeta, ImplicitMetaclassNeedsClassMembersAndNoExplicitMetaclass) {
     EXPECT_EQ(kavtimplicitMeta(base), 1);
     EXPECT_EQ(kavtimplicitMeta(plain), 0);
     EXPECT_EQ(kavtimplicitMeta(withExplicit), 0);
@@ -43,7 +43,7 @@ TEST_F(Meta, ImplicitMetaclassNeedsClassMembersAndNoExplicitMetaclass) {
     EXPECT_EQ(kavtimplicitMeta(kavc::newModule("Mod", {}, nullptr, 8)), 0);
 }
 
-TEST_F(Meta, MetaclassPassPresentsTheMetaclassAndUninitialiseRestores) {
+TEST_F(KavcMeta, MetaclassPassPresentsTheMetaclassAndUninitialiseRestores) {
     char* originalName = base->name;
     char** originalScoped = base->scopedName;
     Entry* methods = base->methods;
@@ -75,7 +75,7 @@ TEST_F(Meta, MetaclassPassPresentsTheMetaclassAndUninitialiseRestores) {
     EXPECT_STREQ(kavtincludeOnce(base, "xih", guard), "Zoo_Base_xih");
 }
 
-TEST_F(Meta, MetaclassPassSelfTypeIsTheMetaclass) {
+TEST_F(KavcMeta, MetaclassPassSelfTypeIsTheMetaclass) {
     Entry* make = kavc::findMethod(base, "make");
     std::string buffer;
     kavtinitialiseMeta(base, kavc::unitStab(), 1, 1);
@@ -84,7 +84,7 @@ TEST_F(Meta, MetaclassPassSelfTypeIsTheMetaclass) {
     kavtuninitialiseMeta(base);
 }
 
-TEST_F(Meta, ClassNames) {
+TEST_F(KavcMeta, ClassNames) {
     EXPECT_STREQ(kavtclsname(base), "Base");
     EXPECT_STREQ(kavtclsname(explicitMeta), "M_Explicit");
     kavtinitialiseMeta(base, kavc::unitStab(), 1, 1);
@@ -100,7 +100,7 @@ TEST_F(Meta, ClassNames) {
     kavtuninitialiseMeta(base);
 }
 
-TEST_F(Meta, NonRepeatedParentsInBothPasses) {
+TEST_F(KavcMeta, NonRepeatedParentsInBothPasses) {
     Entry* child = kavc::newClass("Child", {}, nullptr, 10);
     kavc::addMod(kavc::addMethod(child, "kind", kavc::basicType("long"), 11), "class");
     Entry* refs[] = {
@@ -135,7 +135,7 @@ TEST_F(Meta, NonRepeatedParentsInBothPasses) {
     kavtuninitialiseMeta(child);
 }
 
-TEST_F(Meta, AncestorClass) {
+TEST_F(KavcMeta, AncestorClass) {
     Entry* mid = kavc::newClass("Mid", {}, nullptr, 20);
     kavc::addParent(mid, base, 20);
     kavc::finishClass(mid);
@@ -153,7 +153,7 @@ TEST_F(Meta, AncestorClass) {
     EXPECT_EQ(kavtAncestorClass(base, "Mid"), nullptr);
 }
 
-TEST_F(Meta, PassWithoutImplicitMetaclassOnlySwitchesKavtmeta) {
+TEST_F(KavcMeta, PassWithoutImplicitMetaclassOnlySwitchesKavtmeta) {
     kavtinitialiseMeta(plain, kavc::unitStab(), 1, 0);
     EXPECT_EQ(kavtmeta, 1);
     EXPECT_STREQ(plain->name, "Plain");

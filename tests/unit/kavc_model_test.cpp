@@ -26,9 +26,9 @@ const std::vector<std::string> objectMethods = {
     "kavGetClass",      "kavGetSize",
 };
 
-class Model : public HostTest {};
+class KavcModel : public HostTest {};
 
-TEST_F(Model, RootClasses) {
+TEST_F(KavcModel, RootClasses) {
     Entry* object = kavc::findClass("KAVObject");
     ASSERT_NE(object, nullptr);
     ASSERT_NE(kavtkavcls, nullptr);
@@ -46,7 +46,7 @@ TEST_F(Model, RootClasses) {
     EXPECT_EQ(kavtnthArg(kavc::findMethod(object, "kavDefaultInit"), 0)->name, std::string("ctrl"));
 }
 
-TEST_F(Model, ModifiersAndOptions) {
+TEST_F(KavcModel, ModifiersAndOptions) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     kavc::addMod(cls, "externalprefix", "zoo_");
     kavc::addMod(cls, "abstract");
@@ -69,7 +69,7 @@ TEST_F(Model, ModifiersAndOptions) {
     EXPECT_EQ(kavtg_f[40], 0);
 }
 
-TEST_F(Model, FilePathAndPrefix) {
+TEST_F(KavcModel, FilePathAndPrefix) {
     kavc::setFilePath("dir/sub/animal.idl");
     EXPECT_STREQ(kavtfilePath, "dir/sub/animal.idl");
     EXPECT_STREQ(kavtfileStem, "animal");
@@ -80,7 +80,7 @@ TEST_F(Model, FilePathAndPrefix) {
     EXPECT_STREQ(kavc::newClass("A", {}, nullptr, 1)->file, "dir/sub/animal.idl");
 }
 
-TEST_F(Model, EveryNewMethodHasADescriptor) {
+TEST_F(KavcModel, EveryNewMethodHasADescriptor) {
     Entry* cls = kavc::newClass("Animal", {"Zoo"}, nullptr, 1);
     Entry* talk = kavc::addMethod(cls, "talk", nullptr, 2);
     Entry* walk = kavc::addMethod(cls, "walk", kavc::basicType("long"), 3);
@@ -95,7 +95,7 @@ TEST_F(Model, EveryNewMethodHasADescriptor) {
     EXPECT_STREQ(kavtgetatt(kavc::addMethod(top, "f", nullptr, 5), "descriptor"), "\"Top::f\"");
 }
 
-TEST_F(Model, InheritedMethodsOncePerNameDepthFirst) {
+TEST_F(KavcModel, InheritedMethodsOncePerNameDepthFirst) {
     Entry* a = kavc::newClass("A", {}, nullptr, 1);
     kavc::addMethod(a, "fa", nullptr, 1);
     kavc::addOverride(a, kavc::findMethod(kavc::findClass("KAVObject"), "kavDefaultInit"), 1);
@@ -126,7 +126,7 @@ TEST_F(Model, InheritedMethodsOncePerNameDepthFirst) {
     EXPECT_EQ(kavc::findInheritedMethod(d, "nothing"), nullptr);
 }
 
-TEST_F(Model, OverrideEntries) {
+TEST_F(KavcModel, OverrideEntries) {
     Entry* object = kavc::findClass("KAVObject");
     Entry* base = kavc::newClass("Base", {}, nullptr, 1);
     Entry* make = kavc::addMethod(base, "make", kavc::basicType("long"), 1);
@@ -149,7 +149,7 @@ TEST_F(Model, OverrideEntries) {
     EXPECT_EQ(init->next, over);
 }
 
-TEST_F(Model, MethodCounts) {
+TEST_F(KavcModel, MethodCounts) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     kavc::addMethod(cls, "a", nullptr, 1);
     kavc::addMod(kavc::addMethod(cls, "b", nullptr, 2), "procedure");
@@ -167,7 +167,7 @@ TEST_F(Model, MethodCounts) {
     EXPECT_EQ(kavtprivateMethodsCount(cls, 1), 1);
 }
 
-TEST_F(Model, ReintroducedMethodCopies) {
+TEST_F(KavcModel, ReintroducedMethodCopies) {
     Entry* base = kavc::newClass("Base", {}, nullptr, 1);
     Entry* nap = kavc::addMethod(base, "nap", kavc::basicType("long"), 2);
     kavc::addParam(nap, "minutes", kavc::basicType("long"), kavtModeIn);
@@ -208,7 +208,7 @@ TEST_F(Model, ReintroducedMethodCopies) {
     EXPECT_EQ(list.methods, nullptr);
 }
 
-TEST_F(Model, ReleaseOrderItemsAndDataLists) {
+TEST_F(KavcModel, ReleaseOrderItemsAndDataLists) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     Entry* talk = kavc::addMethod(cls, "talk", nullptr, 2);
     kavc::addAttribute(cls, "weight", kavc::basicType("long"), false, 3);
@@ -248,7 +248,7 @@ TEST_F(Model, ReleaseOrderItemsAndDataLists) {
     EXPECT_EQ(names(empty->releaseOrder->dataLists[2]), std::vector<std::string>{"x"});
 }
 
-TEST_F(Model, Attributes) {
+TEST_F(KavcModel, Attributes) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     Entry* weight = kavc::addAttribute(cls, "weight", kavc::basicType("long"), false, 2);
     Entry* name = kavc::addAttribute(cls, "name", kavc::basicType("string"), true, 3);
@@ -262,7 +262,7 @@ TEST_F(Model, Attributes) {
     EXPECT_NE(kavtgetatt(kavc::findMethod(cls, "_get_name"), "class"), nullptr);
 }
 
-TEST_F(Model, ModulesAndTopLevelEntries) {
+TEST_F(KavcModel, ModulesAndTopLevelEntries) {
     Entry* zoo = kavc::newModule("Zoo", {}, nullptr, 1);
     Entry* animal = kavc::newClass("Animal", {"Zoo"}, zoo, 2);
     Entry* keeper = kavc::newClass("Keeper", {}, nullptr, 3);
@@ -286,7 +286,7 @@ struct Record {
     unsigned char flag;
 };
 
-TEST_F(Model, StabKeepsInsertionOrderAndStoredRecords) {
+TEST_F(KavcModel, StabKeepsInsertionOrderAndStoredRecords) {
     Stab stab;
     kavtcreateStab(&stab, 167, sizeof(Record));
     EXPECT_EQ(kavtstabFirst(&stab, 0), nullptr);
@@ -315,7 +315,7 @@ TEST_F(Model, StabKeepsInsertionOrderAndStoredRecords) {
     EXPECT_EQ(stab.impl, nullptr);
 }
 
-TEST_F(Model, ListStrings) {
+TEST_F(KavcModel, ListStrings) {
     struct Row {
         const char* text;
         std::vector<std::string> items;
@@ -338,7 +338,7 @@ TEST_F(Model, ListStrings) {
     }
 }
 
-TEST_F(Model, TextServices) {
+TEST_F(KavcModel, TextServices) {
     std::string buffer;
     char* parts[] = {const_cast<char*>(""), const_cast<char*>("Zoo"), const_cast<char*>("Animal"), nullptr};
     EXPECT_STREQ(kavtsatos(parts, "::", buffer), "::Zoo::Animal");

@@ -16,7 +16,7 @@ using testing_support::HostTest;
 using testing_support::lines;
 namespace fs = std::filesystem;
 
-class Output : public HostTest {
+class KavcOutput : public HostTest {
   protected:
     void SetUp() override {
         HostTest::SetUp();
@@ -43,7 +43,7 @@ class Output : public HostTest {
     fs::path dir;
 };
 
-TEST_F(Output, CommentLayout) {
+TEST_F(KavcOutput, CommentLayout) {
     struct Row {
         const char* what;
         const char* text;
@@ -69,7 +69,7 @@ TEST_F(Output, CommentLayout) {
               "#define Animal_MaxNoMethods 3\n");
 }
 
-TEST_F(Output, GuardNames) {
+TEST_F(KavcOutput, GuardNames) {
     Entry* nested = kavc::newClass("Animal", {"Zoo"}, nullptr, 1);
     Entry* deep = kavc::newClass("Cat", {"Zoo", "Big"}, nullptr, 1);
     Entry* top = kavc::newClass("Animal", {}, nullptr, 1);
@@ -79,7 +79,7 @@ TEST_F(Output, GuardNames) {
     EXPECT_STREQ(kavtincludeOnce(top, "xh", buffer), "Animal_xh");
 }
 
-TEST_F(Output, Passthru) {
+TEST_F(KavcOutput, Passthru) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     kavc::addPassthru(cls, "C.xih", false, "#include <zoo_extra.h>");
     kavc::addPassthru(cls, "C.xih", false, "#include <zoo_more.h>");
@@ -98,7 +98,7 @@ TEST_F(Output, Passthru) {
     EXPECT_EQ(wrote, 0);
 }
 
-TEST_F(Output, CapturedStream) {
+TEST_F(KavcOutput, CapturedStream) {
     kavc::captureOutput();
     FILE* out = kavtopenEmitFile("animal", "xih");
     ASSERT_NE(out, nullptr);
@@ -110,7 +110,7 @@ TEST_F(Output, CapturedStream) {
     EXPECT_TRUE(listing().empty());
 }
 
-TEST_F(Output, FileIsWrittenUnderATemporaryNameAndCommitted) {
+TEST_F(KavcOutput, FileIsWrittenUnderATemporaryNameAndCommitted) {
     kavc::setOutputDir(dir.string());
     FILE* out = kavtopenEmitFile("animal", "xih");
     ASSERT_NE(out, nullptr);
@@ -125,14 +125,14 @@ TEST_F(Output, FileIsWrittenUnderATemporaryNameAndCommitted) {
     EXPECT_EQ(read(dir / "animal.xih"), "first\nsecond\n");
 }
 
-TEST_F(Output, DiscardRemovesThePartialFile) {
+TEST_F(KavcOutput, DiscardRemovesThePartialFile) {
     kavc::setOutputDir(dir.string());
     kavtokfprintf(kavtopenEmitFile("animal", "xih"), "partial\n");
     kavc::discardOutput();
     EXPECT_TRUE(listing().empty());
 }
 
-TEST_F(Output, ResetDiscardsUncommittedOutput) {
+TEST_F(KavcOutput, ResetDiscardsUncommittedOutput) {
     kavc::setOutputDir(dir.string());
     kavtokfprintf(kavtopenEmitFile("animal", "xih"), "partial\n");
     kavc::reset();
@@ -146,7 +146,7 @@ FILE* recordingEmitter(const char* stem, Entry* entry, Stab* stab) {
     return out;
 }
 
-TEST_F(Output, ModulesHandEachClassToTheEmitter) {
+TEST_F(KavcOutput, ModulesHandEachClassToTheEmitter) {
     kavc::captureOutput();
     kavc::setEmitter(recordingEmitter);
     Entry* zoo = kavc::newModule("Zoo", {}, nullptr, 1);

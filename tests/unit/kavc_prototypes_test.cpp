@@ -7,7 +7,7 @@ using testing_support::capture;
 using testing_support::HostTest;
 using testing_support::lines;
 
-class Prototypes : public HostTest {
+class KavcPrototypes : public HostTest {
   protected:
     void SetUp() override {
         HostTest::SetUp();
@@ -25,7 +25,7 @@ class Prototypes : public HostTest {
     std::string buffer;
 };
 
-TEST_F(Prototypes, DeclaratorsDefaultToTheCText) {
+TEST_F(KavcPrototypes, DeclaratorsDefaultToTheCText) {
     EXPECT_STREQ(kavtnthArg(walk, 0)->declarator, "long steps");
     EXPECT_STREQ(kavtnthArg(walk, 1)->declarator, "float* speed");
     EXPECT_STREQ(kavtnthArg(walk, 2)->declarator, "long grid[10]");
@@ -43,7 +43,7 @@ TEST_F(Prototypes, DeclaratorsDefaultToTheCText) {
                  "short ages[2][3]");
 }
 
-TEST_F(Prototypes, ShortArgLists) {
+TEST_F(KavcPrototypes, ShortArgLists) {
     Entry* look = kavc::addMethod(cls, "look", kavc::basicType("void"), 5);
     kavc::addParam(look, "where", kavc::basicType("string"), kavtModeIn);
     kavc::addContext(look);
@@ -75,7 +75,7 @@ TEST_F(Prototypes, ShortArgLists) {
     }
 }
 
-TEST_F(Prototypes, ImplicitArgs) {
+TEST_F(KavcPrototypes, ImplicitArgs) {
     EXPECT_STREQ(kavtimplicitArgs(walk), ",ev");
     kavc::addContext(talk);
     EXPECT_STREQ(kavtimplicitArgs(talk), ",ev,ctx");
@@ -84,7 +84,7 @@ TEST_F(Prototypes, ImplicitArgs) {
     EXPECT_STREQ(kavtimplicitArgs(talk), "");
 }
 
-TEST_F(Prototypes, PrefixedPrototypes) {
+TEST_F(KavcPrototypes, PrefixedPrototypes) {
     kavtinitialiseMeta(cls, kavc::unitStab(), 0, 0);
     EXPECT_EQ(std::string(kavtprefixedPrototype(buffer, walk, ",\n\t\t", 0, "zoo_")),
               "long KAVLINK zoo_walk(Animal *kavSelf,\n\t\tEnvironment *ev,\n\t\tlong steps,\n\t\t"
@@ -100,7 +100,7 @@ TEST_F(Prototypes, PrefixedPrototypes) {
     kavtuninitialiseMeta(cls);
 }
 
-TEST_F(Prototypes, SelfIsTheClassBeingEmitted) {
+TEST_F(KavcPrototypes, SelfIsTheClassBeingEmitted) {
     Entry* dog = kavc::newClass("Dog", {}, nullptr, 10);
     kavc::addParent(dog, cls, 10);
     Entry* over = kavc::addOverride(dog, walk, 11);
@@ -111,7 +111,7 @@ TEST_F(Prototypes, SelfIsTheClassBeingEmitted) {
     kavtuninitialiseMeta(dog);
 }
 
-TEST_F(Prototypes, RemoveSelf) {
+TEST_F(KavcPrototypes, RemoveSelf) {
     kavtinitialiseMeta(cls, kavc::unitStab(), 0, 0);
     kavtprefixedPrototype(buffer, walk, ",\n\t\t", 0, "");
     EXPECT_EQ(std::string(kavtrmSelf(buffer)),
@@ -125,7 +125,7 @@ TEST_F(Prototypes, RemoveSelf) {
     kavtuninitialiseMeta(cls);
 }
 
-TEST_F(Prototypes, FullTypedef) {
+TEST_F(KavcPrototypes, FullTypedef) {
     Entry* dog = kavc::newClass("Dog", {}, nullptr, 10);
     kavc::addParent(dog, cls, 10);
     kavc::finishClass(dog);
@@ -140,7 +140,7 @@ TEST_F(Prototypes, FullTypedef) {
               "kavAssignCtrl* ctrl, KAVObject* fromObj)");
 }
 
-TEST_F(Prototypes, IdlVarargs) {
+TEST_F(KavcPrototypes, IdlVarargs) {
     Entry* multi = kavc::addMethod(cls, "paint", kavc::basicType("void"), 6);
     kavc::addParam(multi, "box", kavc::arrayType(kavc::basicType("short"), {2, 3}), kavtModeIn);
     kavc::addParam(multi, "where", kavc::structType("Point", {}), kavtModeIn);
@@ -154,7 +154,7 @@ TEST_F(Prototypes, IdlVarargs) {
     EXPECT_EQ(capture([&](FILE* out) { kavtdeclareIdlVarargs(out, talk); }), "");
 }
 
-TEST_F(Prototypes, MethodFacts) {
+TEST_F(KavcPrototypes, MethodFacts) {
     EXPECT_TRUE(kavtisvoid("void", "void"));
     EXPECT_FALSE(kavtisvoid("void", "void*"));
     EXPECT_FALSE(kavtisvoid("long", "long"));
@@ -163,7 +163,7 @@ TEST_F(Prototypes, MethodFacts) {
     EXPECT_STREQ(walk->returnTypeText, "long");
 }
 
-TEST_F(Prototypes, FindMethodNameMatchesWholeIdentifiers) {
+TEST_F(KavcPrototypes, FindMethodNameMatchesWholeIdentifiers) {
     struct Row {
         const char* text;
         const char* name;

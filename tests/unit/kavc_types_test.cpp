@@ -5,7 +5,7 @@ namespace {
 
 using testing_support::HostTest;
 
-class TypeCodes : public HostTest {};
+class KavcTypeCodes : public HostTest {};
 
 struct Expected {
     const char* idlName;
@@ -14,7 +14,7 @@ struct Expected {
     int align;
 };
 
-TEST_F(TypeCodes, BasicTypesFollowTheIlp32Target) {
+TEST_F(KavcTypeCodes, BasicTypesFollowTheIlp32Target) {
     const Expected table[] = {
         {"void", 2, 0, 1},           {"short", 3, 2, 2},           {"long", 4, 4, 4},
         {"unsigned short", 5, 2, 2}, {"unsigned long", 6, 4, 4},   {"float", 7, 4, 4},
@@ -33,7 +33,7 @@ TEST_F(TypeCodes, BasicTypesFollowTheIlp32Target) {
     EXPECT_EQ(kavc::basicType("no such type"), nullptr);
 }
 
-TEST_F(TypeCodes, ConstructedTypes) {
+TEST_F(KavcTypeCodes, ConstructedTypes) {
     TypeCode* lng = kavc::basicType("long");
     TypeCode* chr = kavc::basicType("char");
     TypeCode* dbl = kavc::basicType("double");
@@ -74,7 +74,7 @@ TEST_F(TypeCodes, ConstructedTypes) {
     }
 }
 
-TEST_F(TypeCodes, NestedStructLayout) {
+TEST_F(KavcTypeCodes, NestedStructLayout) {
     TypeCode* point = kavc::structType("Point", {{"x", kavc::basicType("short")}, {"y", kavc::basicType("short")}});
     TypeCode* outer = kavc::structType(
         "Outer", {{"tag", kavc::basicType("char")}, {"p", point}, {"arr", kavc::arrayType(point, {3})}});
@@ -83,13 +83,13 @@ TEST_F(TypeCodes, NestedStructLayout) {
     EXPECT_EQ(kavttcAlignment(outer, 0), 2);
 }
 
-TEST_F(TypeCodes, NullTypeCode) {
+TEST_F(KavcTypeCodes, NullTypeCode) {
     EXPECT_EQ(kavttcKind(nullptr, 0), 0);
     EXPECT_EQ(kavttcSize(nullptr, 0), 0);
     EXPECT_EQ(kavttcAlignment(nullptr, 0), 1);
 }
 
-TEST_F(TypeCodes, CTypeTexts) {
+TEST_F(KavcTypeCodes, CTypeTexts) {
     EXPECT_EQ(kavc::cTypeText(kavc::basicType("unsigned long")), "unsigned long");
     EXPECT_EQ(kavc::cTypeText(kavc::objrefType(kavc::findClass("KAVClass"))), "KAVClass*");
     EXPECT_EQ(kavc::cTypeText(kavc::sequenceType(kavc::basicType("unsigned long"))),
@@ -98,7 +98,7 @@ TEST_F(TypeCodes, CTypeTexts) {
     EXPECT_EQ(kavc::cTypeText(kavc::structType("Point", {})), "Point");
 }
 
-TEST_F(TypeCodes, CreatedFromDeclaredTypes) {
+TEST_F(KavcTypeCodes, CreatedFromDeclaredTypes) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     TypeCode* point = kavc::structType("Point", {{"x", kavc::basicType("long")}});
     Entry* walk = kavc::addMethod(cls, "walk", kavc::basicType("float"), 2);
@@ -130,7 +130,7 @@ TEST_F(TypeCodes, CreatedFromDeclaredTypes) {
     EXPECT_NE(kavc::findMethod(kavtkavcls, "kavNew")->typeCode, nullptr);
 }
 
-TEST_F(TypeCodes, ReturnsStructThroughAliases) {
+TEST_F(KavcTypeCodes, ReturnsStructThroughAliases) {
     Entry* cls = kavc::newClass("Shapes", {}, nullptr, 1);
     TypeCode* point = kavc::structType("Point", {{"x", kavc::basicType("long")}});
     TypeCode* u = kavc::unionType("U", kavc::basicType("long"), {{"a", kavc::basicType("long")}});

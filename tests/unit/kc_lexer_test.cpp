@@ -56,8 +56,9 @@ TEST(KcLexer, CommentsAreSkippedAndCountLines) {
     ASSERT_EQ(l.tokens.size(), 3u);
     EXPECT_EQ(where(l.tokens[1]), "2:8");
     EXPECT_EQ(where(l.tokens[2]), "3:1");
+    EXPECT_TRUE(l.tokens[1].startsLine);  // the first token of line 2
     EXPECT_TRUE(l.tokens[2].startsLine);
-    EXPECT_FALSE(l.tokens[1].startsLine);
+    EXPECT_FALSE(lex("a /* x */ b").tokens[1].startsLine);
 }
 
 TEST(KcLexer, StringEscapesAreDecoded) {

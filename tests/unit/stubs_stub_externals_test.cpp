@@ -1,4 +1,5 @@
-// External declarations for stubs that methods name but the section does not define.
+// External declarations: the registry cases the section itself cannot produce alone.
+// (Declarations, guards and order are checked through the section, in the apply-stub tests.)
 #include "stubs_fixture.h"
 
 namespace {
@@ -34,33 +35,6 @@ TEST_F(StubExternalsTest, StubsAllDefinedHereWriteOnlyTheBanner) {
     add("kavGAP_run", 1);
     add("moveStub", 1);
     EXPECT_EQ(externals(), externalsBanner);
-}
-
-TEST_F(StubExternalsTest, ClassPassDeclaresUnguardedInRegistryOrder) {
-    startPass();
-    add("zStub", 0);
-    add("kavGAP_run", 1);
-    add("aStub", 0);
-    EXPECT_EQ(externals(), externalsBanner + lines({
-                                                 "#define zStubD 1",
-                                                 "KAVEXTERN kavMethodProc KAVLINK zStub;",
-                                                 "#define aStubD 1",
-                                                 "KAVEXTERN kavMethodProc KAVLINK aStub;",
-                                             }));
-}
-
-TEST_F(StubExternalsTest, MetaclassPassGuardsEachDeclaration) {
-    kavc::addMod(method("make"), "class");
-    startPass();
-    enterMetaclassPass();
-    add("makeStub", 0);
-    EXPECT_EQ(externals(), externalsBanner + lines({
-                                                 "#ifndef makeStubD",
-                                                 "#define makeStubD 1",
-                                                 "KAVEXTERN kavMethodProc KAVLINK makeStub;",
-                                                 "#endif /* makeStubD */",
-                                             }));
-    kavtuninitialiseMeta(cls);
 }
 
 }  // namespace

@@ -246,9 +246,9 @@ struct AlignCase {
     const char* line;
 };
 
-class Alignment : public StaticClassInfo, public ::testing::WithParamInterface<AlignCase> {};
+class SciAlignment : public StaticClassInfo, public ::testing::WithParamInterface<AlignCase> {};
 
-TEST_P(Alignment, PicksTheFormOfTheClass) {
+TEST_P(SciAlignment, PicksTheFormOfTheClass) {
     const AlignCase& c = GetParam();
     for (const char* option : c.options) kavc::setOption(option, nullptr);
     if (c.align) kavc::addMod(cls, "align", c.align);
@@ -268,7 +268,7 @@ TEST_P(Alignment, PicksTheFormOfTheClass) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Forms, Alignment,
+    Forms, SciAlignment,
     ::testing::Values(AlignCase{{}, nullptr, "    8, /* type code alignment */"},
                       AlignCase{{"notc"}, nullptr, "    0, /* default alignment */"},
                       AlignCase{{"csc"}, nullptr, "    0, /* default alignment */"},

@@ -131,7 +131,7 @@ const char* withDescriptor = "         &kavDI_walk,";
 const char* noDescriptor = "         (kavId *) NULL,";
 
 INSTANTIATE_TEST_SUITE_P(
-    Policies, StaticRowVariants,
+    StubPolicies, StaticRowVariants,
     ::testing::Values(
         StubCase{{}, runtimeMade, withDescriptor},
         // Whatever the stub policy, an IDL class without "notc" names the runtime's stubs.

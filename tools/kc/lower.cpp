@@ -79,6 +79,12 @@ const char* kindName(Symbol::Kind k) {
     return "name";
 }
 
+// "an interface", "a typedef": for "'X' is ..., not ..." messages.
+std::string withArticle(Symbol::Kind k) {
+    std::string name = kindName(k);
+    return (std::string("aeiou").find(name[0]) != std::string::npos ? "an " : "a ") + name;
+}
+
 struct IntRange {
     const char* type;
     long long low, high;
@@ -138,6 +144,7 @@ class Lowering {
     // classes
     void lowerClass(Symbol* cls);
     void lowerOperation(Symbol* cls, const Decl& d);
+    void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
     void lowerImplementation(Symbol* cls);
     void classModifier(Symbol* cls, const ImplStmt& s);
     void overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const ScopedName& target);
@@ -432,7 +439,7 @@ void Lowering::resolveParents(Symbol* cls) {
             continue;
         }
         if (parent->kind != Symbol::Interface) {
-            diag_.error(p.loc, quote(p.text()) + " is a " + kindName(parent->kind) + ", not an interface");
+            diag_.error(p.loc, quote(p.text()) + " is " + withArticle(parent->kind) + ", not an interface");
             continue;
         }
         if (!parent->defined) {
@@ -541,7 +548,7 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
                     diag_.error(t.loc, "exception " + quote(t.name.text()) + " cannot be used as a type");
                     return nullptr;
                 default:
-                    diag_.error(t.loc, quote(t.name.text()) + " is a " + kindName(sym->kind) + ", not a type");
+                    diag_.error(t.loc, quote(t.name.text()) + " is " + withArticle(sym->kind) + ", not a type");
                     return nullptr;
             }
         }
@@ -769,7 +776,7 @@ std::optional<Value> Lowering::evaluate(const Expr& e, Scope* scope) {
                 v.enumerator = sym;
                 return v;
             }
-            diag_.error(e.loc, quote(e.name.text()) + " is a " + kindName(sym->kind) + ", not a constant");
+            diag_.error(e.loc, quote(e.name.text()) + " is " + withArticle(sym->kind) + ", not a constant");
             return std::nullopt;
         }
         case Expr::Unary: {
@@ -909,15 +916,29 @@ void Lowering::lowerClass(Symbol* cls) {
         } else if (d.kind == Decl::Attribute) {
             TypeCode* type = resolveType(d.type, cls->inner);
             if (!type) type = kavc::basicType("long");
-            for (const Declarator& name : d.declarators)
+            for (const Declarator& name : d.declarators) {
+                checkNotInherited(cls, "_get_" + name.name, name.loc);
+                if (!d.readonly) checkNotInherited(cls, "_set_" + name.name, name.loc);
                 attributes_[name.name] = kavc::addAttribute(entry, name.name, type, d.readonly, name.loc.line);
+            }
         }
     }
     if (cls->implementation) lowerImplementation(cls);
     kavc::finishClass(entry);
 }
 
+// A method name that an ancestor introduces already (silenced with the host flag that also
+// silences the emitter's report of one name introduced by two classes).
+void Lowering::checkNotInherited(Symbol* cls, const std::string& name, Loc at) {
+    if (kavtg_f[40] & 2) return;
+    Entry* inherited = kavc::findInheritedMethod(cls->entry, name);
+    if (!inherited) return;
+    diag_.error(at, quote(name) + " is already introduced by " + quote(inherited->cls->name) +
+                        "; write '" + name + ": reintroduce;' in the implementation section to declare it again");
+}
+
 void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
+    checkNotInherited(cls, d.name, d.loc);
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
     Entry* method = kavc::addMethod(cls->entry, d.name, result ? result : kavc::basicType("void"), d.loc.line);
@@ -940,7 +961,7 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
         if (!e)
             diag_.error(r.loc, "unknown exception " + quote(r.text()));
         else if (e->kind != Symbol::Exception)
-            diag_.error(r.loc, quote(r.text()) + " is a " + kindName(e->kind) + ", not an exception");
+            diag_.error(r.loc, quote(r.text()) + " is " + withArticle(e->kind) + ", not an exception");
     }
     if (d.hasContext) kavc::addContext(method);
 }

@@ -136,9 +136,13 @@ class IfExpression {
             return 0;
         }
         if (t->punct("(")) {
+            Loc open = t->loc;
             ++pos_;
             long long v = conditional();
-            if (!accept(")")) fail("missing ')' in expression");
+            if (!accept(")") && ok_) {
+                diag_.error(open, "missing ')' in expression");
+                ok_ = false;
+            }
             return v;
         }
         ++pos_;

@@ -1,0 +1,114 @@
+// Running the kc executable from tests: its exit status, what it printed, in a scratch
+// directory of its own; a run that does not end in time is killed and counts as a hang.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace kc_e2e {
+
+// A fresh directory, removed with everything in it.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        char pattern[] = "/tmp/kc-e2e-XXXXXX";
+        if (mkdtemp(pattern)) path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // Every entry name in the directory (hidden ones too), sorted.
+    std::vector<std::string> entries(const std::string& sub = "") const {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(sub.empty() ? path_ : path_ + "/" + sub, ec))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+  private:
+    std::string path_;
+};
+
+struct KcResult {
+    int status = -1;  // exit status; -1 when it did not exit normally
+    bool hung = false;
+    std::string out;
+    std::string err;
+};
+
+inline std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs KC_PATH with `args` in `cwd`; stdout and stderr are collected through files there.
+inline KcResult runKc(const std::vector<std::string>& args, const std::string& cwd,
+                      std::chrono::seconds limit = std::chrono::seconds(60)) {
+    KcResult result;
+    std::string outPath = cwd + "/../" + std::filesystem::path(cwd).filename().string() + ".stdout";
+    std::string errPath = cwd + "/../" + std::filesystem::path(cwd).filename().string() + ".stderr";
+    std::vector<std::string> argv{KC_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return result;
+
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int wstatus = 0;
+    for (;;) {
+        pid_t done = waitpid(pid, &wstatus, WNOHANG);
+        if (done == pid) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            result.hung = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!result.hung && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    result.out = readText(outPath);
+    result.err = readText(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return result;
+}
+
+inline std::string idl(const std::string& name) { return std::string(TESTS_DIR) + "/idl/" + name; }
+
+}  // namespace kc_e2e

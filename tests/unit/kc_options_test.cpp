@@ -1,0 +1,88 @@
+// The kc command line.
+#include "kc/options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    bool ok;
+    kc::Options options;
+    std::vector<std::string> messages;
+};
+
+Parsed parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "kc");
+    kc::Sources sources;
+    kc::Diagnostics diag(sources);
+    diag.setEcho(false);
+    Parsed p;
+    p.ok = kc::parseOptions(static_cast<int>(args.size()), args.data(), p.options, diag);
+    p.messages = diag.messages();
+    return p;
+}
+
+TEST(KcOptions, SeparateAndJoinedValues) {
+    Parsed p = parse({"-o", "out", "-Iinc", "-I", "more", "-DX", "-D", "Y=2", "-mcsc", "-m", "notc=yes",
+                      "-p", "zz_", "--emitter=plug.so", "file.idl"});
+    ASSERT_TRUE(p.ok);
+    const kc::Options& o = p.options;
+    EXPECT_EQ(o.input, "file.idl");
+    EXPECT_EQ(o.outputDir, "out");
+    EXPECT_EQ(o.includeDirs, (std::vector<std::string>{"inc", "more"}));
+    ASSERT_EQ(o.defines.size(), 2u);
+    EXPECT_EQ(o.defines[0], (std::pair<std::string, std::string>{"X", "1"}));
+    EXPECT_EQ(o.defines[1], (std::pair<std::string, std::string>{"Y", "2"}));
+    ASSERT_EQ(o.emitterOptions.size(), 2u);
+    EXPECT_EQ(o.emitterOptions[0].first, "csc");
+    EXPECT_FALSE(o.emitterOptions[0].second.has_value());
+    EXPECT_EQ(o.emitterOptions[1].second.value_or(""), "yes");
+    EXPECT_EQ(o.classPrefix.value_or(""), "zz_");
+    EXPECT_EQ(o.emitter, "plug.so");
+    EXPECT_FALSE(o.noDuplicateIntroducerCheck);
+}
+
+TEST(KcOptions, NodupcheckIsAFlagNotAnEmitterOption) {
+    Parsed p = parse({"-m", "nodupcheck", "a.idl"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_TRUE(p.options.noDuplicateIntroducerCheck);
+    EXPECT_TRUE(p.options.emitterOptions.empty());
+}
+
+TEST(KcOptions, DefaultsAndInformationalSwitches) {
+    Parsed p = parse({"--help", "--version", "--emitter", "x.so", "--", "-odd.idl"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_TRUE(p.options.help);
+    EXPECT_TRUE(p.options.version);
+    EXPECT_EQ(p.options.outputDir, ".");
+    EXPECT_EQ(p.options.emitter, "x.so");
+    EXPECT_EQ(p.options.input, "-odd.idl");
+}
+
+struct Misuse {
+    std::vector<const char*> args;
+    const char* message;
+};
+
+TEST(KcOptions, MisusesAreReported) {
+    const std::vector<Misuse> cases = {
+        {{"-x", "a.idl"}, "kc: error: unrecognized command-line option '-x'"},
+        {{"--frob", "a.idl"}, "kc: error: unrecognized command-line option '--frob'"},
+        {{"a.idl", "-o"}, "kc: error: missing argument to '-o'"},
+        {{"a.idl", "--emitter"}, "kc: error: missing argument to '--emitter'"},
+        {{"a.idl", "b.idl"}, "kc: error: only one input file may be given ('a.idl' and 'b.idl')"},
+        {{"-D", "1X", "a.idl"}, "kc: error: macro names must be identifiers: '1X'"},
+        {{"-m", "=v", "a.idl"}, "kc: error: an option name is needed after '-m'"},
+        {{"-"}, "kc: error: reading from standard input is not supported; name an IDL file"},
+    };
+    for (const Misuse& m : cases) {
+        Parsed p = parse(m.args);
+        EXPECT_FALSE(p.ok) << m.message;
+        ASSERT_EQ(p.messages.size(), 1u) << m.message;
+        EXPECT_EQ(p.messages[0], m.message);
+    }
+}
+
+}  // namespace

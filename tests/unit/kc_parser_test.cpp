@@ -1,0 +1,167 @@
+// The parser: the tree it builds and the syntax errors it reports.
+#include "kc_fixture.h"
+
+namespace {
+
+using kc::Decl;
+using kc::ImplStmt;
+
+class KcParser : public kc_testing::KcTest {
+  protected:
+    // Parses only (no lowering).
+    bool parse(const std::string& text) {
+        kc::Preprocessor pp(sources, diag, {});
+        pp.openText("test.idl", text);
+        kc::Parser parser(pp, diag);
+        spec = parser.parse();
+        return diag.errors() == 0;
+    }
+};
+
+TEST_F(KcParser, ModuleInterfaceAndMembers) {
+    ASSERT_TRUE(parse(
+        "module Zoo {\n"
+        "  interface Food;\n"
+        "  interface Animal : KAVObject, ::Zoo::Food {\n"
+        "    typedef sequence<sequence<long, 3>> Grid, Other[2][3];\n"
+        "    readonly attribute string<8> name, nick;\n"
+        "    oneway void talk();\n"
+        "    long walk(in long steps, inout float speed, out double dist, in long a[10])\n"
+        "      raises(Oops) context(\"a\", \"b\");\n"
+        "  };\n"
+        "};\n"));
+    ASSERT_EQ(spec.decls.size(), 1u);
+    const Decl& zoo = *spec.decls[0];
+    EXPECT_EQ(zoo.kind, Decl::Module);
+    ASSERT_EQ(zoo.body.size(), 2u);
+    EXPECT_EQ(zoo.body[0]->kind, Decl::Forward);
+    const Decl& animal = *zoo.body[1];
+    EXPECT_EQ(animal.kind, Decl::Interface);
+    ASSERT_EQ(animal.parents.size(), 2u);
+    EXPECT_EQ(animal.parents[1].text(), "::Zoo::Food");
+    ASSERT_EQ(animal.body.size(), 4u);
+
+    const Decl& grid = *animal.body[0];
+    EXPECT_EQ(grid.kind, Decl::Typedef);
+    EXPECT_EQ(grid.type.text(), "sequence<sequence<long>>");
+    ASSERT_EQ(grid.declarators.size(), 2u);
+    EXPECT_EQ(grid.declarators[1].dims.size(), 2u);
+
+    const Decl& name = *animal.body[1];
+    EXPECT_TRUE(name.readonly);
+    EXPECT_EQ(name.declarators.size(), 2u);
+
+    EXPECT_TRUE(animal.body[2]->oneway);
+    const Decl& walk = *animal.body[3];
+    ASSERT_EQ(walk.params.size(), 4u);
+    EXPECT_EQ(walk.params[1].mode, 3);
+    EXPECT_EQ(walk.params[2].mode, 2);
+    EXPECT_EQ(walk.params[3].declarator.dims.size(), 1u);
+    EXPECT_EQ(walk.raises.size(), 1u);
+    EXPECT_EQ(walk.context, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(KcParser, ImplementationStatements) {
+    ASSERT_TRUE(parse(
+        "interface A {\n"
+        "  implementation {\n"
+        "    releaseorder: a, b;\n"
+        "    externalprefix = zoo_;\n"
+        "    shadow;\n"
+        "    align = -4;\n"
+        "    long count, table[4];\n"
+        "    Point p;\n"
+        "    count: staticdata, public;\n"
+        "    a, b: descriptor = \"x\" \"y\", select = Zoo::Animal;\n"
+        "    passthru C_xih = \"#include <a.h>\" \"\\n#include <b.h>\";\n"
+        "  };\n"
+        "};\n"));
+    const Decl& impl = *spec.decls[0]->body[0];
+    ASSERT_EQ(impl.kind, Decl::Implementation);
+    ASSERT_EQ(impl.impl.size(), 9u);
+    const auto& s = impl.impl;
+    EXPECT_EQ(s[0].kind, ImplStmt::ReleaseOrder);
+    EXPECT_EQ(s[0].names.size(), 2u);
+    EXPECT_EQ(s[1].kind, ImplStmt::ClassModifier);
+    EXPECT_EQ(s[1].modifier.value, "zoo_");
+    EXPECT_FALSE(s[2].modifier.hasValue);
+    EXPECT_EQ(s[3].modifier.value, "-4");
+    EXPECT_EQ(s[4].kind, ImplStmt::DataMember);
+    EXPECT_EQ(s[4].data.declarators.size(), 2u);
+    EXPECT_EQ(s[5].kind, ImplStmt::DataMember);
+    EXPECT_EQ(s[5].data.type.text(), "Point");
+    EXPECT_EQ(s[6].kind, ImplStmt::MemberModifiers);
+    EXPECT_EQ(s[6].modifiers.size(), 2u);
+    EXPECT_EQ(s[7].targets.size(), 2u);
+    EXPECT_EQ(s[7].modifiers[0].value, "xy");
+    EXPECT_EQ(s[7].modifiers[1].value, "Zoo::Animal");
+    EXPECT_EQ(s[8].kind, ImplStmt::Passthru);
+    EXPECT_EQ(s[8].passthruText, "#include <a.h>\n#include <b.h>");
+}
+
+struct SyntaxError {
+    const char* text;
+    const char* message;
+};
+
+class KcSyntaxErrors : public KcParser, public ::testing::WithParamInterface<SyntaxError> {};
+
+TEST_P(KcSyntaxErrors, FirstMessage) {
+    EXPECT_FALSE(parse(GetParam().text));
+    ASSERT_FALSE(messages().empty());
+    EXPECT_EQ(messages()[0], GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, KcSyntaxErrors,
+    ::testing::Values(
+        // a missing ';' is placed right after the previous token
+        SyntaxError{"interface A {\n  void f()\n};\n", "test.idl:2:11: error: expected ';' before '}'"},
+        SyntaxError{"interface A {}\ninterface B {};", "test.idl:1:15: error: expected ';' before 'interface'"},
+        SyntaxError{"interface 3 {};", "test.idl:1:11: error: expected identifier before numeric constant"},
+        SyntaxError{"interface A { void f(long x); };", "test.idl:1:22: error: expected 'in', 'out' or 'inout' before 'long'"},
+        SyntaxError{"interface A { void f(in void x); };", "test.idl:1:25: error: 'void' is only allowed as the result of an operation"},
+        SyntaxError{"module M { interface A { module N {}; }; };", "test.idl:1:26: error: a module cannot be declared inside an interface"},
+        SyntaxError{"interface A {", "test.idl:1:14: error: expected '}' at end of input"},
+        SyntaxError{"struct S {};", "test.idl:1:8: error: struct 'S' has no members"},
+        SyntaxError{"typedef unsigned long long T;", "test.idl:1:9: error: 'unsigned long long' is not supported"},
+        SyntaxError{"typedef wstring T;", "test.idl:1:9: error: 'wstring' is not supported"},
+        SyntaxError{"interface A { implementation { x = ; }; };", "test.idl:1:36: error: expected modifier value before ';'"},
+        SyntaxError{"interface A { implementation { a.b; }; };", "test.idl:1:33: error: expected ':', '=' or ';' before '.'"},
+        SyntaxError{"interface A { implementation { a::b = 1; }; };", "test.idl:1:32: error: a class modifier name is a simple identifier"},
+        SyntaxError{"const long X = (1 + ;", "test.idl:1:21: error: expected expression before ';'"},
+        SyntaxError{"}", "test.idl:1:1: error: expected declaration before '}'"}));
+
+TEST_F(KcParser, RecoversAndReportsLaterErrors) {
+    EXPECT_FALSE(parse(
+        "interface A { void f(; };\n"
+        "interface B { long g() };\n"
+        "interface C { implementation { x y z; ok: init; }; };\n"));
+    ASSERT_EQ(messages().size(), 3u) << messages()[0];
+    EXPECT_EQ(messages()[0], "test.idl:1:22: error: expected 'in', 'out' or 'inout' before ';'");
+    EXPECT_EQ(messages()[1], "test.idl:2:24: error: expected ';' before '}'");
+    EXPECT_EQ(messages()[2], "test.idl:3:36: error: expected ';' before 'z'");
+    ASSERT_EQ(spec.decls.size(), 3u);  // C is kept, with its good statement
+    ASSERT_EQ(spec.decls[2]->body.size(), 1u);
+    EXPECT_EQ(spec.decls[2]->body[0]->impl.size(), 1u);
+}
+
+TEST_F(KcParser, DeepNestingIsRefusedNotOverflowed) {
+    std::string deep;
+    for (int i = 0; i < 20000; ++i) deep += "module m { ";
+    EXPECT_FALSE(parse(deep));
+    EXPECT_NE(messages()[0].find("error: nesting too deep"), std::string::npos) << messages()[0];
+
+    std::string parens = "const long X = " + std::string(20000, '(') + "1" + std::string(20000, ')') + ";";
+    kc::Sources s2;
+    kc::Diagnostics d2(s2);
+    d2.setEcho(false);
+    kc::Preprocessor pp(s2, d2, {});
+    pp.openText("p.idl", parens);
+    kc::Parser parser(pp, d2);
+    parser.parse();
+    ASSERT_FALSE(d2.messages().empty());
+    EXPECT_NE(d2.messages()[0].find("error: nesting too deep"), std::string::npos);
+}
+
+}  // namespace
