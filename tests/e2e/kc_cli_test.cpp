@@ -39,6 +39,16 @@ TEST(KcCli, ShippedExampleWritesItsHeader) {
     EXPECT_TRUE(startsWith(readText(dir / "out/animal.xih"), idlPolicy));
 }
 
+TEST(KcCli, LanguageSamplesCompile) {
+    for (const char* sample : {"language_tour", "issue_example"}) {
+        ScratchDir dir;
+        auto r = runKc({idl(std::string("valid/") + sample + ".idl")}, dir.path());
+        EXPECT_EQ(r.status, 0) << sample << ": " << r.err;
+        EXPECT_EQ(r.err, "") << sample;
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{std::string(sample) + ".xih"}));
+    }
+}
+
 TEST(KcCli, DefaultOutputIsTheCurrentDirectory) {
     ScratchDir dir;
     auto r = runKc({idl("valid/prefixed.idl")}, dir.path());

@@ -35,6 +35,7 @@ const Token& Parser::peek(size_t ahead) {
 Token Parser::take() {
     Token t = peek();
     ahead_.pop_front();
+    ++taken_;
     if (t.kind != Tok::End) {
         size_t width = t.kind == Tok::String || t.kind == Tok::Char ? t.text.size() + 2 : t.text.size();
         prevEnd_ = t.loc;
@@ -161,14 +162,10 @@ void Parser::definitions(DeclList& out, bool inInterface, bool topLevel) {
             take();
             continue;
         }
-        const Token* before = &peek();
-        Loc at = before->loc;
+        size_t before = taken_;
         if (!definition(out, inInterface)) {
             recover();
-            const Token& now = peek();
-            if (now.loc.file == at.file && now.loc.line == at.line && now.loc.col == at.col &&
-                now.kind != Tok::End && !now.punct("}"))
-                take();  // always move on
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();  // always move on
         }
     }
 }
@@ -448,14 +445,12 @@ bool Parser::implementation(DeclList& out) {
             return false;
         }
         if (accept(";")) continue;
-        Loc at = t.loc;
+        size_t before = taken_;
         if (!implStatement(*impl)) {
             // skip to the end of the statement, staying inside the section
             while (!peek().punct(";") && !peek().punct("}") && peek().kind != Tok::End) take();
             accept(";");
-            if (peek().loc.line == at.line && peek().loc.col == at.col && peek().kind != Tok::End &&
-                !peek().punct("}"))
-                take();
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();
         }
     }
     take();

@@ -63,6 +63,7 @@ class Parser {
     Diagnostics& diag_;
     std::deque<Token> ahead_;
     Loc prevEnd_;
+    size_t taken_ = 0;  // tokens consumed: recovery always moves on
     int depth_ = 0;
     int angles_ = 0;  // inside string<...> / sequence<...>: '>>' closes, it does not shift
     bool reportedEnd_ = false;

@@ -1,0 +1,358 @@
+// Declaring names, finding them, and the inheritance graph.
+#include "kc/lowering.h"
+
+#include <functional>
+
+namespace kc::lowering {
+
+const char* kindName(Symbol::Kind k) {
+    switch (k) {
+        case Symbol::Module: return "module";
+        case Symbol::Interface: return "interface";
+        case Symbol::Typedef: return "typedef";
+        case Symbol::Struct: return "struct";
+        case Symbol::Union: return "union";
+        case Symbol::Enum: return "enum";
+        case Symbol::Enumerator: return "enumerator";
+        case Symbol::Const: return "constant";
+        case Symbol::Exception: return "exception";
+        case Symbol::Attribute: return "attribute";
+        case Symbol::Operation: return "operation";
+    }
+    return "name";
+}
+
+// "an interface", "a typedef": for "'X' is ..., not ..." messages.
+std::string withArticle(Symbol::Kind k) {
+    std::string name = kindName(k);
+    return (std::string("aeiou").find(name[0]) != std::string::npos ? "an " : "a ") + name;
+}
+
+// ---- declaring -----------------------------------------------------------------------------
+
+Scope* Lowering::newScope(Scope* parent, Symbol* owner, bool isModule) {
+    Scope& s = scopes_.emplace_back();
+    s.parent = parent;
+    s.owner = owner;
+    if (parent) {
+        s.path = parent->path;
+        s.modules = parent->modules;
+    }
+    if (owner) {
+        s.path.push_back(owner->name);
+        if (isModule) s.modules.push_back(owner->name);
+    }
+    return &s;
+}
+
+void Lowering::redefinition(const std::string& name, Loc at, Symbol* previous) {
+    if (previous->builtin) {
+        diag_.error(at, "redefinition of built-in " + std::string(kindName(previous->kind)) + " " + quote(name));
+        return;
+    }
+    diag_.error(at, "redefinition of " + quote(name));
+    diag_.note(previous->loc, "previous declaration of " + quote(name) + " (" +
+                                  kindName(previous->kind) + ") was here");
+}
+
+Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& name, Loc at) {
+    auto found = scope->names.find(name);
+    if (found != scope->names.end()) {
+        redefinition(name, at, found->second);
+        return nullptr;
+    }
+    Symbol& s = symbols_.emplace_back();
+    s.kind = kind;
+    s.name = name;
+    s.loc = at;
+    s.owner = scope;
+    scope->names[name] = &s;
+    return &s;
+}
+
+void Lowering::addBuiltins() {
+    Symbol* object = declare(global_, Symbol::Interface, "KAVObject", Loc{});
+    Symbol* klass = declare(global_, Symbol::Interface, "KAVClass", Loc{});
+    for (Symbol* s : {object, klass}) {
+        s->builtin = true;
+        s->defined = true;
+        s->entry = kavc::findClass(s->name);
+        s->inner = newScope(global_, s, false);
+    }
+    klass->parents.push_back(object);
+    // The control records of initializers, destructors and assignment operators.
+    for (const char* name : {"kavInitCtrl", "kavDestructCtrl", "kavAssignCtrl"}) {
+        Symbol* s = declare(global_, Symbol::Struct, name, Loc{});
+        s->builtin = true;
+        s->state = Symbol::Done;
+        s->type = kavc::structType(name, {});
+    }
+}
+
+void Lowering::declareAll(const std::vector<std::unique_ptr<Decl>>& decls, Scope* scope,
+                          Entry* module, bool topLevel) {
+    for (const auto& owned : decls) {
+        const Decl& d = *owned;
+        bool main = topLevel && d.loc.file == 0;
+        switch (d.kind) {
+            case Decl::Module: {
+                auto found = scope->names.find(d.name);
+                Symbol* sym = nullptr;
+                if (found == scope->names.end()) {
+                    sym = declare(scope, Symbol::Module, d.name, d.loc);
+                    sym->inner = newScope(scope, sym, true);
+                } else if (found->second->kind == Symbol::Module) {
+                    sym = found->second;  // a module may be reopened
+                } else {
+                    redefinition(d.name, d.loc, found->second);
+                    continue;
+                }
+                // Each block is its own Entry: the emitter writes a block's own classes.
+                Entry* block = kavc::newModule(d.name, scope->modules, module, d.loc.line);
+                moduleBlocks_[&d] = block;
+                if (main) mainTopLevel_.push_back(&d);
+                declareAll(d.body, sym->inner, block, false);
+                break;
+            }
+            case Decl::Interface:
+                declareInterface(d, scope, module);
+                if (main) mainTopLevel_.push_back(&d);
+                break;
+            case Decl::Forward: {
+                auto found = scope->names.find(d.name);
+                if (found == scope->names.end()) {
+                    Symbol* sym = declare(scope, Symbol::Interface, d.name, d.loc);
+                    sym->inner = newScope(scope, sym, false);
+                } else if (found->second->kind != Symbol::Interface) {
+                    redefinition(d.name, d.loc, found->second);
+                }
+                break;
+            }
+            default: declareMember(d, scope); break;
+        }
+    }
+}
+
+void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
+    auto found = scope->names.find(d.name);
+    Symbol* sym = nullptr;
+    if (found != scope->names.end()) {
+        Symbol* previous = found->second;
+        if (previous->kind != Symbol::Interface || previous->defined) {
+            redefinition(d.name, d.loc, previous);
+            return;
+        }
+        sym = previous;  // the definition of a forward-declared interface
+        sym->loc = d.loc;
+    } else {
+        sym = declare(scope, Symbol::Interface, d.name, d.loc);
+        sym->inner = newScope(scope, sym, false);
+    }
+    sym->defined = true;
+    sym->decl = &d;
+    sym->entry = kavc::newClass(d.name, scope->modules, module, d.loc.line);
+    interfaces_.push_back(sym);
+
+    for (const auto& member : d.body) {
+        if (member->kind != Decl::Implementation) {
+            declareMember(*member, sym->inner);
+            continue;
+        }
+        if (sym->implementation) {
+            diag_.error(member->loc, "a second implementation section for " + quote(d.name));
+            diag_.note(sym->implementation->loc, "the first one is here");
+            continue;
+        }
+        sym->implementation = member.get();
+    }
+    // Data members share the interface's names, except an attribute's: that member is
+    // the attribute's storage.
+    if (!sym->implementation) return;
+    for (const ImplStmt& s : sym->implementation->impl) {
+        if (s.kind != ImplStmt::DataMember) continue;
+        for (const Declarator& dd : s.data.declarators) {
+            auto clash = sym->inner->names.find(dd.name);
+            if (clash != sym->inner->names.end() && clash->second->kind != Symbol::Attribute) {
+                Symbol* other = clash->second;
+                bool dataFirst = dd.loc.line < other->loc.line ||
+                                 (dd.loc.line == other->loc.line && dd.loc.col < other->loc.col);
+                if (dataFirst && dd.loc.file == other->loc.file) {
+                    diag_.error(other->loc, "redefinition of " + quote(dd.name));
+                    diag_.note(dd.loc, "previous declaration of " + quote(dd.name) + " (data member) was here");
+                } else {
+                    redefinition(dd.name, dd.loc, other);
+                }
+                continue;
+            }
+            auto twice = sym->data.find(dd.name);
+            if (twice != sym->data.end()) {
+                diag_.error(dd.loc, "redefinition of data member " + quote(dd.name));
+                diag_.note(twice->second->loc, "previous declaration of " + quote(dd.name) + " was here");
+                continue;
+            }
+            sym->data[dd.name] = &dd;
+        }
+    }
+}
+
+void Lowering::declareMember(const Decl& d, Scope* scope) {
+    switch (d.kind) {
+        case Decl::Typedef:
+            for (const Declarator& dd : d.declarators) {
+                if (Symbol* s = declare(scope, Symbol::Typedef, dd.name, dd.loc)) {
+                    s->decl = &d;
+                    s->declarator = &dd;
+                    declarations_.push_back(s);
+                }
+            }
+            break;
+        case Decl::Struct:
+        case Decl::Union:
+        case Decl::Exception:
+        case Decl::Const: {
+            Symbol::Kind k = d.kind == Decl::Struct  ? Symbol::Struct
+                             : d.kind == Decl::Union ? Symbol::Union
+                             : d.kind == Decl::Const ? Symbol::Const
+                                                     : Symbol::Exception;
+            if (Symbol* s = declare(scope, k, d.name, d.loc)) {
+                s->decl = &d;
+                declarations_.push_back(s);
+            }
+            break;
+        }
+        case Decl::Enum: {
+            Symbol* e = declare(scope, Symbol::Enum, d.name, d.loc);
+            if (e) {
+                e->decl = &d;
+                declarations_.push_back(e);
+            }
+            int index = 0;
+            for (const auto& [name, at] : d.enumerators) {
+                if (Symbol* s = declare(scope, Symbol::Enumerator, name, at)) {
+                    s->enumType = e;
+                    s->enumIndex = index;
+                }
+                ++index;
+            }
+            break;
+        }
+        case Decl::Attribute:
+            for (const Declarator& dd : d.declarators) {
+                if (Symbol* s = declare(scope, Symbol::Attribute, dd.name, dd.loc)) s->decl = &d;
+                // the accessors' names are taken as well
+                for (const char* prefix : {"_get_", "_set_"}) {
+                    if (d.readonly && std::string(prefix) == "_set_") continue;
+                    if (Symbol* s = declare(scope, Symbol::Operation, prefix + dd.name, dd.loc)) s->decl = &d;
+                }
+            }
+            break;
+        case Decl::Operation:
+            if (Symbol* s = declare(scope, Symbol::Operation, d.name, d.loc)) s->decl = &d;
+            break;
+        default: break;
+    }
+}
+
+// ---- names ---------------------------------------------------------------------------------
+
+// A name in this scope, or inherited into an interface's scope from its parents.
+Symbol* Lowering::findIn(Scope* scope, const std::string& name, std::set<Scope*>& seen) {
+    if (!scope || !seen.insert(scope).second) return nullptr;
+    auto found = scope->names.find(name);
+    if (found != scope->names.end()) return found->second;
+    if (scope->owner && scope->owner->kind == Symbol::Interface)
+        for (Symbol* parent : scope->owner->parents)
+            if (Symbol* s = findIn(parent->inner, name, seen)) return s;
+    return nullptr;
+}
+
+Symbol* Lowering::lookup(Scope* from, const ScopedName& name) {
+    if (name.parts.empty()) return nullptr;
+    Symbol* sym = nullptr;
+    if (name.absolute) {
+        std::set<Scope*> seen;
+        sym = findIn(global_, name.parts[0], seen);
+    } else {
+        for (Scope* s = from; s && !sym; s = s->parent) {
+            std::set<Scope*> seen;
+            sym = findIn(s, name.parts[0], seen);
+        }
+    }
+    for (size_t i = 1; sym && i < name.parts.size(); ++i) {
+        std::set<Scope*> seen;
+        sym = sym->inner ? findIn(sym->inner, name.parts[i], seen) : nullptr;
+    }
+    return sym;
+}
+
+// ---- inheritance ---------------------------------------------------------------------------
+
+void Lowering::resolveParents(Symbol* cls) {
+    for (const ScopedName& p : cls->decl->parents) {
+        Symbol* parent = lookup(cls->owner, p);
+        if (!parent) {
+            diag_.error(p.loc, "unknown parent interface " + quote(p.text()));
+            continue;
+        }
+        if (parent->kind != Symbol::Interface) {
+            diag_.error(p.loc, quote(p.text()) + " is " + withArticle(parent->kind) + ", not an interface");
+            continue;
+        }
+        if (!parent->defined) {
+            diag_.error(p.loc, "interface " + quote(p.text()) + " is declared but never defined; it cannot be a parent");
+            diag_.note(parent->loc, "declared here");
+            continue;
+        }
+        cls->parents.push_back(parent);
+        cls->parentLocs.push_back(p.loc);
+    }
+}
+
+// Parents first; a cycle is reported once and its classes are not lowered.
+void Lowering::order(Symbol* cls, std::vector<Symbol*>& stack, std::set<Symbol*>& visiting,
+                     std::set<Symbol*>& done, std::vector<Symbol*>& out) {
+    if (done.count(cls) || cls->builtin) return;
+    visiting.insert(cls);
+    stack.push_back(cls);
+    for (size_t i = 0; i < cls->parents.size(); ++i) {
+        Symbol* parent = cls->parents[i];
+        if (visiting.count(parent)) {
+            std::string chain;
+            bool on = false;
+            for (Symbol* s : stack) {
+                if (s == parent) on = true;
+                if (on) {
+                    chain += quote(s->name) + " -> ";
+                    s->broken = true;
+                }
+            }
+            diag_.error(cls->parentLocs[i], "cyclic inheritance: " + chain + quote(parent->name));
+            continue;
+        }
+        if (stack.size() > static_cast<size_t>(maxResolveDepth) * 10) {
+            diag_.error(cls->loc, "inheritance too deep");
+            cls->broken = true;
+            continue;
+        }
+        order(parent, stack, visiting, done, out);
+        if (parent->broken) cls->broken = true;
+    }
+    stack.pop_back();
+    visiting.erase(cls);
+    done.insert(cls);
+    out.push_back(cls);
+}
+
+bool Lowering::derivesFrom(Symbol* cls, Symbol* ancestor) {
+    std::set<Symbol*> seen;
+    std::function<bool(Symbol*)> walk = [&](Symbol* s) {
+        if (s == ancestor) return true;
+        if (!seen.insert(s).second) return false;
+        for (Symbol* p : s->parents)
+            if (walk(p)) return true;
+        return false;
+    };
+    return walk(cls);
+}
+
+}  // namespace kc::lowering

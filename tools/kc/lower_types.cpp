@@ -1,0 +1,391 @@
+// Types and constant values of declarations.
+#include "kc/lowering.h"
+
+#include <climits>
+
+namespace kc::lowering {
+
+constexpr IntRange intRanges[] = {
+    {"short", -32768, 32767},           {"unsigned short", 0, 65535},
+    {"long", INT32_MIN, INT32_MAX},     {"unsigned long", 0, UINT32_MAX},
+    {"long long", LLONG_MIN, LLONG_MAX}, {"octet", 0, 255},
+};
+
+const IntRange* intRange(const std::string& basic) {
+    for (const IntRange& r : intRanges)
+        if (basic == r.type) return &r;
+    return nullptr;
+}
+
+// ---- types and constants -------------------------------------------------------------------
+
+std::string Lowering::cName(Symbol* sym) const {
+    std::string text;
+    for (const std::string& part : sym->owner->path) text += part + "_";
+    return text + sym->name;
+}
+
+Entry* Lowering::classEntry(Symbol* cls) {
+    if (!cls->entry) {
+        // Only forward-declared: a class Entry outside every module, so that it is never written.
+        cls->entry = kavc::newClass(cls->name, cls->owner->modules, nullptr, cls->loc.line);
+    }
+    return cls->entry;
+}
+
+TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
+    switch (t.kind) {
+        case TypeSpec::Basic: return kavc::basicType(t.basic);
+        case TypeSpec::String: {
+            if (!t.bound) return kavc::stringType();
+            auto bound = positive(*t.bound, scope, "string bound");
+            return kavc::stringType(bound ? *bound : 0);
+        }
+        case TypeSpec::Sequence: {
+            TypeCode* element = resolveType(*t.element, scope);
+            unsigned long bound = 0;
+            if (t.bound) {
+                auto b = positive(*t.bound, scope, "sequence bound");
+                bound = b ? *b : 0;
+            }
+            return element ? kavc::sequenceType(element, bound) : nullptr;
+        }
+        case TypeSpec::Named: {
+            Symbol* sym = lookup(scope, t.name);
+            if (!sym) {
+                diag_.error(t.loc, "unknown type " + quote(t.name.text()));
+                return nullptr;
+            }
+            switch (sym->kind) {
+                case Symbol::Interface: return kavc::objrefType(classEntry(sym));
+                case Symbol::Typedef:
+                case Symbol::Struct:
+                case Symbol::Union:
+                case Symbol::Enum: return typeOf(sym, t.loc);
+                case Symbol::Exception:
+                    diag_.error(t.loc, "exception " + quote(t.name.text()) + " cannot be used as a type");
+                    return nullptr;
+                default:
+                    diag_.error(t.loc, quote(t.name.text()) + " is " + withArticle(sym->kind) + ", not a type");
+                    return nullptr;
+            }
+        }
+        default: return nullptr;
+    }
+}
+
+TypeCode* Lowering::withDims(TypeCode* base, const Declarator& d, Scope* scope) {
+    if (d.dims.empty() || !base) return base;
+    std::vector<unsigned long> dims;
+    for (const auto& dim : d.dims) {
+        auto n = positive(*dim, scope, "array size");
+        if (!n) return nullptr;
+        dims.push_back(*n);
+    }
+    return kavc::arrayType(base, dims);
+}
+
+TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
+    if (sym->state == Symbol::Done) return sym->type;
+    if (sym->state == Symbol::Busy) {
+        diag_.error(use, "type " + quote(sym->name) + " refers to itself");
+        return nullptr;
+    }
+    if (depth_ >= maxResolveDepth) {
+        diag_.error(use, "types nested too deeply");
+        return nullptr;
+    }
+    ++depth_;
+    sym->state = Symbol::Busy;
+    const Decl& d = *sym->decl;
+    Scope* scope = sym->owner;
+    TypeCode* result = nullptr;
+    switch (sym->kind) {
+        case Symbol::Typedef: {
+            TypeCode* base = withDims(resolveType(d.type, scope), *sym->declarator, scope);
+            if (base) result = kavc::aliasType(cName(sym), base);
+            break;
+        }
+        case Symbol::Struct:
+        case Symbol::Exception: {
+            std::vector<std::pair<std::string, TypeCode*>> members;
+            std::map<std::string, Loc> seen;
+            bool ok = true;
+            for (const Member& m : d.members) {
+                TypeCode* base = resolveType(m.type, scope);
+                for (const Declarator& dd : m.declarators) {
+                    if (!seen.emplace(dd.name, dd.loc).second) {
+                        diag_.error(dd.loc, "duplicate member " + quote(dd.name));
+                        diag_.note(seen[dd.name], "previous declaration of " + quote(dd.name) + " was here");
+                        ok = false;
+                    }
+                    TypeCode* t = withDims(base, dd, scope);
+                    if (!t) ok = false;
+                    members.emplace_back(dd.name, t);
+                }
+            }
+            if (ok && sym->kind == Symbol::Struct) result = kavc::structType(cName(sym), members);
+            break;
+        }
+        case Symbol::Union: {
+            Scope* at = scope;
+            Symbol* enumSym = nullptr;
+            const TypeSpec* basic = basicOf(d.discriminator, scope, at, enumSym);
+            TypeCode* disc = resolveType(d.discriminator, scope);
+            bool okDisc = enumSym || (basic && basic->kind == TypeSpec::Basic &&
+                                      (intRange(basic->basic) || basic->basic == "char" ||
+                                       basic->basic == "boolean"));
+            if (disc && !okDisc) {
+                diag_.error(d.discriminator.loc, "a union discriminator must be an integer, char, boolean or enum type");
+                disc = nullptr;
+            }
+            std::vector<std::pair<std::string, TypeCode*>> members;
+            std::map<std::string, Loc> seen;
+            bool ok = disc != nullptr;
+            int defaults = 0;
+            for (const UnionCase& c : d.cases) {
+                for (const auto& label : c.labels)
+                    if (!evaluate(*label, scope)) ok = false;
+                if (c.isDefault && ++defaults == 2) {
+                    diag_.error(c.loc, "more than one 'default' label in union " + quote(sym->name));
+                    ok = false;
+                }
+                const Declarator& dd = c.declarator;
+                if (!seen.emplace(dd.name, dd.loc).second) {
+                    diag_.error(dd.loc, "duplicate member " + quote(dd.name));
+                    ok = false;
+                }
+                TypeCode* t = withDims(resolveType(c.type, scope), dd, scope);
+                if (!t) ok = false;
+                members.emplace_back(dd.name, t);
+            }
+            if (ok) result = kavc::unionType(cName(sym), disc, members);
+            break;
+        }
+        case Symbol::Enum: {
+            std::vector<std::string> names;
+            for (const auto& e : d.enumerators) names.push_back(e.first);
+            result = kavc::enumType(cName(sym), names);
+            break;
+        }
+        default: break;
+    }
+    sym->type = result;
+    sym->state = Symbol::Done;
+    --depth_;
+    return result;
+}
+
+// Follows typedef names down to a basic type spec (and its scope); enumSym is set for an enum.
+const TypeSpec* Lowering::basicOf(const TypeSpec& t, Scope* scope, Scope*& at, Symbol*& enumSym) {
+    const TypeSpec* spec = &t;
+    at = scope;
+    for (int guard = 0; spec->kind == TypeSpec::Named && guard < maxResolveDepth; ++guard) {
+        Symbol* sym = lookup(at, spec->name);
+        if (!sym) return nullptr;
+        if (sym->kind == Symbol::Enum) {
+            enumSym = sym;
+            return nullptr;
+        }
+        if (sym->kind != Symbol::Typedef || !sym->declarator->dims.empty()) return nullptr;
+        spec = &sym->decl->type;
+        at = sym->owner;
+    }
+    return spec->kind == TypeSpec::Named ? nullptr : spec;
+}
+
+std::optional<unsigned long> Lowering::positive(const Expr& e, Scope* scope, const char* what) {
+    auto v = evaluate(e, scope);
+    if (!v) return std::nullopt;
+    if (v->kind != Value::Int || v->i <= 0 || v->i > INT32_MAX) {
+        diag_.error(e.loc, std::string(what) + " is not a positive integer constant");
+        return std::nullopt;
+    }
+    return static_cast<unsigned long>(v->i);
+}
+
+std::optional<Value> Lowering::constValue(Symbol* sym, Loc use) {
+    if (sym->state == Symbol::Busy) {
+        diag_.error(use, "constant " + quote(sym->name) + " depends on itself");
+        return std::nullopt;
+    }
+    if (depth_ >= maxResolveDepth) {
+        diag_.error(use, "constants nested too deeply");
+        return std::nullopt;
+    }
+    if (sym->state == Symbol::Done) return sym->constant;
+    ++depth_;
+    sym->state = Symbol::Busy;
+    std::optional<Value> v = evaluate(*sym->decl->value, sym->owner);
+    if (v && !fits(sym->decl->type, sym->owner, *v, sym->decl->value->loc)) v.reset();
+    sym->state = Symbol::Done;
+    --depth_;
+    sym->constant = v;
+    return v;
+}
+
+// Checks (and converts) a constant's value for its declared type.
+bool Lowering::fits(const TypeSpec& type, Scope* scope, Value& v, Loc at) {
+    Scope* where = scope;
+    Symbol* enumSym = nullptr;
+    const TypeSpec* spec = basicOf(type, scope, where, enumSym);
+    if (enumSym) {
+        if (v.enumerator && v.enumerator->enumType == enumSym) return true;
+        diag_.error(at, "the value is not an enumerator of " + quote(enumSym->name));
+        return false;
+    }
+    if (!spec) {
+        if (type.kind == TypeSpec::Named && !lookup(scope, type.name))
+            diag_.error(type.loc, "unknown type " + quote(type.name.text()));
+        else
+            diag_.error(type.loc, "invalid type for a constant");
+        return false;
+    }
+    std::string name = spec->kind == TypeSpec::String ? "string" : spec->basic;
+    auto mismatch = [&](const char* wanted) {
+        diag_.error(at, "a constant of type " + quote(name) + " needs " + wanted);
+        return false;
+    };
+    if (const IntRange* r = intRange(name)) {
+        if (v.kind != Value::Int) return mismatch("an integer value");
+        if (v.i < r->low || v.i > r->high) {
+            diag_.error(at, "constant value out of range for " + quote(name));
+            return false;
+        }
+        return true;
+    }
+    if (name == "float" || name == "double") {
+        if (v.kind == Value::Int) {
+            v.f = static_cast<double>(v.i);
+            v.kind = Value::Float;
+        }
+        return v.kind == Value::Float || mismatch("a numeric value");
+    }
+    if (name == "char") return v.kind == Value::Char || mismatch("a character value");
+    if (name == "boolean") return v.kind == Value::Bool || mismatch("TRUE or FALSE");
+    if (name == "string") return v.kind == Value::String || mismatch("a string value");
+    diag_.error(type.loc, "invalid type for a constant");
+    return false;
+}
+
+std::optional<Value> Lowering::evaluate(const Expr& e, Scope* scope) {
+    Value v;
+    switch (e.kind) {
+        case Expr::Int:
+            if (e.intValue > static_cast<unsigned long long>(LLONG_MAX)) {
+                diag_.error(e.loc, "integer constant is too large");
+                return std::nullopt;
+            }
+            v.i = static_cast<long long>(e.intValue);
+            return v;
+        case Expr::Float: v.kind = Value::Float; v.f = e.floatValue; return v;
+        case Expr::String: v.kind = Value::String; v.s = e.text; return v;
+        case Expr::Char: v.kind = Value::Char; v.s = e.text; return v;
+        case Expr::Bool: v.kind = Value::Bool; v.i = static_cast<long long>(e.intValue); return v;
+        case Expr::Name: {
+            Symbol* sym = lookup(scope, e.name);
+            if (!sym) {
+                diag_.error(e.loc, quote(e.name.text()) + " was not declared");
+                return std::nullopt;
+            }
+            if (sym->kind == Symbol::Const) return constValue(sym, e.loc);
+            if (sym->kind == Symbol::Enumerator) {
+                v.i = sym->enumIndex;
+                v.enumerator = sym;
+                return v;
+            }
+            diag_.error(e.loc, quote(e.name.text()) + " is " + withArticle(sym->kind) + ", not a constant");
+            return std::nullopt;
+        }
+        case Expr::Unary: {
+            auto a = evaluate(*e.lhs, scope);
+            if (!a) return std::nullopt;
+            if (a->kind == Value::Float && e.text != "~") {
+                a->f = e.text == "-" ? -a->f : a->f;
+                a->enumerator = nullptr;
+                return a;
+            }
+            if (a->kind != Value::Int || a->enumerator) {
+                diag_.error(e.loc, "invalid operand to unary " + quote(e.text));
+                return std::nullopt;
+            }
+            if (e.text == "-") {
+                if (a->i == LLONG_MIN) {
+                    diag_.error(e.loc, "integer overflow in constant expression");
+                    return std::nullopt;
+                }
+                a->i = -a->i;
+            } else if (e.text == "~") {
+                a->i = ~a->i;
+            }
+            return a;
+        }
+        case Expr::Binary: {
+            auto a = evaluate(*e.lhs, scope);
+            auto b = evaluate(*e.rhs, scope);
+            if (!a || !b) return std::nullopt;
+            const std::string& op = e.text;
+            bool numeric = (a->kind == Value::Int || a->kind == Value::Float) &&
+                           (b->kind == Value::Int || b->kind == Value::Float) && !a->enumerator &&
+                           !b->enumerator;
+            if (!numeric) {
+                diag_.error(e.loc, "invalid operands to " + quote(op));
+                return std::nullopt;
+            }
+            if (a->kind == Value::Float || b->kind == Value::Float) {
+                if (op != "+" && op != "-" && op != "*" && op != "/") {
+                    diag_.error(e.loc, "invalid operands to " + quote(op));
+                    return std::nullopt;
+                }
+                double x = a->kind == Value::Float ? a->f : static_cast<double>(a->i);
+                double y = b->kind == Value::Float ? b->f : static_cast<double>(b->i);
+                v.kind = Value::Float;
+                v.f = op == "+" ? x + y : op == "-" ? x - y : op == "*" ? x * y : x / y;
+                return v;
+            }
+            long long x = a->i, y = b->i, r = 0;
+            bool overflow = false;
+            if (op == "+") overflow = __builtin_add_overflow(x, y, &r);
+            else if (op == "-") overflow = __builtin_sub_overflow(x, y, &r);
+            else if (op == "*") overflow = __builtin_mul_overflow(x, y, &r);
+            else if (op == "/" || op == "%") {
+                if (y == 0) {
+                    diag_.error(e.loc, "division by zero in constant expression");
+                    return std::nullopt;
+                }
+                if (x == LLONG_MIN && y == -1) overflow = true;
+                else r = op == "/" ? x / y : x % y;
+            } else if (op == "<<" || op == ">>") {
+                if (y < 0 || y > 63) {
+                    diag_.error(e.loc, "shift count out of range");
+                    return std::nullopt;
+                }
+                if (op == ">>") r = x >> y;
+                else if (x < 0 || (y > 0 && (x >> (63 - y)) != 0)) overflow = true;
+                else r = x << y;
+            } else if (op == "&") r = x & y;
+            else if (op == "|") r = x | y;
+            else if (op == "^") r = x ^ y;
+            if (overflow) {
+                diag_.error(e.loc, "integer overflow in constant expression");
+                return std::nullopt;
+            }
+            v.i = r;
+            return v;
+        }
+    }
+    return std::nullopt;
+}
+
+// Resolves what a type, constant or exception declaration names, reporting its errors once.
+void Lowering::checkDeclaration(Symbol* sym) {
+    switch (sym->kind) {
+        case Symbol::Const: {
+            constValue(sym, sym->loc);
+            break;
+        }
+        default: typeOf(sym, sym->loc); break;
+    }
+}
+
+}  // namespace kc::lowering

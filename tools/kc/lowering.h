@@ -1,0 +1,152 @@
+// The front end's name resolution and lowering, shared by the files that implement it:
+// symbols and scopes, constant values, and the Lowering pass itself.
+#pragma once
+
+#include "kc/lower.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kc::lowering {
+
+inline constexpr int maxResolveDepth = 200;  // typedef chains, constants naming constants
+
+struct Scope;
+struct Symbol;
+
+// The value of a constant expression.
+struct Value {
+    enum Kind { Int, Float, String, Char, Bool } kind = Int;
+    long long i = 0;
+    double f = 0;
+    std::string s;
+    Symbol* enumerator = nullptr;  // the value names this enumerator
+};
+
+// A declared name: module, interface, type, constant, exception or interface member.
+struct Symbol {
+    enum Kind {
+        Module, Interface, Typedef, Struct, Union, Enum, Enumerator, Const, Exception,
+        Attribute, Operation,
+    } kind = Module;
+    std::string name;
+    Loc loc;
+    Scope* owner = nullptr;  // where it is declared
+    Scope* inner = nullptr;  // Module, Interface: its own scope
+    const Decl* decl = nullptr;
+    const Declarator* declarator = nullptr;  // Typedef: which of the declared names
+    Symbol* enumType = nullptr;              // Enumerator
+    int enumIndex = 0;
+
+    // Interface
+    bool builtin = false;
+    bool defined = false;
+    bool broken = false;  // in or below an inheritance cycle: not lowered
+    Entry* entry = nullptr;
+    std::vector<Symbol*> parents;
+    std::vector<Loc> parentLocs;
+    const Decl* implementation = nullptr;
+    std::map<std::string, const Declarator*> data;  // data members by name
+
+    // Typedef, Struct, Union, Enum, Const: resolved lazily, once
+    enum State { Fresh, Busy, Done } state = Fresh;
+    TypeCode* type = nullptr;
+    std::optional<Value> constant;
+};
+
+// The names declared in the global scope, a module (all its blocks) or an interface.
+struct Scope {
+    Scope* parent = nullptr;
+    Symbol* owner = nullptr;  // null for the global scope
+    std::vector<std::string> path;  // enclosing names from the outside, this scope's included
+    std::vector<std::string> modules;  // the module names only (a class's scope list)
+    std::map<std::string, Symbol*> names;
+};
+
+// "interface", "typedef": what a symbol is, for messages.
+const char* kindName(Symbol::Kind k);
+// "an interface", "a typedef".
+std::string withArticle(Symbol::Kind k);
+// The value range of an integer type ("short", "unsigned long", ...), null for other types.
+struct IntRange {
+    const char* type;
+    long long low, high;
+};
+const IntRange* intRange(const std::string& basic);
+
+// One run over the syntax tree: declare every name, resolve parents and their order, check the
+// types and constants, then build each class (parents first) with the kavc builder.
+class Lowering {
+  public:
+    explicit Lowering(Diagnostics& diag) : diag_(diag) {}
+
+    std::vector<Entry*> run(const Specification& spec);
+
+  private:
+    // declaring
+    Scope* newScope(Scope* parent, Symbol* owner, bool isModule);
+    Symbol* declare(Scope* scope, Symbol::Kind kind, const std::string& name, Loc at);
+    void redefinition(const std::string& name, Loc at, Symbol* previous);
+    void declareAll(const std::vector<std::unique_ptr<Decl>>& decls, Scope* scope, Entry* module,
+                    bool topLevel);
+    void declareInterface(const Decl& d, Scope* scope, Entry* module);
+    void declareMember(const Decl& d, Scope* scope);
+    void addBuiltins();
+
+    // names
+    Symbol* findIn(Scope* scope, const std::string& name, std::set<Scope*>& seen);
+    Symbol* lookup(Scope* from, const ScopedName& name);
+
+    // inheritance
+    void resolveParents(Symbol* cls);
+    void order(Symbol* cls, std::vector<Symbol*>& stack, std::set<Symbol*>& visiting,
+               std::set<Symbol*>& done, std::vector<Symbol*>& out);
+    bool derivesFrom(Symbol* cls, Symbol* ancestor);
+
+    // types and constants
+    TypeCode* resolveType(const TypeSpec& t, Scope* scope);
+    TypeCode* withDims(TypeCode* base, const Declarator& d, Scope* scope);
+    TypeCode* typeOf(Symbol* sym, Loc use);
+    void checkDeclaration(Symbol* sym);
+    std::string cName(Symbol* sym) const;
+    std::optional<Value> evaluate(const Expr& e, Scope* scope);
+    std::optional<Value> constValue(Symbol* sym, Loc use);
+    std::optional<unsigned long> positive(const Expr& e, Scope* scope, const char* what);
+    const TypeSpec* basicOf(const TypeSpec& t, Scope* scope, Scope*& at, Symbol*& enumSym);
+    bool fits(const TypeSpec& type, Scope* scope, Value& v, Loc at);
+    Entry* classEntry(Symbol* cls);
+
+    // classes
+    void lowerClass(Symbol* cls);
+    void lowerOperation(Symbol* cls, const Decl& d);
+    void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
+    void lowerImplementation(Symbol* cls);
+    void classModifier(Symbol* cls, const ImplStmt& s);
+    void overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const ScopedName& target);
+    void memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target);
+    void addModifiers(Entry* e, const std::string& what, const std::vector<Modifier>& mods);
+    Symbol* classNamed(Symbol* cls, const std::string& text, Loc at, const char* role);
+
+    Diagnostics& diag_;
+    std::deque<Symbol> symbols_;
+    std::deque<Scope> scopes_;
+    Scope* global_ = nullptr;
+    std::vector<Symbol*> interfaces_;   // definitions, in declaration order
+    std::vector<Symbol*> declarations_;  // types, constants, exceptions, in declaration order
+    std::map<const Decl*, Entry*> moduleBlocks_;
+    std::vector<const Decl*> mainTopLevel_;
+    int depth_ = 0;
+
+    // per class being lowered
+    std::map<std::string, Entry*> dataEntries_;
+    std::map<std::string, Entry*> reintroduced_;
+    std::map<std::string, Entry*> attributes_;
+    std::vector<std::pair<Symbol*, Entry*>> parentRefs_;
+    std::set<std::pair<Entry*, std::string>> modsGiven_;
+};
+
+}  // namespace kc::lowering
