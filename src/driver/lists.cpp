@@ -2,6 +2,7 @@
 #include "driver/lists.h"
 
 #include "driver/state.h"
+#include "driver/text.h"
 
 #include <cstring>
 #include <string>
@@ -115,7 +116,7 @@ InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method) 
         last = cell;
         if (!sameName(cell->method, method)) continue;
         if (cell->method->cls != method->cls && !(kavtg_f[40] & 2)) {
-            std::string qualified = std::string(pass.currentClassName) + "::" + method->name;
+            std::string qualified = formatText("%s::%s", pass.currentClassName, method->name);
             kavtmrierror(kavtfilePath, method->lineno, 35, qualified.c_str(),
                          cell->method->cls->name, method->cls->name);
         }

@@ -1,5 +1,6 @@
 // Small text functions shared by the sections that name methods and their stubs.
 #include "driver/state.h"
+#include "driver/text.h"
 #include "header/header.h"
 
 namespace darurov {
@@ -7,8 +8,7 @@ namespace darurov {
 const char* prefixedName(const char* first, const char* second) {
     static std::string buffer;
     // Built aside first: a caller may pass the previous result back in.
-    std::string text = std::string(first) + (kavtclassPrefix ? kavtclassPrefix : "") + second;
-    buffer = std::move(text);
+    buffer = formatText("%s%s%s", first, kavtclassPrefix ? kavtclassPrefix : "", second);
     return buffer.c_str();
 }
 
@@ -16,7 +16,7 @@ const char* quotedText(std::string& dest, const char* value) {
     if (value[0] == '"')
         dest = value;
     else
-        dest = std::string("\"") + value + "\"";
+        dest = formatText("\"%s\"", value);
     return dest.c_str();
 }
 

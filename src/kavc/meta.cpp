@@ -64,14 +64,16 @@ void kavtinitialiseMeta(Entry* cls, Stab* /*stab*/, int pass, int implicitFlag) 
     inf.savedScopedName = cls->scopedName;
     inf.savedMetaclass = cls->metaclass;
     inf.savedCompanion = cls->companionClass;
-    std::vector<char*>& parts = model().nameArrays.emplace_back();
+    std::vector<char*> parts;
     for (char** p = cls->scopedName; p && *p; ++p) parts.push_back(*p);
     cls->name = copyString(std::string("M_") + inf.savedName);
     if (parts.empty()) parts.push_back(copyString(""));
-    if (parts.size() == 1) parts.push_back(cls->name);
-    parts.back() = cls->name;
+    if (parts.size() == 1)
+        parts.push_back(cls->name);
+    else
+        parts.back() = cls->name;
     parts.push_back(nullptr);
-    cls->scopedName = parts.data();
+    cls->scopedName = model().nameArrays.emplace_back(std::move(parts)).data();
     cls->metaclass = nullptr;
     cls->companionClass = companion;
     inf.presented = true;

@@ -91,7 +91,7 @@ void finishClass(Entry* cls);
 void setOutputDir(std::string_view dir);
 void captureOutput();          // kavtopenEmitFile opens an in-memory stream
 std::string capturedText();    // everything written to the in-memory stream so far
-bool commitOutput();           // close and rename the temporary file; false on failure
+bool commitOutput();  // close, give mode 0666 & ~umask, rename; false on failure
 void discardOutput();          // close and remove the temporary file
 int errorCount();
 int warningCount();

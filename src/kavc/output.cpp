@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kavc::detail;
@@ -53,6 +54,13 @@ FILE* openFile(const std::string& key) {
     }
     m.files.push_back(file);
     return file.stream;
+}
+
+// mkstemp makes the file 0600; the committed file gets the mode open(..., 0666) would give it.
+mode_t ordinaryFileMode() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 // Lines of a comment body; a final newline ends the last line rather than adding one.
@@ -108,6 +116,7 @@ bool commitOutput() {
         if (f.stream && std::fclose(f.stream) != 0) ok = false;
         f.stream = nullptr;
         if (f.tempPath.empty()) continue;
+        if (ok && ::chmod(f.tempPath.c_str(), ordinaryFileMode()) != 0) ok = false;
         if (ok && std::rename(f.tempPath.c_str(), f.finalPath.c_str()) != 0) ok = false;
         if (!ok) std::remove(f.tempPath.c_str());
     }

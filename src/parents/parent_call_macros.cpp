@@ -3,9 +3,9 @@
 #include "parents/parents.h"
 
 #include "driver/state.h"
+#include "driver/text.h"
 #include "parents/parent_methods.h"
 
-#include <cstdarg>
 #include <cstring>
 #include <string>
 
@@ -13,25 +13,11 @@ namespace darurov {
 
 namespace {
 
-std::string textf(const char* format, ...) KAVT_PRINTF(1, 2);
-std::string textf(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int size = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text(size > 0 ? size : 0, '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, again);
-    va_end(again);
-    return text;
-}
-
 // The typedef is named after the class as "xih_<Class>" so that it cannot clash with the
 // runtime's own kavTD_<Class>_<m>; the host names it after the entry's current name.
 void writeTypedef(FILE* out, Entry* cls, Entry* parentMethod) {
     char* className = cls->name;
-    std::string typedefName = textf("xih_%s", className);
+    std::string typedefName = formatText("xih_%s", className);
     cls->name = typedefName.data();
     std::string text;
     kavtfullTypedef(text, cls, parentMethod);
@@ -97,13 +83,13 @@ void emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argL
     bool plainNameToo = inMetaclassPass() && metaclassPrefix(cls);
 
     writeTypedef(out, cls, parents.front().found);
-    std::string list = textf("#define %s_parents_%s(%s) (\\\n", className, pm.c_str(), argList);
+    std::string list = formatText("#define %s_parents_%s(%s) (\\\n", className, pm.c_str(), argList);
     int listed = 0;
     for (const ParentMethod& parent : parents) {
         if (!callable) continue;
         writeCallMacro(out, className, parent.name, m, pm.c_str(), argList);
         kavtokfprintf(out, "/* define a variety of (possibly ambiguous) short forms */\n");
-        list = textf("%s   %s_parent_%s_%s(%s),\\\n", list.c_str(), className, parent.name,
+        list = formatText("%s   %s_parent_%s_%s(%s),\\\n", list.c_str(), className, parent.name,
                      pm.c_str(), argList);
         ++listed;
         if (singleParent) {

@@ -1,31 +1,16 @@
 // The apply-stub section: one stub per new method that lets the runtime call the method
 // with its arguments packed in a va_list.
 #include "driver/state.h"
+#include "driver/text.h"
 #include "header/header.h"
 #include "stubs/stubs.h"
 
-#include <cstdarg>
 #include <cstring>
 #include <string>
 
 namespace darurov {
 
 namespace {
-
-// sprintf into a std::string, so long host names cannot overflow a fixed buffer.
-void formatInto(std::string& dest, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void formatInto(std::string& dest, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text(length > 0 ? length : 0, '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, again);
-    va_end(again);
-    dest = std::move(text);
-}
 
 // The new methods that get an entry in the section: procedures are called directly and
 // never through a stub.
@@ -147,7 +132,7 @@ const char* applyCallArgList(Entry* method, std::string& buffer) {
         if (position < 0 || !arrayArgCast(param, cast)) continue;
         const std::string before = buffer.substr(0, position);
         const std::string after = buffer.substr(position + std::strlen(param->name));
-        formatInto(buffer, "%s(%s)%s%s", before.c_str(), cast.c_str(), param->name,
+        buffer = formatText("%s(%s)%s%s", before.c_str(), cast.c_str(), param->name,
                    after.c_str());
     }
     return buffer.c_str();

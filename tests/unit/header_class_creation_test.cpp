@@ -9,177 +9,104 @@ using namespace header_testing;
 
 namespace {
 
-const std::string routineBanner = comment("Class Creation and Initialization");
-const std::string routineEnd = "    return result;\n}\n";
-
-std::string routineHead(const std::string& metaclass, const std::string& c) {
-    return routineBanner +
-           lines({"", "WIN32_DLLEXPORT " + metaclass + " * KAVLINK " + c +
-                          "NewClass (integer4 kavntmajorVersion,",
-                  "\t\tinteger4 kavntminorVersion)", "{", "    " + metaclass + " *result;"});
-}
 std::string staticReference(const std::string& name) {
     return "    " + name + "NewClass(" + name + "_MajorVersion," + name +
            "_MinorVersion);\t/* static reference */\n";
 }
-std::string build(const std::string& metaclass, int mask, const std::string& c) {
-    return "    result = (" + metaclass + "*) ((void*)(kavBuildClass(" + std::to_string(mask) +
-           ",&" + c + "SCI, kavntmajorVersion, kavntminorVersion)));\n";
-}
 
-// The routine inside the pass's last third, from its banner to its closing brace.
-std::string routineOf(const std::string& text) {
-    std::size_t from = text.find(routineBanner);
-    std::size_t to = text.find(routineEnd, from);
-    if (from == std::string::npos || to == std::string::npos) return "(no routine in)\n" + text;
-    return text.substr(from, to + routineEnd.size() - from);
-}
-
-class ClassCreationTest : public HeaderTest {
-  protected:
-    std::string write(InheritedMethodList inherited = nullptr) {
-        return capture([&](FILE* out) { writeClassCreation(out, cls, inherited); });
-    }
-    Entry* parentClass(const char* name) {
-        Entry* p = kavc::newClass(name, {}, nullptr, 2);
-        kavc::finishClass(p);
-        return p;
-    }
-};
-
+enum class Metaclass { none, linked, nolink, implicit };
 struct ParentCase {
     const char* label;
-    // parent name, modifier on the reference ("" for none)
-    std::vector<std::pair<const char*, const char*>> parents;
+    std::vector<std::pair<const char*, const char*>> parents;  // name, modifier or ""
     std::vector<const char*> referenced;
     int mask;
+    Metaclass metaclass = Metaclass::none;
 };
 
-class ParentMask : public ClassCreationTest, public ::testing::WithParamInterface<ParentCase> {};
+class ClassCreation : public HeaderTest, public ::testing::WithParamInterface<ParentCase> {};
 
-TEST_P(ParentMask, ReferencesParentsAndBuildsTheMask) {
+TEST_P(ClassCreation, FramesTheRoutineThatBuildsTheClass) {
     const ParentCase& c = GetParam();
     cls = kavc::newClass("Pet", {}, nullptr, 3);
     for (auto [name, mod] : c.parents) {
-        Entry* parent = kavc::findClass(name) ? kavc::findClass(name) : parentClass(name);
+        Entry* parent = kavc::findClass(name);
+        if (!parent) kavc::finishClass(parent = kavc::newClass(name, {}, nullptr, 2));
         Entry* ref = kavc::addParent(cls, parent, 3);
         if (*mod) kavc::addMod(ref, mod);
     }
-    startPass();
-    std::string expected = routineHead("KAVClass", "Pet");
-    for (const char* name : c.referenced) expected += staticReference(name);
-    expected += build("KAVClass", c.mask, "Pet") + routineEnd;
-    EXPECT_EQ(routineOf(write()), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Variants, ParentMask,
-    ::testing::Values(
-        ParentCase{"noParents", {}, {}, 1},
-        ParentCase{"root", {{"KAVObject", ""}}, {"KAVObject"}, 1},
-        ParentCase{"twoParents", {{"A", ""}, {"B", ""}}, {"A", "B"}, 3},
-        ParentCase{"firstAbstract", {{"A", "abstract"}, {"B", ""}}, {"A", "B"}, 2},
-        ParentCase{"nolinkStillCounts", {{"A", "nolink"}, {"B", ""}}, {"B"}, 3},
-        ParentCase{"nolinkAbstract", {{"A", "nolink"}, {"B", "abstract"}}, {"B"}, 1},
-        // A repeated parent takes no position: its bit lands on the next parent's.
-        ParentCase{"repeatedParent", {{"A", ""}, {"A", ""}, {"B", "abstract"}}, {"A", "B"}, 3},
-        ParentCase{"repeatedAbstract", {{"A", ""}, {"A", "abstract"}, {"B", "abstract"}},
-                   {"A", "B"}, 1}),
-    [](const auto& info) { return std::string(info.param.label); });
-
-TEST_F(ClassCreationTest, ManyParentsWrapTheMaskAtThirtyTwo) {
-    cls = kavc::newClass("Pet", {}, nullptr, 3);
-    std::string references;
-    for (int i = 0; i < 33; ++i) {
-        std::string name = "P" + std::to_string(i);
-        Entry* ref = kavc::addParent(cls, parentClass(name.c_str()), 3);
-        if (i != 0 && i != 31) kavc::addMod(ref, "abstract");
-        references += staticReference(name);
-    }
-    startPass();
-    // Bits 0 and 31; the 33rd parent is abstract, so bit 0 is not touched again.
-    EXPECT_EQ(routineOf(write()), routineHead("KAVClass", "Pet") + references +
-                                      build("KAVClass", static_cast<int>(0x80000001u), "Pet") +
-                                      routineEnd);
-}
-
-TEST_F(ClassCreationTest, ExplicitMetaclassIsReferenced) {
-    Entry* meta = kavc::newClass("AnimalMeta", {}, nullptr, 1);
-    kavc::addParent(meta, kavtkavcls, 1);
-    kavc::finishClass(meta);
-    kavc::setMetaclass(cls, meta);
-    startPass();
-    EXPECT_EQ(routineOf(write()), routineHead("AnimalMeta", "Animal") +
-                                      staticReference("KAVObject") +
-                                      "    /* Explicit metaclass, so get it */ \n" +
-                                      staticReference("AnimalMeta") +
-                                      build("AnimalMeta", 1, "Animal") + routineEnd);
-}
-
-TEST_F(ClassCreationTest, NolinkMetaclassIsOnlyNamed) {
-    Entry* meta = kavc::newClass("AnimalMeta", {}, nullptr, 1);
-    kavc::addParent(meta, kavtkavcls, 1);
-    kavc::finishClass(meta);
-    kavc::addMod(meta, "nolink");
-    kavc::setMetaclass(cls, meta);
-    startPass();
-    EXPECT_EQ(routineOf(write()), routineHead("AnimalMeta", "Animal") +
-                                      staticReference("KAVObject") +
-                                      build("AnimalMeta", 1, "Animal") + routineEnd);
-}
-
-TEST_F(ClassCreationTest, DrainsDeferredResolutionsMostRecentFirst) {
-    Entry* feed = method("feed");
-    kavc::finishClass(cls);
-    Entry* base = cls;
-    cls = kavc::newClass("Pet", {}, nullptr, 3);
-    kavc::addParent(cls, base, 3);
-    Entry* overrideFeed = kavc::addOverride(cls, feed, 4);
-    Entry* overrideInit = kavc::addOverride(cls, kavc::findInheritedMethod(cls, "kavInit"), 5);
-    startPass();
-    InheritedMethodList inherited = nullptr;
-    capture([&](FILE* out) { inherited = writeOverriddenMethods(out, cls); });
-    ASSERT_NE(deferredResolutions, nullptr);
-    std::string text = write(inherited);
-    releaseMethodList(inherited);
-    std::string resolutions = capture([&](FILE* out) {
-        emitParentResolution(out, cls, "KAVObject", overrideInit);
-        emitParentResolution(out, cls, "Animal", overrideFeed);
-    });
-    EXPECT_EQ(routineOf(text), routineHead("KAVClass", "Pet") + staticReference("Animal") +
-                                   build("KAVClass", 1, "Pet") + resolutions + routineEnd);
-    EXPECT_EQ(deferredResolutions, nullptr);
-}
-
-TEST_F(ClassCreationTest, FramesTheTablesAndClosesBothBlocks) {
     kavc::addAttribute(cls, "size", kavc::basicType("long"), false, 6);
-    startPass();
-    std::string text = write();
-    std::string opening = comment("-- Routines and Structures to create the class object") + "\n";
-    EXPECT_EQ(text.rfind(opening, 0), 0u) << text;
-    std::string closing = lines({"", "#endif /* Primary Implementation Support */", "",
-                                 "#endif       /* Animal_xih */"});
-    ASSERT_GE(text.size(), closing.size());
-    EXPECT_EQ(text.substr(text.size() - closing.size()), closing);
-    // Between the routine and the closing lines: attribute stubs, then the lifecycle macros.
-    std::string afterRoutine = capture([&](FILE* out) {
+    std::string metaclass = "KAVClass", references;
+    for (const char* name : c.referenced) references += staticReference(name);
+    if (c.metaclass == Metaclass::linked || c.metaclass == Metaclass::nolink) {
+        Entry* meta = explicitMetaclass();
+        kavc::setMetaclass(cls, meta);
+        metaclass = meta->name;
+        if (c.metaclass == Metaclass::nolink)
+            kavc::addMod(meta, "nolink");
+        else
+            references += "    /* Explicit metaclass, so get it */ \n" + staticReference(metaclass);
+    }
+    bool metaclassPass = c.metaclass == Metaclass::implicit;
+    if (metaclassPass) classMethod("create");
+    startPass(metaclassPass);
+    std::string text = capture([&](FILE* out) { writeClassCreation(out, cls, nullptr); });
+    // What the host's attribute stubs and the lifecycle macros write before the closing lines.
+    std::string between = capture([&](FILE* out) {
         kavtgenAttStubs(out, cls, pass.externalPrefix, pass.classPrefix);
         emitInitializerMacros(out, cls);
     });
-    ASSERT_FALSE(afterRoutine.empty());
-    std::size_t routineEndsAt = text.find(routineEnd) + routineEnd.size();
-    EXPECT_EQ(text.substr(routineEndsAt, text.size() - closing.size() - routineEndsAt),
-              afterRoutine);
+    EXPECT_TRUE(metaclassPass || !between.empty());
+    std::string name = metaclassPass ? "M_Pet" : "Pet";
+    std::string expected =
+        comment("Class Creation and Initialization") +
+        lines({"", "WIN32_DLLEXPORT " + metaclass + " * KAVLINK " + name +
+                       "NewClass (integer4 kavntmajorVersion,",
+               "\t\tinteger4 kavntminorVersion)", "{", "    " + metaclass + " *result;"}) +
+        references + "    result = (" + metaclass + "*) ((void*)(kavBuildClass(" +
+        std::to_string(c.mask) + ",&" + name + "SCI, kavntmajorVersion, kavntminorVersion)));\n" +
+        "    return result;\n}\n" + between +
+        lines({"", "#endif /* Primary Implementation Support */", "",
+               "#endif       /* " + name + (metaclassPass ? "_mxih" : "_xih") + " */"});
+    EXPECT_EQ(text.rfind(comment("-- Routines and Structures to create the class object") + "\n",
+                         0), 0u);
+    ASSERT_GE(text.size(), expected.size()) << text;
+    EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
 }
 
-TEST_F(ClassCreationTest, MetaclassPassNamesTheMetaclass) {
-    classMethod("create");
-    startPass(true);
-    std::string text = write();
-    EXPECT_EQ(routineOf(text), routineHead("KAVClass", "M_Animal") + staticReference("KAVClass") +
-                                   build("KAVClass", 1, "M_Animal") + routineEnd);
-    std::string closing = lines({"", "#endif       /* M_Animal_mxih */"});
-    EXPECT_EQ(text.substr(text.size() - closing.size()), closing);
+INSTANTIATE_TEST_SUITE_P(
+    Variants, ClassCreation,
+    ::testing::Values(
+        ParentCase{"noParents", {}, {}, 1},
+        ParentCase{"twoParents", {{"A", ""}, {"B", ""}}, {"A", "B"}, 3},
+        ParentCase{"firstAbstract", {{"A", "abstract"}, {"B", ""}}, {"A", "B"}, 2},
+        ParentCase{"nolinkStillCounts", {{"A", "nolink"}, {"B", ""}}, {"B"}, 3},
+        // A repeated parent takes no position: its bit lands on the next parent's.
+        ParentCase{"repeatedParent", {{"A", ""}, {"A", ""}, {"B", "abstract"}}, {"A", "B"}, 3},
+        ParentCase{"repeatedAbstract", {{"A", ""}, {"A", "abstract"}, {"B", "abstract"}},
+                   {"A", "B"}, 1},
+        ParentCase{"explicitMetaclass", {{"KAVObject", ""}}, {"KAVObject"}, 1, Metaclass::linked},
+        ParentCase{"nolinkMetaclass", {{"KAVObject", ""}}, {"KAVObject"}, 1, Metaclass::nolink},
+        ParentCase{"metaclassPass", {{"KAVObject", ""}}, {"KAVClass"}, 1, Metaclass::implicit}),
+    byLabel);
+
+class ClassCreationTest : public HeaderTest {};
+
+TEST_F(ClassCreationTest, ResolvesDeferredParentsMostRecentFirst) {
+    Entry* getClass = kavc::addOverride(cls, kavc::findInheritedMethod(cls, "kavGetClass"), 4);
+    Entry* getSize = kavc::addOverride(cls, kavc::findInheritedMethod(cls, "kavGetSize"), 5);
+    startPass();
+    deferParentResolution(cls, "KAVObject", getClass);
+    deferParentResolution(cls, "KAVObject", getSize);
+    std::string resolutions = capture([&](FILE* out) {
+        emitParentResolution(out, cls, "KAVObject", getSize);
+        emitParentResolution(out, cls, "KAVObject", getClass);
+    });
+    ASSERT_FALSE(resolutions.empty());
+    std::string text = capture([&](FILE* out) { writeClassCreation(out, cls, nullptr); });
+    EXPECT_NE(text.find("kavntminorVersion)));\n" + resolutions + "    return result;\n}\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(deferredResolutions, nullptr);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include "header/header.h"
 #include "support/text.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,11 @@ namespace header_testing {
 using testing_support::capture;
 using testing_support::comment;
 using testing_support::lines;
+
+// Parameter separator of the host's prototypes.
+inline const std::string sep = ",\n\t\t";
+// Names parameterized cases after their `label` field.
+inline constexpr auto byLabel = [](const auto& info) { return std::string(info.param.label); };
 
 class HeaderTest : public testing_support::HostTest {
   protected:
@@ -35,24 +39,38 @@ class HeaderTest : public testing_support::HostTest {
     static void options(const std::vector<const char*>& names) {
         for (const char* name : names) kavc::setOption(name, nullptr);
     }
-    Entry* method(const char* name, const char* result = "long", int line = 10) {
-        return kavc::addMethod(cls, name, kavc::basicType(result), line);
+    Entry* method(const char* name, const char* result = "long") {
+        return kavc::addMethod(cls, name, kavc::basicType(result), 10);
     }
-    Entry* classMethod(const char* name, const char* result = "long", int line = 10) {
-        Entry* m = method(name, result, line);
+    Entry* classMethod(const char* name, const char* result = "long") {
+        Entry* m = method(name, result);
         kavc::addMod(m, "class");
         return m;
     }
-    Entry* param(Entry* m, const char* name, const char* type, int mode = kavtModeIn) {
-        return kavc::addParam(m, name, kavc::basicType(type), mode);
+    Entry* data(const char* name, const char* type = "long") {
+        return kavc::addData(cls, name, kavc::basicType(type), 5);
     }
-    Entry* data(const char* name, const char* type = "long", int line = 5) {
-        return kavc::addData(cls, name, kavc::basicType(type), line);
+    // Makes `cls` a class `name` derived from Base, re-declaring Base's non-static "shared".
+    Entry* derivedReintroducingShared(const char* name) {
+        Entry* base = kavc::newClass("Base", {}, nullptr, 1);
+        kavc::addParent(base, kavc::findClass("KAVObject"), 1);
+        kavc::addMod(kavc::addMethod(base, "shared", kavc::basicType("long"), 2), "nonstatic");
+        kavc::finishClass(base);
+        cls = kavc::newClass(name, {}, nullptr, 3);
+        kavc::addParent(cls, base, 3);
+        return kavc::addReintroduce(cls, kavc::findMethod(base, "shared"), 4);
+    }
+    static Entry* explicitMetaclass() {
+        Entry* meta = kavc::newClass("AnimalMeta", {}, nullptr, 1);
+        kavc::addParent(meta, kavtkavcls, 1);
+        kavc::finishClass(meta);
+        return meta;
+    }
+    std::string section(void (*writer)(FILE*, Entry*)) {
+        return capture([&](FILE* out) { writer(out, cls); });
     }
 
-    // Runs what emit runs before the class emitter: set-up, type codes, the host's pass
-    // switch. The metaclass pass follows the class pass's set-up as emit does. `prologue`
-    // also fixes the pass's prefixes by writing the prologue; all of it goes to a sink.
+    // What emit runs before the class emitter; `prologue` also fixes the pass's prefixes.
     void startPass(bool metaclass = false, bool prologue = true) {
         kavc::finishClass(cls);
         capture([&](FILE* out) {

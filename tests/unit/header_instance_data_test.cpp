@@ -6,169 +6,96 @@ using namespace header_testing;
 
 namespace {
 
-const std::string banner = comment("-- Instance Data");
-const std::string noData =
-    banner + lines({"typedef void AnimalData;"}) +
-    comment("This class introduces no instance data, so no GetData macro is provided\n");
+enum class Access { thunk, pblThunk, resolve };
 
-std::string structure(std::initializer_list<std::string> members, const std::string& cls = "Animal") {
-    std::string text = lines({"typedef struct {"});
-    for (const auto& member : members) text += "\t" + member + ";\n";
-    return text + lines({"} " + cls + "Data;"});
-}
-
-std::string thunk(bool pbl, const std::string& c = "Animal") {
+std::string getData(Access access, const std::string& c) {
+    if (access == Access::resolve)
+        return comment("-- Getdata Macro") +
+               comment("-- This emitter normally treats Data Tokens as Thunks,\n"
+                       "-- but the kc modifier \"nothunks\" was used, so kavDataResolve will be "
+                       "called.\n") +
+               lines({"#define " + c + "GetData(kavSelf) \\", "    ((" + c + "Data *) \\",
+                      "        KAV_DataResolve(((KAVObject *)((void *)kavSelf)), " + c +
+                          "CClassData.instanceDataToken))"});
+    std::string pointer = access == Access::pblThunk ? "* KAVLINK" : "KAVLINK *";
     return comment("-- Getdata Macro") +
            comment("-- This emitter treats Data Tokens as Thunks by default.\n"
                    "-- Use the kc modifier \"nothunks\" to override this default.") +
-           lines({pbl ? "typedef " + c + "Data* (* KAVLINK kavTD_" + c + "_DataThunk)(void*);"
-                      : "typedef " + c + "Data* (KAVLINK * kavTD_" + c + "_DataThunk)(void*);",
+           lines({"typedef " + c + "Data* (" + pointer + " kavTD_" + c + "_DataThunk)(void*);",
                   "#define " + c + "GetData(kavSelf) \\",
                   "   (((kavTD_" + c + "_DataThunk)(" + c +
                       "CClassData.instanceDataToken))(kavSelf))"});
 }
 
-std::string resolve(const std::string& c = "Animal") {
-    return comment("-- Getdata Macro") +
-           comment("-- This emitter normally treats Data Tokens as Thunks,\n"
-                   "-- but the kc modifier \"nothunks\" was used, so kavDataResolve will be "
-                   "called.\n") +
-           lines({"#define " + c + "GetData(kavSelf) \\", "    ((" + c + "Data *) \\",
-                  "        KAV_DataResolve(((KAVObject *)((void *)kavSelf)), " + c +
-                      "CClassData.instanceDataToken))"});
-}
-
-std::string variables(std::initializer_list<std::string> members) {
-    std::string text = comment("-- Instance Data Access Macros for use in Method Procedures") +
-                       lines({"#ifdef VARIABLE_MACROS"});
-    for (const auto& member : members)
-        text += "  #define _" + member + " (kavThis->" + member + ")\n";
-    return text + lines({"#endif", ""});
-}
-
-class InstanceDataTest : public HeaderTest {
-  protected:
-    std::string write() {
-        return capture([&](FILE* out) { writeInstanceData(out, cls); });
-    }
-};
-
-// Access macro forms by option; the members are the same in every case.
-struct AccessCase {
+// Unless a case says otherwise the class has a plain, a public, a private (char), a static
+// and a class member; the release order lists them public, private, then the others.
+struct DataCase {
     const char* label;
-    std::vector<const char*> options;
-    std::string access;
+    std::vector<const char*> options = {};
+    bool metaclass = false;
+    bool releaseOrder = false;
+    bool emptyReleaseLists = false;  // the lists name no member at all
+    std::vector<std::pair<const char*, const char*>> members = {  // name, modifier or ""
+        {"a", ""}, {"b", "public"}, {"c", "private"}, {"s", "staticdata"}, {"k", "class"}};
+    Access access = Access::thunk;
+    std::vector<std::string> structure = {"long a", "long b", "char c"};
+    std::vector<std::string> variables = {"a", "b", "c", "s"};  // none: no instance data
 };
 
-class DataAccess : public InstanceDataTest, public ::testing::WithParamInterface<AccessCase> {};
+class InstanceData : public HeaderTest, public ::testing::WithParamInterface<DataCase> {};
 
-TEST_P(DataAccess, PicksThunkOrResolveForm) {
-    options(GetParam().options);
-    data("count");
-    data("speed", "float");
-    startPass();
-    EXPECT_EQ(write(), banner + structure({"long count", "float speed"}) + GetParam().access +
-                           variables({"count", "speed"}));
-    EXPECT_TRUE(pass.hasInstanceData);
+TEST_P(InstanceData, WritesStructureAccessMacroAndVariables) {
+    const DataCase& c = GetParam();
+    options(c.options);
+    for (auto [name, mod] : c.members) {
+        Entry* member = data(name, std::string(name) == "c" ? "char" : "long");
+        if (*mod) kavc::addMod(member, mod);
+    }
+    if (c.metaclass) classMethod("create");  // so that the class has a metaclass
+    if (c.releaseOrder) kavc::setReleaseOrder(cls, {});
+    startPass(c.metaclass);
+    if (c.emptyReleaseLists)
+        for (NameList*& list : cls->releaseOrder->dataLists) list = nullptr;
+    std::string name = c.metaclass ? "M_Animal" : "Animal";
+    std::string expected = comment("-- Instance Data");
+    if (c.variables.empty()) {
+        expected += lines({"typedef void " + name + "Data;"}) +
+                    comment("This class introduces no instance data, so no GetData macro is "
+                            "provided\n");
+    } else {
+        expected += "typedef struct {\n";
+        for (const auto& member : c.structure) expected += "\t" + member + ";\n";
+        expected += "} " + name + "Data;\n" + getData(c.access, name) +
+                    comment("-- Instance Data Access Macros for use in Method Procedures") +
+                    "#ifdef VARIABLE_MACROS\n";
+        for (const auto& member : c.variables)
+            expected += "  #define _" + member + " (kavThis->" + member + ")\n";
+        expected += "#endif\n\n";
+    }
+    EXPECT_EQ(section(writeInstanceData), expected);
+    EXPECT_EQ(pass.hasInstanceData, !c.variables.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Variants, DataAccess,
-    ::testing::Values(AccessCase{"thunks", {}, thunk(false)},
-                      AccessCase{"pbl", {"pbl"}, thunk(true)},
-                      AccessCase{"nothunks", {"nothunks"}, resolve()},
-                      AccessCase{"kavboot", {"kavboot"}, resolve()},
-                      AccessCase{"nothunksPbl", {"nothunks", "pbl"}, resolve()},
-                      AccessCase{"zdlThunks", {"csc"}, thunk(false)},
-                      AccessCase{"zdlNothunks", {"csc", "nothunks"}, resolve()}),
-    [](const auto& info) { return std::string(info.param.label); });
-
-TEST_F(InstanceDataTest, NoDataGivesVoidTypedef) {
-    startPass();
-    EXPECT_EQ(write(), noData);
-    EXPECT_FALSE(pass.hasInstanceData);
-}
-
-TEST_F(InstanceDataTest, StaticMembersOnlyGiveVoidTypedefAndNoMacros) {
-    kavc::addMod(data("total"), "staticdata");
-    startPass();
-    EXPECT_EQ(write(), noData);
-    EXPECT_FALSE(pass.hasInstanceData);
-}
-
-TEST_F(InstanceDataTest, DataChainLeavesStaticMembersOutOfTheStructure) {
-    data("count");
-    kavc::addMod(data("total"), "staticdata");
-    data("speed", "float");
-    startPass();
-    EXPECT_EQ(write(), banner + structure({"long count", "float speed"}) + thunk(false) +
-                           variables({"count", "total", "speed"}));
-}
-
-TEST_F(InstanceDataTest, ClassPassSkipsClassData) {
-    data("count");
-    kavc::addMod(data("instances"), "class");
-    startPass();
-    EXPECT_EQ(write(), banner + structure({"long count"}) + thunk(false) + variables({"count"}));
-}
-
-TEST_F(InstanceDataTest, MetaclassPassTakesClassDataOnly) {
-    data("count");
-    kavc::addMod(data("instances"), "class");
-    startPass(true);
-    EXPECT_EQ(write(), comment("-- Instance Data") + structure({"long instances"}, "M_Animal") +
-                           thunk(false, "M_Animal") + variables({"instances"}));
-}
-
-TEST_F(InstanceDataTest, MetaclassPassWithoutClassDataIsVoid) {
-    data("count");
-    classMethod("create");
-    startPass(true);
-    EXPECT_EQ(write(),
-              banner + lines({"typedef void M_AnimalData;"}) +
-                  comment("This class introduces no instance data, so no GetData macro is provided\n"));
-}
-
-// An IDL class with a release order lays members out by the host's three lists (public,
-// private, others here), static ones included.
-TEST_F(InstanceDataTest, ReleaseOrderListsFixTheLayout) {
-    data("a");
-    kavc::addMod(data("b"), "public");
-    kavc::addMod(data("c", "char"), "private");
-    kavc::addMod(data("s"), "staticdata");
-    kavc::setReleaseOrder(cls, {"walk"});
-    method("walk");
-    startPass();
-    EXPECT_EQ(write(), banner + structure({"long b", "char c", "long a", "long s"}) +
-                           thunk(false) + variables({"a", "b", "c", "s"}));
-}
-
-TEST_F(InstanceDataTest, ZdlClassIgnoresTheReleaseOrder) {
-    options({"csc"});
-    data("a");
-    kavc::addMod(data("b"), "public");
-    kavc::addMod(data("s"), "staticdata");
-    kavc::setReleaseOrder(cls, {});
-    startPass();
-    EXPECT_EQ(write(), banner + structure({"long a", "long b"}) + thunk(false) +
-                           variables({"a", "b", "s"}));
-}
-
-TEST_F(InstanceDataTest, MemberInNoReleaseListStillGetsItsMacro) {
-    data("a");
-    kavc::addMod(data("b"), "public");
-    kavc::setReleaseOrder(cls, {});
-    startPass();
-    cls->releaseOrder->dataLists[2] = nullptr;  // "a" is named by no list
-    EXPECT_EQ(write(), banner + structure({"long b"}) + thunk(false) + variables({"a", "b"}));
-}
-
-TEST_F(InstanceDataTest, ReleaseListsNamingNoMemberOfThePassGiveAnEmptyStructure) {
-    data("a");
-    kavc::setReleaseOrder(cls, {});
-    startPass();
-    for (NameList*& list : cls->releaseOrder->dataLists) list = nullptr;
-    EXPECT_EQ(write(), banner + structure({}) + thunk(false) + variables({"a"}));
-}
+    Variants, InstanceData,
+    ::testing::Values(
+        DataCase{.label = "thunks"},
+        DataCase{.label = "pbl", .options = {"pbl"}, .access = Access::pblThunk},
+        DataCase{.label = "nothunks", .options = {"nothunks"}, .access = Access::resolve},
+        DataCase{.label = "kavboot", .options = {"kavboot"}, .access = Access::resolve},
+        DataCase{.label = "nothunksPbl", .options = {"nothunks", "pbl"}, .access = Access::resolve},
+        // Static members are laid out too when the release order fixes the layout.
+        DataCase{.label = "releaseOrder", .releaseOrder = true,
+                 .structure = {"long b", "char c", "long a", "long s"}},
+        DataCase{.label = "zdlIgnoresReleaseOrder", .options = {"csc"}, .releaseOrder = true},
+        DataCase{.label = "releaseListsNameNoMember", .releaseOrder = true,
+                 .emptyReleaseLists = true, .structure = {}},
+        DataCase{.label = "metaclassPass", .metaclass = true, .structure = {"long k"},
+                 .variables = {"k"}},
+        DataCase{.label = "staticOnly", .members = {{"s", "staticdata"}, {"k", "class"}},
+                 .variables = {}},
+        DataCase{.label = "metaclassPassWithoutClassData", .metaclass = true,
+                 .members = {{"a", ""}}, .variables = {}}),
+    byLabel);
 
 }  // namespace

@@ -1,274 +1,177 @@
-// New-method declarations, identifiers, descriptors, redispatch stubs and trailing records.
+// New-method declarations, identifiers, descriptors, redispatch stubs and trailing records;
+// the apply stub name.
 #include "header_fixture.h"
 #include "stubs/stubs.h"
-
-#include <cstring>
 
 using namespace darurov;
 using namespace header_testing;
 
 namespace {
 
-const char* const sep = ",\n\t\t";
+std::string declaration(std::string prototype) { return "KAV_Scope " + prototype + ";\n"; }
 
-std::string declaration(const std::string& prototype) { return "KAV_Scope " + prototype + ";\n"; }
-
-std::string nameIdentifier(const std::string& n) {
-    return lines({"#ifndef kavMN_" + n + "_defined", "#define kavMN_" + n + "_defined",
-                  "static char *kavMN_" + n + " = \"" + n + "\";",
-                  "static kavId kavId_" + n + " = &kavMN_" + n + ";",
-                  "#endif  /* kavMN_" + n + "_defined */"});
+// The guarded name identifier (x "MN", y "Id") or descriptor identifier (x "DS", y "DI").
+std::string identifier(std::string x, std::string y, std::string n, std::string value) {
+    std::string name = "kav" + x + "_" + n;
+    return lines({"#ifndef " + name + "_defined", "#define " + name + "_defined",
+                  "static char *" + name + " = " + value + ";",
+                  "static kavId kav" + y + "_" + n + " = &" + name + ";",
+                  "#endif  /* " + name + "_defined */"});
+}
+std::string nameIdentifier(std::string n) { return identifier("MN", "Id", n, "\"" + n + "\""); }
+std::string descriptorIdentifier(std::string n, std::string value) {
+    return identifier("DS", "DI", n, value);
 }
 
-std::string descriptorIdentifier(const std::string& n, const std::string& descriptor) {
-    return lines({"#ifndef kavDS_" + n + "_defined", "#define kavDS_" + n + "_defined",
-                  "static char *kavDS_" + n + " = " + descriptor + ";",
-                  "static kavId kavDI_" + n + " = &kavDS_" + n + ";",
-                  "#endif  /* kavDS_" + n + "_defined */"});
+// Banner, declaration and name identifier of a ZDL method returning long, without parameters.
+std::string plain(std::string n, std::string self = "Animal", std::string prefix = "") {
+    return comment("New Method: " + n) +
+           declaration("long KAVLINK " + prefix + n + "(" + self + " *kavSelf)") +
+           nameIdentifier(n);
 }
 
-// A redispatch stub of a method returning `result` ("void" for none).
-std::string redispatch(const std::string& prototype, const std::string& result,
-                       const std::string& n, const std::string& implicit,
-                       const std::string& callArguments) {
-    std::string dispatch =
-        "\tkavSelf->kavDispatch((void **)&__retVal, kavId_" + n + ", kavSelf " + implicit + "\n";
-    if (result == "void")
-        return "static " + prototype + "\n{\n" + "\tvoid* __retVal;\n\n" + dispatch + "\t\t" +
-               callArguments + ";\n" + "}\n";
-    return "static " + prototype + "\n{\n" + "\t" + result + " __retVal;\n\n" + dispatch +
-           "\t\t" + callArguments + ";\n" + "\treturn __retVal;\n" + "}\n";
-}
-
-std::string stubsRecord(const std::string& n, const std::string& prefix,
-                        const std::string& applyStub) {
-    return "\nstatic kavApRdInfo " + n + "Stubs = \n" + "{(kavMethodProc *)kavRD_" + prefix + n +
-           ",\n (kavMethodProc *)" + applyStub + ", 0};\n";
-}
-
-class NewMethodsTest : public HeaderTest {
-  protected:
-    std::string write() {
-        return capture([&](FILE* out) { writeNewMethods(out, cls); });
-    }
-    static std::string methodInfo(Entry* m) {
-        return capture([&](FILE* out) { emitMethodInfo(out, m); });
-    }
-    // "walk(long steps)" returning long and "where()" returning a structure.
-    void addWalkAndWhere() {
-        walk = method("walk");
-        param(walk, "steps", "long");
-        where = kavc::addMethod(cls, "where", kavc::structType("Point", {{"x", kavc::basicType("long")}}), 11);
-    }
-    Entry* walk = nullptr;
-    Entry* where = nullptr;
-};
-
-// One plain and one struct-returning method under every stub policy.
 enum class Record { none, methodInfo, stubs };
 struct PolicyCase {
     const char* label;
-    std::vector<const char*> options;
-    const char* globalPrefix;
-    const char* externalPrefix;  // the class's modifier; null: none
-    bool descriptors;
-    bool redispatchStubs;
-    Record record;
-    const char* applyStub;  // in the stubs record of "where"
+    std::vector<const char*> options = {};
+    bool descriptors = true;
+    bool redispatchStubs = true;
+    Record record = Record::stubs;
+    const char* applyStub = "kavAP_where";  // in the stubs record of "where"
+    const char* globalPrefix = nullptr;
+    const char* externalPrefix = nullptr;  // the class's modifier; null: none
 };
 
-class NewMethodPolicy : public NewMethodsTest, public ::testing::WithParamInterface<PolicyCase> {};
+class NewMethodPolicy : public HeaderTest, public ::testing::WithParamInterface<PolicyCase> {};
 
+// walk(long steps) returning long, rest() returning nothing, where() returning a structure
+// and a procedure without self, under each stub policy.
 TEST_P(NewMethodPolicy, WritesTheBlocksThePolicyAsksFor) {
     const PolicyCase& c = GetParam();
     options(c.options);
     kavc::setClassPrefix(c.globalPrefix);
     if (c.externalPrefix) kavc::addMod(cls, "externalprefix", c.externalPrefix);
-    addWalkAndWhere();
+    Entry* walk = method("walk");
+    kavc::addParam(walk, "steps", kavc::basicType("long"), kavtModeIn);
+    Entry* rest = method("rest", "void");
+    Entry* where = kavc::addMethod(cls, "where",
+                                   kavc::structType("Point", {{"x", kavc::basicType("long")}}), 11);
+    Entry* count = method("count", "void");
+    kavc::addParam(count, "n", kavc::basicType("long"), kavtModeIn);
+    kavc::addMod(count, "procedure");
+    kavc::addMod(count, "noself");
     startPass();
 
-    bool zdl = pass.zdlClass;
     std::string host = c.globalPrefix ? c.globalPrefix : "";
     std::string prefix = c.externalPrefix ? c.externalPrefix : host;
-    std::string env = zdl ? "" : std::string(sep) + "Environment *ev";
-    std::string implicit = zdl ? "" : ",ev";
-    auto walkPrototype = [&](const std::string& p) {
-        return "long KAVLINK " + p + "walk(Animal *kavSelf" + env + sep + "long steps)";
+    std::string env = pass.zdlClass ? "" : sep + "Environment *ev";
+    auto block = [&](Entry* m, const std::string& result, const std::string& params,
+                     const std::string& callArguments) {
+        const std::string n = m->name;
+        bool isVoid = result == "void";
+        auto prototype = [&](const std::string& p) {
+            return result + " KAVLINK " + p + n + "(Animal *kavSelf" + env + params + ")";
+        };
+        std::string text = comment("New Method: " + n) + declaration(prototype(prefix)) +
+                           nameIdentifier(n);
+        if (c.descriptors) text += descriptorIdentifier(n, "\"Animal::" + n + "\"");
+        if (c.redispatchStubs)
+            text += "static " + prototype("kavRD_" + host) + "\n{\n\t" +
+                    (isVoid ? "void*" : result) + " __retVal;\n\n" +
+                    "\tkavSelf->kavDispatch((void **)&__retVal, kavId_" + n + ", kavSelf " +
+                    (pass.zdlClass ? "" : ",ev") + "\n\t\t" + callArguments + ";\n" +
+                    (isVoid ? "" : "\treturn __retVal;\n") + "}\n";
+        if (c.record == Record::methodInfo)
+            text += capture([&](FILE* out) { emitMethodInfo(out, m); });
+        return text;
     };
-    auto wherePrototype = [&](const std::string& p) {
-        return "Point KAVLINK " + p + "where(Animal *kavSelf" + env + ")";
-    };
-
-    std::string expected = comment("New Method: walk") + declaration(walkPrototype(prefix)) +
-                           nameIdentifier("walk");
-    if (c.descriptors) expected += descriptorIdentifier("walk", "\"Animal::walk\"");
-    if (c.redispatchStubs)
-        expected += redispatch(walkPrototype("kavRD_" + host), "long", "walk", implicit, ",steps)");
-    if (c.record == Record::methodInfo) expected += methodInfo(walk);
-
-    expected += comment("New Method: where") + declaration(wherePrototype(prefix)) +
-                nameIdentifier("where");
-    if (c.descriptors) expected += descriptorIdentifier("where", "\"Animal::where\"");
-    if (c.redispatchStubs)
-        expected += redispatch(wherePrototype("kavRD_" + host), "Point", "where", implicit, ")");
-    if (c.record == Record::methodInfo) expected += methodInfo(where);
-    if (c.record == Record::stubs) expected += stubsRecord("where", prefix, c.applyStub);
-
-    EXPECT_EQ(write(), expected);
+    std::string expected = block(walk, "long", sep + "long steps", ",steps)") +
+                           block(rest, "void", "", ")") + block(where, "Point", "", ")");
+    if (c.record == Record::stubs)
+        expected += "\nstatic kavApRdInfo whereStubs = \n{(kavMethodProc *)kavRD_" + prefix +
+                    "where,\n (kavMethodProc *)" + c.applyStub + ", 0};\n";
+    // A procedure gets its declaration only, whatever the policy.
+    expected += comment("New Direct call procedure: count") +
+                declaration("void KAVLINK " + prefix + "count(" +
+                            (pass.zdlClass ? "" : "Environment *ev" + sep) + "long n)");
+    EXPECT_EQ(section(writeNewMethods), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, NewMethodPolicy,
     ::testing::Values(
-        PolicyCase{"idl", {}, nullptr, nullptr, true, false, Record::methodInfo, ""},
-        PolicyCase{"idlNotc", {"notc"}, nullptr, nullptr, true, true, Record::stubs, "kavAP_where"},
-        PolicyCase{"idlKavboot", {"kavboot"}, nullptr, nullptr, true, true, Record::methodInfo, ""},
-        PolicyCase{"idlNotcPrefix", {"notc"}, "zoo_", nullptr, true, true, Record::stubs,
-                   "kavAP_zoo_where"},
+        PolicyCase{.label = "idl", .redispatchStubs = false, .record = Record::methodInfo},
+        PolicyCase{.label = "idlNotc", .options = {"notc"}},
+        PolicyCase{.label = "idlKavboot", .options = {"kavboot"}, .record = Record::methodInfo},
         // An IDL class never reads the ZDL switches.
-        PolicyCase{"idlIgnoresZdlSwitches", {"nodesc", "nordstubs"}, nullptr, nullptr, true, false,
-                   Record::methodInfo, ""},
-        PolicyCase{"zdl", {"csc"}, nullptr, nullptr, true, true, Record::stubs, "kavAP_where"},
-        PolicyCase{"zdlNodesc", {"csc", "nodesc"}, nullptr, nullptr, false, true, Record::stubs,
-                   "kavAP_where"},
-        PolicyCase{"zdlNordstubs", {"csc", "nordstubs"}, nullptr, nullptr, true, false,
-                   Record::none, ""},
-        PolicyCase{"zdlNoapstubs", {"csc", "noapstubs"}, nullptr, nullptr, true, true,
-                   Record::stubs, "NULL"},
+        PolicyCase{.label = "idlIgnoresZdlSwitches", .options = {"nodesc", "nordstubs"},
+                   .redispatchStubs = false, .record = Record::methodInfo},
+        PolicyCase{.label = "zdl", .options = {"csc"}},
+        PolicyCase{.label = "zdlNodesc", .options = {"csc", "nodesc"}, .descriptors = false},
+        PolicyCase{.label = "zdlNordstubs", .options = {"csc", "nordstubs"},
+                   .redispatchStubs = false, .record = Record::none},
+        PolicyCase{.label = "zdlNoapstubs", .options = {"csc", "noapstubs"}, .applyStub = "NULL"},
         // The stub is named with the host prefix, the stubs record with the method prefix.
-        PolicyCase{"zdlExternalPrefix", {"csc"}, "zoo_", "ext_", true, true, Record::stubs,
-                   "kavAP_zoo_where"}),
-    [](const auto& info) { return std::string(info.param.label); });
+        PolicyCase{.label = "zdlExternalPrefix", .options = {"csc"},
+                   .applyStub = "kavAP_zoo_where", .globalPrefix = "zoo_",
+                   .externalPrefix = "ext_"}),
+    byLabel);
 
-TEST_F(NewMethodsTest, VoidMethodWithoutArgumentsClosesTheCallAlone) {
-    options({"csc", "nodesc"});
-    method("rest", "void");
-    startPass();
-    EXPECT_EQ(write(), comment("New Method: rest") +
-                           declaration("void KAVLINK rest(Animal *kavSelf)") +
-                           nameIdentifier("rest") +
-                           lines({"static void KAVLINK kavRD_rest(Animal *kavSelf)", "{",
-                                  "\tvoid* __retVal;", "",
-                                  "\tkavSelf->kavDispatch((void **)&__retVal, kavId_rest, kavSelf ",
-                                  "\t\t);", "}"}));
-}
+class NewMethodsTest : public HeaderTest {};
 
-TEST_F(NewMethodsTest, ProceduresGetTheirDeclarationOnly) {
-    options({"csc"});
-    Entry* count = method("count");
-    param(count, "n", "long");
-    kavc::addMod(count, "procedure");
-    Entry* reset = method("reset", "void");
-    param(reset, "n", "long");
-    kavc::addMod(reset, "procedure");
-    kavc::addMod(reset, "noself");
-    Entry* clear = method("clear", "void");
-    kavc::addMod(clear, "procedure");
-    kavc::addMod(clear, "noself");
-    startPass();
-    EXPECT_EQ(write(), comment("New Direct call procedure: count") +
-                           declaration(std::string("long KAVLINK count(Animal *kavSelf") + sep +
-                                       "long n)") +
-                           comment("New Direct call procedure: reset") +
-                           declaration("void KAVLINK reset(long n)") +
-                           comment("New Direct call procedure: clear") +
-                           declaration("void KAVLINK clear(void)"));
-}
-
-TEST_F(NewMethodsTest, NameLookupMethodsUseTheLookupIdentifier) {
-    options({"csc", "nodesc", "nordstubs"});
-    kavc::addMod(method("find"), "namelookup");
-    startPass();
-    EXPECT_EQ(write(), comment("New Name Lookup Method: find") +
-                           declaration("long KAVLINK find(Animal *kavSelf)") +
-                           lines({"#ifndef kavMN_find_defined", "#define kavMN_find_defined",
-                                  "#define kavId_find kavLId_find",
-                                  "#endif  /* kavMN_find_defined */"}));
-}
-
-struct DescriptorCase {
-    const char* label;
-    const char* value;  // null: the method has no descriptor at all
-    std::string written;
-};
-
-class Descriptor : public NewMethodsTest, public ::testing::WithParamInterface<DescriptorCase> {};
-
-TEST_P(Descriptor, IsQuotedOnlyWhenNotAlreadyQuoted) {
+// Own methods, then the reintroduced ones; a method of the other pass and an override show
+// nothing. A descriptor is quoted unless it already is; a missing or bare one becomes the
+// qualified name.
+TEST_F(NewMethodsTest, KindsDescriptorsAndReintroducedMethods) {
     options({"csc", "nordstubs"});
-    Entry* m = method("walk");
-    if (GetParam().value) {
-        kavc::addMod(m, "descriptor", GetParam().value);
-    } else {
-        for (Mod** link = &m->mods; *link; link = &(*link)->next)
-            if (std::strcmp((*link)->name, "descriptor") == 0) {
-                *link = (*link)->next;
-                break;
-            }
-        ASSERT_EQ(kavtgetAtt(m->mods, "descriptor", 0), nullptr);
-    }
+    derivedReintroducingShared("Animal");
+    kavc::addMod(method("find"), "namelookup");
+    kavc::addMod(method("walk"), "descriptor", "Animal walks");
+    kavc::addMod(method("trot"), "descriptor", nullptr);
+    method("run")->mods = nullptr;  // a host that gave it no descriptor
+    classMethod("create");
+    kavc::addOverride(cls, kavc::findInheritedMethod(cls, "kavInit"), 5);
     startPass();
-    EXPECT_EQ(write(), comment("New Method: walk") +
-                           declaration("long KAVLINK walk(Animal *kavSelf)") +
-                           nameIdentifier("walk") +
-                           descriptorIdentifier("walk", GetParam().written));
+    EXPECT_EQ(section(writeNewMethods),
+              comment("New Name Lookup Method: find") +
+                  declaration("long KAVLINK find(Animal *kavSelf)") +
+                  lines({"#ifndef kavMN_find_defined", "#define kavMN_find_defined",
+                         "#define kavId_find kavLId_find", "#endif  /* kavMN_find_defined */"}) +
+                  descriptorIdentifier("find", "\"Animal::find\"") + plain("walk") +
+                  descriptorIdentifier("walk", "\"Animal walks\"") + plain("trot") +
+                  descriptorIdentifier("trot", "\"Animal::trot\"") + plain("run") +
+                  descriptorIdentifier("run", "\"Animal::run\"") + plain("shared") +
+                  descriptorIdentifier("shared", "\"Base::shared\""));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, Descriptor,
-    ::testing::Values(DescriptorCase{"plain", "Animal walks", "\"Animal walks\""},
-                      DescriptorCase{"quoted", "\"already\"", "\"already\""},
-                      // Missing: the qualified name the host would have given.
-                      DescriptorCase{"missing", nullptr, "\"Animal::walk\""},
-                      DescriptorCase{"bare", "\x01", "\"Animal::walk\""}),
-    [](const auto& info) { return std::string(info.param.label); });
-
-TEST_F(NewMethodsTest, MetaclassPassTakesClassMethodsWithTheClassPrefix) {
+// The metaclass pass takes the "class" methods, with the class prefix.
+TEST_F(NewMethodsTest, MetaclassPassUsesTheClassPrefix) {
     options({"csc", "nodesc", "nordstubs"});
+    kavc::setClassPrefix("zoo_");
     kavc::addMod(cls, "classprefix", "M_");
-    kavc::setClassPrefix("zoo_");
     method("walk");
     classMethod("create");
     startPass(true);
-    EXPECT_EQ(write(), comment("New Method: create") +
-                           declaration("long KAVLINK M_create(M_Animal *kavSelf)") +
-                           nameIdentifier("create"));
+    EXPECT_EQ(section(writeNewMethods), plain("create", "M_Animal", "M_"));
 }
 
-TEST_F(NewMethodsTest, ClassMethodWithoutClassPrefixHasNoPrefix) {
-    options({"csc", "nodesc", "nordstubs"});
+// The first rule that applies names the apply stub.
+TEST_F(NewMethodsTest, ApplyStubName) {
+    options({"csc"});
     kavc::setClassPrefix("zoo_");
-    classMethod("create");
-    startPass(true);
-    EXPECT_EQ(write(), comment("New Method: create") +
-                           declaration("long KAVLINK create(M_Animal *kavSelf)") +
-                           nameIdentifier("create"));
-}
-
-TEST_F(NewMethodsTest, ReintroducedMethodsFollowOwnMethodsAndOverridesAreSkipped) {
-    options({"csc", "nodesc", "nordstubs"});
-    Entry* base = kavc::newClass("Base", {}, nullptr, 1);
-    Entry* shared = kavc::addMethod(base, "shared", kavc::basicType("long"), 2);
-    kavc::addMod(shared, "nonstatic");
-    kavc::finishClass(base);
-    cls = kavc::newClass("Derived", {}, nullptr, 3);
-    kavc::addParent(cls, base, 3);
-    kavc::addReintroduce(cls, shared, 4);
-    kavc::addOverride(cls, kavc::findInheritedMethod(cls, "kavInit"), 5);
-    method("walk");
+    Entry* apply = method("apply");
+    kavc::addMod(apply, "apply", "mine");
+    kavc::addMod(apply, "generateapply", "gen");
+    kavc::addMod(method("generate"), "generateapply", "gen");
+    kavc::addMod(method("generateBare"), "generateapply", nullptr);
+    method("plain");
     startPass();
-    EXPECT_EQ(write(), comment("New Method: walk") +
-                           declaration("long KAVLINK walk(Derived *kavSelf)") +
-                           nameIdentifier("walk") + comment("New Method: shared") +
-                           declaration("long KAVLINK shared(Derived *kavSelf)") +
-                           nameIdentifier("shared"));
-}
-
-TEST_F(NewMethodsTest, NothingToWriteWithoutNewMethods) {
-    kavc::addOverride(cls, kavc::findInheritedMethod(cls, "kavInit"), 5);
-    classMethod("create");
-    startPass();
-    EXPECT_EQ(write(), "");
+    EXPECT_STREQ(applyStubName(apply), "mine");
+    EXPECT_STREQ(applyStubName(kavc::findMethod(cls, "generate")), "gen");
+    EXPECT_STREQ(applyStubName(kavc::findMethod(cls, "generateBare")), "kavGAP_zoo_generateBare");
+    EXPECT_STREQ(applyStubName(kavc::findMethod(cls, "plain")), "kavAP_zoo_plain");
+    pass.noApplyStubs = true;
+    EXPECT_STREQ(applyStubName(apply), "NULL");
 }
 
 }  // namespace

@@ -9,6 +9,11 @@
 
 namespace initializers_testing {
 
+using testing_support::comment;
+using testing_support::lines;
+
+inline const std::string ancestorComment = comment("Ancestor_Init/DeInit Macros");
+
 class LifecycleTest : public testing_support::HostTest {
   protected:
     Entry* kavObject() { return kavc::findClass("KAVObject"); }
@@ -17,31 +22,36 @@ class LifecycleTest : public testing_support::HostTest {
         for (Entry* parent : parents) kavc::addParent(cls, parent, 1);
         return cls;
     }
-    // Overrides a method of KAVObject.
-    Entry* overrideRoot(Entry* cls, const char* name) {
-        return kavc::addOverride(cls, kavc::findMethod(kavObject(), name), 5);
+    // Overrides the named methods of KAVObject; returns the last override.
+    Entry* overrideRoot(Entry* cls, std::initializer_list<const char*> names) {
+        Entry* over = nullptr;
+        for (const char* name : names) over = kavc::addOverride(cls, kavc::findMethod(kavObject(), name), 5);
+        return over;
     }
-    // An explicit initializer whose control parameter is `ctrl`.
-    Entry* addInitializer(Entry* cls, const char* name, const char* ctrl = "ctrl") {
+    void addInitializer(Entry* cls, const char* name, const char* ctrl = "ctrl") {
         Entry* m = kavc::addMethod(cls, name, kavc::basicType("void"), 3);
         kavc::addMod(m, "init");
         kavc::addParam(m, ctrl, kavc::basicType("long"), kavtModeInout);
-        return m;
     }
-    // B derives from KAVObject; with initializers x and y when asked.
-    Entry* buildB(bool initializers) {
+    // B derives from KAVObject and has the initializers x and y.
+    Entry* buildB() {
         Entry* b = newClass("B", {kavObject()});
-        if (initializers) {
-            addInitializer(b, "x");
-            addInitializer(b, "y");
-        }
+        addInitializer(b, "x");
+        addInitializer(b, "y");
         kavc::finishClass(b);
         return b;
     }
     void setUpPass(Entry* cls) {
         testing_support::capture([&](FILE* f) { darurov::passSetUp(f, cls); });
     }
-    std::string macros(Entry* cls) {
+    // Finishes `cls`, sets up its class pass and writes the section.
+    std::string macros(Entry* cls, bool instanceData = false) {
+        kavc::finishClass(cls);
+        setUpPass(cls);
+        darurov::pass.hasInstanceData = instanceData;
+        return written(cls);
+    }
+    std::string written(Entry* cls) {
         return testing_support::capture([&](FILE* f) { darurov::emitInitializerMacros(f, cls); });
     }
 };

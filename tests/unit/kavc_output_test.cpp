@@ -1,6 +1,7 @@
-// Output services of the host model: streams, comments, guards, passthru and modules.
+// Output services and messages of the host model: files, comments, passthru, modules.
 #include "support/text.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,7 +16,9 @@ using testing_support::comment;
 using testing_support::HostTest;
 using testing_support::lines;
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
 
+// Output goes to a fresh directory of its own.
 class KavcOutput : public HostTest {
   protected:
     void SetUp() override {
@@ -23,19 +26,14 @@ class KavcOutput : public HostTest {
         dir = fs::temp_directory_path() / ("kavc_output_" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
+        kavc::setOutputDir(dir.string());
     }
     void TearDown() override {
         HostTest::TearDown();
         fs::remove_all(dir);
     }
-    static std::string read(const fs::path& path) {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    std::vector<std::string> listing() const {
-        std::vector<std::string> names;
+    Names listing() const {
+        Names names;
         for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
@@ -44,99 +42,110 @@ class KavcOutput : public HostTest {
 };
 
 TEST_F(KavcOutput, CommentLayout) {
-    struct Row {
-        const char* what;
-        const char* text;
-        std::string expected;
+    const std::pair<const char*, std::string> table[] = {
+        {"-- Instance Data", lines({"", "/*", " * -- Instance Data", " */"})},
+        {"a\n\nb", lines({"", "/*", " * a", " *", " * b", " */"})},
+        {"a\n\n", lines({"", "/*", " * a", " */"})},  // only one final newline dropped
+        {"", lines({"", "/*", " *", " */"})},
     };
-    const Row table[] = {
-        {"one line", "-- Instance Data", lines({"", "/*", " * -- Instance Data", " */"})},
-        {"final newline dropped", "Trace/Debug\n", lines({"", "/*", " * Trace/Debug", " */"})},
-        {"two lines", "a\nb", lines({"", "/*", " * a", " * b", " */"})},
-        {"empty line inside", "a\n\nb", lines({"", "/*", " * a", " *", " * b", " */"})},
-        {"only one newline dropped", "a\n\n", lines({"", "/*", " * a", " */"})},
-        {"empty text", "", lines({"", "/*", " *", " */"})},
-    };
-    for (const Row& r : table) {
-        SCOPED_TRACE(r.what);
-        std::string text = capture([&](FILE* out) { kavtfullComment(out, "%s", r.text); });
-        EXPECT_EQ(text, r.expected);
-        EXPECT_EQ(text, comment(r.text));
+    for (const auto& [text, expected] : table) {
+        std::string written = capture([&](FILE* out) { kavtfullComment(out, "%s", text); });
+        EXPECT_EQ(written, expected);
+        EXPECT_EQ(written, comment(text));  // the helper other tests build expectations with
     }
-    EXPECT_EQ(capture([](FILE* out) { kavtfullComment(out, "New Method: %s", "walk"); }),
-              comment("New Method: walk"));
-    EXPECT_EQ(capture([](FILE* out) { kavtokfprintf(out, "#define %s_MaxNoMethods %d\n", "Animal", 3); }),
-              "#define Animal_MaxNoMethods 3\n");
 }
 
-TEST_F(KavcOutput, GuardNames) {
-    Entry* nested = kavc::newClass("Animal", {"Zoo"}, nullptr, 1);
-    Entry* deep = kavc::newClass("Cat", {"Zoo", "Big"}, nullptr, 1);
-    Entry* top = kavc::newClass("Animal", {}, nullptr, 1);
-    std::string buffer;
-    EXPECT_STREQ(kavtincludeOnce(nested, "xih", buffer), "Zoo_Animal_xih");
-    EXPECT_STREQ(kavtincludeOnce(deep, "mxih", buffer), "Zoo_Big_Cat_mxih");
-    EXPECT_STREQ(kavtincludeOnce(top, "xh", buffer), "Animal_xh");
-}
-
-TEST_F(KavcOutput, Passthru) {
+TEST_F(KavcOutput, PassthruBySectionAndPosition) {
     Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
     kavc::addPassthru(cls, "C.xih", false, "#include <zoo_extra.h>");
-    kavc::addPassthru(cls, "C.xih", false, "#include <zoo_more.h>");
     kavc::addPassthru(cls, "C.xih", true, "/* after */");
+    kavc::addPassthru(cls, "C.xih", false, "#include <zoo_more.h>");
     kavc::addPassthru(cls, "C.ih", false, "/* ih */");
-    int wrote = -1;
-    EXPECT_EQ(capture([&](FILE* out) { wrote = kavtemitPassthru(out, cls, "C.xih", 2, "!after"); }),
-              lines({"#include <zoo_extra.h>", "#include <zoo_more.h>"}));
-    EXPECT_EQ(wrote, 1);
-    EXPECT_EQ(capture([&](FILE* out) { wrote = kavtemitPassthru(out, cls, "C.xih", 2, "after"); }),
-              lines({"/* after */"}));
-    EXPECT_EQ(wrote, 1);
-    EXPECT_EQ(capture([&](FILE* out) { wrote = kavtemitPassthru(out, cls, "C.ih", 2, "after"); }), "");
-    EXPECT_EQ(wrote, 0);
-    EXPECT_EQ(capture([&](FILE* out) { wrote = kavtemitPassthru(out, cls, "C.h", 2, "!after"); }), "");
-    EXPECT_EQ(wrote, 0);
-}
-
-TEST_F(KavcOutput, CapturedStream) {
-    kavc::captureOutput();
-    FILE* out = kavtopenEmitFile("animal", "xih");
-    ASSERT_NE(out, nullptr);
-    EXPECT_EQ(kavtopenEmitFile("animal", "xih"), out);
-    kavtokfprintf(out, "hello %d\n", 1);
-    EXPECT_EQ(kavc::capturedText(), "hello 1\n");
-    kavtokfprintf(out, "more\n");
-    EXPECT_EQ(kavc::capturedText(), "hello 1\nmore\n");
-    EXPECT_TRUE(listing().empty());
+    const std::tuple<const char*, const char*, std::string> table[] = {
+        {"C.xih", "!after", lines({"#include <zoo_extra.h>", "#include <zoo_more.h>"})},
+        {"C.xih", "after", lines({"/* after */"})},
+        {"C.ih", "after", ""},
+    };
+    for (const auto& [section, position, expected] : table) {
+        int wrote = -1;
+        EXPECT_EQ(capture([&](FILE* out) { wrote = kavtemitPassthru(out, cls, section, 2, position); }), expected);
+        EXPECT_EQ(wrote, expected.empty() ? 0 : 1) << section << " " << position;
+    }
 }
 
 TEST_F(KavcOutput, FileIsWrittenUnderATemporaryNameAndCommitted) {
-    kavc::setOutputDir(dir.string());
     FILE* out = kavtopenEmitFile("animal", "xih");
     ASSERT_NE(out, nullptr);
-    // a second class of the same unit writes into the same stream
-    EXPECT_EQ(kavtopenEmitFile("animal", "xih"), out);
-    kavtokfprintf(out, "first\n");
-    kavtokfprintf(kavtopenEmitFile("animal", "xih"), "second\n");
+    kavtokfprintf(out, "first %d\n", 1);
+    kavtokfprintf(kavtopenEmitFile("animal", "xih"), "second\n");  // every class of the unit writes here
     ASSERT_EQ(listing().size(), 1u);
     EXPECT_NE(listing()[0], "animal.xih");
     EXPECT_TRUE(kavc::commitOutput());
-    EXPECT_EQ(listing(), std::vector<std::string>{"animal.xih"});
-    EXPECT_EQ(read(dir / "animal.xih"), "first\nsecond\n");
+    EXPECT_EQ(listing(), Names{"animal.xih"});
+    std::stringstream text;
+    text << std::ifstream(dir / "animal.xih").rdbuf();
+    EXPECT_EQ(text.str(), "first 1\nsecond\n");
 }
 
-TEST_F(KavcOutput, DiscardRemovesThePartialFile) {
-    kavc::setOutputDir(dir.string());
-    kavtokfprintf(kavtopenEmitFile("animal", "xih"), "partial\n");
-    kavc::discardOutput();
-    EXPECT_TRUE(listing().empty());
+TEST_F(KavcOutput, CommittedFileGetsTheModeOfAnOrdinaryFile) {
+    const std::pair<mode_t, mode_t> table[] = {{027, 0640}, {002, 0664}};
+    for (auto [mask, mode] : table) {
+        mode_t saved = ::umask(mask);
+        kavtokfprintf(kavtopenEmitFile("animal", "xih"), "text\n");
+        bool committed = kavc::commitOutput();
+        EXPECT_EQ(::umask(saved), mask);  // the process's umask is left as it was
+        ASSERT_TRUE(committed);
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / "animal.xih").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode) << "umask " << mask;
+    }
 }
 
-TEST_F(KavcOutput, ResetDiscardsUncommittedOutput) {
-    kavc::setOutputDir(dir.string());
-    kavtokfprintf(kavtopenEmitFile("animal", "xih"), "partial\n");
+TEST_F(KavcOutput, DiscardResetAndTheFatalPathRemoveThePartialFile) {
+    void (*fatalPath)() = [] { EXPECT_THROW(kavtcleanFilesFatal(-1), kavc::Fatal); };
+    for (void (*abandon)() : {kavc::discardOutput, kavc::reset, fatalPath}) {
+        kavc::setOutputDir(dir.string());
+        kavtokfprintf(kavtopenEmitFile("animal", "xih"), "partial\n");
+        EXPECT_EQ(listing().size(), 1u);
+        abandon();
+        EXPECT_TRUE(listing().empty());
+    }
+}
+
+TEST(KavcOutputDeathTest, FatalEndsTheRunWithStatus2) {
     kavc::reset();
-    EXPECT_TRUE(listing().empty());
+    kavc::throwOnFatal(false);
+    EXPECT_EXIT(kavtcleanFilesFatal(-1), ::testing::ExitedWithCode(2), "");
+}
+
+TEST_F(KavcOutput, MessagesAreGccStyleAndCounted) {
+    kavtmriwarn("zoo.idl", 12, 23, "kavGAP_walk");
+    kavtmrierror("zoo.idl", 30, 35, "Dog::run", "Animal", "Runner");
+    kavtmriinternal("zoo.idl", 40, 25, "Dog", "run");
+    kavtmrierror("zoo.idl", 41, 26, "%s%d");  // arguments are inserted literally
+    kavtmrierror("zoo.idl", 0, 33);
+    kavtmrierror("zoo.idl", 50, 228, "fromNumber");
+    kavtmrierror("zoo.idl", 51, 999);
+    kavtmrifatal("zoo.idl", 52, 24);
+    EXPECT_EQ(kavc::messages(),
+              (Names{"zoo.idl:12: warning: apply stub \"kavGAP_walk\" is already generated in this file; the "
+                     "existing stub is used [23]",
+                     "zoo.idl:30: error: method \"Dog::run\" is introduced twice, by class \"Animal\" and by class "
+                     "\"Runner\"; only procedures and non-static methods may be reintroduced [35]",
+                     "zoo.idl:40: internal error: no parent of class \"Dog\" has the overridden method \"run\" [25]",
+                     "zoo.idl:41: error: cannot override method \"%s%d\": it is declared as a procedure or as "
+                     "non-static [26]",
+                     "zoo.idl: error: shadow class rule broken (see the message printed above) [33]",
+                     "zoo.idl:50: error: initializer \"fromNumber\" overrides or reintroduces an inherited method; "
+                     "only a class with the \"shadow\" modifier may do that [228]",
+                     "zoo.idl:51: error: message 999 [999]",
+                     "zoo.idl:52: fatal error: the \"apply\" modifier needs a value: the name of the apply stub to "
+                     "use [24]"}));
+    EXPECT_EQ(kavc::errorCount(), 7);  // internal and fatal errors count as errors
+    EXPECT_EQ(kavc::warningCount(), 1);
+    kavc::reset();
+    EXPECT_TRUE(kavc::messages().empty());
+    EXPECT_EQ(kavc::errorCount() + kavc::warningCount(), 0);
 }
 
 // An emitter that writes one line per class into the unit's stream.
@@ -146,23 +155,26 @@ FILE* recordingEmitter(const char* stem, Entry* entry, Stab* stab) {
     return out;
 }
 
-TEST_F(KavcOutput, ModulesHandEachClassToTheEmitter) {
+TEST_F(KavcOutput, ModulesHandEachClassToTheEmitterThroughTheUnitStab) {
     kavc::captureOutput();
     kavc::setEmitter(recordingEmitter);
     Entry* zoo = kavc::newModule("Zoo", {}, nullptr, 1);
     kavc::newClass("Animal", {"Zoo"}, zoo, 2);
     Entry* inner = kavc::newModule("Birds", {"Zoo"}, zoo, 3);
     kavc::newClass("Parrot", {"Zoo", "Birds"}, inner, 4);
-    kavc::newModule("Empty", {"Zoo"}, zoo, 5);
     kavc::newClass("Keeper", {"Zoo"}, zoo, 6);
-    FILE* result = kavtemitModule("zoo", zoo, "xih");
-    EXPECT_EQ(result, kavtopenEmitFile("zoo", "xih"));
+    Entry* top = kavc::newClass("Top", {}, nullptr, 7);
+    EXPECT_EQ(kavtemitModule("zoo", zoo, "xih"), kavtopenEmitFile("zoo", "xih"));
     EXPECT_EQ(kavc::capturedText(), lines({"class Animal", "class Parrot", "class Keeper"}));
-    EXPECT_EQ(kavtemitModule("zoo", kavc::newModule("Nothing", {}, nullptr, 7), "xih"), nullptr);
-    // nested entries are members of their module, not top-level entries
-    ASSERT_EQ(kavc::topLevel().size(), 2u);
-    EXPECT_EQ(kavc::topLevel()[0], zoo);
+    Entry* nothing = kavc::newModule("Nothing", {}, nullptr, 8);
+    EXPECT_EQ(kavtemitModule("zoo", nothing, "xih"), nullptr);
+    EXPECT_TRUE(listing().empty());  // captured: no file
     kavc::setEmitter(nullptr);
+    // the unit's table lists the top-level entries in order
+    Stab* stab = kavc::unitStab();
+    EXPECT_EQ(*static_cast<Entry**>(kavtstabFirst(stab, 0)), zoo);
+    EXPECT_EQ(*static_cast<Entry**>(kavtstabNext(stab, 0)), top);
+    EXPECT_EQ(*static_cast<Entry**>(kavtgetEntry(stab, "::Zoo")), zoo);
 }
 
 }  // namespace

@@ -1,58 +1,60 @@
 // Parent call macros of overridden methods and the statements that resolve their pointers.
-#include "driver/lists.h"
 #include "driver/state.h"
 #include "parents/parents.h"
 #include "support/text.h"
 
 #include <string>
+#include <vector>
 
 using testing_support::capture;
-using testing_support::HostTest;
 using testing_support::lines;
 
 namespace {
 
-// The single-parent and per-parent guard blocks, written out once here since most cases
-// expect several of them.
-std::string singleBlock(const std::string& x, const std::string& target) {
-    return lines({"#ifndef KAVGD_pmc_parent_" + x, "  #ifdef parent_" + x,
-                  "    #define KAVGD_pmc_parent_" + x, "    #undef parent_" + x, "  #else",
-                  "#define parent_" + x + " " + target, "  #endif", "#endif"});
-}
-std::string perParentBlock(const std::string& parent, const std::string& x,
-                           const std::string& target) {
-    std::string px = parent + "_" + x;
-    return lines({"#ifndef KAVGD_pmc_parent_" + px, "  #ifdef parent_" + px,
-                  "    #define KAVGD_pmc_parent_" + px, "    #undef parent_" + px, "  #else",
-                  "    #define parent_" + px + " " + target, "  #endif", "#endif"});
-}
-std::string callMacro(const std::string& cls, const std::string& parent, const std::string& m,
-                      const std::string& pm, const std::string& args) {
-    std::string macro = cls + "_parent_" + parent + "_" + pm;
-    return lines({"/* define the parent method call macro */",
-                  "static kavMethodProc* " + macro + "_resolved;",
-                  "#define " + macro + "(" + args + ") \\", "  ((( kavTD_xih_" + cls + "_" + m + " ) \\",
-                  "      " + macro + "_resolved) \\", "\t(" + args + "))"}) +
-           lines({"/* define a variety of (possibly ambiguous) short forms */"});
+// The guard block around short form `parent_<x>`; a per-parent block (x = <Parent>_<m>)
+// indents its #define.
+std::string guardBlock(const std::string& x, const std::string& target, bool perParent = false) {
+    return lines({"#ifndef KAVGD_pmc_parent_" + x, "  #ifdef parent_" + x, "    #define KAVGD_pmc_parent_" + x,
+                  "    #undef parent_" + x, "  #else", (perParent ? "    #define parent_" : "#define parent_") + x + " " + target,
+                  "  #endif", "#endif"});
 }
 
-class ParentMacrosTest : public HostTest {
+class ParentMacrosTest : public testing_support::HostTest {
   protected:
-    Entry* kavObject() { return kavc::findClass("KAVObject"); }
+    // Animal introduces talk(long loud).
+    void SetUp() override {
+        HostTest::SetUp();
+        animal = newClass("Animal", {root()});
+        talk = kavc::addMethod(animal, "talk", kavc::basicType("void"), 3);
+        kavc::addParam(talk, "loud", kavc::basicType("long"), kavtModeIn);
+        kavc::finishClass(animal);
+    }
+    void TearDown() override {
+        if (meta) kavtuninitialiseMeta(meta);
+        HostTest::TearDown();
+    }
+    Entry* root() { return kavc::findClass("KAVObject"); }
     Entry* newClass(const char* name, std::initializer_list<Entry*> parents) {
         Entry* cls = kavc::newClass(name, {}, nullptr, 1);
         for (Entry* parent : parents) kavc::addParent(cls, parent, 1);
         return cls;
     }
-    // Animal introduces talk(long loud); Dog derives from it.
-    void buildAnimal() {
-        animal = newClass("Animal", {kavObject()});
-        talk = kavc::addMethod(animal, "talk", kavc::basicType("void"), 3);
-        kavc::addParam(talk, "loud", kavc::basicType("long"), kavtModeIn);
-        kavc::finishClass(animal);
+    Entry* finished(Entry* cls) {
+        kavc::finishClass(cls);
+        return cls;
     }
-    void setUpPass(Entry* cls) {
+    // `cls` overrides `method` (as a class method in the metaclass pass); that pass is set up.
+    Entry* overrideIn(Entry* cls, Entry* method, bool metaclassPass = false) {
+        Entry* over = kavc::addOverride(cls, method, 7);
+        if (metaclassPass) kavc::addMod(over, "class");
+        kavc::finishClass(cls);
         capture([&](FILE* f) { darurov::passSetUp(f, cls); });
+        if (metaclassPass) {
+            darurov::pass.instanceClassName = cls->name;
+            kavtinitialiseMeta(cls, kavc::unitStab(), 1, 1);
+            meta = cls;
+        }
+        return over;
     }
     std::string macros(Entry* cls, Entry* method, const char* args) {
         return capture([&](FILE* f) { darurov::emitParentCallMacros(f, cls, method, args); });
@@ -63,308 +65,169 @@ class ParentMacrosTest : public HostTest {
 
     Entry* animal = nullptr;
     Entry* talk = nullptr;
+    Entry* meta = nullptr;
 };
 
 TEST_F(ParentMacrosTest, OneParentWritesEveryBlockInOrder) {
-    buildAnimal();
     Entry* dog = newClass("Dog", {animal});
-    Entry* over = kavc::addOverride(dog, talk, 7);
-    kavc::finishClass(dog);
-    setUpPass(dog);
-
+    Entry* over = overrideIn(dog, talk);
     EXPECT_EQ(macros(dog, over, "kavSelf,ev,loud"),
-              lines({"typedef void (KAVLINK *kavTD_xih_Dog_talk)(Animal *kavSelf, Environment *ev, long loud);"}) +
-                  callMacro("Dog", "Animal", "talk", "talk", "kavSelf,ev,loud") +
-                  singleBlock("talk", "Dog_parent_Animal_talk") +
-                  perParentBlock("Animal", "talk", "Dog_parent_Animal_talk") +
+              lines({"typedef void (KAVLINK *kavTD_xih_Dog_talk)(Animal *kavSelf, Environment *ev, long loud);",
+                     "/* define the parent method call macro */",
+                     "static kavMethodProc* Dog_parent_Animal_talk_resolved;",
+                     "#define Dog_parent_Animal_talk(kavSelf,ev,loud) \\",
+                     "  ((( kavTD_xih_Dog_talk ) \\",
+                     "      Dog_parent_Animal_talk_resolved) \\",
+                     "\t(kavSelf,ev,loud))",
+                     "/* define a variety of (possibly ambiguous) short forms */"}) +
+                  guardBlock("talk", "Dog_parent_Animal_talk") +
+                  guardBlock("Animal_talk", "Dog_parent_Animal_talk", true) +
                   lines({"#define Dog_parents_talk(kavSelf,ev,loud) (\\",
                          "   Dog_parent_Animal_talk(kavSelf,ev,loud))"}));
-    EXPECT_EQ(std::string(dog->name), "Dog");  // the typedef's temporary name is undone
+    EXPECT_STREQ(dog->name, "Dog");  // the typedef's temporary name is undone
     EXPECT_EQ(resolution(dog, "Animal", over),
               lines({"    Dog_parent_Animal_talk_resolved = ",
                      "\tkavParentNumResolve(DogCClassData.parentMtab, 1, AnimalClassData.talk);"}));
 }
 
-TEST_F(ParentMacrosTest, OnlyTheSecondParentHasTheMethod) {
-    buildAnimal();
-    Entry* toy = newClass("Toy", {kavObject()});
-    kavc::finishClass(toy);
-    Entry* dog = newClass("Dog", {toy, animal});
-    Entry* over = kavc::addOverride(dog, talk, 7);
-    kavc::finishClass(dog);
-    setUpPass(dog);
+// Parents A, B, C, ... of D, those marked true deriving from Animal: only they get call
+// macros, each numbered by its position among all parents; no unqualified short form.
+struct ParentsCase {
+    const char* name;
+    std::vector<bool> hasTalk;
+    std::string listMacro, resolution;
+};
+void PrintTo(const ParentsCase& c, std::ostream* os) { *os << c.name; }
+class ParentsWithTheMethodTest : public ParentMacrosTest, public ::testing::WithParamInterface<ParentsCase> {};
 
-    EXPECT_EQ(macros(dog, over, "kavSelf,ev,loud"),
-              lines({"typedef void (KAVLINK *kavTD_xih_Dog_talk)(Animal *kavSelf, Environment *ev, long loud);"}) +
-                  callMacro("Dog", "Animal", "talk", "talk", "kavSelf,ev,loud") +
-                  perParentBlock("Animal", "talk", "Dog_parent_Animal_talk") +
-                  lines({"#define Dog_parents_talk(kavSelf,ev,loud) (\\",
-                         "   Dog_parent_Animal_talk(kavSelf,ev,loud))"}));
-    EXPECT_EQ(resolution(dog, "Animal", over),
-              lines({"    Dog_parent_Animal_talk_resolved = ",
-                     "\tkavParentNumResolve(DogCClassData.parentMtab, 2, AnimalClassData.talk);"}));
+TEST_P(ParentsWithTheMethodTest, MacrosAndStatementsForExactlyThoseParents) {
+    Entry* d = newClass("D", {});
+    char parentName[] = "A";
+    for (bool has : GetParam().hasTalk) {
+        kavc::addParent(d, finished(newClass(parentName, {has ? animal : root()})), 1);
+        ++parentName[0];
+    }
+    Entry* over = overrideIn(d, talk);
+    std::string text = macros(d, over, "kavSelf,ev,loud");
+    EXPECT_TRUE(text.ends_with(GetParam().listMacro)) << text;
+    EXPECT_EQ(text.find("#define parent_talk "), std::string::npos) << text;
+    EXPECT_EQ(resolution(d, "Animal", over), GetParam().resolution);
 }
 
-TEST_F(ParentMacrosTest, BothParentsOfADiamondHaveTheMethod) {
-    buildAnimal();
-    Entry* left = newClass("Left", {animal});
-    kavc::finishClass(left);
-    Entry* right = newClass("Right", {animal});
-    kavc::finishClass(right);
-    Entry* both = newClass("Both", {left, right});
-    Entry* over = kavc::addOverride(both, talk, 9);
-    kavc::finishClass(both);
-    setUpPass(both);
+const std::string resolveB2 = lines({"    D_parent_B_talk_resolved = ",
+                                     "\tkavParentNumResolve(DCClassData.parentMtab, 2, AnimalClassData.talk);"});
+INSTANTIATE_TEST_SUITE_P(
+    Parents, ParentsWithTheMethodTest,
+    ::testing::Values(
+        ParentsCase{"OnlyTheSecond", {false, true},
+                    lines({"    #define parent_B_talk D_parent_B_talk", "  #endif", "#endif",
+                           "#define D_parents_talk(kavSelf,ev,loud) (\\", "   D_parent_B_talk(kavSelf,ev,loud))"}),
+                    resolveB2},
+        ParentsCase{"BAndCOfABC", {false, true, true},
+                    lines({"#define D_parents_talk(kavSelf,ev,loud) (\\", "   D_parent_B_talk(kavSelf,ev,loud),\\",
+                           "   D_parent_C_talk(kavSelf,ev,loud))"}),
+                    resolveB2 + lines({"    D_parent_C_talk_resolved = ",
+                                       "\tkavParentNumResolve(DCClassData.parentMtab, 3, AnimalClassData.talk);"})}),
+    [](const ::testing::TestParamInfo<ParentsCase>& info) { return std::string(info.param.name); });
 
-    EXPECT_EQ(macros(both, over, "kavSelf,ev,loud"),
-              lines({"typedef void (KAVLINK *kavTD_xih_Both_talk)(Animal *kavSelf, Environment *ev, long loud);"}) +
-                  callMacro("Both", "Left", "talk", "talk", "kavSelf,ev,loud") +
-                  perParentBlock("Left", "talk", "Both_parent_Left_talk") +
-                  callMacro("Both", "Right", "talk", "talk", "kavSelf,ev,loud") +
-                  perParentBlock("Right", "talk", "Both_parent_Right_talk") +
-                  lines({"#define Both_parents_talk(kavSelf,ev,loud) (\\",
-                         "   Both_parent_Left_talk(kavSelf,ev,loud),\\",
-                         "   Both_parent_Right_talk(kavSelf,ev,loud))"}));
-    EXPECT_EQ(resolution(both, "Animal", over),
-              lines({"    Both_parent_Left_talk_resolved = ",
-                     "\tkavParentNumResolve(BothCClassData.parentMtab, 1, AnimalClassData.talk);",
-                     "    Both_parent_Right_talk_resolved = ",
-                     "\tkavParentNumResolve(BothCClassData.parentMtab, 2, AnimalClassData.talk);"}));
-}
+// kavInit and kavUninit: call macros that call nothing, a list macro of their own, no pointer.
+class InitUninitTest : public ParentMacrosTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_F(ParentMacrosTest, ParentsAreNumberedByPositionAmongAllParents) {
-    buildAnimal();
-    Entry* a = newClass("A", {kavObject()});
-    kavc::finishClass(a);
-    Entry* b = newClass("B", {animal});
-    kavc::finishClass(b);
-    Entry* c = newClass("C", {animal});
-    kavc::finishClass(c);
-    Entry* d = newClass("D", {a, b, c});
-    Entry* over = kavc::addOverride(d, talk, 4);
-    kavc::finishClass(d);
-    setUpPass(d);
-
-    EXPECT_EQ(resolution(d, "Animal", over),
-              lines({"    D_parent_B_talk_resolved = ",
-                     "\tkavParentNumResolve(DCClassData.parentMtab, 2, AnimalClassData.talk);",
-                     "    D_parent_C_talk_resolved = ",
-                     "\tkavParentNumResolve(DCClassData.parentMtab, 3, AnimalClassData.talk);"}));
-}
-
-TEST_F(ParentMacrosTest, DeferredMethodsAreResolvedMostRecentFirst) {
-    buildAnimal();
-    Entry* f = kavc::addMethod(animal, "f", kavc::basicType("void"), 4);
-    Entry* g = kavc::addMethod(animal, "g", kavc::basicType("void"), 5);
+TEST_P(InitUninitTest, CallNothingAndAreNotResolved) {
+    const std::string m = GetParam();
     Entry* dog = newClass("Dog", {animal});
-    Entry* overF = kavc::addOverride(dog, f, 7);
-    Entry* overG = kavc::addOverride(dog, g, 8);
-    kavc::finishClass(dog);
-    setUpPass(dog);
-
-    darurov::deferParentResolution(dog, "Animal", overF);
-    darurov::deferParentResolution(dog, "Animal", overG);
-    std::string text = capture([&](FILE* out) {
-        while (darurov::DeferredResolution* item = darurov::popDeferred()) {
-            darurov::emitParentResolution(out, item->cls, item->introducer, item->method);
-            darurov::releaseDeferred(item);
-        }
-    });
-    EXPECT_EQ(text, lines({"    Dog_parent_Animal_g_resolved = ",
-                           "\tkavParentNumResolve(DogCClassData.parentMtab, 1, AnimalClassData.g);",
-                           "    Dog_parent_Animal_f_resolved = ",
-                           "\tkavParentNumResolve(DogCClassData.parentMtab, 1, AnimalClassData.f);"}));
-}
-
-TEST_F(ParentMacrosTest, KavInitCallsNothingAndIsNotResolved) {
-    buildAnimal();
-    Entry* dog = newClass("Dog", {animal});
-    Entry* over = kavc::addOverride(dog, kavc::findInheritedMethod(animal, "kavInit"), 7);
-    kavc::finishClass(dog);
-    setUpPass(dog);
-
+    Entry* over = overrideIn(dog, kavc::findInheritedMethod(animal, m));
     std::string text = macros(dog, over, "kavSelf,ev");
-    ASSERT_NE(text.find('\n'), std::string::npos);
-    std::string typedefLine = text.substr(0, text.find('\n') + 1);
-    EXPECT_EQ(typedefLine.rfind("typedef ", 0), 0u);
-    EXPECT_NE(typedefLine.find("(KAVLINK *kavTD_xih_Dog_kavInit)(KAVObject *kavSelf"), std::string::npos);
-    EXPECT_EQ(text.substr(typedefLine.size()),
-              lines({"/* define the parent method call macro */",
-                     "#define Dog_parent_Animal_kavInit(__kavSelf) \\",
+    EXPECT_TRUE(text.starts_with("typedef ")) << text;
+    EXPECT_EQ(text.substr(text.find('\n') + 1),
+              lines({"/* define the parent method call macro */", "#define Dog_parent_Animal_" + m + "(__kavSelf) \\",
                      "\tkavSelf = (__kavSelf,kavSelf) /* pcalls for kavInit/kavUninit turned off */",
                      "/* define a variety of (possibly ambiguous) short forms */"}) +
-                  singleBlock("kavInit", "Dog_parent_Animal_kavInit") +
-                  perParentBlock("Animal", "kavInit", "Dog_parent_Animal_kavInit") +
-                  lines({"#define Dog_parents_kavInit(kavSelf) (kavSelf)"}));
+                  guardBlock(m, "Dog_parent_Animal_" + m) + guardBlock("Animal_" + m, "Dog_parent_Animal_" + m, true) +
+                  lines({"#define Dog_parents_" + m + "(kavSelf) (kavSelf)"}));
     EXPECT_EQ(resolution(dog, "KAVObject", over), "");
 }
 
-TEST_F(ParentMacrosTest, KavUninitHasItsOwnListMacro) {
-    buildAnimal();
-    Entry* dog = newClass("Dog", {animal});
-    Entry* over = kavc::addOverride(dog, kavc::findInheritedMethod(animal, "kavUninit"), 7);
-    kavc::finishClass(dog);
-    setUpPass(dog);
-
-    std::string text = macros(dog, over, "kavSelf,ev");
-    EXPECT_NE(text.find("#define Dog_parent_Animal_kavUninit(__kavSelf) \\\n"), std::string::npos);
-    EXPECT_EQ(text.find("_resolved"), std::string::npos);
-    EXPECT_TRUE(text.ends_with("#define Dog_parents_kavUninit(kavSelf) (kavSelf)\n"));
-    EXPECT_EQ(resolution(dog, "KAVObject", over), "");
-}
+INSTANTIATE_TEST_SUITE_P(Lifecycle, InitUninitTest, ::testing::Values("kavInit", "kavUninit"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 TEST_F(ParentMacrosTest, OverrideOfAnInitializerGetsOnlyTheTypedef) {
-    buildAnimal();
     Entry* setup = kavc::addMethod(animal, "setup", kavc::basicType("void"), 4);
     kavc::addMod(setup, "init");
     Entry* dog = newClass("Dog", {animal});
     kavc::addMod(dog, "shadow", "Animal");
-    Entry* over = kavc::addOverride(dog, setup, 7);
-    kavc::finishClass(dog);
-    setUpPass(dog);
-
+    Entry* over = overrideIn(dog, setup);
     EXPECT_EQ(macros(dog, over, "kavSelf,ev"),
               lines({"typedef void (KAVLINK *kavTD_xih_Dog_setup)(Animal *kavSelf, Environment *ev);"}));
-    // No pointer was declared, so none is assigned.
-    EXPECT_EQ(resolution(dog, "Animal", over), "");
+    EXPECT_EQ(resolution(dog, "Animal", over), "");  // no pointer was declared
 }
 
+// Neither an unrelated class nor, in the class pass, the root metaclass has the method.
 TEST_F(ParentMacrosTest, MethodNoParentHasIsAnInternalError) {
-    buildAnimal();
-    Entry* dog = newClass("Dog", {animal});
-    Entry* over = kavc::addOverride(dog, talk, 7);
-    kavc::finishClass(dog);
-    Entry* cat = newClass("Cat", {kavObject()});
-    kavc::finishClass(cat);
-    setUpPass(cat);
-
-    EXPECT_EQ(macros(cat, over, "kavSelf,ev,loud"), "");
-    ASSERT_EQ(kavc::messages().size(), 1u);
-    EXPECT_NE(kavc::messages()[0].find(":7: internal error:"), std::string::npos) << kavc::messages()[0];
-    EXPECT_TRUE(kavc::messages()[0].ends_with("[25]")) << kavc::messages()[0];
-    EXPECT_EQ(resolution(cat, "Animal", over), "");
+    Entry* overTalk = overrideIn(newClass("Dog", {animal}), talk);
+    Entry* cow = newClass("Cow", {animal});
+    Entry* overNew = overrideIn(cow, kavc::findMethod(kavtkavcls, "kavNew"));
+    Entry* cat = finished(newClass("Cat", {root()}));
+    EXPECT_EQ(macros(cat, overTalk, "kavSelf,ev,loud") + resolution(cat, "Animal", overTalk), "");
+    EXPECT_EQ(macros(cow, overNew, "kavSelf,ev") + resolution(cow, "KAVClass", overNew), "");
+    ASSERT_EQ(kavc::messages().size(), 2u);
+    for (const std::string& message : kavc::messages())
+        EXPECT_TRUE(message.find(":7: internal error:") != std::string::npos && message.ends_with("[25]")) << message;
 }
 
-// The metaclass pass: Car has a class method start(), Sportscar overrides it.
-class MetaclassParentMacrosTest : public ParentMacrosTest {
-  protected:
-    void build(const char* prefix) {
-        car = newClass("Car", {kavObject()});
-        start = kavc::addMethod(car, "start", kavc::basicType("void"), 2);
-        kavc::addMod(start, "class");
-        kavc::finishClass(car);
-        sports = newClass("Sportscar", {car});
-        if (prefix) kavc::addMod(sports, "classprefix", prefix);
-        over = kavc::addOverride(sports, start, 6);  // a class method, as its origin
-        kavc::finishClass(sports);
-        setUpPass(sports);
-        kavtinitialiseMeta(sports, kavc::unitStab(), 1, 1);
-        darurov::pass.instanceClassName = "Sportscar";
-    }
-    void TearDown() override {
-        if (sports) kavtuninitialiseMeta(sports);
-        ParentMacrosTest::TearDown();
-    }
-    Entry* car = nullptr;
-    Entry* start = nullptr;
-    Entry* sports = nullptr;
-    Entry* over = nullptr;
+// The metaclass pass: pm is the "classprefix" value and the name. Without a prefix pm is the
+// plain name, whose guard blocks are then written only once.
+struct PrefixCase {
+    const char* name;
+    const char* prefix;
+    std::vector<std::string> shortForms;  // names that get guard blocks, pm first
 };
+void PrintTo(const PrefixCase& c, std::ostream* os) { *os << c.name; }
+class ClassPrefixTest : public ParentMacrosTest, public ::testing::WithParamInterface<PrefixCase> {};
 
-TEST_F(MetaclassParentMacrosTest, PrefixedNamesAndBlocksForBothNames) {
-    build("M_");
+TEST_P(ClassPrefixTest, NamesTheMacrosAfterThePrefixedName) {
+    Entry* car = newClass("Car", {root()});
+    Entry* start = kavc::addMethod(car, "start", kavc::basicType("void"), 2);
+    kavc::addMod(start, "class");
+    Entry* sports = newClass("Sportscar", {finished(car)});
+    if (GetParam().prefix) kavc::addMod(sports, "classprefix", GetParam().prefix);
+    Entry* over = overrideIn(sports, start, true);
     ASSERT_STREQ(sports->name, "M_Sportscar");
-    const std::string target = "M_Sportscar_parent_M_Car_M_start";
 
+    const std::string pm = GetParam().shortForms.front(), target = "M_Sportscar_parent_M_Car_" + pm;
+    std::string blocks;
+    for (const std::string& x : GetParam().shortForms) blocks += guardBlock(x, target);
+    for (const std::string& x : GetParam().shortForms) blocks += guardBlock("M_Car_" + x, target, true);
     EXPECT_EQ(macros(sports, over, "kavSelf,ev"),
-              lines({"typedef void (KAVLINK *kavTD_xih_M_Sportscar_start)(M_Car *kavSelf, Environment *ev);"}) +
-                  callMacro("M_Sportscar", "M_Car", "start", "M_start", "kavSelf,ev") +
-                  singleBlock("M_start", target) + singleBlock("start", target) +
-                  perParentBlock("M_Car", "M_start", target) + perParentBlock("M_Car", "start", target) +
-                  lines({"#define M_Sportscar_parents_M_start(kavSelf,ev) (\\",
-                         "   M_Sportscar_parent_M_Car_M_start(kavSelf,ev))"}));
+              lines({"typedef void (KAVLINK *kavTD_xih_M_Sportscar_start)(M_Car *kavSelf, Environment *ev);",
+                     "/* define the parent method call macro */", "static kavMethodProc* " + target + "_resolved;",
+                     "#define " + target + "(kavSelf,ev) \\", "  ((( kavTD_xih_M_Sportscar_start ) \\",
+                     "      " + target + "_resolved) \\", "\t(kavSelf,ev))",
+                     "/* define a variety of (possibly ambiguous) short forms */"}) +
+                  blocks + lines({"#define M_Sportscar_parents_" + pm + "(kavSelf,ev) (\\", "   " + target + "(kavSelf,ev))"}));
     EXPECT_EQ(resolution(sports, "Car", over),
-              lines({"    M_Sportscar_parent_M_Car_M_start_resolved = ",
+              lines({"    " + target + "_resolved = ",
                      "\tkavParentNumResolve(M_SportscarCClassData.parentMtab, 1, M_CarClassData.start);"}));
 }
 
-TEST_F(MetaclassParentMacrosTest, WithoutPrefixEachBlockIsWrittenOnce) {
-    build(nullptr);
-    const std::string target = "M_Sportscar_parent_M_Car_start";
+INSTANTIATE_TEST_SUITE_P(Metaclass, ClassPrefixTest,
+                         ::testing::Values(PrefixCase{"Prefixed", "M_", {"M_start", "start"}},
+                                           PrefixCase{"WithoutPrefix", nullptr, {"start"}}),
+                         [](const ::testing::TestParamInfo<PrefixCase>& info) { return std::string(info.param.name); });
 
-    EXPECT_EQ(macros(sports, over, "kavSelf,ev"),
-              lines({"typedef void (KAVLINK *kavTD_xih_M_Sportscar_start)(M_Car *kavSelf, Environment *ev);"}) +
-                  callMacro("M_Sportscar", "M_Car", "start", "start", "kavSelf,ev") +
-                  singleBlock("start", target) + perParentBlock("M_Car", "start", target) +
-                  lines({"#define M_Sportscar_parents_start(kavSelf,ev) (\\",
-                         "   M_Sportscar_parent_M_Car_start(kavSelf,ev))"}));
-    EXPECT_EQ(resolution(sports, "Car", over).find("    M_Sportscar_parent_M_Car_start_resolved = \n"), 0u);
-}
-
-TEST_F(MetaclassParentMacrosTest, RootMetaclassMethodsAreFoundInTheMetaclassPass) {
-    Entry* kavNew = kavc::findMethod(kavtkavcls, "kavNew");
-    ASSERT_NE(kavNew, nullptr);
-    car = newClass("Car", {kavObject()});
-    start = kavc::addMethod(car, "start", kavc::basicType("void"), 2);
-    kavc::addMod(start, "class");
-    kavc::finishClass(car);
-    sports = newClass("Sportscar", {car});
-    kavc::addMod(sports, "classprefix", "M_");
-    over = kavc::addOverride(sports, kavNew, 6);
-    kavc::addMod(over, "class");
-    kavc::finishClass(sports);
-    setUpPass(sports);
-    kavtinitialiseMeta(sports, kavc::unitStab(), 1, 1);
-    darurov::pass.instanceClassName = "Sportscar";
-
-    EXPECT_EQ(resolution(sports, "KAVClass", over),
-              lines({"    M_Sportscar_parent_M_Car_M_kavNew_resolved = ",
-                     "\tkavParentNumResolve(M_SportscarCClassData.parentMtab, 1, KAVClassClassData.kavNew);"}));
-    EXPECT_NE(macros(sports, over, "kavSelf,ev").find("static kavMethodProc* M_Sportscar_parent_M_Car_M_kavNew_resolved;\n"),
-              std::string::npos);
-}
-
-// Two parents without class methods both stand for KAVClass in the metaclass pass; the host
-// does not list the second, so the macros and statements are written for the first only.
-TEST_F(MetaclassParentMacrosTest, ParentTheHostDoesNotListIsSkipped) {
-    Entry* kavNew = kavc::findMethod(kavtkavcls, "kavNew");
-    ASSERT_NE(kavNew, nullptr);
-    Entry* one = newClass("One", {kavObject()});
-    kavc::finishClass(one);
-    Entry* two = newClass("Two", {kavObject()});
-    kavc::finishClass(two);
-    sports = newClass("Pair", {one, two});
-    over = kavc::addOverride(sports, kavNew, 6);
-    kavc::addMod(over, "class");
-    kavc::finishClass(sports);
-    setUpPass(sports);
-    kavtinitialiseMeta(sports, kavc::unitStab(), 1, 1);
-    darurov::pass.instanceClassName = "Pair";
-
-    std::string text = macros(sports, over, "kavSelf,ev");
+// Two parents without class methods both stand for KAVClass, whose kavNew the metaclass pass
+// finds; the host does not list the second, so only the first gets macros and a statement.
+TEST_F(ParentMacrosTest, MetaclassPassSearchesTheRootMetaclassAndSkipsAnUnlistedParent) {
+    Entry* pair = newClass("Pair", {finished(newClass("One", {root()})), finished(newClass("Two", {root()}))});
+    Entry* over = overrideIn(pair, kavc::findMethod(kavtkavcls, "kavNew"), true);
+    std::string text = macros(pair, over, "kavSelf,ev");
     EXPECT_NE(text.find("static kavMethodProc* M_Pair_parent_KAVClass_kavNew_resolved;\n"), std::string::npos);
     EXPECT_TRUE(text.ends_with(lines({"#define M_Pair_parents_kavNew(kavSelf,ev) (\\",
-                                      "   M_Pair_parent_KAVClass_kavNew(kavSelf,ev))"})))
-        << text;
-    EXPECT_EQ(resolution(sports, "KAVClass", over),
+                                      "   M_Pair_parent_KAVClass_kavNew(kavSelf,ev))"}))) << text;
+    EXPECT_EQ(resolution(pair, "KAVClass", over),
               lines({"    M_Pair_parent_KAVClass_kavNew_resolved = ",
                      "\tkavParentNumResolve(M_PairCClassData.parentMtab, 1, KAVClassClassData.kavNew);"}));
     EXPECT_TRUE(kavc::messages().empty());
-}
-
-// The class pass never searches the root metaclass: neither a call macro nor a statement.
-TEST_F(ParentMacrosTest, RootMetaclassMethodsAreNotSearchedInTheClassPass) {
-    Entry* kavNew = kavc::findMethod(kavtkavcls, "kavNew");
-    ASSERT_NE(kavNew, nullptr);
-    buildAnimal();
-    Entry* dog = newClass("Dog", {animal});
-    Entry* over = kavc::addOverride(dog, kavNew, 7);
-    kavc::finishClass(dog);
-    setUpPass(dog);
-
-    EXPECT_EQ(macros(dog, over, "kavSelf,ev"), "");
-    EXPECT_EQ(kavc::messages().size(), 1u);
-    EXPECT_EQ(resolution(dog, "KAVClass", over), "");
 }
 
 }  // namespace

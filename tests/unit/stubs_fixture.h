@@ -30,22 +30,19 @@ class StubsTest : public testing_support::HostTest {
         return kavc::addParam(m, name, kavc::basicType(type), mode);
     }
 
-    // Finishes the class and runs the pass set-up (its policy comment is thrown away).
-    void startPass() {
+    // Finishes the class and runs the pass set-up (its policy comment is thrown away);
+    // "notc" makes an IDL class write its own apply stubs.
+    void startPass(bool notc = true) {
+        if (notc) kavc::setOption("notc", nullptr);
         kavc::finishClass(cls);
         capture([&](FILE* out) { darurov::passSetUp(out, cls); });
     }
-    // Apply stubs written: an IDL class compiled with "notc".
-    void startStubPass() {
-        kavc::setOption("notc", nullptr);
-        startPass();
-    }
-    // The class seen as its implicit metaclass (the class pass has run its set-up).
-    void enterMetaclassPass() { kavtinitialiseMeta(cls, kavc::unitStab(), 1, 1); }
 
-    // The host's own text for the stub's argument declarations.
-    static std::string varargs(Entry* m) {
-        return capture([&](FILE* out) { kavtdeclareIdlVarargs(out, m); });
+    std::string section() {
+        return capture([&](FILE* out) { darurov::emitApplyStubs(out, cls); });
+    }
+    std::string info(Entry* m) {
+        return capture([&](FILE* out) { darurov::emitMethodInfo(out, m); });
     }
 
     Entry* cls = nullptr;

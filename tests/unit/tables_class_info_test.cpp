@@ -1,7 +1,7 @@
 // Class ids and the auxiliary lists written before the static class info.
 #include "tables_fixture.h"
 
-#include <algorithm>
+#include <vector>
 
 using namespace darurov;
 using namespace tables_testing;
@@ -9,179 +9,159 @@ using namespace tables_testing;
 namespace {
 
 const std::string classIds = "\n/*\n *  class Ids\n */\n";
+const std::string defaultParentIds = classIds + lines({
+    "static char * kavCN_Animal = \"Animal\";",
+    "static char * kavPCN_Animal_KAVObject = \"KAVObject\";",
+    "",
+    "static kavId kavPCAnimal[] = {    &kavPCN_Animal_KAVObject };",
+    "",
+});
 
 class ClassInfo : public TablesTest {
   protected:
     std::string ids() { return beforeClassInfo(write(writeClassInfo)); }
+    // The lists after the parent identifier array.
+    std::string lists() {
+        std::string text = ids();
+        size_t at = text.find("};\n\n");
+        return at == std::string::npos ? text : text.substr(at + 4);
+    }
 };
 
+// With no table at all: the default parent, and a null pointer for every table.
 TEST_F(ClassInfo, ClassWithoutParentsHasKavObjectAsDefaultParent) {
+    kavc::setOption("csc", nullptr);
     startPass();
-    EXPECT_EQ(ids(), classIds + lines({
-                                    "static char * kavCN_Animal = \"Animal\";",
-                                    "static char * kavPCN_Animal_KAVObject = \"KAVObject\";",
-                                    "",
-                                    "static kavId kavPCAnimal[] = {    &kavPCN_Animal_KAVObject };",
-                                    "",
-                                }));
+    EXPECT_EQ(allTables(nullptr), defaultParentIds + lines({
+                                      "static kavStaticClassInfo AnimalSCI = {",
+                                      "    4, 0, 0, 0, 0, 0, /* layout version 4 */ ",
+                                      "    Animal_MajorVersion, Animal_MinorVersion,",
+                                      "    0, Animal_MaxNoMethods, 1,",
+                                      "    &kavCN_Animal,",
+                                      "    (kavId) NULL, 1,",
+                                      "    kavPCAnimal,",
+                                      "    (kavClassDataStructure *) &AnimalClassData,",
+                                      "    (kavCClassDataStructure *) &AnimalCClassData,",
+                                      "    (kavStaticMethod_t *) NULL, (kavOverrideMethod_t *) NULL,",
+                                      "    (char *) NULL,",
+                                      "    (kavNonInternalData_t *) NULL,",
+                                      "   (kavProcMethods_t *) NULL,",
+                                      "    (kavVarargsFuncs_t *) NULL,",
+                                      "    (kavTP_kavClassInitFunc *) NULL,",
+                                      "    0, /* default alignment */",
+                                      "    -1, /* use parents as DirectInitClasses */",
+                                      "    0, /* no explicit DirectInitClasses */",
+                                      "    0, /* number of general methods */",
+                                      "    (kavMethods_t *) NULL,",
+                                      "    0, /* no public data offset */",
+                                      "    0, /* no sci development level check */",
+                                      "    0, /* number of SelectInheritedMethods */",
+                                      "    0, /* no SelectInheritedMethods */",
+                                      "    0, /* number of classdata entries */",
+                                      "    0, /* no list provided currently */",
+                                      "    0, /* number of migrated methods */",
+                                      "    0, /* no migrated method implementations */",
+                                      "    0, /* number of initializers */",
+                                      "    0, /* no initializers */",
+                                      "    0, /* not NCX a class */",
+                                      "    0, /* no dynamically computed info */",
+                                      "};",
+                                      "",
+                                  }));
 }
 
 TEST_F(ClassInfo, KavObjectItselfHasNoParentStringAndAnEmptyArray) {
     cls = kavc::findClass("KAVObject");
-    capture([&](FILE* out) { passSetUp(out, cls); });
-    fixPrefixes();
-    std::string text = ids();
-    const std::string expected = classIds + lines({
-                                                "static char * kavCN_KAVObject = \"KAVObject\";",
-                                                "",
-                                                "static kavId kavPCKAVObject[] = {",
-                                                "};",
-                                                "",
-                                            });
-    EXPECT_EQ(text.substr(0, expected.size()), expected);
-}
-
-TEST_F(ClassInfo, IdlNamesAreQualifiedAndParentsKeepTheirOrder) {
-    Entry* zoo = kavc::newModule("Zoo", {}, nullptr, 1);
-    Entry* a = kavc::newClass("Mammal", {"Zoo"}, zoo, 1);
-    kavc::finishClass(a);
-    Entry* b = kavc::newClass("Pet", {}, nullptr, 1);
-    kavc::finishClass(b);
-    Entry* meta = kavc::newClass("AnimalMeta", {"Zoo"}, zoo, 1);
-    kavc::addParent(meta, kavtkavcls, 1);
-    kavc::finishClass(meta);
-    cls = kavc::newClass("Animal", {"Zoo"}, zoo, 2);
-    kavc::addParent(cls, a, 2);
-    kavc::addParent(cls, b, 2);
-    kavc::setMetaclass(cls, meta);
+    finished = true;
     startPass();
-    EXPECT_EQ(ids(), classIds + lines({
-                                    "static char * kavCN_Animal = \"Zoo::Animal\";",
-                                    "static char * kavEMC_Animal = \"Zoo::AnimalMeta\";",
-                                    "static char * kavPCN_Animal_Mammal = \"Zoo::Mammal\";",
-                                    "static char * kavPCN_Animal_Pet = \"Pet\";",
-                                    "",
-                                    "static kavId kavPCAnimal[] = {",
-                                    "    &kavPCN_Animal_Mammal,",
-                                    "    &kavPCN_Animal_Pet,",
-                                    "};",
-                                    "",
-                                }));
-}
-
-TEST_F(ClassInfo, ZdlNamesAreSimple) {
-    kavc::setOption("csc", nullptr);
-    Entry* zoo = kavc::newModule("Zoo", {}, nullptr, 1);
-    Entry* a = kavc::newClass("Mammal", {"Zoo"}, zoo, 1);
-    kavc::finishClass(a);
-    Entry* meta = kavc::newClass("AnimalMeta", {"Zoo"}, zoo, 1);
-    kavc::addParent(meta, kavtkavcls, 1);
-    kavc::finishClass(meta);
-    cls = kavc::newClass("Animal", {"Zoo"}, zoo, 2);
-    kavc::addParent(cls, a, 2);
-    kavc::setMetaclass(cls, meta);
-    startPass();
-    EXPECT_EQ(ids(), classIds + lines({
-                                    "static char * kavCN_Animal = \"Animal\";",
-                                    "static char * kavEMC_Animal = \"AnimalMeta\";",
-                                    "static char * kavPCN_Animal_Mammal = \"Mammal\";",
-                                    "",
-                                    "static kavId kavPCAnimal[] = {",
-                                    "    &kavPCN_Animal_Mammal,",
-                                    "};",
-                                    "",
-                                }));
-}
-
-TEST_F(ClassInfo, RepeatedParentIsListedOnce) {
-    Entry* a = ancestor("Mammal", nullptr);
-    Entry* b = ancestor("Pet", nullptr);
-    kavc::addParent(cls, a, 2);
-    kavc::addParent(cls, a, 2);
-    kavc::addParent(cls, b, 2);
-    startPass();
-    std::string text = write(writeClassInfo);
-    EXPECT_EQ(beforeClassInfo(text), classIds + lines({
-                                                    "static char * kavCN_Animal = \"Animal\";",
-                                                    "static char * kavPCN_Animal_Mammal = \"Mammal\";",
-                                                    "static char * kavPCN_Animal_Pet = \"Pet\";",
-                                                    "",
-                                                    "static kavId kavPCAnimal[] = {",
-                                                    "    &kavPCN_Animal_Mammal,",
-                                                    "    &kavPCN_Animal_Pet,",
-                                                    "};",
-                                                    "",
-                                                }));
-    EXPECT_NE(staticClassInfo(text).find("    0, Animal_MaxNoMethods, 2,\n"), std::string::npos);
-}
-
-TEST_F(ClassInfo, DirectInitClassesSkipLeadingBlanksAndUseQualifiedNames) {
-    kavc::setOption("csc", nullptr);
-    Entry* zoo = kavc::newModule("Zoo", {}, nullptr, 1);
-    Entry* root = kavc::newClass("Root", {"Zoo"}, zoo, 1);
-    kavc::finishClass(root);
-    Entry* mammal = kavc::newClass("Mammal", {}, nullptr, 1);
-    kavc::addParent(mammal, root, 1);
-    kavc::finishClass(mammal);
-    kavc::addParent(cls, mammal, 2);
-    kavc::addMod(cls, "directinitclasses", "Mammal,   Root");
-    startPass();
-    std::string text = write(writeClassInfo);
-    EXPECT_EQ(beforeClassInfo(text), classIds + lines({
-                                                    "static char * kavCN_Animal = \"Animal\";",
-                                                    "static char * kavPCN_Animal_Mammal = \"Mammal\";",
-                                                    "static char * kavDICN_Animal_Mammal = \"Mammal\";",
-                                                    "static char * kavDICN_Animal_Root = \"Zoo::Root\";",
-                                                    "",
-                                                    "static kavId kavPCAnimal[] = {",
-                                                    "    &kavPCN_Animal_Mammal,",
-                                                    "};",
-                                                    "",
-                                                    "static kavId kavDICAnimal[] = {",
-                                                    "    &kavDICN_Animal_Mammal,",
-                                                    "    &kavDICN_Animal_Root,",
-                                                    "};",
-                                                    "",
-                                                }));
-    EXPECT_NE(staticClassInfo(text).find(lines({
-                  "    2, /* numDirectInitClasses */",
-                  "    kavDICAnimal, /* directinitclasses */",
-              })),
+    const std::string text = write(writeClassInfo);
+    EXPECT_EQ(text.rfind(classIds + lines({"static char * kavCN_KAVObject = \"KAVObject\";", "",
+                                           "static kavId kavPCKAVObject[] = {", "};", ""}),
+                         0),
+              0u) << text;
+    EXPECT_NE(staticClassInfo(text).find(lines({", KAVObject_MaxNoMethods, 0,",
+                                                "    &kavCN_KAVObject,", "    (kavId) NULL, 1,",
+                                                "    (kavId *) NULL,"})),
               std::string::npos);
 }
 
-// Decision: a name that is no ancestor is dropped from the strings, the array and the count.
-TEST_F(ClassInfo, DirectInitNameThatIsNoAncestorIsNotCounted) {
-    Entry* mammal = ancestor("Mammal", nullptr);
-    ancestor("Stranger", nullptr);
+// IDL names are qualified; parents keep their order and a repeated one is listed once.
+TEST_F(ClassInfo, IdlNamesAreQualifiedAndParentsKeepTheirOrder) {
+    Entry* mammal = zooClass("Mammal");
+    Entry* meta = zooClass("AnimalMeta", kavtkavcls);
+    cls = kavc::newClass("Animal", {"Zoo"}, zoo(), 2);
     kavc::addParent(cls, mammal, 2);
-    kavc::addMod(cls, "directinitclasses", "Stranger, Mammal");
+    kavc::addParent(cls, mammal, 2);
+    parent("Pet");
+    kavc::setMetaclass(cls, meta);
+    kavc::addMod(kavc::addData(cls, "age", kavc::basicType("long"), 3), "public");  // not in IDL
     startPass();
     std::string text = write(writeClassInfo);
     EXPECT_EQ(beforeClassInfo(text), classIds + lines({
-                                                    "static char * kavCN_Animal = \"Animal\";",
-                                                    "static char * kavPCN_Animal_Mammal = \"Mammal\";",
-                                                    "static char * kavDICN_Animal_Mammal = \"Mammal\";",
-                                                    "",
-                                                    "static kavId kavPCAnimal[] = {",
-                                                    "    &kavPCN_Animal_Mammal,",
-                                                    "};",
-                                                    "",
-                                                    "static kavId kavDICAnimal[] = {",
-                                                    "    &kavDICN_Animal_Mammal,",
-                                                    "};",
-                                                    "",
-                                                }));
-    EXPECT_NE(staticClassInfo(text).find(lines({
-                  "    1, /* numDirectInitClasses */",
-                  "    kavDICAnimal, /* directinitclasses */",
-              })),
+                                         "static char * kavCN_Animal = \"Zoo::Animal\";",
+                                         "static char * kavEMC_Animal = \"Zoo::AnimalMeta\";",
+                                         "static char * kavPCN_Animal_Mammal = \"Zoo::Mammal\";",
+                                         "static char * kavPCN_Animal_Pet = \"Pet\";",
+                                         "",
+                                         "static kavId kavPCAnimal[] = {",
+                                         "    &kavPCN_Animal_Mammal,",
+                                         "    &kavPCN_Animal_Pet,",
+                                         "};",
+                                         "",
+                                     }));
+    EXPECT_NE(staticClassInfo(text).find(", Animal_MaxNoMethods, 2,\n"), std::string::npos);
+}
+
+// Decision: when no reference yields a name the class is treated as having no parents.
+TEST_F(ClassInfo, ParentsWithoutAnyNameFallBackToKavObject) {
+    parent("Mammal");
+    startPass();
+    Entry* mammal = cls->parents->cls;
+    cls->parents->cls = nullptr;  // a reference the host gives no name for
+    std::string text = write(writeClassInfo);
+    cls->parents->cls = mammal;
+    EXPECT_EQ(beforeClassInfo(text), defaultParentIds);
+    EXPECT_NE(staticClassInfo(text).find(", Animal_MaxNoMethods, 1,\n"), std::string::npos);
+}
+
+// Decision: a name that is no ancestor is dropped from the strings, the array and the count.
+// ZDL names are simple, but direct-init strings are qualified; leading blanks are skipped.
+TEST_F(ClassInfo, DirectInitNameThatIsNoAncestorIsNotCounted) {
+    kavc::setOption("csc", nullptr);
+    zooClass("Stranger");
+    Entry* mammal = zooClass("Mammal", zooClass("Root"));
+    Entry* meta = zooClass("AnimalMeta", kavtkavcls);
+    cls = kavc::newClass("Animal", {"Zoo"}, zoo(), 2);
+    kavc::addParent(cls, mammal, 2);
+    kavc::setMetaclass(cls, meta);
+    kavc::addMod(cls, "directinitclasses", "Stranger, Mammal,   Root");
+    startPass();
+    std::string text = write(writeClassInfo);
+    EXPECT_EQ(beforeClassInfo(text), classIds + lines({
+                                         "static char * kavCN_Animal = \"Animal\";",
+                                         "static char * kavEMC_Animal = \"AnimalMeta\";",
+                                         "static char * kavPCN_Animal_Mammal = \"Mammal\";",
+                                         "static char * kavDICN_Animal_Mammal = \"Zoo::Mammal\";",
+                                         "static char * kavDICN_Animal_Root = \"Zoo::Root\";",
+                                         "",
+                                         "static kavId kavPCAnimal[] = {",
+                                         "    &kavPCN_Animal_Mammal,",
+                                         "};",
+                                         "",
+                                         "static kavId kavDICAnimal[] = {",
+                                         "    &kavDICN_Animal_Mammal,",
+                                         "    &kavDICN_Animal_Root,",
+                                         "};",
+                                         "",
+                                     }));
+    EXPECT_NE(staticClassInfo(text).find(lines({"    2, /* numDirectInitClasses */",
+                                                "    kavDICAnimal, /* directinitclasses */"})),
               std::string::npos);
 }
 
 // With no name found there is no array, so the runtime falls back to the parents.
 TEST_F(ClassInfo, DirectInitListWithoutAncestorsFallsBackToParents) {
-    ancestor("Stranger", nullptr);
+    zooClass("Stranger");
     kavc::addMod(cls, "directinitclasses", "Stranger");
     startPass();
     std::string text = write(writeClassInfo);
@@ -199,200 +179,72 @@ TEST_F(ClassInfo, InitializersFollowTheReleaseOrder) {
     method("withSize", "init");
     kavc::setReleaseOrder(cls, {"walk", "withSize", "withName"});
     startPass();
-    EXPECT_EQ(ids(), classIds + lines({
-                                    "static char * kavCN_Animal = \"Animal\";",
-                                    "static char * kavPCN_Animal_KAVObject = \"KAVObject\";",
-                                    "",
-                                    "static kavId kavPCAnimal[] = {    &kavPCN_Animal_KAVObject };",
-                                    "",
-                                    "static kavId kavINITAnimal[] = {",
-                                    "    &kavMN_withSize,",
-                                    "    &kavMN_withName,",
-                                    "};",
-                                    "",
-                                }));
-}
-
-// Decision: when no reference yields a name the class is treated as having no parents.
-TEST_F(ClassInfo, ParentsWithoutAnyNameFallBackToKavObject) {
-    Entry* mammal = ancestor("Mammal", nullptr);
-    Entry* ref = kavc::addParent(cls, mammal, 2);
-    startPass();
-    ref->cls = nullptr;  // a reference the host gives no name for
-    std::string text = write(writeClassInfo);
-    ref->cls = mammal;
-    EXPECT_EQ(beforeClassInfo(text), classIds + lines({
-                                                    "static char * kavCN_Animal = \"Animal\";",
-                                                    "static char * kavPCN_Animal_KAVObject = \"KAVObject\";",
-                                                    "",
-                                                    "static kavId kavPCAnimal[] = {    &kavPCN_Animal_KAVObject };",
-                                                    "",
-                                                }));
-    EXPECT_NE(staticClassInfo(text).find(lines({
-                  "    0, Animal_MaxNoMethods, 1,",
-                  "    &kavCN_Animal,",
-                  "    (kavId) NULL, 1,",
-                  "    kavPCAnimal,",
-              })),
-              std::string::npos);
-}
-
-TEST_F(ClassInfo, MetaclassPassNamesTheMetaclassAndTheParentsMetaclasses) {
-    kavc::setOption("csc", nullptr);
-    Entry* mammal = ancestor("Mammal", nullptr);
-    kavc::addParent(cls, mammal, 2);
-    method("spawn", "class");
-    startMetaclassPass();
-    EXPECT_EQ(ids(), classIds + lines({
-                                    "static char * kavCN_M_Animal = \"M_Animal\";",
-                                    "static char * kavPCN_M_Animal_KAVClass = \"KAVClass\";",
-                                    "",
-                                    "static kavId kavPCM_Animal[] = {",
-                                    "    &kavPCN_M_Animal_KAVClass,",
-                                    "};",
-                                    "",
-                                }));
-}
-
-class ClassInfoLists : public ClassInfo {
-  protected:
-    // The lists that follow the initializer array.
-    std::string lists() {
-        std::string text = ids();
-        const std::string marker = "static kavId kavPCAnimal[] = {    &kavPCN_Animal_KAVObject };\n\n";
-        size_t at = text.find(marker);
-        return at == std::string::npos ? text : text.substr(at + marker.size());
-    }
-    Entry* data(const char* name, const char* modifier = nullptr) {
-        Entry* d = kavc::addData(cls, name, kavc::basicType("long"), 3);
-        if (modifier) kavc::addMod(d, modifier);
-        return d;
-    }
-};
-
-TEST_F(ClassInfoLists, ZdlListsPublicAndPrivateDataOfThePass) {
-    kavc::setOption("csc", nullptr);
-    data("age", "public");
-    data("hidden");
-    data("weight", "private");
-    kavc::addMod(data("census", "public"), "class");
-    startPass();
     EXPECT_EQ(lists(), lines({
-                           "static AnimalData Animal_kavInstData;",
-                           "static kavNonInternalData_t AnimalNID[] = {",
-                           "    (kavDToken *) &AnimalClassData.age,",
-                           "    (char *)&Animal_kavInstData.age,",
-                           "    (kavDToken *) &AnimalClassData.weight,",
-                           "    (char *)&Animal_kavInstData.weight};",
+                           "static kavId kavINITAnimal[] = {",
+                           "    &kavMN_withSize,",
+                           "    &kavMN_withName,",
+                           "};",
                            "",
                        }));
-    EXPECT_EQ(pass.counts.nonInternalData, 2u);
 }
 
-TEST_F(ClassInfoLists, MetaclassPassListsClassData) {
-    kavc::setOption("csc", nullptr);
-    data("age", "public");
-    kavc::addMod(data("census", "private"), "class");
-    startMetaclassPass();
-    std::string text = ids();
-    EXPECT_NE(text.find(lines({
-                  "static M_AnimalData M_Animal_kavInstData;",
-                  "static kavNonInternalData_t M_AnimalNID[] = {",
-                  "    (kavDToken *) &M_AnimalClassData.census,",
-                  "    (char *)&M_Animal_kavInstData.census};",
-                  "",
-              })),
-              std::string::npos)
-        << text;
-    EXPECT_EQ(pass.counts.nonInternalData, 1u);
-}
-
-TEST_F(ClassInfoLists, IdlClassHasNoNonInternalDataTable) {
-    data("age", "public");
+TEST_F(ClassInfo, SelectedOverridesNameTheirParentByPosition) {
+    Entry* mammal = parent("Mammal", {"eat"});
+    Entry* pet = parent("Pet", {"play", "sleep"});
+    kavc::addMod(kavc::addOverride(cls, kavc::findMethod(mammal, "eat"), 3), "select", "Pet");
+    kavc::addOverride(cls, kavc::findMethod(pet, "sleep"), 3);  // no select: the override table's
+    kavc::addMod(kavc::addOverride(cls, kavc::findMethod(pet, "play"), 3), "select", "Stranger");
     startPass();
-    EXPECT_EQ(lists(), "");
-    EXPECT_EQ(pass.counts.nonInternalData, 0u);
-}
-
-TEST_F(ClassInfoLists, ProceduresOfTheChainThenReintroducedOnes) {
-    Entry* base = kavc::newClass("Base", {}, nullptr, 1);
-    Entry* tally = kavc::addMethod(base, "tally", kavc::basicType("long"), 2);
-    kavc::addMod(tally, "procedure");
-    kavc::finishClass(base);
-    kavc::addParent(cls, base, 1);
-    kavc::addMod(cls, "classprefix", "m_an_");
-    method("step", "procedure");
-    method("walk");
-    kavc::addMod(method("census", "procedure"), "class");
-    kavc::addMod(kavc::addReintroduce(cls, tally, 4), "procedure");
-    startPass();
-    std::string text = ids();
-    const std::string table = lines({
-        "static kavProcMethods_t AnimalPM[] = {",
-        "    (kavMethodProc **)&AnimalClassData.step,",
-        "    (kavMethodProc *) an_step,",
-        "    (kavMethodProc **)&AnimalClassData.tally,",
-        "    (kavMethodProc *) an_tally};",
-        "",
-    });
-    EXPECT_EQ(text.substr(text.size() - std::min(text.size(), table.size())), table);
-    EXPECT_EQ(pass.counts.procMethods, 2u);
-}
-
-TEST_F(ClassInfoLists, MetaclassPassListsClassProceduresAndReintroducedOnesAgain) {
-    Entry* base = kavc::newClass("Base", {}, nullptr, 1);
-    Entry* tally = kavc::addMethod(base, "tally", kavc::basicType("long"), 2);
-    kavc::addMod(tally, "procedure");
-    kavc::finishClass(base);
-    kavc::addParent(cls, base, 1);
-    kavc::addMod(cls, "classprefix", "m_an_");
-    method("step", "procedure");
-    kavc::addMod(method("census", "procedure"), "class");
-    kavc::addMod(kavc::addReintroduce(cls, tally, 4), "procedure");
-    startMetaclassPass();
-    std::string text = write(writeClassInfo);
-    const std::string table = lines({
-        "static kavProcMethods_t M_AnimalPM[] = {",
-        "    (kavMethodProc **)&M_AnimalClassData.census,",
-        "    (kavMethodProc *) m_an_census,",
-        "    (kavMethodProc **)&M_AnimalClassData.tally,",
-        "    (kavMethodProc *) an_tally};",
-        "",
-    });
-    EXPECT_NE(text.find(table), std::string::npos) << text;
-    EXPECT_EQ(pass.counts.procMethods, 2u);
-}
-
-TEST_F(ClassInfoLists, SelectedOverridesNameTheirParentByPosition) {
-    Entry* mammal = kavc::newClass("Mammal", {}, nullptr, 1);
-    Entry* eat = kavc::addMethod(mammal, "eat", kavc::basicType("long"), 2);
-    kavc::finishClass(mammal);
-    Entry* pet = kavc::newClass("Pet", {}, nullptr, 1);
-    Entry* play = kavc::addMethod(pet, "play", kavc::basicType("long"), 2);
-    Entry* sleep = kavc::addMethod(pet, "sleep", kavc::basicType("long"), 2);
-    kavc::finishClass(pet);
-    kavc::addParent(cls, mammal, 2);
-    kavc::addParent(cls, pet, 2);
-    kavc::addMod(kavc::addOverride(cls, eat, 3), "select", "Pet");
-    kavc::addOverride(cls, sleep, 3);  // no select: the override table's
-    kavc::addMod(kavc::addOverride(cls, play, 3), "select", "Stranger");
-    startPass();
-    std::string text = write(writeClassInfo);
-    EXPECT_NE(beforeClassInfo(text).find(lines({
-                  "static kavInheritedMethod_t AnimalSO[] = {",
-                  "    /* override method */ (kavId*)&kavId_Animaleat,",
-                  "    /* using parent #  */ 2,",
-                  "    /* method token    */ (kavMToken*)&MammalClassData.eat",
-                  ",",
-                  "    /* override method */ (kavId*)&kavId_Animalplay,",
-                  "    /* using parent #  */ 0,",
-                  "    /* method token    */ (kavMToken*)&PetClassData.play",
-                  "};",
-                  "",
-              })),
-              std::string::npos)
-        << text;
+    EXPECT_EQ(lists(), lines({
+                           "static kavInheritedMethod_t AnimalSO[] = {",
+                           "    /* override method */ (kavId*)&kavId_Animaleat,",
+                           "    /* using parent #  */ 2,",
+                           "    /* method token    */ (kavMToken*)&MammalClassData.eat",
+                           ",",
+                           "    /* override method */ (kavId*)&kavId_Animalplay,",
+                           "    /* using parent #  */ 0,",
+                           "    /* method token    */ (kavMToken*)&PetClassData.play",
+                           "};",
+                           "",
+                       }));
     EXPECT_EQ(pass.counts.selectInherited, 2u);
+}
+
+// A class declared in ZDL lists its public and private data of the pass; the procedures of
+// the pass precede the reintroduced ones, which are listed in both passes.
+TEST_F(ClassInfo, MetaclassPassListsItsDataAndProcedures) {
+    kavc::setOption("csc", nullptr);
+    kavc::addMod(cls, "classprefix", "m_an_");
+    kavc::addMod(kavc::addData(cls, "age", kavc::basicType("long"), 3), "public");
+    const std::vector<std::pair<const char*, const char*>> classData = {
+        {"census", "private"}, {"hidden", nullptr}, {"tag", "public"}};
+    for (const auto& [name, access] : classData) {
+        Entry* d = kavc::addData(cls, name, kavc::basicType("long"), 3);
+        kavc::addMod(d, "class");
+        if (access) kavc::addMod(d, access);
+    }
+    Entry* base = parent("Base", {"tally"});
+    kavc::addMod(kavc::findMethod(base, "tally"), "procedure");
+    kavc::addMod(kavc::addReintroduce(cls, kavc::findMethod(base, "tally"), 4), "procedure");
+    method("step", "procedure");
+    kavc::addMod(method("spawn", "procedure"), "class");
+    method("grow", "class");
+    startPass(true);
+    EXPECT_EQ(lists(), lines({
+                           "static M_AnimalData M_Animal_kavInstData;",
+                           "static kavNonInternalData_t M_AnimalNID[] = {",
+                           "    (kavDToken *) &M_AnimalClassData.census,",
+                           "    (char *)&M_Animal_kavInstData.census,",
+                           "    (kavDToken *) &M_AnimalClassData.tag,",
+                           "    (char *)&M_Animal_kavInstData.tag};",
+                           "",
+                           "static kavProcMethods_t M_AnimalPM[] = {",
+                           "    (kavMethodProc **)&M_AnimalClassData.spawn,",
+                           "    (kavMethodProc *) m_an_spawn,",
+                           "    (kavMethodProc **)&M_AnimalClassData.tally,",
+                           "    (kavMethodProc *) an_tally};",
+                           "",
+                       }));
 }
 
 }  // namespace

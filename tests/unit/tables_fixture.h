@@ -1,18 +1,21 @@
 // A class under construction for the registration tables, and the pass state they read.
 #pragma once
 
-#include "driver/lists.h"
 #include "driver/state.h"
 #include "support/text.h"
 #include "tables/tables.h"
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace tables_testing {
 
 using testing_support::capture;
 using testing_support::comment;
 using testing_support::lines;
+
+using Writer = void (*)(FILE*, Entry*, const char*, const char*);
 
 class TablesTest : public testing_support::HostTest {
   protected:
@@ -27,54 +30,73 @@ class TablesTest : public testing_support::HostTest {
         HostTest::TearDown();
     }
 
-    Entry* method(const char* name, int line = 10) {
-        return kavc::addMethod(cls, name, kavc::basicType("long"), line);
-    }
-    Entry* method(const char* name, const char* modifier) {
-        Entry* m = method(name);
-        kavc::addMod(m, modifier);
+    Entry* method(const char* name, const char* modifier = nullptr) {
+        Entry* m = kavc::addMethod(cls, name, kavc::basicType("long"), 10);
+        if (modifier) kavc::addMod(m, modifier);
         return m;
     }
-    // A class with one method `name`, finished, to inherit from.
-    static Entry* ancestor(const char* name, const char* methodName, Entry* parent = nullptr) {
-        Entry* a = kavc::newClass(name, {}, nullptr, 1);
-        if (parent) kavc::addParent(a, parent, 1);
-        if (methodName) kavc::addMethod(a, methodName, kavc::basicType("long"), 2);
-        kavc::finishClass(a);
-        return a;
+    // A finished class introducing `methods`, listed as the next parent of the class.
+    Entry* parent(const char* name, std::initializer_list<const char*> methods = {},
+                  Entry* itsParent = nullptr) {
+        Entry* p = kavc::newClass(name, {}, nullptr, 1);
+        if (itsParent) kavc::addParent(p, itsParent, 1);
+        for (const char* m : methods) kavc::addMethod(p, m, kavc::basicType("long"), 2);
+        kavc::finishClass(p);
+        kavc::addParent(cls, p, 2);
+        return p;
     }
 
-    // Finishes the class, runs the set-up (its policy comment is thrown away) and fixes the
-    // two prefixes as the prologue does.
-    void finish() {
+    // A finished class of module Zoo (made on first use), with an optional parent.
+    Entry* zooClass(const char* name, Entry* itsParent = nullptr) {
+        Entry* c = kavc::newClass(name, {"Zoo"}, zoo(), 1);
+        if (itsParent) kavc::addParent(c, itsParent, 1);
+        kavc::finishClass(c);
+        return c;
+    }
+    Entry* zoo() {
+        if (!zooModule) zooModule = kavc::newModule("Zoo", {}, nullptr, 1);
+        return zooModule;
+    }
+
+    // Finishes the class and runs the set-up of its class pass or of its implicit metaclass
+    // pass (the policy comment is dropped); the prefixes are fixed as the prologue does.
+    void startPass(bool metaclass = false) {
         if (!finished) kavc::finishClass(cls);
         finished = true;
-    }
-    void startPass() {
-        finish();
         capture([&](FILE* out) { darurov::passSetUp(out, cls); });
-        fixPrefixes();
-    }
-    // The class seen as its implicit metaclass, after the set-up of that pass.
-    void startMetaclassPass() {
-        finish();
-        capture([&](FILE* out) { darurov::passSetUp(out, cls); });
-        kavtinitialiseMeta(cls, kavc::unitStab(), 1, 1);
-        fixPrefixes();
-    }
-    void fixPrefixes() {
+        if (metaclass) kavtinitialiseMeta(cls, kavc::unitStab(), 1, 1);
         const char* external = kavtgetatt(cls, "externalprefix");
         darurov::pass.externalPrefix = external ? external : kavtclassPrefix ? kavtclassPrefix : "";
         darurov::pass.classPrefix = kavtgetatt(cls, "classprefix");
     }
 
-    using Writer = void (*)(FILE*, Entry*, const char*, const char*);
     std::string write(Writer writer) {
         return capture([&](FILE* out) {
             writer(out, cls, darurov::pass.externalPrefix, darurov::pass.classPrefix);
         });
     }
-    // The class-info run up to its static class info, and the static class info alone.
+    // The whole registration stretch, in the class emitter's order.
+    std::string allTables(darurov::InheritedMethodList inherited) {
+        return capture([&](FILE* out) {
+            const char* ext = darurov::pass.externalPrefix;
+            const char* cp = darurov::pass.classPrefix;
+            darurov::writeStaticMethodTable(out, cls, ext, cp);
+            darurov::writeOverrideMethodTable(out, cls, ext, cp);
+            darurov::writeGeneralMethodTable(out, cls, ext, cp);
+            darurov::countClassDataEntries(out, cls);
+            darurov::writeMigratedMethodTable(out, cls, ext, cp, inherited);
+            darurov::writeClassInfo(out, cls, ext, cp);
+        });
+    }
+    // The lines that open a method-table row, in table order.
+    static std::vector<std::string> rowHeads(const std::string& text) {
+        std::vector<std::string> heads;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("    {", 0) == 0) heads.push_back(line);
+        return heads;
+    }
+    // The class-info run before its static class info, and the static class info.
     static std::string beforeClassInfo(const std::string& text) {
         return text.substr(0, text.find("static kavStaticClassInfo"));
     }
@@ -84,6 +106,7 @@ class TablesTest : public testing_support::HostTest {
     }
 
     Entry* cls = nullptr;
+    Entry* zooModule = nullptr;
     bool finished = false;
 };
 

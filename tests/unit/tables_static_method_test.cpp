@@ -1,4 +1,4 @@
-// <Class>SM: which methods get a row, and the row's stub fields under each stub policy.
+// <Class>SM: which methods get a row; the row fields <Class>SM and kavGM_<Class> share.
 #include "tables_fixture.h"
 
 #include <vector>
@@ -12,203 +12,23 @@ const std::string staticComment = comment("Declare the Static Methods table.");
 
 class StaticMethodTable : public TablesTest {};
 
-TEST_F(StaticMethodTable, NoStaticMethodWritesNothing) {
-    method("step", "procedure");
-    method("size", "nonstatic");
-    method("colour", "nonstaticaccessors");
-    startPass();
-    EXPECT_EQ(write(writeStaticMethodTable), "");
-    EXPECT_EQ(pass.counts.staticMethods, 0u);
-}
-
-TEST_F(StaticMethodTable, ClassWithoutMethodsWritesNothing) {
-    startPass();
-    EXPECT_EQ(write(writeStaticMethodTable), "");
-    EXPECT_EQ(pass.counts.staticMethods, 0u);
-}
-
-TEST_F(StaticMethodTable, IdlClassLetsTheRuntimeMakeTheStubs) {
+// Own static methods of the pass, then reintroduced ones; never procedures, non-static
+// methods, overrides or "class" methods.
+TEST_F(StaticMethodTable, OwnMethodsThenReintroducedOnes) {
+    Entry* base = parent("Base", {"eat", "sleep", "grow"});
+    kavc::addReintroduce(cls, kavc::findMethod(base, "eat"), 7);
+    kavc::addMod(kavc::addReintroduce(cls, kavc::findMethod(base, "grow"), 7), "procedure");
+    kavc::addOverride(cls, kavc::findMethod(base, "sleep"), 5);
     method("walk");
-    startPass();
-    EXPECT_EQ(write(writeStaticMethodTable),
-              staticComment + lines({
-                                  "static kavStaticMethod_t AnimalSM[] = {",
-                                  "    {    &AnimalClassData.walk,",
-                                  "         &kavId_walk,",
-                                  "         &kavDI_walk,",
-                                  "         (kavMethodProc *) an_walk,",
-                                  "         (kavMethodProc *)((void*)-1),",
-                                  "#ifdef an_walk_kavApRdDefault",
-                                  "         0},",
-                                  "#else",
-                                  "         (kavMethodProc *) ((void*) &an_walkStubs) },",
-                                  "#endif",
-                                  "};",
-                                  "",
-                              }));
-    EXPECT_EQ(pass.counts.staticMethods, 1u);
-}
-
-TEST_F(StaticMethodTable, OwnMethodsInChainOrderThenReintroducedOnes) {
-    kavc::setOption("csc", nullptr);
-    kavc::setOption("nodesc", nullptr);
-    kavc::setOption("nordstubs", nullptr);
-    kavc::setOption("noapstubs", nullptr);
-    Entry* base = kavc::newClass("Base", {}, nullptr, 1);
-    Entry* eat = kavc::addMethod(base, "eat", kavc::basicType("long"), 2);
-    Entry* sleep = kavc::addMethod(base, "sleep", kavc::basicType("void"), 3);
-    kavc::finishClass(base);
-    kavc::addParent(cls, base, 1);
-    method("walk");
-    method("spawn", "class");  // the metaclass pass's
-    kavc::addOverride(cls, sleep, 5);
+    for (const char* kind : {"procedure", "nonstatic", "nonstaticaccessors", "class"})
+        method((std::string("m_") + kind).c_str(), kind);
     method("run");
-    kavc::addReintroduce(cls, eat, 7);
     startPass();
-    EXPECT_EQ(write(writeStaticMethodTable),
-              comment("Declare the Static Methods table.") +
-                  lines({
-                      "static kavStaticMethod_t AnimalSM[] = {",
-                      "    {    &AnimalClassData.walk,",
-                      "         &kavId_walk,",
-                      "         (kavId *) NULL,",
-                      "         (kavMethodProc *) an_walk,",
-                      "         (kavMethodProc *) NULL,",
-                      "         (kavMethodProc *) NULL    },",
-                      "    {    &AnimalClassData.run,",
-                      "         &kavId_run,",
-                      "         (kavId *) NULL,",
-                      "         (kavMethodProc *) an_run,",
-                      "         (kavMethodProc *) NULL,",
-                      "         (kavMethodProc *) NULL    },",
-                      "    {    &AnimalClassData.eat,",
-                      "         &kavId_eat,",
-                      "         (kavId *) NULL,",
-                      "         (kavMethodProc *) an_eat,",
-                      "         (kavMethodProc *) NULL,",
-                      "         (kavMethodProc *) NULL    },",
-                      "};",
-                      "",
-                  }));
+    EXPECT_EQ(rowHeads(write(writeStaticMethodTable)),
+              (std::vector<std::string>{"    {    &AnimalClassData.walk,",
+                                        "    {    &AnimalClassData.run,",
+                                        "    {    &AnimalClassData.eat,"}));
     EXPECT_EQ(pass.counts.staticMethods, 3u);
-}
-
-// The descriptor and stub lines of one row for method "walk", per options.
-struct StubCase {
-    std::vector<const char*> options;
-    std::vector<std::string> fields;  // the row's lines after the implementation function
-    const char* descriptor;
-};
-
-class StaticRowVariants : public TablesTest, public ::testing::WithParamInterface<StubCase> {};
-
-TEST_P(StaticRowVariants, WritesTheStubFieldsOfThePolicy) {
-    const StubCase& c = GetParam();
-    for (const char* option : c.options) kavc::setOption(option, nullptr);
-    method("walk");
-    startPass();
-    std::string expected = staticComment + lines({
-                                               "static kavStaticMethod_t AnimalSM[] = {",
-                                               "    {    &AnimalClassData.walk,",
-                                               "         &kavId_walk,",
-                                               c.descriptor,
-                                               "         (kavMethodProc *) an_walk,",
-                                           });
-    for (const std::string& field : c.fields) expected += field + "\n";
-    expected += "};\n\n";
-    EXPECT_EQ(write(writeStaticMethodTable), expected);
-}
-
-const std::vector<std::string> runtimeMade = {
-    "         (kavMethodProc *)((void*)-1),",
-    "#ifdef an_walk_kavApRdDefault",
-    "         0},",
-    "#else",
-    "         (kavMethodProc *) ((void*) &an_walkStubs) },",
-    "#endif",
-};
-const char* withDescriptor = "         &kavDI_walk,";
-const char* noDescriptor = "         (kavId *) NULL,";
-
-INSTANTIATE_TEST_SUITE_P(
-    StubPolicies, StaticRowVariants,
-    ::testing::Values(
-        StubCase{{}, runtimeMade, withDescriptor},
-        // Whatever the stub policy, an IDL class without "notc" names the runtime's stubs.
-        StubCase{{"kavboot"}, runtimeMade, withDescriptor},
-        StubCase{{"notc"},
-                 {"         (kavMethodProc *) kavRD_an_walk,",
-                  "         (kavMethodProc *) kavAP_an_walk    },"},
-                 withDescriptor},
-        // An IDL class never reads the ZDL switches.
-        StubCase{{"notc", "nodesc", "nordstubs", "noapstubs"},
-                 {"         (kavMethodProc *) kavRD_an_walk,",
-                  "         (kavMethodProc *) kavAP_an_walk    },"},
-                 withDescriptor},
-        StubCase{{"csc"},
-                 {"         (kavMethodProc *) kavRD_an_walk,",
-                  "         (kavMethodProc *) kavAP_an_walk    },"},
-                 withDescriptor},
-        StubCase{{"csc", "nordstubs"},
-                 {"         (kavMethodProc *) NULL,",
-                  "         (kavMethodProc *) kavAP_an_walk    },"},
-                 withDescriptor},
-        StubCase{{"csc", "noapstubs"},
-                 {"         (kavMethodProc *) kavRD_an_walk,",
-                  "         (kavMethodProc *) NULL    },"},
-                 withDescriptor},
-        StubCase{{"csc", "nodesc"},
-                 {"         (kavMethodProc *) kavRD_an_walk,",
-                  "         (kavMethodProc *) kavAP_an_walk    },"},
-                 noDescriptor}));
-
-TEST_F(StaticMethodTable, ApplyModifiersNameTheApplyStub) {
-    kavc::setOption("notc", nullptr);
-    kavc::addMod(method("walk"), "apply", "walkApply");
-    method("run", "generateapply");
-    kavc::addMod(method("hop"), "generateapply", "hopApply");
-    startPass();
-    std::string text = write(writeStaticMethodTable);
-    EXPECT_NE(text.find("         (kavMethodProc *) walkApply    },\n"), std::string::npos);
-    EXPECT_NE(text.find("         (kavMethodProc *) kavGAP_an_run    },\n"), std::string::npos);
-    EXPECT_NE(text.find("         (kavMethodProc *) hopApply    },\n"), std::string::npos);
-}
-
-TEST_F(StaticMethodTable, ApplyWithoutValueIsFatal) {
-    kavc::setOption("notc", nullptr);
-    method("walk", "apply");
-    startPass();
-    EXPECT_THROW(write(writeStaticMethodTable), kavc::Fatal);
-}
-
-TEST_F(StaticMethodTable, NullHostPrefixLeavesStubNamesBare) {
-    kavc::setClassPrefix(nullptr);
-    kavc::addMod(cls, "externalprefix", "ext_");
-    method("walk");
-    startPass();
-    EXPECT_EQ(write(writeStaticMethodTable),
-              staticComment + lines({
-                                  "static kavStaticMethod_t AnimalSM[] = {",
-                                  "    {    &AnimalClassData.walk,",
-                                  "         &kavId_walk,",
-                                  "         &kavDI_walk,",
-                                  "         (kavMethodProc *) ext_walk,",
-                                  "         (kavMethodProc *)((void*)-1),",
-                                  "#ifdef walk_kavApRdDefault",
-                                  "         0},",
-                                  "#else",
-                                  "         (kavMethodProc *) ((void*) &walkStubs) },",
-                                  "#endif",
-                                  "};",
-                                  "",
-                              }));
-}
-
-TEST_F(StaticMethodTable, ClassPassSkipsClassMethods) {
-    kavc::addMod(cls, "classprefix", "m_an_");
-    method("spawn", "class");
-    startPass();
-    EXPECT_EQ(write(writeStaticMethodTable), "");
 }
 
 TEST_F(StaticMethodTable, MetaclassPassTakesOnlyClassMethodsWithTheClassPrefix) {
@@ -216,19 +36,12 @@ TEST_F(StaticMethodTable, MetaclassPassTakesOnlyClassMethodsWithTheClassPrefix) 
     kavc::addMod(cls, "classprefix", "m_an_");
     method("walk");
     method("spawn", "class");
-    startMetaclassPass();
-    EXPECT_EQ(write(writeStaticMethodTable),
-              staticComment + lines({
-                                  "static kavStaticMethod_t M_AnimalSM[] = {",
-                                  "    {    &M_AnimalClassData.spawn,",
-                                  "         &kavId_spawn,",
-                                  "         &kavDI_spawn,",
-                                  "         (kavMethodProc *) m_an_spawn,",
-                                  "         (kavMethodProc *) kavRD_an_spawn,",
-                                  "         (kavMethodProc *) kavAP_an_spawn    },",
-                                  "};",
-                                  "",
-                              }));
+    startPass(true);
+    const std::string text = write(writeStaticMethodTable);
+    EXPECT_NE(text.find(lines({"static kavStaticMethod_t M_AnimalSM[] = {",
+                               "    {    &M_AnimalClassData.spawn,", "         &kavId_spawn,",
+                               "         &kavDI_spawn,", "         (kavMethodProc *) m_an_spawn,"})),
+              std::string::npos) << text;
     EXPECT_EQ(pass.counts.staticMethods, 1u);
 }
 
@@ -236,9 +49,86 @@ TEST_F(StaticMethodTable, MetaclassPassTakesOnlyClassMethodsWithTheClassPrefix) 
 TEST_F(StaticMethodTable, ClassMethodWithoutClassPrefixHasABareFunctionName) {
     kavc::setOption("notc", nullptr);
     method("spawn", "class");
-    startMetaclassPass();
-    std::string text = write(writeStaticMethodTable);
-    EXPECT_NE(text.find("\n         (kavMethodProc *) spawn,\n"), std::string::npos) << text;
+    startPass(true);
+    EXPECT_NE(write(writeStaticMethodTable).find("\n         (kavMethodProc *) spawn,\n"),
+              std::string::npos);
 }
+
+// Method "walk" in either table, per options: the row's lines after its method identifier.
+struct RowCase {
+    const char* name;
+    std::vector<const char*> options;
+    std::vector<std::string> fields;
+    const char* hostPrefix = "an_";
+};
+void PrintTo(const RowCase& c, std::ostream* os) { *os << c.name; }
+
+struct TableCase {
+    const char* name;
+    Writer writer;
+    const char* modifier;  // what puts "walk" in the table
+    std::string head;      // the text before walk's identifier
+};
+void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
+
+class MethodRowVariants : public TablesTest,
+                          public ::testing::WithParamInterface<std::tuple<TableCase, RowCase>> {};
+
+TEST_P(MethodRowVariants, WritesTheFieldsOfThePolicy) {
+    const auto& [table, row] = GetParam();
+    for (const char* option : row.options) kavc::setOption(option, nullptr);
+    kavc::setClassPrefix(row.hostPrefix);
+    method("walk", table.modifier);
+    startPass();
+    std::string expected = table.head + "         &kavId_walk,\n";
+    for (const std::string& field : row.fields) expected += field + "\n";
+    EXPECT_EQ(write(table.writer), expected + "};\n\n");
+}
+
+const std::string desc = "         &kavDI_walk,";
+const std::string impl = "         (kavMethodProc *) an_walk,";
+const std::string rd = "         (kavMethodProc *) kavRD_an_walk,";
+const std::string ap = "         (kavMethodProc *) kavAP_an_walk    },";
+const std::vector<std::string> runtimeMade = {
+    desc,
+    impl,
+    "         (kavMethodProc *)((void*)-1),",
+    "#ifdef an_walk_kavApRdDefault",
+    "         0},",
+    "#else",
+    "         (kavMethodProc *) ((void*) &an_walkStubs) },",
+    "#endif",
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    StubPolicies, MethodRowVariants,
+    ::testing::Combine(
+        ::testing::Values(
+            TableCase{"Static", writeStaticMethodTable, nullptr,
+                      staticComment + lines({"static kavStaticMethod_t AnimalSM[] = {",
+                                             "    {    &AnimalClassData.walk,"})},
+            TableCase{"NonStatic", writeGeneralMethodTable, "nonstatic",
+                      comment("Declare the NonStatic Methods table.") +
+                          lines({"static kavMethods_t kavGM_Animal[] = {",
+                                 "    {    2, &AnimalClassData.walk,"})}),
+        ::testing::Values(
+            RowCase{"Idl", {}, runtimeMade},
+            // Whatever the stub policy, an IDL class without "notc" names the runtime's stubs.
+            RowCase{"IdlKavboot", {"kavboot"}, runtimeMade},
+            RowCase{"NullHostPrefix", {},
+                    {desc, "         (kavMethodProc *) walk,", runtimeMade[2],
+                     "#ifdef walk_kavApRdDefault", "         0},", "#else",
+                     "         (kavMethodProc *) ((void*) &walkStubs) },", "#endif"},
+                    nullptr},
+            RowCase{"IdlNotc", {"notc"}, {desc, impl, rd, ap}},
+            RowCase{"Zdl", {"csc"}, {desc, impl, rd, ap}},
+            RowCase{"ZdlNordstubs", {"csc", "nordstubs"},
+                    {desc, impl, "         (kavMethodProc *) NULL,", ap}},
+            RowCase{"ZdlNoapstubs", {"csc", "noapstubs"},
+                    {desc, impl, rd, "         (kavMethodProc *) NULL    },"}},
+            RowCase{"ZdlNodesc", {"csc", "nodesc"}, {"         (kavId *) NULL,", impl, rd, ap}})),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
 
 }  // namespace
