@@ -6,6 +6,9 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace darurov {
 
@@ -17,10 +20,61 @@ MethodCell* newCell(Entry* method) {
     auto* cell = static_cast<MethodCell*>(kavtsmalloc(sizeof(MethodCell), 0));
     cell->method = method;
     cell->next = nullptr;
+    cell->index = nullptr;
     return cell;
 }
 
+// The methods collected so far, by Entry and by name pointer, and the classes already
+// walked: a class reached a second time (a diamond) has nothing new to add.
+struct Collection {
+    MethodList head;
+    MethodCell* tail;
+    std::unordered_set<const void*> listed;
+    std::unordered_set<const Entry*> walked;
+
+    void add(Entry* method) {
+        if (listed.count(method) || listed.count(method->name)) return;
+        tail = listAppend(tail, method, head);
+        listed.insert(method);
+        listed.insert(method->name);
+    }
+};
+
+void collectInto(Entry* cls, Collection& found) {
+    if (!found.walked.insert(cls).second) return;
+    for (Entry* m = cls->methods; m; m = m->next) found.add(m);
+    // The host's copies may end up in the pass's InheritedMethodList: they are held to the
+    // end of the pass.
+    ReintroducedMethods& reintroduced = holdReintroducedMethods(cls);
+    for (int i = 0; i < reintroduced.count; ++i) found.add(reintroduced.methods[i]);
+    for (Entry* ref = cls->parents; ref; ref = ref->next) collectInto(ref->cls, found);
+}
+
 bool sameName(Entry* a, Entry* b) { return std::strcmp(a->name, b->name) == 0; }
+
+}  // namespace
+
+// The names of an InheritedMethodList (at most one method per name) and its last cell.
+struct MethodNameIndex {
+    MethodCell* tail;
+    std::unordered_map<std::string_view, MethodCell*> byName;
+
+    // Takes in the cells after `tail`, so a list extended by other means stays indexed.
+    void catchUp() {
+        while (tail->next) {
+            tail = tail->next;
+            byName.try_emplace(tail->method->name, tail);
+        }
+    }
+};
+
+namespace {
+
+MethodNameIndex& indexOf(MethodCell* head) {
+    if (!head->index) head->index = new MethodNameIndex{head, {{head->method->name, head}}};
+    head->index->catchUp();
+    return *head->index;
+}
 
 }  // namespace
 
@@ -62,22 +116,20 @@ bool notInMethodList(Entry* method, MethodList head) {
 }
 
 MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail) {
-    for (Entry* m = cls->methods; m; m = m->next)
-        if (notInMethodList(m, head)) tail = listAppend(tail, m, head);
-    // The host's copies may end up in the pass's InheritedMethodList: they are held to the
-    // end of the pass.
-    ReintroducedMethods& reintroduced = holdReintroducedMethods(cls);
-    for (int i = 0; i < reintroduced.count; ++i) {
-        Entry* m = reintroduced.methods[i];
-        if (notInMethodList(m, head)) tail = listAppend(tail, m, head);
+    Collection found{head, tail, {}, {}};
+    for (MethodCell* cell = head; cell; cell = cell->next) {
+        found.listed.insert(cell->method);
+        found.listed.insert(cell->method->name);
     }
-    for (Entry* ref = cls->parents; ref; ref = ref->next) head = collectMethods(ref->cls, head, tail);
-    return head;
+    collectInto(cls, found);
+    tail = found.tail;
+    return found.head;
 }
 
 void releaseMethodList(MethodList& head) {
     while (head) {
         MethodCell* next = head->next;
+        delete head->index;
         kavtsmfree(head, 0);
         head = next;
     }
@@ -111,18 +163,19 @@ MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
 
 InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method) {
     if (!head) return newCell(method);
-    MethodCell* last = nullptr;
-    for (MethodCell* cell = head; cell; cell = cell->next) {
-        last = cell;
-        if (!sameName(cell->method, method)) continue;
-        if (cell->method->cls != method->cls && !(kavtg_f[40] & 2)) {
-            std::string qualified = formatText("%s::%s", pass.currentClassName, method->name);
-            kavtmrierror(kavtfilePath, method->lineno, 35, qualified.c_str(),
-                         cell->method->cls->name, method->cls->name);
-        }
+    MethodNameIndex& index = indexOf(head);
+    auto listed = index.byName.find(method->name);
+    if (listed == index.byName.end()) {
+        index.tail->next = newCell(method);
+        index.catchUp();
         return head;
     }
-    last->next = newCell(method);
+    Entry* first = listed->second->method;
+    if (first->cls != method->cls && !(kavtg_f[40] & 2)) {
+        std::string qualified = formatText("%s::%s", pass.currentClassName, method->name);
+        kavtmrierror(kavtfilePath, method->lineno, 35, qualified.c_str(), first->cls->name,
+                     method->cls->name);
+    }
     return head;
 }
 

@@ -5,10 +5,14 @@
 
 namespace darurov {
 
-// A singly linked list of method Entries; cells come from the host allocator.
+struct MethodNameIndex;
+
+// A singly linked list of method Entries; cells come from the host allocator. The head cell
+// of an InheritedMethodList also carries a name index, so adding to a long list stays cheap.
 struct MethodCell {
     Entry* method;
     MethodCell* next;
+    MethodNameIndex* index;  // head cell only, else null; released with the list
 };
 using MethodList = MethodCell*;           // the head; empty is null
 using InheritedMethodList = MethodCell*;  // at most one method per name

@@ -84,14 +84,12 @@ void emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argL
 
     writeTypedef(out, cls, parents.front().found);
     std::string list = formatText("#define %s_parents_%s(%s) (\\\n", className, pm.c_str(), argList);
-    int listed = 0;
     for (const ParentMethod& parent : parents) {
         if (!callable) continue;
         writeCallMacro(out, className, parent.name, m, pm.c_str(), argList);
         kavtokfprintf(out, "/* define a variety of (possibly ambiguous) short forms */\n");
         list = formatText("%s   %s_parent_%s_%s(%s),\\\n", list.c_str(), className, parent.name,
                      pm.c_str(), argList);
-        ++listed;
         if (singleParent) {
             writeSingleParentShortForm(out, pm.c_str(), className, parent.name, pm.c_str());
             if (plainNameToo) writeSingleParentShortForm(out, m, className, parent.name, pm.c_str());
@@ -106,8 +104,8 @@ void emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argL
         kavtokfprintf(out, "#define %s_parents_kavInit(kavSelf) (kavSelf)\n", className);
     } else if (std::strcmp(m, "kavUninit") == 0) {
         kavtokfprintf(out, "#define %s_parents_kavUninit(kavSelf) (kavSelf)\n", className);
-    } else if (listed > 0) {
-        // Drop the ",\\\n" that ends the last entry.
+    } else {
+        // Drop the ",\\\n" that ends the last entry (or the "(\\\n" of a list without one).
         list.resize(list.size() - 3);
         kavtokfprintf(out, "%s)\n", list.c_str());
     }

@@ -162,6 +162,17 @@ TEST_F(ParentMacrosTest, OverrideOfAnInitializerGetsOnlyTheTypedef) {
     EXPECT_EQ(resolution(dog, "Animal", over), "");  // no pointer was declared
 }
 
+// A method of the other pass gets no call macro, yet its list macro is still closed.
+TEST_F(ParentMacrosTest, MethodOfTheOtherPassGetsTheTypedefAndAnEmptyListMacro) {
+    Entry* dog = newClass("Dog", {animal});
+    Entry* over = overrideIn(dog, talk);
+    kavc::addMod(over, "class");
+    EXPECT_EQ(macros(dog, over, "kavSelf,ev,loud"),
+              lines({"typedef void (KAVLINK *kavTD_xih_Dog_talk)(Animal *kavSelf, Environment *ev, long loud);",
+                     "#define Dog_parents_talk(kavSelf,ev,loud) )"}));
+    EXPECT_EQ(resolution(dog, "Animal", over), "");  // no pointer was declared
+}
+
 // Neither an unrelated class nor, in the class pass, the root metaclass has the method.
 TEST_F(ParentMacrosTest, MethodNoParentHasIsAnInternalError) {
     Entry* overTalk = overrideIn(newClass("Dog", {animal}), talk);
