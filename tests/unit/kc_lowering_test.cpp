@@ -348,6 +348,10 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Implementation, KcSemanticErrors,
     ::testing::Values(
+        SemanticError{"interface A { implementation { classprefix; }; };",
+                      "test.idl:1:32: error: modifier 'classprefix' needs a value"},
+        SemanticError{"interface A { void f(); implementation { f: descriptor; }; };",
+                      "test.idl:1:45: error: modifier 'descriptor' needs a value"},
         SemanticError{"interface A { implementation { ghost: namelookup; }; };",
                       "test.idl:1:32: error: 'ghost' is not a method, attribute, data member or parent of 'A'"},
         SemanticError{"interface A { implementation { A::B: abstract; }; };",

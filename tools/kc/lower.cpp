@@ -162,9 +162,30 @@ void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
     addModifiers(entry, "'" + cls->name + "'", {m});
 }
 
+namespace {
+
+// Modifiers whose value is a name, a prefix or a number: written bare they would reach the
+// generated header as a control character.
+constexpr const char* valueModifiers[] = {
+    "externalprefix", "classprefix", "classinit", "align", "directinitclasses",
+    "kavallocate", "kavdeallocate", "select", "descriptor",
+};
+
+bool needsValue(const std::string& name) {
+    for (const char* v : valueModifiers)
+        if (name == v) return true;
+    return false;
+}
+
+}  // namespace
+
 void Lowering::addModifiers(Entry* e, const std::string& what, const std::vector<Modifier>& mods) {
     for (const Modifier& m : mods) {
         if (m.name == "override" || m.name == "reintroduce") continue;
+        if (!m.hasValue && needsValue(m.name)) {
+            diag_.error(m.loc, "modifier " + quote(m.name) + " needs a value");
+            continue;
+        }
         if (!modsGiven_.insert({e, m.name}).second) {
             diag_.error(m.loc, "duplicate modifier " + quote(m.name) + " on " + what);
             continue;
