@@ -10,24 +10,10 @@ using testing_support::lines;
 
 namespace {
 
-struct Compiled {
-    kc_e2e::KcResult run;
-    bool wroteFile;
-    std::string header;
-};
-
-Compiled compile(const std::string& stem, const std::vector<std::string>& options = {}) {
-    kc_e2e::ScratchDir dir;
-    std::vector<std::string> args{"--emitter", PLUGIN_PATH, "-o", dir.path()};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(kc_e2e::idl("header/" + stem + ".idl"));
-    kc_e2e::KcResult run = kc_e2e::runKc(args, dir.path());
-    std::string file = dir / (stem + ".xih");
-    return {run, std::filesystem::exists(file), kc_e2e::readText(file)};
-}
+using kc_e2e::Compiled;
 
 TEST(HeaderEndToEnd, ImplicitMetaclassGivesTwoGuardedHeadersEachAfterThePolicyComment) {
-    const Compiled pet = compile("pet");
+    const Compiled pet = kc_e2e::compileIdl("header/pet");
     ASSERT_EQ(pet.run.status, 0) << pet.run.err;
     EXPECT_EQ(pet.run.out + pet.run.err, "");
     const std::string policy = comment(
@@ -50,7 +36,7 @@ TEST(HeaderEndToEnd, ImplicitMetaclassGivesTwoGuardedHeadersEachAfterThePolicyCo
 }
 
 TEST(HeaderEndToEnd, OverrideOfAProcedureIsError26AndWritesNoFile) {
-    const Compiled run = compile("override_procedure");
+    const Compiled run = kc_e2e::compileIdl("header/override_procedure");
     EXPECT_EQ(run.run.status, 1);
     EXPECT_EQ(run.run.err, kc_e2e::idl("header/override_procedure.idl") +
                                ":16: error: cannot override method \"count\": it is declared as "
@@ -59,14 +45,14 @@ TEST(HeaderEndToEnd, OverrideOfAProcedureIsError26AndWritesNoFile) {
 }
 
 TEST(HeaderEndToEnd, ApplyWithoutValueIsFatal24OnlyWhenApplyStubsAreWritten) {
-    const Compiled notc = compile("bare_apply", {"-m", "notc"});
+    const Compiled notc = kc_e2e::compileIdl("header/bare_apply", {"-m", "notc"});
     EXPECT_EQ(notc.run.status, 2);
     EXPECT_EQ(notc.run.err, kc_e2e::idl("header/bare_apply.idl") +
                                 ":5: fatal error: the \"apply\" modifier needs a value: the name "
                                 "of the apply stub to use [24]\n");
     EXPECT_FALSE(notc.wroteFile);
     // The runtime makes the stubs of an IDL class by default, so no stub name is asked for.
-    const Compiled plain = compile("bare_apply");
+    const Compiled plain = kc_e2e::compileIdl("header/bare_apply");
     EXPECT_EQ(plain.run.status, 0) << plain.run.err;
     EXPECT_TRUE(plain.wroteFile);
 }

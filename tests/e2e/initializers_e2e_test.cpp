@@ -11,12 +11,10 @@ using testing_support::lines;
 namespace {
 
 TEST(LifecycleMacrosEndToEnd, HeaderEndsWithTheMacrosAndTheClosingLines) {
-    kc_e2e::ScratchDir dir;
-    kc_e2e::KcResult run = kc_e2e::runKc(
-        {"--emitter", PLUGIN_PATH, "-o", dir.path(), kc_e2e::idl("initializers/lifecycle.idl")}, dir.path());
-    std::string header = kc_e2e::readText(dir / "lifecycle.xih");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out + run.err, "");
+    const kc_e2e::Compiled compiled = kc_e2e::compileIdl("initializers/lifecycle");
+    ASSERT_EQ(compiled.run.status, 0) << compiled.run.err;
+    EXPECT_EQ(compiled.run.out + compiled.run.err, "");
+    const std::string& header = compiled.header;
 
     // Key lines of each part, in order, after <Class>NewClass.
     size_t at = header.find("SquareNewClass");

@@ -16,12 +16,10 @@ std::string section(const std::string& header, const std::string& guard) {
 }
 
 TEST(ParentsEndToEnd, DiamondGetsCallMacrosAndResolutionInBothPasses) {
-    kc_e2e::ScratchDir dir;
-    kc_e2e::KcResult run = kc_e2e::runKc(
-        {"--emitter", PLUGIN_PATH, "-o", dir.path(), kc_e2e::idl("parents/diamond.idl")}, dir.path());
-    std::string header = kc_e2e::readText(dir / "diamond.xih");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out + run.err, "");
+    const kc_e2e::Compiled compiled = kc_e2e::compileIdl("parents/diamond");
+    ASSERT_EQ(compiled.run.status, 0) << compiled.run.err;
+    EXPECT_EQ(compiled.run.out + compiled.run.err, "");
+    const std::string& header = compiled.header;
 
     // Both reaches Base through Left and Right; statements run last override first.
     std::string both = section(header, "Both_xih");

@@ -10,27 +10,14 @@ using testing_support::lines;
 
 namespace {
 
-struct Compiled {
-    kc_e2e::KcResult run;
-    std::string header;
-};
-
-Compiled compile(const std::string& stem, std::vector<std::string> options) {
-    kc_e2e::ScratchDir dir;
-    std::vector<std::string> args{"--emitter", PLUGIN_PATH, "-o", dir.path()};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(kc_e2e::idl("stubs/" + stem + ".idl"));
-    Compiled result{kc_e2e::runKc(args, dir.path()), ""};
-    result.header = kc_e2e::readText(dir / (stem + ".xih"));
-    return result;
-}
+using kc_e2e::Compiled;
 
 const std::string applyBanner = comment("-- Apply Stubs for New Methods");
 const std::string externalsBanner =
     comment("Generate dummy external for those stubs that are not declared in this file.");
 
 TEST(StubsEndToEnd, NotcWritesTheStubsAndDeclaresTheOnesOnlyNamed) {
-    const Compiled lion = compile("apply_stubs", {"-m", "notc"});
+    const Compiled lion = kc_e2e::compileIdl("stubs/apply_stubs", {"-m", "notc"});
     EXPECT_EQ(lion.run.status, 0);
     EXPECT_EQ(lion.run.err, kc_e2e::idl("stubs/apply_stubs.idl") +
                                 ":13: warning: apply stub \"moveStub\" is already generated in "
@@ -51,7 +38,7 @@ TEST(StubsEndToEnd, NotcWritesTheStubsAndDeclaresTheOnesOnlyNamed) {
 }
 
 TEST(StubsEndToEnd, WithoutNotcNewMethodsEndWithTheirMethodInformation) {
-    const Compiled gauge = compile("method_info", {});
+    const Compiled gauge = kc_e2e::compileIdl("stubs/method_info");
     ASSERT_EQ(gauge.run.status, 0) << gauge.run.err;
     EXPECT_EQ(gauge.run.err, "");
     EXPECT_EQ(gauge.header.find(applyBanner), std::string::npos);

@@ -8,12 +8,9 @@
 namespace {
 
 TEST(TablesEndToEnd, StaticClassInfoNamesEveryTable) {
-    kc_e2e::ScratchDir dir;
-    kc_e2e::KcResult run = kc_e2e::runKc({"--emitter", PLUGIN_PATH, "-o", dir.path(), "-m", "csc",
-                                          kc_e2e::idl("tables/every_table.idl")},
-                                         dir.path());
-    ASSERT_EQ(run.status, 0) << run.err;
-    const std::string header = kc_e2e::readText(dir / "every_table.xih");
+    const kc_e2e::Compiled compiled = kc_e2e::compileIdl("tables/every_table", {"-m", "csc"});
+    ASSERT_EQ(compiled.run.status, 0) << compiled.run.err;
+    const std::string& header = compiled.header;
     const size_t sci = header.find("static kavStaticClassInfo AnimalSCI = {\n");
     ASSERT_NE(sci, std::string::npos) << header;
     const std::string info = header.substr(sci, header.find("};\n", sci) - sci);

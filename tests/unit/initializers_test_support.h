@@ -2,6 +2,7 @@
 #pragma once
 
 #include "driver/state.h"
+#include "pass_fixture.h"
 #include "initializers/initializers.h"
 #include "support/text.h"
 
@@ -42,7 +43,7 @@ class LifecycleTest : public testing_support::HostTest {
         return b;
     }
     void setUpPass(Entry* cls) {
-        testing_support::capture([&](FILE* f) { darurov::passSetUp(f, cls); });
+        testing_support::startEmitPass(cls);
     }
     // Finishes `cls`, sets up its class pass and writes the section.
     std::string macros(Entry* cls, bool instanceData = false) {

@@ -1,5 +1,6 @@
 // Parent call macros of overridden methods and the statements that resolve their pointers.
 #include "driver/state.h"
+#include "pass_fixture.h"
 #include "parents/parents.h"
 #include "support/text.h"
 
@@ -8,6 +9,7 @@
 
 using testing_support::capture;
 using testing_support::lines;
+using testing_support::startEmitPass;
 
 namespace {
 
@@ -48,12 +50,8 @@ class ParentMacrosTest : public testing_support::HostTest {
         Entry* over = kavc::addOverride(cls, method, 7);
         if (metaclassPass) kavc::addMod(over, "class");
         kavc::finishClass(cls);
-        capture([&](FILE* f) { darurov::passSetUp(f, cls); });
-        if (metaclassPass) {
-            darurov::pass.instanceClassName = cls->name;
-            kavtinitialiseMeta(cls, kavc::unitStab(), 1, 1);
-            meta = cls;
-        }
+        startEmitPass(cls, metaclassPass);
+        if (metaclassPass) meta = cls;
         return over;
     }
     std::string macros(Entry* cls, Entry* method, const char* args) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "driver/state.h"
+#include "pass_fixture.h"
 #include "stubs/stubs.h"
 #include "support/text.h"
 
@@ -35,7 +36,7 @@ class StubsTest : public testing_support::HostTest {
     void startPass(bool notc = true) {
         if (notc) kavc::setOption("notc", nullptr);
         kavc::finishClass(cls);
-        capture([&](FILE* out) { darurov::passSetUp(out, cls); });
+        testing_support::startEmitPass(cls);
     }
 
     std::string section() {

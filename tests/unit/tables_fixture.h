@@ -2,6 +2,7 @@
 #pragma once
 
 #include "driver/state.h"
+#include "pass_fixture.h"
 #include "support/text.h"
 #include "tables/tables.h"
 
@@ -63,8 +64,7 @@ class TablesTest : public testing_support::HostTest {
     void startPass(bool metaclass = false) {
         if (!finished) kavc::finishClass(cls);
         finished = true;
-        capture([&](FILE* out) { darurov::passSetUp(out, cls); });
-        if (metaclass) kavtinitialiseMeta(cls, kavc::unitStab(), 1, 1);
+        testing_support::startEmitPass(cls, metaclass);
         const char* external = kavtgetatt(cls, "externalprefix");
         darurov::pass.externalPrefix = external ? external : kavtclassPrefix ? kavtclassPrefix : "";
         darurov::pass.classPrefix = kavtgetatt(cls, "classprefix");
