@@ -1,6 +1,6 @@
 // The plug-in's entry point: one class (and its implicit metaclass) per call.
+#include "driver/sections.h"
 #include "driver/state.h"
-#include "header/header.h"
 
 using namespace darurov;
 
@@ -15,7 +15,7 @@ extern "C" __attribute__((visibility("default"))) FILE* emit(const char* fileSte
 
     FILE* out = kavtopenEmitFile(fileStem, fileKind);
     passSetUp(out, entry);
-    if (!pass.zdlClass && !notcOption()) kavtcreateTypeCodes(stab);
+    if (hasTypeCodes()) kavtcreateTypeCodes(stab);
     kavtinitialiseMeta(entry, stab, 0, implicitMeta);
     FILE* result = emitClass(out, fileStem, entry);
     releasePassLists();

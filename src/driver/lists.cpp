@@ -12,8 +12,6 @@
 
 namespace darurov {
 
-DeferredResolution* deferredResolutions = nullptr;
-
 namespace {
 
 MethodCell* newCell(Entry* method) {
@@ -109,12 +107,6 @@ MethodCell* listAppend(MethodCell* tail, Entry* method, MethodList& head) {
     return cell;
 }
 
-bool notInMethodList(Entry* method, MethodList head) {
-    for (MethodCell* cell = head; cell; cell = cell->next)
-        if (cell->method == method || cell->method->name == method->name) return false;
-    return true;
-}
-
 MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail) {
     Collection found{head, tail, {}, {}};
     for (MethodCell* cell = head; cell; cell = cell->next) {
@@ -153,7 +145,7 @@ MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
             resultTail = listAppend(resultTail, m, result);
             continue;
         }
-        if (!hasMod(m, "nonstatic") && !hasMod(m, "procedure") && !hasMod(m, "nonstaticaccessors"))
+        if (isStaticMethod(m))
             kavtmrierror(kavtfilePath, match->lineno, 35, match->name, cls->name, m->cls->name);
     }
     releaseMethodList(all);
@@ -171,7 +163,7 @@ InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method) 
         return head;
     }
     Entry* first = listed->second->method;
-    if (first->cls != method->cls && !(kavtg_f[40] & 2)) {
+    if (first->cls != method->cls && reportsDuplicateIntroducers()) {
         std::string qualified = formatText("%s::%s", pass.currentClassName, method->name);
         kavtmrierror(kavtfilePath, method->lineno, 35, qualified.c_str(), first->cls->name,
                      method->cls->name);
@@ -188,10 +180,10 @@ int ancestorPathCount(Entry* ref, Entry* cls) {
     return count;
 }
 
-int isMethodOf(Entry* cls, Entry* method) {
+bool isMethodOf(Entry* cls, Entry* method) {
     for (Entry* m = cls->methods; m; m = m->next)
-        if (m == method || sameName(m, method)) return 1;
-    return 0;
+        if (m == method || sameName(m, method)) return true;
+    return false;
 }
 
 void deferParentResolution(Entry* cls, const char* introducer, Entry* method) {
@@ -199,13 +191,13 @@ void deferParentResolution(Entry* cls, const char* introducer, Entry* method) {
     record->cls = cls;
     record->introducer = kavtstringFmt("%s", introducer);
     record->method = method;
-    record->next = deferredResolutions;
-    deferredResolutions = record;
+    record->next = pass.deferred;
+    pass.deferred = record;
 }
 
 DeferredResolution* popDeferred() {
-    DeferredResolution* record = deferredResolutions;
-    if (record) deferredResolutions = record->next;
+    DeferredResolution* record = pass.deferred;
+    if (record) pass.deferred = record->next;
     return record;
 }
 
@@ -214,10 +206,10 @@ void releaseDeferred(DeferredResolution* record) {
     kavtsmfree(record, 0);
 }
 
-int isLifecycleMethod(Entry* method) {
+bool isLifecycleMethod(Entry* method) {
     for (const auto& m : lifecycleMethods)
-        if (std::strcmp(m.name, method->name) == 0) return 1;
-    return hasMod(method, "init") ? 1 : 0;
+        if (std::strcmp(m.name, method->name) == 0) return true;
+    return hasMod(method, Option::init);
 }
 
 }  // namespace darurov

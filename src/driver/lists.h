@@ -41,28 +41,45 @@ bool isLifecycleName(const char* name, LifecycleGroup group);
 bool isDefaultInitializerName(const char* name);
 // One of the four default assignment methods.
 bool isAssignmentName(const char* name);
+// One of the ten lifecycle names, or any method with the "init" modifier.
+bool isLifecycleMethod(Entry* method);
 
+// 1-based position of the parent named `parentName` (the first of twins) among the class's
+// parents; 0 when no parent has that name.
 int parentNumber(Entry* cls, const char* parentName);
-MethodCell* listAppend(MethodCell* tail, Entry* method, MethodList& head);
-bool notInMethodList(Entry* method, MethodList head);
-MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail);
-MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent);
-InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method);
+// The number of inheritance paths from `cls` to ancestors named like `ref` (a parent
+// reference): 1 for a direct parent that no other parent inherits from.
 int ancestorPathCount(Entry* ref, Entry* cls);
-int isMethodOf(Entry* cls, Entry* method);
-void deferParentResolution(Entry* cls, const char* introducer, Entry* method);
-int isLifecycleMethod(Entry* method);
+// The class's methods chain holds the method itself or one of the same name.
+bool isMethodOf(Entry* cls, Entry* method);
+
+// Appends a cell for `method` after `tail` (the first cell becomes `head`); returns the cell,
+// the new tail.
+MethodCell* listAppend(MethodCell* tail, Entry* method, MethodList& head);
+// Appends the methods of `cls`, its reintroduced methods and, depth first, its ancestors'
+// ones, each Entry and each name string once; returns the head, `tail` follows the end.
+MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail);
+// A new list of every method of `parent` and its ancestors that `cls` does not reintroduce.
+// Reports error 35 for a reintroduced method that is neither non-static nor a procedure.
+// The caller releases the list.
+MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent);
+// Adds `method` unless the list has a method of that name already; when that one comes from
+// another introducing class, reports error 35 (unless reportsDuplicateIntroducers() is
+// false). Returns the head (a new one for an empty list).
+InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method);
+// Releases every cell (and the name index); the Entries stay the host's. Empties `head`.
 void releaseMethodList(MethodList& head);
 
-// The deferred resolution stack: pushed by the override section, drained (most recent
-// first) by the class-creation routine.
+// The deferred resolution stack (pass.deferred): pushed by the override section, drained,
+// most recent first, by the class-creation routine.
 struct DeferredResolution {
     Entry* cls;
     char* introducer;  // host-allocated copy
     Entry* method;
     DeferredResolution* next;
 };
-extern DeferredResolution* deferredResolutions;
+// Pushes a record for an overridden method whose parent resolution is written later.
+void deferParentResolution(Entry* cls, const char* introducer, Entry* method);
 // Pops the most recent record (null when empty); the caller releases it with
 // releaseDeferred after use.
 DeferredResolution* popDeferred();

@@ -9,15 +9,22 @@ namespace darurov {
 
 namespace {
 
+// Every global option the emitter reads, once for the pass.
+void readOptions() {
+    for (const OptionRow& row : optionTable)
+        if ((row.kinds & globalOption) && (row.readers & emitterReads))
+            pass.options[static_cast<std::size_t>(row.id)] = kavtgetgatt(row.name) != nullptr;
+}
+
 void writeStubPolicy(FILE* out) {
     if (pass.zdlClass) {
         kavtfullComment(out, "-- By default, for classes declared using ZDL,\n-- this emitter defines redispatch/apply stubs.\n-- To override this default, use \"noapstubs\", and/or \"nordstubs\".\n");
-        pass.noApplyStubs = kavtgetgatt("noapstubs") != nullptr;
-        pass.noRedispatchStubs = kavtgetgatt("nordstubs") != nullptr;
+        pass.noApplyStubs = optionSet(Option::noapstubs);
+        pass.noRedispatchStubs = optionSet(Option::nordstubs);
         return;
     }
     kavtfullComment(out, "-- By default, for classes declared using IDL,\n-- this emitter doesn't define redispatch/apply stubs.\n-- Instead, it requests that the KAV kernel produce them.\n-- To override this default, use the \"notc\" modifier.");
-    bool writeStubs = kavtgetgatt("notc") != nullptr || kavtgetgatt("kavboot") != nullptr;
+    bool writeStubs = optionSet(Option::notc) || optionSet(Option::kavboot);
     pass.noApplyStubs = writeStubs ? 0 : 1;
     pass.noRedispatchStubs = pass.noApplyStubs;
 }
@@ -91,6 +98,7 @@ void releasePassLists() {
     pass.reintroducedMethods = {};
     for (auto& record : pass.heldReintroduced) releaseReintroduced(record);
     pass.heldReintroduced.clear();
+    while (DeferredResolution* record = popDeferred()) releaseDeferred(record);
 }
 
 void releaseMethodArray(MethodArray& list) {
@@ -105,8 +113,9 @@ MethodArray buildInitializerList(Entry* cls) {
     MethodArray list;
     list.methods = static_cast<Entry**>(kavtsmalloc(sizeof(Entry*) * capacity, 0));
     for (Entry* m = cls->methods; m; m = m->next) {
-        if (!hasMod(m, "init") || isDefaultInitializerName(m->name) || !belongsToPass(m)) continue;
-        if (isOverride(m) && !hasMod(cls, "shadow")) {
+        if (!hasMod(m, Option::init) || isDefaultInitializerName(m->name) || !belongsToPass(m))
+            continue;
+        if (isOverride(m) && !hasMod(cls, Option::shadow)) {
             kavtmrierror(kavtfilePath, m->lineno, 228, m->name);
             continue;
         }
@@ -117,18 +126,14 @@ MethodArray buildInitializerList(Entry* cls) {
 }
 
 void passSetUp(FILE* out, Entry* cls) {
-    pass.counts = {};
-    pass.hasInstanceData = false;
-    pass.zdlClass = kavtgetgatt("csc") != nullptr;
-    pass.classInitRoutine = kavtgetatt(cls, "classinit");
-    pass.noDescriptors = pass.zdlClass && kavtgetgatt("nodesc") != nullptr;
+    releasePassLists();
+    pass = PassState{};
+    readOptions();
+    pass.zdlClass = optionSet(Option::csc);
+    pass.classInitRoutine = modValue(cls, Option::classinit);
+    pass.noDescriptors = pass.zdlClass && optionSet(Option::nodesc);
     pass.currentClassName = cls->name;
-    pass.instanceClassName = nullptr;
-    pass.classShadow = kavtgetatt(cls, "shadow");
-    pass.linkageMacro = "KAVLINK";
-    pass.externalPrefix = nullptr;
-    pass.classPrefix = nullptr;
-    pass.guardSuffix = "xih";
+    pass.classShadow = modValue(cls, Option::shadow);
     writeStubPolicy(out);
 
     ReintroducedMethods& reintroduced = holdReintroducedMethods(cls);

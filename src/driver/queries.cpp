@@ -7,33 +7,34 @@ namespace darurov {
 
 PassState pass;
 
-const char* methodPrefix(Entry* method) {
-    const char* prefix = hasMod(method, "class") ? pass.classPrefix : pass.externalPrefix;
+const char* methodPrefix(Entry* method, const char* externalPrefix, const char* classPrefix) {
+    const char* prefix = hasMod(method, Option::metaclassMember) ? classPrefix : externalPrefix;
     return prefix ? prefix : "";
 }
 
+const char* methodPrefix(Entry* method) {
+    return methodPrefix(method, pass.externalPrefix, pass.classPrefix);
+}
+
 bool isNonStaticMethod(Entry* method) {
-    return hasMod(method, "nonstatic") || hasMod(method, "nonstaticaccessors");
+    return hasMod(method, Option::nonstatic) || hasMod(method, Option::nonstaticaccessors);
 }
 
 bool isStaticMethod(Entry* method) {
-    return !hasMod(method, "procedure") && !isNonStaticMethod(method);
+    return !hasMod(method, Option::procedure) && !isNonStaticMethod(method);
 }
 
 bool isOverride(Entry* method) {
     return method->type == kavtOverrideType || method->origin != nullptr;
 }
 
+bool isRootObjectClass(Entry* cls) { return std::strcmp(cls->name, rootObjectClassName) == 0; }
+
 std::string qualifiedName(Entry* e) {
     std::string joined;
     kavtsatos(e->scopedName, "::", joined);
     // The host's joined name starts with "::"; the emitter uses it from the third character.
     return joined.size() >= 2 ? joined.substr(2) : std::string();
-}
-
-bool sameText(const char* a, const char* b) {
-    if (!a || !b) return a == b;
-    return std::strcmp(a, b) == 0;
 }
 
 }  // namespace darurov

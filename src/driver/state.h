@@ -1,8 +1,10 @@
 // Per-pass emission state and the small queries every section shares.
 #pragma once
 
+#include "driver/option_table.h"
 #include "host/kavc.h"
 
+#include <bitset>
 #include <deque>
 #include <string>
 
@@ -10,6 +12,8 @@ namespace darurov {
 
 // The emitter's file kind, handed to the host when it opens the output or a module.
 inline constexpr const char* fileKind = "xih";
+// The root class of the object model.
+inline constexpr const char* rootObjectClassName = "KAVObject";
 
 // Row counts of the registration tables; printed into the static class info.
 struct TableCounts {
@@ -29,8 +33,14 @@ struct MethodArray {
     Entry** methods = nullptr;
 };
 
-// Everything one pass (class or metaclass) reads; reset by passSetUp.
+struct DeferredResolution;
+
+// Everything one pass (class or metaclass) reads. passSetUp replaces it as a whole, so
+// nothing of the class pass reaches the metaclass pass.
 struct PassState {
+    // The global options the emitter reads, by Option; read once at set-up.
+    std::bitset<optionCount> options;
+
     bool zdlClass = false;
     int noDescriptors = 0;
     int noApplyStubs = 0;
@@ -51,37 +61,56 @@ struct PassState {
     const char* guardSuffix = "xih";
     std::string nameBuffer;  // guard names, the lower-cased stem
 
+    std::string prefixedNameText;  // what prefixedName returns
+    // Pushed by the override section, drained (most recent first) by the class creation.
+    DeferredResolution* deferred = nullptr;
     // Host-made reintroduced-method copies that lists of this pass may point to.
     std::deque<ReintroducedMethods> heldReintroduced;
 };
 
 extern PassState pass;
 
-// ---- queries -------------------------------------------------------------------------------
+// ---- options and modifiers -----------------------------------------------------------------
+// The global option was given (read at set-up).
+inline bool optionSet(Option id) { return pass.options[static_cast<std::size_t>(id)]; }
+// The modifier's value on the entry; null when absent, "\x01" when written without a value.
+inline char* modValue(Entry* e, Option id) { return kavtgetatt(e, optionName(id)); }
+// The same, looked up in a modifier list through the host's kavtgetAtt.
+inline char* modValue(Mod* mods, Option id) { return kavtgetAtt(mods, optionName(id), 0); }
 // The entry carries the modifier (with or without a value).
-inline bool hasMod(Entry* e, const char* name) { return kavtgetatt(e, name) != nullptr; }
+inline bool hasMod(Entry* e, Option id) { return modValue(e, id) != nullptr; }
 // A modifier value that was written without one ("\x01").
 inline bool isBareValue(const char* value) { return value && value[0] == '\x01'; }
-// A method or data member belongs to the pass when its "class" modifier matches kavtmeta.
-inline bool belongsToPass(Entry* e) { return hasMod(e, "class") == (kavtmeta != 0); }
+
+// ---- queries -------------------------------------------------------------------------------
 inline bool inMetaclassPass() { return kavtmeta != 0; }
-// The function-name prefix of a method: classPrefix for "class" methods, else externalPrefix.
-// A null classPrefix reads as the empty text.
-const char* methodPrefix(Entry* method);
+// A method or data member belongs to the pass when its "class" modifier matches kavtmeta.
+inline bool belongsToPass(Entry* e) { return hasMod(e, Option::metaclassMember) == inMetaclassPass(); }
+bool isOverride(Entry* method);  // type 31, or an origin
+// A new method (type 28) of this pass.
+inline bool isPassNewMethod(Entry* m) { return m->type == kavtNewMethodType && belongsToPass(m); }
+// An override of this pass.
+inline bool isPassOverride(Entry* m) { return isOverride(m) && belongsToPass(m); }
 // Neither a procedure nor non-static ("procedure", "nonstatic", "nonstaticaccessors").
 bool isStaticMethod(Entry* method);
 bool isNonStaticMethod(Entry* method);  // "nonstatic" or "nonstaticaccessors"
-bool isOverride(Entry* method);  // type 31, or an origin
-// "The global option notc is set" (read afresh each time, as the tables do).
-inline bool notcOption() { return kavtgetgatt("notc") != nullptr; }
-// The runtime makes the stubs: an IDL class without "notc".
-inline bool runtimeMadeStubs() { return !pass.zdlClass && !notcOption(); }
+// The function-name prefix of a method: classPrefix for "class" methods, else
+// externalPrefix; a null prefix reads as the empty text. The first form uses the pass's.
+const char* methodPrefix(Entry* method);
+const char* methodPrefix(Entry* method, const char* externalPrefix, const char* classPrefix);
+// An IDL class without "notc": the host builds its type codes, and the runtime makes its
+// apply and redispatch stubs from them.
+inline bool hasTypeCodes() { return !pass.zdlClass && !optionSet(Option::notc); }
+// One method name introduced by two classes is reported (kc's -m nodupcheck turns it off).
+inline bool reportsDuplicateIntroducers() {
+    return (kavtg_f[duplicateCheckOffWord] & duplicateCheckOffBit) == 0;
+}
+// The root class KAVObject itself.
+bool isRootObjectClass(Entry* cls);
 // An Entry's scoped name joined with "::", without the leading "::".
 std::string qualifiedName(Entry* e);
-// Equal C strings, either may be null (two nulls are equal).
-bool sameText(const char* a, const char* b);
 
-// ---- pass set-up -------------------------------------------------------------------------
+// ---- pass set-up and end -------------------------------------------------------------------
 // Resets the state, reads options and class modifiers, writes the stub-policy comment,
 // fetches the reintroduced methods and builds the initializer list.
 void passSetUp(FILE* out, Entry* cls);
@@ -93,7 +122,8 @@ void releaseMethodArray(MethodArray& list);
 void releaseReintroduced(ReintroducedMethods& record);
 // The reintroduced methods of `cls`, held until releasePassLists.
 ReintroducedMethods& holdReintroducedMethods(Entry* cls);
-// End of a pass: release the initializer array and the held reintroduced copies.
+// End of a pass: release the initializer array, the held reintroduced copies and any
+// deferred resolution the pass left.
 void releasePassLists();
 
 }  // namespace darurov

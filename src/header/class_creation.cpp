@@ -1,26 +1,16 @@
-// The last third of a pass: the registration tables, <Class>NewClass, attribute stubs, the
-// lifecycle macros and the closing lines. The driver releases the reintroduced methods after
-// the pass (releasePassLists), since lists of the pass may still point at them.
+// The class-object banner, <Class>NewClass and the closing lines of a pass. The driver
+// releases the reintroduced methods after the pass (releasePassLists), since lists of the
+// pass may still point at them.
+#include "driver/sections.h"
 #include "driver/state.h"
+#include "driver/text.h"
 #include "header/header.h"
-#include "initializers/initializers.h"
-#include "parents/parents.h"
-#include "tables/tables.h"
 
 #include <cstdint>
 
 namespace darurov {
 
 namespace {
-
-void writeTables(FILE* out, Entry* cls, InheritedMethodList inherited) {
-    writeStaticMethodTable(out, cls, pass.externalPrefix, pass.classPrefix);
-    writeOverrideMethodTable(out, cls, pass.externalPrefix, pass.classPrefix);
-    writeGeneralMethodTable(out, cls, pass.externalPrefix, pass.classPrefix);
-    countClassDataEntries(out, cls);
-    writeMigratedMethodTable(out, cls, pass.externalPrefix, pass.classPrefix, inherited);
-    writeClassInfo(out, cls, pass.externalPrefix, pass.classPrefix);
-}
 
 void writeStaticReference(FILE* out, const char* name) {
     kavtokfprintf(out, "    %sNewClass(", name);
@@ -35,17 +25,17 @@ std::uint32_t writeParentReferences(FILE* out, Entry* cls) {
     std::uint32_t mask = 0;
     int index = 0;
     for (Entry* parent = cls->parents; parent; parent = parent->next) {
-        if (!hasMod(parent, "abstract")) mask |= std::uint32_t{1} << (index % 32);
+        if (!hasMod(parent, Option::abstract)) mask |= std::uint32_t{1} << (index % 32);
         const char* name = kavtgetNonRepeatedParent(parent, index);
         if (!name) continue;
-        if (!hasMod(parent, "nolink")) writeStaticReference(out, name);
+        if (!hasMod(parent, Option::nolink)) writeStaticReference(out, name);
         ++index;
     }
     return mask;
 }
 
 void writeExplicitMetaclassReference(FILE* out, Entry* cls) {
-    if (!cls->metaclass || hasMod(cls->metaclass, "nolink")) return;
+    if (!cls->metaclass || hasMod(cls->metaclass, Option::nolink)) return;
     kavtokfprintf(out, "    /* Explicit metaclass, so get it */ \n");
     writeStaticReference(out, kavtclsname(cls->metaclass));
 }
@@ -55,6 +45,13 @@ void resolveDeferredParents(FILE* out) {
         emitParentResolution(out, record->cls, record->introducer, record->method);
         releaseDeferred(record);
     }
+}
+
+}  // namespace
+
+void writeClassObjectBanner(FILE* out) {
+    kavtfullComment(out, "-- Routines and Structures to create the class object");
+    kavtokfprintf(out, "\n");
 }
 
 void writeNewClassRoutine(FILE* out, Entry* cls) {
@@ -72,15 +69,7 @@ void writeNewClassRoutine(FILE* out, Entry* cls) {
     kavtokfprintf(out, "}\n");
 }
 
-}  // namespace
-
-void writeClassCreation(FILE* out, Entry* cls, InheritedMethodList inherited) {
-    kavtfullComment(out, "-- Routines and Structures to create the class object");
-    kavtokfprintf(out, "\n");
-    writeTables(out, cls, inherited);
-    writeNewClassRoutine(out, cls);
-    kavtgenAttStubs(out, cls, pass.externalPrefix, pass.classPrefix);
-    emitInitializerMacros(out, cls);
+void writeEpilogue(FILE* out, Entry* cls) {
     kavtokfprintf(out, "\n#endif /* Primary Implementation Support */\n");
     kavtokfprintf(out, "\n#endif       /* %s */\n", kavtincludeOnce(cls, pass.guardSuffix, pass.nameBuffer));
 }

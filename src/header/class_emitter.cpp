@@ -1,7 +1,7 @@
-// One pass of the implementation header, section by section.
+// One pass of the implementation header: every section writer, in the header's order.
+#include "driver/sections.h"
 #include "driver/state.h"
 #include "header/header.h"
-#include "stubs/stubs.h"
 
 namespace darurov {
 
@@ -13,7 +13,19 @@ FILE* emitClass(FILE* out, const char* /*fileStem: the host's kavtfileStem names
     if (!pass.noApplyStubs) emitApplyStubs(out, cls);
     writeNewMethods(out, cls);
     InheritedMethodList inherited = writeOverriddenMethods(out, cls);
-    writeClassCreation(out, cls, inherited);
+
+    writeClassObjectBanner(out);
+    writeStaticMethodTable(out, cls, pass.externalPrefix, pass.classPrefix);
+    writeOverrideMethodTable(out, cls, pass.externalPrefix, pass.classPrefix);
+    writeGeneralMethodTable(out, cls, pass.externalPrefix, pass.classPrefix);
+    countClassDataEntries(cls);
+    writeMigratedMethodTable(out, cls, inherited);
+    writeClassInfo(out, cls, pass.externalPrefix, pass.classPrefix);
+    writeNewClassRoutine(out, cls);
+    kavtgenAttStubs(out, cls, pass.externalPrefix, pass.classPrefix);
+    emitInitializerMacros(out, cls);
+    writeEpilogue(out, cls);
+
     releaseMethodList(inherited);
     return out;
 }

@@ -1,6 +1,8 @@
 // The part only the class's own implementation source sees: the source-selection #if,
 // the trace macro, METHOD_MACROS and the two ClassData definitions.
+#include "driver/lists.h"
 #include "driver/state.h"
+#include "driver/text.h"
 #include "header/header.h"
 
 namespace darurov {

@@ -9,7 +9,7 @@ namespace darurov {
 namespace {
 
 bool isInstanceMember(Entry* member) {
-    return belongsToPass(member) && !hasMod(member, "staticdata");
+    return belongsToPass(member) && !hasMod(member, Option::staticdata);
 }
 
 Entry* findDataMember(Entry* cls, const char* name) {
@@ -17,6 +17,9 @@ Entry* findDataMember(Entry* cls, const char* name) {
         if (std::strcmp(member->name, name) == 0) return member;
     return nullptr;
 }
+
+// Data tokens are thunks unless "nothunks" or "kavboot" asks for kavDataResolve.
+bool dataTokensAreThunks() { return !optionSet(Option::nothunks) && !optionSet(Option::kavboot); }
 
 // IDL classes keep the layout their release order fixes, so that adding a member does not
 // move the others; the lists may name static members too.
@@ -36,9 +39,9 @@ void writeDeclaredMembers(FILE* out, Entry* cls) {
 
 void writeGetDataMacro(FILE* out, const char* name) {
     kavtfullComment(out, "-- Getdata Macro");
-    if (!kavtgetgatt("nothunks") && !kavtgetgatt("kavboot")) {
+    if (dataTokensAreThunks()) {
         kavtfullComment(out, "-- This emitter treats Data Tokens as Thunks by default.\n-- Use the kc modifier \"nothunks\" to override this default.");
-        if (kavtgetgatt("pbl"))
+        if (optionSet(Option::pbl))
             kavtokfprintf(out, "typedef %sData* (* %s kavTD_%s_DataThunk)(void*);\n", name,
                           pass.linkageMacro, name);
         else

@@ -1,8 +1,9 @@
 // Per new method: its declaration, identifiers, descriptor, redispatch stub and trailing
 // record (method information or the stubs record).
+#include "driver/sections.h"
 #include "driver/state.h"
+#include "driver/text.h"
 #include "header/header.h"
-#include "stubs/stubs.h"
 
 namespace darurov {
 
@@ -11,13 +12,9 @@ namespace {
 enum class MethodKind { procedure, nameLookup, plain };
 
 MethodKind methodKind(Entry* method) {
-    if (hasMod(method, "procedure")) return MethodKind::procedure;
-    if (hasMod(method, "namelookup")) return MethodKind::nameLookup;
+    if (hasMod(method, Option::procedure)) return MethodKind::procedure;
+    if (hasMod(method, Option::namelookup)) return MethodKind::nameLookup;
     return MethodKind::plain;
-}
-
-bool isHandledNewMethod(Entry* method) {
-    return method->type == kavtNewMethodType && belongsToPass(method);
 }
 
 // The explicit argument names as they close the redispatch call: ",a,b)" or ")".
@@ -30,7 +27,7 @@ std::string callArgumentText(Entry* method) {
 // The host gives every new method a descriptor; should one be missing (or bare), the
 // method's qualified name keeps the identifier defined and the header compilable.
 const char* descriptorText(std::string& dest, Entry* method) {
-    const char* value = kavtgetAtt(method->mods, "descriptor", 0);
+    const char* value = modValue(method->mods, Option::descriptor);
     if (!value || isBareValue(value)) {
         std::string fallback =
             (method->cls ? qualifiedName(method->cls) + "::" : std::string()) + method->name;
@@ -93,7 +90,7 @@ void writeRedispatchStub(FILE* out, Entry* method, const std::string& callArgume
 }
 
 void writeTrailingRecord(FILE* out, Entry* method) {
-    if (runtimeMadeStubs()) {
+    if (hasTypeCodes()) {
         emitMethodInfo(out, method);
     } else if (!pass.noRedispatchStubs && kavtreturnsStruct(method)) {
         const char* n = method->name;
@@ -114,7 +111,7 @@ void writeNewMethod(FILE* out, Entry* method) {
         kavtprefixedPrototype(buffer, method, ",\n\t\t", 0, methodPrefix(method));
 
     if (kind == MethodKind::procedure) {
-        if (hasMod(method, "noself")) prototype = kavtrmSelf(buffer);
+        if (hasMod(method, Option::noself)) prototype = kavtrmSelf(buffer);
         kavtokfprintf(out, "%s %s;\n", scopeMacro, prototype);
         return;
     }
@@ -130,10 +127,10 @@ void writeNewMethod(FILE* out, Entry* method) {
 
 void writeNewMethods(FILE* out, Entry* cls) {
     for (Entry* method = cls->methods; method; method = method->next)
-        if (isHandledNewMethod(method)) writeNewMethod(out, method);
+        if (isPassNewMethod(method)) writeNewMethod(out, method);
     for (int i = 0; i < pass.reintroducedMethods.count; ++i) {
         Entry* method = pass.reintroducedMethods.methods[i];
-        if (isHandledNewMethod(method)) writeNewMethod(out, method);
+        if (isPassNewMethod(method)) writeNewMethod(out, method);
     }
 }
 

@@ -1,8 +1,9 @@
 // Per overridden method: its declaration, the class-qualified identifier, the switch of the
 // plain identifier, and the hand-over to the parent-call machinery.
+#include "driver/sections.h"
 #include "driver/state.h"
+#include "driver/text.h"
 #include "header/header.h"
-#include "parents/parents.h"
 
 #include <cstring>
 #include <string_view>
@@ -33,12 +34,10 @@ Entry* findInherited(InheritedMethodList inherited, const char* name) {
     return nullptr;
 }
 
-bool isHandledOverride(Entry* method) { return isOverride(method) && belongsToPass(method); }
-
 // The default assignment methods take and return the class itself, not the root class the
 // host's prototype names; a prototype without the root class name is written unchanged.
 void writeDeclaration(FILE* out, Entry* cls, Entry* method, const char* prototype) {
-    static constexpr std::string_view rootClass = "KAVObject";
+    static constexpr std::string_view rootClass = rootObjectClassName;
     std::string_view text = prototype;
     std::size_t at = text.find(rootClass);
     if (isAssignmentName(method->name) && at != std::string_view::npos) {
@@ -55,7 +54,7 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
     const char* n = inherited->name;
     const char* introducer = inherited->cls->name;
     std::string qualifiedIntroducer = pass.zdlClass ? introducer : qualifiedName(inherited->cls);
-    bool nameLookup = hasMod(inherited, "namelookup");
+    bool nameLookup = hasMod(inherited, Option::namelookup);
     std::string prototypeBuffer;
     const char* prototype =
         kavtprefixedPrototype(prototypeBuffer, override, ",\n\t\t", 0, methodPrefix(override));
@@ -83,7 +82,7 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
     kavtokfprintf(out, "#endif\n");
 
     // Lifecycle methods chain to their ancestors through their own macros instead.
-    if (!hasMod(override, "select") && !isLifecycleMethod(override)) {
+    if (!hasMod(override, Option::select) && !isLifecycleMethod(override)) {
         deferParentResolution(cls, introducer, override);
         emitParentCallMacros(out, cls, override, arguments.c_str());
     }
@@ -94,7 +93,7 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
 InheritedMethodList writeOverriddenMethods(FILE* out, Entry* cls) {
     InheritedMethodList inherited = buildInheritedMethods(cls);
     for (Entry* override = cls->methods; override; override = override->next) {
-        if (!isHandledOverride(override)) continue;
+        if (!isPassOverride(override)) continue;
         Entry* method = findInherited(inherited, override->name);
         if (!method) {
             // The host only makes overrides of inherited methods; one without is the

@@ -13,7 +13,7 @@ namespace {
 // asked for the fallback with "passih".
 void emitClassPassthru(FILE* out, Entry* cls, const char* position) {
     if (kavtemitPassthru(out, cls, "C.xih", 2, position)) return;
-    if (kavtgetgatt("passih")) kavtemitPassthru(out, cls, "C.ih", 2, position);
+    if (optionSet(Option::passih)) kavtemitPassthru(out, cls, "C.ih", 2, position);
 }
 
 // The public stem header, or the private one for a ZDL class with private methods.
@@ -27,8 +27,8 @@ const char* stemHeaderSuffix(Entry* cls) {
 void writePrologue(FILE* out, Entry* cls) {
     pass.guardSuffix = inMetaclassPass() ? "mxih" : "xih";
     bool externC = true;
-    pass.externalPrefix = kavtgetatt(cls, "externalprefix");
-    pass.classPrefix = kavtgetatt(cls, "classprefix");
+    pass.externalPrefix = modValue(cls, Option::externalprefix);
+    pass.classPrefix = modValue(cls, Option::classprefix);
     if (!pass.externalPrefix) {
         pass.externalPrefix = kavtclassPrefix ? kavtclassPrefix : "";
         // Without any prefix the functions stay private to the implementation file.

@@ -17,9 +17,8 @@ void writeCopyInit(FILE* out, Entry* cls, Entry* ancestor, int i) {
     kavtokfprintf(out, "#define %s_Init_%s_kavDefaultCopyInit(kavSelf, ctrl, fromObj) \\\n", cls->name,
                   ancestor->name);
     kavtokfprintf(out, "        if (myMask[%d]&1) \\\n", i);
-    if (isKavObject(ancestor)) {
-        kavtokfprintf(out, "        /* special case KAVObject */\\\n");
-        kavtokfprintf(out, "        ctrl->info = (kavInitInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+    if (isRootObjectClass(ancestor)) {
+        writeRootObjectStep(out, ControlInfo::init);
         return;
     }
     kavtokfprintf(out, "           ((kavTD_KAVObject_kavDefaultCopyInit) \\\n");
@@ -32,9 +31,8 @@ void writeConstCopyInit(FILE* out, Entry* cls, Entry* ancestor, int i) {
     kavtokfprintf(out, "#define %s_Init_%s_kavDefaultConstCopyInit(kavSelf, ctrl, fromObj) \\\n",
                   cls->name, ancestor->name);
     kavtokfprintf(out, "        if (myMask[%d]&1) \\\n", i);
-    if (isKavObject(ancestor)) {
-        kavtokfprintf(out, "        /* special case KAVObject */\\\n");
-        kavtokfprintf(out, "        ctrl->info = (kavInitInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+    if (isRootObjectClass(ancestor)) {
+        writeRootObjectStep(out, ControlInfo::init);
         return;
     }
     kavtokfprintf(out, "           ((kavTD_KAVObject_kavDefaultConstCopyInit) \\\n");
@@ -57,7 +55,7 @@ bool overridesInitializer(Entry* cls, Entry* initializer) {
 // The text goes to standard output before the host reports the error; flushing keeps the
 // two in that order when they share a terminal.
 void checkShadowing(Entry* cls, Entry* ancestor, const MethodArray& inits) {
-    if (hasMod(ancestor, "shadow")) {
+    if (hasMod(ancestor, Option::shadow)) {
         std::printf("error -- class %s cannot shadow the shadow class %s\n", cls->name, ancestor->name);
         std::fflush(stdout);
         kavtmrierror(kavtfilePath, 0, 33);
@@ -75,9 +73,8 @@ void checkShadowing(Entry* cls, Entry* ancestor, const MethodArray& inits) {
 void writeDefaultInit(FILE* out, Entry* cls, Entry* ancestor, int i) {
     kavtokfprintf(out, "#define %s_Init_%s_kavDefaultInit(kavSelf, ctrl) \\\n", cls->name, ancestor->name);
     kavtokfprintf(out, "        if (myMask[%d]&1) \\\n", i);
-    if (isKavObject(ancestor)) {
-        kavtokfprintf(out, "        /* special case KAVObject */\\\n");
-        kavtokfprintf(out, "        ctrl->info = (kavInitInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+    if (isRootObjectClass(ancestor)) {
+        writeRootObjectStep(out, ControlInfo::init);
         return;
     }
     kavtokfprintf(out, "           ((kavTD_KAVObject_kavDefaultInit) \\\n");
@@ -91,9 +88,8 @@ void writeExplicitInit(FILE* out, Entry* cls, Entry* ancestor, int i, Entry* ini
     kavtshortArgList(args, init, ", ", 0, 1);
     kavtokfprintf(out, "#define %s_Init_%s_%s(%s) \\\n", cls->name, ancestor->name, init->name,
                   args.c_str());
-    if (isKavObject(ancestor)) {
-        kavtokfprintf(out, "        /* special case KAVObject */\\\n");
-        kavtokfprintf(out, "        ctrl->info = (kavInitInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+    if (isRootObjectClass(ancestor)) {
+        writeRootObjectStep(out, ControlInfo::init);
         return;
     }
     kavtokfprintf(out, "        if (myMask[%d]&1) \\\n", i);
@@ -112,9 +108,8 @@ void writeDeInit(FILE* out, Entry* cls, Entry* ancestor, int mirrored) {
     kavtokfprintf(out, "#define %s_DeInit_%s_kavDestruct(kavSelf, doFree, ctrl) \\\n", cls->name,
                   ancestor->name);
     kavtokfprintf(out, "        if (myMask[%d]&1) \\\n", mirrored);
-    if (isKavObject(ancestor)) {
-        kavtokfprintf(out, "        /* special case KAVObject */\\\n");
-        kavtokfprintf(out, "        ctrl->info = (kavDestructInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+    if (isRootObjectClass(ancestor)) {
+        writeRootObjectStep(out, ControlInfo::destruct);
         return;
     }
     kavtokfprintf(out, "           ((kavTD_KAVObject_kavDestruct) \\\n");
@@ -123,6 +118,21 @@ void writeDeInit(FILE* out, Entry* cls, Entry* ancestor, int mirrored) {
 }
 
 }  // namespace
+
+void writeRootObjectStep(FILE* out, ControlInfo info) {
+    kavtokfprintf(out, "        /* special case KAVObject */\\\n");
+    switch (info) {
+        case ControlInfo::init:
+            kavtokfprintf(out, "        ctrl->info = (kavInitInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+            break;
+        case ControlInfo::destruct:
+            kavtokfprintf(out, "        ctrl->info = (kavDestructInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+            break;
+        case ControlInfo::assign:
+            kavtokfprintf(out, "        ctrl->info = (kavAssignInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+            break;
+    }
+}
 
 void writeAncestorCopyInitMacros(FILE* out, Entry* cls, const DirectInitClasses& classes) {
     kavtfullComment(out, "Ancestor_CopyInit Macros");

@@ -36,9 +36,8 @@ void writeAncestorMacros(FILE* out, Entry* cls, Entry* ancestor, int i) {
     kavtokfprintf(out, "\n/* ...for %s */\n", a);
     kavtokfprintf(out, "#define %s_Assign_%s_kavDefaultAssign(kavSelf, ctrl, fromObj) \\\n", c, a);
     kavtokfprintf(out, "        if (myMask[%d]&1) \\\n", i);
-    if (isKavObject(ancestor)) {
-        kavtokfprintf(out, "        /* special case KAVObject */\\\n");
-        kavtokfprintf(out, "        ctrl->info = (kavAssignInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+    if (isRootObjectClass(ancestor)) {
+        writeRootObjectStep(out, ControlInfo::assign);
     } else {
         kavtokfprintf(out, "           ((kavTD_KAVObject_kavDefaultAssign) \\\n");
         kavtokfprintf(out, "               ctrl->info->defaultNCArgAssign) \\\n");
@@ -46,9 +45,8 @@ void writeAncestorMacros(FILE* out, Entry* cls, Entry* ancestor, int i) {
     }
     kavtokfprintf(out, "#define %s_Assign_%s_kavDefaultConstAssign(kavSelf, ctrl, fromObj) \\\n", c, a);
     kavtokfprintf(out, "        if (myMask[%d]&1) \\\n", i);
-    if (isKavObject(ancestor)) {
-        kavtokfprintf(out, "        /* special case KAVObject */\\\n");
-        kavtokfprintf(out, "        ctrl->info = (kavAssignInfo*)(ctrl->infoSize + (char*)(ctrl->info));\n");
+    if (isRootObjectClass(ancestor)) {
+        writeRootObjectStep(out, ControlInfo::assign);
     } else {
         // The runtime has one assignment typedef for both.
         kavtokfprintf(out, "           ((kavTD_KAVObject_kavDefaultAssign) \\\n");

@@ -16,7 +16,11 @@ struct DirectInitClasses {
 };
 DirectInitClasses directInitClasses(Entry* cls);
 
-bool isKavObject(Entry* ancestor);
+// The control record an ancestor macro steps through.
+enum class ControlInfo { init, destruct, assign };
+// The body of an ancestor macro for KAVObject: nothing to call, only the control record's
+// info is stepped past the root class's.
+void writeRootObjectStep(FILE* out, ControlInfo info);
 
 // Nothing when the class implements no assignment method in this pass.
 void writeAssignmentMacros(FILE* out, Entry* cls, const DirectInitClasses& classes);

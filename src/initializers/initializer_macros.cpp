@@ -2,6 +2,7 @@
 #include "initializers/initializers.h"
 
 #include "driver/lists.h"
+#include "driver/sections.h"
 #include "driver/state.h"
 #include "initializers/direct_init.h"
 
@@ -31,7 +32,7 @@ const char* controlParameter(Entry* method) {
 }  // namespace
 
 std::string directInitClassList(Entry* cls) {
-    if (const char* value = kavtgetatt(cls, "directinitclasses")) return value;
+    if (const char* value = modValue(cls, Option::directinitclasses)) return value;
     std::string text;
     for (Entry* ref = cls->parents; ref; ref = ref->next) {
         if (ref != cls->parents) text += ',';
@@ -53,8 +54,6 @@ DirectInitClasses directInitClasses(Entry* cls) {
     if (seq.buffer) kavtsmfree(seq.buffer, 0);
     return classes;
 }
-
-bool isKavObject(Entry* ancestor) { return named(ancestor, "KAVObject"); }
 
 void emitInitializerMacros(FILE* out, Entry* cls) {
     DirectInitClasses classes = directInitClasses(cls);

@@ -7,7 +7,7 @@
 
 namespace darurov {
 
-void emitInitializerMacros(FILE* out, Entry* cls);
+// emitInitializerMacros, the section's entry, is in driver/sections.h.
 void emitBeginInitializer(FILE* out, Entry* cls, int n, const char* ctrlName,
                           const char* methodName);
 

@@ -1,7 +1,6 @@
 // Macros through which a class implementer calls the parents' implementations of an
 // overridden method.
-#include "parents/parents.h"
-
+#include "driver/sections.h"
 #include "driver/state.h"
 #include "driver/text.h"
 #include "parents/parent_methods.h"
@@ -98,8 +97,7 @@ void emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argL
         if (plainNameToo) writePerParentShortForm(out, m, className, parent.name, pm.c_str());
     }
 
-    bool initializer = hasMod(method, "init") || (method->origin && hasMod(method->origin, "init"));
-    if (initializer || std::strcmp(m, "kavDestruct") == 0) return;
+    if (isInitializerOrOverridesOne(method) || std::strcmp(m, "kavDestruct") == 0) return;
     if (std::strcmp(m, "kavInit") == 0) {
         kavtokfprintf(out, "#define %s_parents_kavInit(kavSelf) (kavSelf)\n", className);
     } else if (std::strcmp(m, "kavUninit") == 0) {

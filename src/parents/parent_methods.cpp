@@ -47,7 +47,7 @@ std::vector<ParentMethod> parentsWithMethod(Entry* cls, Entry* method) {
 }
 
 const char* metaclassPrefix(Entry* cls) {
-    const char* prefix = kavtgetatt(cls, "classprefix");
+    const char* prefix = modValue(cls, Option::classprefix);
     return isBareValue(prefix) ? nullptr : prefix;
 }
 
@@ -56,9 +56,13 @@ std::string prefixedMethodName(Entry* cls, Entry* method) {
     return prefix ? std::string(prefix) + method->name : std::string(method->name);
 }
 
+bool isInitializerOrOverridesOne(Entry* method) {
+    return hasMod(method, Option::init) || (method->origin && hasMod(method->origin, Option::init));
+}
+
 bool getsParentCallMacros(Entry* method) {
-    return belongsToPass(method) && !hasMod(method, "init") &&
-           !(method->origin && hasMod(method->origin, "init")) && !isLifecycleMethod(method);
+    return belongsToPass(method) && !isInitializerOrOverridesOne(method) &&
+           !isLifecycleMethod(method);
 }
 
 bool isInitOrUninit(const char* name) {

@@ -26,6 +26,8 @@ std::string prefixedMethodName(Entry* cls, Entry* method);
 // The "classprefix" value of the metaclass pass; null when absent or written bare.
 const char* metaclassPrefix(Entry* cls);
 
+// The method, or the method it overrides, carries "init".
+bool isInitializerOrOverridesOne(Entry* method);
 // The method gets a call macro per parent (kavInit/kavUninit ones included): it belongs to
 // the pass, neither it nor its origin is an initializer, and it is no lifecycle method.
 bool getsParentCallMacros(Entry* method);

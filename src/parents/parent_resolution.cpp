@@ -1,6 +1,5 @@
 // Statements in <Class>NewClass that fill the pointers of the parent call macros.
-#include "parents/parents.h"
-
+#include "driver/sections.h"
 #include "driver/state.h"
 #include "parents/parent_methods.h"
 
@@ -14,7 +13,7 @@ namespace {
 // class method's introducer is named by the host (its class-side name).
 const char* tokenClass(Entry* found, const char* introducer) {
     if (!inMetaclassPass()) return introducer;
-    return hasMod(found, "class") ? kavtclsname(found->cls) : found->cls->name;
+    return hasMod(found, Option::metaclassMember) ? kavtclsname(found->cls) : found->cls->name;
 }
 
 }  // namespace

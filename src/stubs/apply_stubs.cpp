@@ -1,8 +1,8 @@
 // The apply-stub section: one stub per new method that lets the runtime call the method
 // with its arguments packed in a va_list.
+#include "driver/sections.h"
 #include "driver/state.h"
 #include "driver/text.h"
-#include "header/header.h"
 #include "stubs/stubs.h"
 
 #include <cstring>
@@ -11,13 +11,6 @@
 namespace darurov {
 
 namespace {
-
-// The new methods that get an entry in the section: procedures are called directly and
-// never through a stub.
-bool takesApplyStub(Entry* method) {
-    return method->type == kavtNewMethodType && belongsToPass(method) &&
-           !hasMod(method, "procedure");
-}
 
 // A method that reuses a stub defined elsewhere (or earlier) says so instead of a stub.
 void writeUsingComment(FILE* out, const char* stubName, Entry* method) {
@@ -36,12 +29,12 @@ void emitSectionEntry(FILE* out, Entry* cls, Entry* method, Stab* registry,
                       std::string& buffer) {
     const std::string stubName = applyStubName(method);
     const char* s = stubName.c_str();
-    if (hasMod(method, "apply")) {
+    if (hasMod(method, Option::apply)) {
         writeUsingComment(out, s, method);
         if (!kavtgetEntry(registry, s)) addStubRecord(registry, s, 0);
         return;
     }
-    if (!hasMod(method, "generateapply")) {
+    if (!hasMod(method, Option::generateapply)) {
         emitApplyStub(out, cls, method, buffer, s);
         return;
     }
@@ -76,7 +69,8 @@ void emitApplyStubs(FILE* out, Entry* cls) {
     std::string buffer;
     bool bannerWritten = false;
     auto handle = [&](Entry* method) {
-        if (!takesApplyStub(method)) return;
+        // Procedures are called directly, never through a stub.
+        if (!isPassNewMethod(method) || hasMod(method, Option::procedure)) return;
         if (!bannerWritten) {
             kavtfullComment(out, "-- Apply Stubs for New Methods");
             bannerWritten = true;
@@ -93,7 +87,7 @@ void emitApplyStubs(FILE* out, Entry* cls) {
 
 void emitApplyStub(FILE* out, Entry* cls, Entry* method, std::string& buffer,
                    const char* stubName) {
-    const bool generated = hasMod(method, "generateapply");
+    const bool generated = hasMod(method, Option::generateapply);
     const bool returnsNothing = kavtisvoid(method->returnType, method->returnTypeText);
     const char* c = cls->name;
 

@@ -1,6 +1,7 @@
 // Method information: what the runtime needs to build a method's redispatch and apply
 // stubs itself (return kind, argument area size, where the floating-point arguments lie).
-#include "header/header.h"
+#include "driver/sections.h"
+#include "driver/text.h"
 #include "stubs/stubs.h"
 
 #include <algorithm>

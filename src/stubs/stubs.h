@@ -13,7 +13,7 @@ struct __attribute__((packed)) StubRecord {
     unsigned char definedHere;
 };
 
-void emitApplyStubs(FILE* out, Entry* cls);
+// The section's own pieces; emitApplyStubs and emitMethodInfo are in driver/sections.h.
 void emitApplyStub(FILE* out, Entry* cls, Entry* method, std::string& buffer,
                    const char* stubName);
 const char* applyCallArgList(Entry* method, std::string& buffer);
@@ -27,6 +27,5 @@ struct FloatMap {
 };
 int returnKindCode(Entry* method);
 void buildFloatMap(Entry* firstParam, FloatMap& map, int& argumentAreaSize);
-void emitMethodInfo(FILE* out, Entry* method);
 
 }  // namespace darurov

@@ -3,9 +3,9 @@
 #include "tables/class_info.h"
 
 #include "driver/lists.h"
+#include "driver/sections.h"
 #include "driver/state.h"
 #include "tables/method_row.h"
-#include "tables/tables.h"
 
 #include <string>
 #include <vector>
@@ -40,7 +40,7 @@ std::vector<std::string> writeParentNames(FILE* out, Entry* cls) {
 // strings, the array and the count alike, so the runtime never reads past the array.
 std::vector<Entry*> writeDirectInitNames(FILE* out, Entry* cls) {
     std::vector<Entry*> found;
-    const char* list = kavtgetatt(cls, "directinitclasses");
+    const char* list = modValue(cls, Option::directinitclasses);
     if (!list) return found;
     StringSeq seq{};
     kavttcSeqFromListString(&seq, list);
@@ -85,7 +85,7 @@ void writeInitializerArray(FILE* out, Entry* cls) {
 }
 
 bool isNonInternal(Entry* data) {
-    return kavtgetAtt(data->mods, "public", 0) || kavtgetAtt(data->mods, "private", 0);
+    return modValue(data->mods, Option::publicData) || modValue(data->mods, Option::privateData);
 }
 
 // The rows of the last three lists end without a newline: the separator or the closing
@@ -95,60 +95,50 @@ void writeNonInternalData(FILE* out, Entry* cls) {
     unsigned& rows = pass.counts.nonInternalData;
     for (Entry* d = cls->data; d; d = d->next) {
         if (!belongsToPass(d) || !isNonInternal(d)) continue;
-        if (rows == 0) {
+        if (startRow(out, rows)) {
             kavtokfprintf(out, "static %sData %s_kavInstData;\n", cls->name, cls->name);
             kavtokfprintf(out, "static kavNonInternalData_t %sNID[] = {\n", cls->name);
-        } else {
-            kavtokfprintf(out, ",\n");
         }
         kavtokfprintf(out, "    (kavDToken *) &%sClassData.%s,\n", cls->name, d->name);
         kavtokfprintf(out, "    (char *)&%s_kavInstData.%s", cls->name, d->name);
-        ++rows;
     }
-    if (rows != 0) kavtokfprintf(out, "};\n\n");
+    closeTable(out, rows);
 }
 
 void writeProcedureRow(FILE* out, Entry* cls, Entry* e, const char* prefix) {
-    unsigned& rows = pass.counts.procMethods;
-    if (rows == 0)
+    if (startRow(out, pass.counts.procMethods))
         kavtokfprintf(out, "static kavProcMethods_t %sPM[] = {\n", cls->name);
-    else
-        kavtokfprintf(out, ",\n");
     kavtokfprintf(out, "    (kavMethodProc **)&%sClassData.%s,\n", cls->name, e->name);
     kavtokfprintf(out, "    (kavMethodProc *) %s%s", prefix, e->name);
-    ++rows;
 }
 
 void writeProcedureTable(FILE* out, Entry* cls, const char* externalPrefix,
                          const char* classPrefix) {
     for (Entry* e = cls->methods; e; e = e->next)
-        if (isPassNewMethod(e) && hasMod(e, "procedure"))
-            writeProcedureRow(out, cls, e, rowPrefix(e, externalPrefix, classPrefix));
+        if (isPassNewMethod(e) && hasMod(e, Option::procedure))
+            writeProcedureRow(out, cls, e, methodPrefix(e, externalPrefix, classPrefix));
     // Reintroduced procedures are listed in every pass.
     for (int i = 0; i < pass.reintroducedMethods.count; ++i) {
         Entry* e = pass.reintroducedMethods.methods[i];
-        if (hasMod(e, "procedure"))
-            writeProcedureRow(out, cls, e, rowPrefix(e, externalPrefix, classPrefix));
+        if (hasMod(e, Option::procedure))
+            writeProcedureRow(out, cls, e, methodPrefix(e, externalPrefix, classPrefix));
     }
-    if (pass.counts.procMethods != 0) kavtokfprintf(out, "};\n\n");
+    closeTable(out, pass.counts.procMethods);
 }
 
 void writeSelectInherited(FILE* out, Entry* cls) {
     unsigned& rows = pass.counts.selectInherited;
     for (Entry* e = cls->methods; e; e = e->next) {
-        const char* selected = kavtgetatt(e, "select");
+        const char* selected = modValue(e, Option::select);
         if (!isOverride(e) || !selected || !belongsToPass(e)) continue;
-        if (rows == 0)
+        if (startRow(out, rows))
             kavtokfprintf(out, "static kavInheritedMethod_t %sSO[] = {\n", cls->name);
-        else
-            kavtokfprintf(out, ",\n");
         kavtokfprintf(out, "    /* override method */ (kavId*)&kavId_%s%s,\n", cls->name, e->name);
         kavtokfprintf(out, "    /* using parent #  */ %d,\n", parentNumber(cls, selected));
         kavtokfprintf(out, "    /* method token    */ (kavMToken*)&%sClassData.%s\n", e->cls->name,
                       e->name);
-        ++rows;
     }
-    if (rows != 0) kavtokfprintf(out, "};\n\n");
+    closeTable(out, rows);
 }
 
 }  // namespace

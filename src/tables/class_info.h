@@ -1,9 +1,8 @@
 // What the class-info run hands from its ids and lists to the static class info.
 #pragma once
 
+#include "driver/state.h"
 #include "host/kavc.h"
-
-#include <cstring>
 
 namespace darurov {
 
@@ -12,10 +11,8 @@ struct ClassInfoCounts {
     int directInitCount = 0;  // direct-init classes found among the ancestors
 };
 
-// The root class: it has no parent, not even the default one.
-inline bool isRootObjectClass(Entry* cls) { return std::strcmp(cls->name, "KAVObject") == 0; }
-
-// Parents the runtime sees: the listed ones, else KAVObject as the default parent.
+// Parents the runtime sees: the listed ones, else KAVObject as the default parent (the root
+// class itself has none).
 inline int effectiveParentCount(Entry* cls, const ClassInfoCounts& counts) {
     if (counts.parentCount != 0) return counts.parentCount;
     return isRootObjectClass(cls) ? 0 : 1;

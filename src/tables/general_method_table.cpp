@@ -1,7 +1,7 @@
 // kavGM_<Class>: allocation (7) and deallocation (8) registrations, then non-static methods (2),
 // in one array.
+#include "driver/sections.h"
 #include "tables/method_row.h"
-#include "tables/tables.h"
 
 namespace darurov {
 
@@ -17,8 +17,8 @@ void openGeneralArray(FILE* out, Entry* cls) {
 void writeGeneralMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
                              const char* classPrefix) {
     unsigned& rows = pass.counts.generalMethods;
-    const char* allocate = kavtgetatt(cls, "kavallocate");
-    const char* deallocate = kavtgetatt(cls, "kavdeallocate");
+    const char* allocate = modValue(cls, Option::kavallocate);
+    const char* deallocate = modValue(cls, Option::kavdeallocate);
     if (allocate)
         kavtokfprintf(out, "KAVEXTERN string KAVLINK %s(KAVClass *cls, long size);\n", allocate);
     if (deallocate)
@@ -40,10 +40,10 @@ void writeGeneralMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
             kavtokfprintf(out, "static kavMethods_t kavGM_%s[] = {\n", cls->name);
         }
         kavtokfprintf(out, "    {    2, &%sClassData.%s,\n", cls->name, m->name);
-        writeMethodRowFields(out, m, rowPrefix(m, externalPrefix, classPrefix));
+        writeMethodRowFields(out, m, methodPrefix(m, externalPrefix, classPrefix));
         ++rows;
     });
-    if (rows != 0) kavtokfprintf(out, "};\n\n");
+    closeTable(out, rows);
 }
 
 }  // namespace darurov

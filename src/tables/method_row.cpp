@@ -1,7 +1,8 @@
-// The fields a static method row and a non-static row have in common.
+// The fields a static method row and a non-static row have in common, and the rows and
+// closing line every table shares.
 #include "tables/method_row.h"
 
-#include "header/header.h"
+#include "driver/text.h"
 
 #include <string>
 
@@ -39,10 +40,20 @@ void writeMethodRowFields(FILE* out, Entry* method, const char* prefix) {
     else
         kavtokfprintf(out, "         &kavDI_%s,\n", method->name);
     kavtokfprintf(out, "         (kavMethodProc *) %s%s,\n", prefix, method->name);
-    if (runtimeMadeStubs())
+    if (hasTypeCodes())
         writeRuntimeStubFields(out, method);
     else
         writeExplicitStubFields(out, method);
+}
+
+bool startRow(FILE* out, unsigned& rows) {
+    if (rows++ == 0) return true;
+    kavtokfprintf(out, ",\n");
+    return false;
+}
+
+void closeTable(FILE* out, unsigned rows) {
+    if (rows != 0) kavtokfprintf(out, "};\n\n");
 }
 
 }  // namespace darurov

@@ -1,17 +1,10 @@
-// Pieces shared by the static and general method tables.
+// Pieces shared by the registration-table writers.
 #pragma once
 
 #include "driver/state.h"
 #include "host/kavc.h"
 
 namespace darurov {
-
-// The implementation-function prefix of a table row: the writer's classPrefix for a "class"
-// method, else its externalPrefix. A null prefix reads as "", as methodPrefix does.
-inline const char* rowPrefix(Entry* method, const char* externalPrefix, const char* classPrefix) {
-    const char* prefix = hasMod(method, "class") ? classPrefix : externalPrefix;
-    return prefix ? prefix : "";
-}
 
 // The method tables' candidates: the class's methods chain, then the reintroduced methods.
 template <typename Visit>
@@ -21,11 +14,15 @@ void forEachTableCandidate(Entry* cls, Visit visit) {
         visit(pass.reintroducedMethods.methods[i]);
 }
 
-// A new method of this pass (type 28 with the pass's "class" presence).
-inline bool isPassNewMethod(Entry* m) { return m->type == kavtNewMethodType && belongsToPass(m); }
-
 // Everything of a method row after its leading field(s): method identifier, descriptor
 // identifier, implementation function and the two stub fields with the closing brace.
 void writeMethodRowFields(FILE* out, Entry* method, const char* prefix);
+
+// Counts a row of a table whose rows end without a newline. For the first row it returns
+// true and the caller writes the table's opening line; before any later row it writes the
+// ",\n" that ends the previous one and returns false.
+bool startRow(FILE* out, unsigned& rows);
+// The closing line of a table that has rows; nothing for an empty one.
+void closeTable(FILE* out, unsigned rows);
 
 }  // namespace darurov

@@ -1,7 +1,7 @@
 // <Class>MM: inherited methods whose class modifier of the same name says "migrate=<Target>".
-#include "tables/tables.h"
-
+#include "driver/sections.h"
 #include "driver/state.h"
+#include "tables/method_row.h"
 
 #include <cstring>
 
@@ -9,6 +9,8 @@ namespace darurov {
 
 namespace {
 
+// kc keeps `m: migrate = Other;` (Option::migrate) as the class's modifier `m` with the value
+// "migrate=Other".
 constexpr const char* migrateMarker = "migrate=";
 
 // The target class named by a modifier value, or null when the value does not migrate.
@@ -20,23 +22,19 @@ const char* migrationTarget(const char* value) {
 
 }  // namespace
 
-void writeMigratedMethodTable(FILE* out, Entry* cls, const char*, const char*,
-                              InheritedMethodList inherited) {
+void writeMigratedMethodTable(FILE* out, Entry* cls, InheritedMethodList inherited) {
     unsigned& rows = pass.counts.migratedMethods;
     for (MethodCell* cell = inherited; cell; cell = cell->next) {
         Entry* m = cell->method;
         const char* target = migrationTarget(kavtgetatt(cls, m->name));
         if (!target) continue;
         // Rows end without a newline so the closing brace shares the last row's line.
-        if (rows == 0)
+        if (startRow(out, rows))
             kavtokfprintf(out, "static kavMigratedMethod_t %sMM[] = {\n", cls->name);
-        else
-            kavtokfprintf(out, ",\n");
         kavtokfprintf(out, "    /*  find  */ (kavToken*)&(%sClassData.%s),\n", cls->name, m->name);
         kavtokfprintf(out, "    /*   in   */ (kavToken*)&(%sClassData.%s)", target, m->name);
-        ++rows;
     }
-    if (rows != 0) kavtokfprintf(out, "};\n\n");
+    closeTable(out, rows);
 }
 
 }  // namespace darurov

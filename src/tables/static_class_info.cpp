@@ -1,17 +1,16 @@
-// <Class>SCI: every table count and a pointer to each table, for the runtime's class builder.
+// <Class>SCI: every table count and a pointer to each table, for the runtime's class builder;
+// and the one count no table makes, the class-data entries.
 #include "tables/class_info.h"
 
+#include "driver/sections.h"
 #include "driver/state.h"
 
 namespace darurov {
 
 namespace {
 
-// The host built type codes for the class: an IDL class without "notc".
-bool hasTypeCodes() { return !pass.zdlClass && !notcOption(); }
-
 void writeAlignment(FILE* out, Entry* cls) {
-    if (const char* align = kavtgetatt(cls, "align"))
+    if (const char* align = modValue(cls, Option::align))
         kavtokfprintf(out, "    %s, /* explicit IDL align modifier */\n", align);
     else if (hasTypeCodes())
         kavtokfprintf(out, "    %d, /* type code alignment */\n",
@@ -21,6 +20,15 @@ void writeAlignment(FILE* out, Entry* cls) {
 }
 
 }  // namespace
+
+void countClassDataEntries(Entry* cls) {
+    unsigned count = 0;
+    for (ReleaseItem* item = cls->releaseOrder; item; item = item->next) {
+        if (!item->name && !item->entry) break;
+        ++count;
+    }
+    pass.counts.classDataEntries = count;
+}
 
 void writeStaticClassInfo(FILE* out, Entry* cls, const char* externalPrefix,
                           const ClassInfoCounts& counts) {

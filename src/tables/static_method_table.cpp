@@ -1,6 +1,6 @@
 // <Class>SM: one row per static method the pass's class introduces or reintroduces.
+#include "driver/sections.h"
 #include "tables/method_row.h"
-#include "tables/tables.h"
 
 namespace darurov {
 
@@ -14,10 +14,10 @@ void writeStaticMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
             kavtokfprintf(out, "static kavStaticMethod_t %sSM[] = {\n", cls->name);
         }
         kavtokfprintf(out, "    {    &%sClassData.%s,\n", cls->name, m->name);
-        writeMethodRowFields(out, m, rowPrefix(m, externalPrefix, classPrefix));
+        writeMethodRowFields(out, m, methodPrefix(m, externalPrefix, classPrefix));
         ++rows;
     });
-    if (rows != 0) kavtokfprintf(out, "};\n\n");
+    closeTable(out, rows);
 }
 
 }  // namespace darurov

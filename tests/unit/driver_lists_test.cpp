@@ -166,10 +166,10 @@ TEST_F(ListHelpers, IsMethodOfMatchesByIdentityOrName) {
     Entry* b = make("B", {a});
     Entry* over = kavc::addOverride(b, kavc::findMethod(a, "talk"), 3);
     kavc::finishClass(b);
-    EXPECT_EQ(isMethodOf(b, over), 1);
-    EXPECT_EQ(isMethodOf(b, kavc::findMethod(a, "talk")), 1);  // same name
+    EXPECT_TRUE(isMethodOf(b, over));
+    EXPECT_TRUE(isMethodOf(b, kavc::findMethod(a, "talk")));  // same name
     Entry* other = make("O", {}, {"walk"});
-    EXPECT_EQ(isMethodOf(b, kavc::findMethod(other, "walk")), 0);
+    EXPECT_FALSE(isMethodOf(b, kavc::findMethod(other, "walk")));
 }
 
 TEST_F(ListHelpers, DeferredResolutionsComeBackLastInFirstOut) {
@@ -192,10 +192,10 @@ TEST_F(ListHelpers, DeferredResolutionsComeBackLastInFirstOut) {
 TEST_F(ListHelpers, LifecycleMethodsByNameOrInitModifier) {
     Entry* a = make("A", {}, {"kavDestruct", "kavDefaultConstVAssign", "kavInit", "build"});
     kavc::addMod(kavc::findMethod(a, "build"), "init");
-    EXPECT_EQ(isLifecycleMethod(kavc::findMethod(a, "kavDestruct")), 1);
-    EXPECT_EQ(isLifecycleMethod(kavc::findMethod(a, "kavDefaultConstVAssign")), 1);
-    EXPECT_EQ(isLifecycleMethod(kavc::findMethod(a, "build")), 1);
-    EXPECT_EQ(isLifecycleMethod(kavc::findMethod(a, "kavInit")), 0);
+    EXPECT_TRUE(isLifecycleMethod(kavc::findMethod(a, "kavDestruct")));
+    EXPECT_TRUE(isLifecycleMethod(kavc::findMethod(a, "kavDefaultConstVAssign")));
+    EXPECT_TRUE(isLifecycleMethod(kavc::findMethod(a, "build")));
+    EXPECT_FALSE(isLifecycleMethod(kavc::findMethod(a, "kavInit")));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The set-up of a pass: stub policy, initializer order, error 228.
 #include "driver/lists.h"
 #include "driver/state.h"
+#include "driver/text.h"
 #include "support/text.h"
 
 #include <vector>
@@ -62,6 +63,36 @@ INSTANTIATE_TEST_SUITE_P(
         PolicyCase{"idlIgnoresZdlSwitches", {"noapstubs", "nordstubs", "nodesc"}, &idlPolicy, 1, 1, 0},
         PolicyCase{"idlNotcIgnoresZdlSwitches", {"notc", "noapstubs", "nordstubs", "nodesc"}, &idlPolicy, 0, 0, 0}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// Whatever a pass leaves in the state (here as if it had stopped half-way) is gone when the
+// next pass is set up: the deferred resolutions are released, every field starts afresh.
+class PassReset : public HostTest {};
+
+TEST_F(PassReset, SetUpLeavesNothingOfThePreviousPass) {
+    Entry* cls = kavc::newClass("Bird", {}, nullptr, 1);
+    Entry* walk = kavc::addMethod(cls, "walk", kavc::basicType("void"), 2);
+    kavc::finishClass(cls);
+    pass.hasInstanceData = true;
+    pass.counts.migratedMethods = 3;
+    pass.externalPrefix = "zoo_";
+    pass.classPrefix = "meta_";
+    pass.guardSuffix = "mxih";
+    pass.instanceClassName = "M_Bird";
+    pass.nameBuffer = "M_Bird_mxih";
+    prefixedName("kavAP_", "walk");
+    deferParentResolution(cls, "KAVObject", walk);
+    capture([&](FILE* out) { passSetUp(out, cls); });
+    EXPECT_FALSE(pass.hasInstanceData);
+    EXPECT_EQ(pass.counts.migratedMethods, 0u);
+    EXPECT_EQ(pass.externalPrefix, nullptr);
+    EXPECT_EQ(pass.classPrefix, nullptr);
+    EXPECT_STREQ(pass.guardSuffix, "xih");
+    EXPECT_EQ(pass.instanceClassName, nullptr);
+    EXPECT_EQ(pass.nameBuffer, "");
+    EXPECT_EQ(pass.prefixedNameText, "");
+    EXPECT_EQ(pass.deferred, nullptr);
+    releasePassLists();
+}
 
 class InitializerOrder : public HostTest {
   protected:

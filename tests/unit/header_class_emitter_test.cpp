@@ -1,6 +1,6 @@
 // One whole pass: the sections follow each other in the header's order.
 #include "header_fixture.h"
-#include "stubs/stubs.h"
+#include "driver/sections.h"
 
 using namespace darurov;
 using namespace header_testing;
@@ -39,7 +39,7 @@ TEST_P(SectionOrder, ClassPassWritesEverySectionInOrder) {
     }
     EXPECT_EQ(text.substr(at), "\n#endif       /* Animal_xih */\n");
     EXPECT_EQ(text.find("kavMN_create"), std::string::npos);
-    EXPECT_EQ(deferredResolutions, nullptr);
+    EXPECT_EQ(pass.deferred, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, SectionOrder, ::testing::Bool(),

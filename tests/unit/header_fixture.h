@@ -2,7 +2,9 @@
 #pragma once
 
 #include "driver/lists.h"
+#include "driver/sections.h"
 #include "driver/state.h"
+#include "driver/text.h"
 #include "header/header.h"
 #include "support/text.h"
 
@@ -75,8 +77,7 @@ class HeaderTest : public testing_support::HostTest {
         kavc::finishClass(cls);
         capture([&](FILE* out) {
             darurov::passSetUp(out, cls);
-            if (!darurov::pass.zdlClass && !darurov::notcOption())
-                kavtcreateTypeCodes(kavc::unitStab());
+            if (darurov::hasTypeCodes()) kavtcreateTypeCodes(kavc::unitStab());
             if (metaclass) {
                 darurov::pass.instanceClassName = cls->name;
                 kavtinitialiseMeta(cls, kavc::unitStab(), 1, 1);

@@ -1,7 +1,7 @@
 // New-method declarations, identifiers, descriptors, redispatch stubs and trailing records;
 // the apply stub name.
 #include "header_fixture.h"
-#include "stubs/stubs.h"
+#include "driver/sections.h"
 
 using namespace darurov;
 using namespace header_testing;

@@ -1,7 +1,7 @@
 // Overridden-method declarations, qualified identifiers, the identifier switch, deferral,
 // errors 26 and 25.
 #include "header_fixture.h"
-#include "parents/parents.h"
+#include "driver/sections.h"
 
 using namespace darurov;
 using namespace header_testing;
@@ -23,7 +23,7 @@ std::string overrideText(std::string c, std::string n, std::string prototype, st
 // The deferred parent resolutions, most recent first, as "class:introducer:method".
 std::vector<std::string> deferred() {
     std::vector<std::string> records;
-    for (DeferredResolution* r = deferredResolutions; r; r = r->next)
+    for (DeferredResolution* r = pass.deferred; r; r = r->next)
         records.push_back(std::string(r->cls->name) + ":" + r->introducer + ":" + r->method->name);
     return records;
 }
@@ -127,7 +127,7 @@ TEST_F(OverriddenMethodsTest, ErrorsAssignmentsAndOverridesWithoutParentCalls) {
                                          "kavInitCtrl* ctrl" + from, "KAVObject") +
                         overrideText("Animal", "feed", "long KAVLINK feed" + self + sep +
                                      "long amount)", "Zoo::Base"));
-    EXPECT_EQ(deferredResolutions, nullptr);
+    EXPECT_EQ(pass.deferred, nullptr);
 }
 
 // A parent that another parent also derives from contributes through that other parent.

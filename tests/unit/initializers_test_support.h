@@ -1,6 +1,7 @@
 // Class building shared by the initializer, destructor and assignment macro tests.
 #pragma once
 
+#include "driver/sections.h"
 #include "driver/state.h"
 #include "pass_fixture.h"
 #include "initializers/initializers.h"

@@ -1,7 +1,7 @@
 // Parent call macros of overridden methods and the statements that resolve their pointers.
 #include "driver/state.h"
 #include "pass_fixture.h"
-#include "parents/parents.h"
+#include "driver/sections.h"
 #include "support/text.h"
 
 #include <string>

@@ -1,6 +1,7 @@
 // A class under construction for the stub sections, and the pass set-up they read.
 #pragma once
 
+#include "driver/sections.h"
 #include "driver/state.h"
 #include "pass_fixture.h"
 #include "stubs/stubs.h"

@@ -4,7 +4,7 @@
 #include "driver/state.h"
 #include "pass_fixture.h"
 #include "support/text.h"
-#include "tables/tables.h"
+#include "driver/sections.h"
 
 #include <sstream>
 #include <string>
@@ -83,8 +83,8 @@ class TablesTest : public testing_support::HostTest {
             darurov::writeStaticMethodTable(out, cls, ext, cp);
             darurov::writeOverrideMethodTable(out, cls, ext, cp);
             darurov::writeGeneralMethodTable(out, cls, ext, cp);
-            darurov::countClassDataEntries(out, cls);
-            darurov::writeMigratedMethodTable(out, cls, ext, cp, inherited);
+            darurov::countClassDataEntries(cls);
+            darurov::writeMigratedMethodTable(out, cls, inherited);
             darurov::writeClassInfo(out, cls, ext, cp);
         });
     }

@@ -64,9 +64,8 @@ TEST_F(OverrideMethodTable, ClassDataEntriesCountUpToTheTerminator) {
     ReleaseItem terminator{nullptr, nullptr, third->next, {}};
     third->next = &terminator;
     cls->releaseOrder->name = nullptr;  // a nameless item that still has its entry counts
-    std::string text = capture([&](FILE* out) { countClassDataEntries(out, cls); });
+    countClassDataEntries(cls);
     third->next = terminator.next;
-    EXPECT_EQ(text, "");
     EXPECT_EQ(pass.counts.classDataEntries, 3u);
 }
 
@@ -77,7 +76,7 @@ class MigratedMethodTable : public OverrideMethodTable {
         startPass();
         InheritedMethodList list = nullptr;
         for (const char* name : names) list = addInheritedMethod(list, kavc::findMethod(base, name));
-        std::string text = capture([&](FILE* out) { writeMigratedMethodTable(out, cls, "", "", list); });
+        std::string text = capture([&](FILE* out) { writeMigratedMethodTable(out, cls, list); });
         releaseMethodList(list);
         return text;
     }

@@ -1,5 +1,6 @@
 #include "kc/driver.h"
 
+#include "driver/option_table.h"
 #include "kc/lower.h"
 #include "kc/options.h"
 #include "kc/parser.h"
@@ -115,7 +116,8 @@ int runCompiler(int argc, const char* const* argv) {
     kavc::setClassPrefix(options.classPrefix ? options.classPrefix->c_str() : nullptr);
     for (const auto& [name, value] : options.emitterOptions)
         kavc::setOption(name, value ? value->c_str() : nullptr);
-    if (options.noDuplicateIntroducerCheck) kavc::setFlag(40, 2);
+    if (options.noDuplicateIntroducerCheck)
+        kavc::setFlag(darurov::duplicateCheckOffWord, darurov::duplicateCheckOffBit);
 
     Preprocessor pp(sources, diag, PreprocessorOptions{options.includeDirs, options.defines});
     if (!pp.openMain(options.input)) return 1;
