@@ -1,6 +1,8 @@
 // The kc command line.
 #include "kc/options.h"
 
+#include "driver/option_table.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -49,6 +51,34 @@ TEST(KcOptions, NodupcheckIsAFlagNotAnEmitterOption) {
     ASSERT_TRUE(p.ok);
     EXPECT_TRUE(p.options.noDuplicateIntroducerCheck);
     EXPECT_TRUE(p.options.emitterOptions.empty());
+}
+
+// Every -m name is passed on; only a name that is no global option of the table is warned
+// about (a modifier name included), and the run goes on.
+TEST(KcOptions, EmitterOptionNamesAreCheckedAgainstTheOptionTable) {
+    for (const darurov::OptionRow& row : darurov::optionTable) {
+        if (!(row.kinds & darurov::globalOption) || row.id == darurov::Option::nodupcheck) continue;
+        Parsed p = parse({"-m", row.name, "a.idl"});
+        EXPECT_TRUE(p.ok && p.messages.empty()) << row.name;
+        ASSERT_EQ(p.options.emitterOptions.size(), 1u) << row.name;
+    }
+    for (const char* unknown : {"nothunk", "class", "NOTC"}) {
+        Parsed p = parse({"-m", unknown, "a.idl"});
+        EXPECT_TRUE(p.ok) << unknown;
+        EXPECT_EQ(p.messages, std::vector<std::string>{"kc: warning: unknown emitter option '" +
+                                                       std::string(unknown) + "'"});
+        ASSERT_EQ(p.options.emitterOptions.size(), 1u) << unknown;
+        EXPECT_EQ(p.options.emitterOptions[0].first, unknown);
+    }
+}
+
+// The -m part of the help is the option table: each global option opens a line.
+TEST(KcOptions, HelpListsEveryGlobalOptionOfTheTable) {
+    const std::string help = kc::usage();
+    for (const darurov::OptionRow& row : darurov::optionTable) {
+        if (!(row.kinds & darurov::globalOption)) continue;
+        EXPECT_NE(help.find("\n    " + std::string(row.name) + " "), std::string::npos) << row.name;
+    }
 }
 
 TEST(KcOptions, DefaultsAndInformationalSwitches) {

@@ -1,5 +1,7 @@
 #include "kc/options.h"
 
+#include "driver/option_table.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -21,10 +23,34 @@ std::pair<std::string, std::optional<std::string>> split(const std::string& text
     return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
+// One line per global option of the option table, its effect wrapped to the help's width.
+std::string globalOptionHelp() {
+    const std::string indent(20, ' ');
+    std::string text;
+    for (const darurov::OptionRow& row : darurov::optionTable) {
+        if (!(row.kinds & darurov::globalOption)) continue;
+        std::string line = "    " + std::string(row.name);
+        line.resize(indent.size(), ' ');
+        for (const char* word = row.effect; *word;) {
+            const char* end = std::strchr(word, ' ');
+            if (!end) end = word + std::strlen(word);
+            std::string piece(word, end);
+            if (line.size() > indent.size() && line.size() + 1 + piece.size() > 79) {
+                text += line + "\n";
+                line = indent;
+            }
+            line += (line.size() > indent.size() ? " " : "") + piece;
+            word = *end ? end + 1 : end;
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
 }  // namespace
 
 const char* usage() {
-    return "Usage: kc [options] FILE.idl\n"
+    static const std::string text = std::string("Usage: kc [options] FILE.idl\n"
            "Compile an IDL file and write its C++ implementation header DIR/<stem>.xih.\n"
            "\n"
            "Options:\n"
@@ -34,10 +60,9 @@ const char* usage() {
            "                  directory (repeatable)\n"
            "  -D NAME[=VAL]   define a preprocessor symbol (VAL defaults to 1); __KAVIDL__ is\n"
            "                  always defined\n"
-           "  -m NAME[=VAL]   set a global option read by the emitter (csc, nodesc, noapstubs,\n"
-           "                  nordstubs, notc, kavboot, nothunks, pbl, passih, ...); repeatable.\n"
-           "                  -m nodupcheck silences the report of a method name introduced by\n"
-           "                  two classes\n"
+           "  -m NAME[=VAL]   set a global option (repeatable); other names are warned\n"
+           "                  about and passed on as written:\n") +
+           globalOptionHelp() +
            "  -p PREFIX       the global class prefix of function names\n"
            "  --emitter PATH  load this emitter plug-in instead of the installed one\n"
            "  --help          print this text and exit\n"
@@ -45,6 +70,7 @@ const char* usage() {
            "\n"
            "Exit status: 0 on success (warnings allowed), 1 when an error was reported,\n"
            "2 after a fatal error of the emitter. On error no output file is left behind.\n";
+    return text.c_str();
 }
 
 bool parseOptions(int argc, const char* const* argv, Options& options, Diagnostics& diag) {
@@ -129,7 +155,9 @@ bool parseOptions(int argc, const char* const* argv, Options& options, Diagnosti
                 ok = false;
                 continue;
             }
-            if (name == "nodupcheck")
+            const darurov::OptionRow* row = darurov::findGlobalOption(name);
+            if (!row) diag.warning({}, "unknown emitter option " + quote(name));
+            if (row && row->id == darurov::Option::nodupcheck)
                 options.noDuplicateIntroducerCheck = true;
             else
                 options.emitterOptions.emplace_back(name, val);
