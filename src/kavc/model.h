@@ -33,10 +33,12 @@ char* str(std::string_view text);  // a model-owned copy
 void addMod(Entry* e, std::string_view name, const char* value = nullptr);
 
 // ---- types -------------------------------------------------------------------------------
-// IDL base types: "void", "short", "long", "long long", "unsigned short", "unsigned long",
-// "float", "double", "boolean", "char", "octet", "any", "string", "TypeCode".
+// An IDL base type by its spelling in kavc/base_types.h ("unsigned long", "wchar", ...);
+// null for any other name.
 TypeCode* basicType(std::string_view idlName);
-TypeCode* stringType(unsigned long bound = 0);
+TypeCode* stringType(unsigned long bound = 0, bool wide = false);  // string<N>, wstring<N>
+TypeCode* fixedType(unsigned long digits, int scale);              // fixed<digits, scale>
+TypeCode* nativeType(std::string_view cName);  // an opaque type of the platform (IDL native)
 TypeCode* sequenceType(TypeCode* element, unsigned long bound = 0);
 TypeCode* arrayType(TypeCode* element, const std::vector<unsigned long>& dims);
 TypeCode* structType(std::string_view cName,

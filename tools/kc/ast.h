@@ -18,8 +18,9 @@ struct ScopedName {
 };
 
 struct Expr {
-    enum Kind { Int, Float, String, Char, Bool, Name, Unary, Binary } kind = Int;
+    enum Kind { Int, Float, Fixed, String, Char, Bool, Name, Unary, Binary } kind = Int;
     Loc loc;
+    bool wide = false;  // L"..." or L'x'
     unsigned long long intValue = 0;
     double floatValue = 0;
     std::string text;  // String/Char value; Unary/Binary operator
@@ -30,8 +31,9 @@ struct Expr {
 struct TypeSpec {
     enum Kind { None, Basic, String, Sequence, Named } kind = None;
     Loc loc;
-    std::string basic;            // "void", "long", "unsigned long", "long long", ...
-    std::unique_ptr<Expr> bound;  // string<N>, sequence<T, N>
+    std::string basic;            // a base type's spelling: "void", "unsigned long", "wstring", ...
+    std::unique_ptr<Expr> bound;  // string<N>, wstring<N>, sequence<T, N>, fixed<N, S>
+    std::unique_ptr<Expr> scale;  // fixed<N, S>
     std::unique_ptr<TypeSpec> element;
     ScopedName name;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "kc/lower.h"
+#include "kavc/base_types.h"
 
 #include <deque>
 #include <map>
@@ -20,7 +21,7 @@ struct Symbol;
 
 // The value of a constant expression.
 struct Value {
-    enum Kind { Int, Float, String, Char, Bool } kind = Int;
+    enum Kind { Int, Float, Fixed, String, WString, Char, WChar, Bool } kind = Int;
     long long i = 0;
     double f = 0;
     std::string s;
@@ -71,12 +72,8 @@ struct Scope {
 const char* kindName(Symbol::Kind k);
 // "an interface", "a typedef".
 std::string withArticle(Symbol::Kind k);
-// The value range of an integer type ("short", "unsigned long", ...), null for other types.
-struct IntRange {
-    const char* type;
-    long long low, high;
-};
-const IntRange* intRange(const std::string& basic);
+// The base type of an integer spelling ("short", "unsigned long", ...), null for other types.
+const kavc::BaseType* integerType(const std::string& basic);
 
 // One run over the syntax tree: declare every name, resolve parents and their order, check the
 // types and constants, then build each class (parents first) with the kavc builder.

@@ -1,5 +1,7 @@
 #include "kc/parser.h"
 
+#include "kavc/base_types.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <set>
@@ -11,19 +13,26 @@ namespace {
 const std::set<std::string> reservedWords = {
     "module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway", "raises",
     "context", "typedef", "struct", "union", "switch", "case", "default", "enum", "const",
-    "exception", "sequence", "string", "void", "short", "long", "unsigned", "float", "double",
-    "boolean", "char", "octet", "any", "TRUE", "FALSE", "TypeCode", "implementation"};
+    "exception", "sequence", "TRUE", "FALSE", "implementation"};
 
-// Types of the language that are not part of this subset.
-const std::set<std::string> unsupportedTypes = {"wstring", "wchar", "fixed", "Object", "native",
-                                                "ValueBase"};
-
-const std::set<std::string> basicTypeWords = {"short", "float", "double", "boolean", "char",
-                                              "octet", "any", "TypeCode"};
+// A word of a base type's keyword spelling ("unsigned", "long", "wchar").
+bool baseTypeWord(const std::string& word) {
+    for (const kavc::BaseType& b : kavc::baseTypes) {
+        if (!b.keyword) continue;
+        std::string_view idl = b.idl;
+        for (size_t from = 0; from <= idl.size();) {
+            size_t blank = idl.find(' ', from);
+            if (blank == std::string_view::npos) blank = idl.size();
+            if (idl.substr(from, blank - from) == word) return true;
+            from = blank + 1;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
-bool isReserved(const std::string& word) { return reservedWords.count(word) != 0; }
+bool isReserved(const std::string& word) { return reservedWords.count(word) != 0 || baseTypeWord(word); }
 
 // ---- tokens ------------------------------------------------------------------------------
 
@@ -458,10 +467,7 @@ bool Parser::implementation(DeclList& out) {
 }
 
 bool Parser::startsType(const Token& t) const {
-    return t.kind == Tok::Ident &&
-           (basicTypeWords.count(t.text) || t.text == "long" || t.text == "unsigned" ||
-            t.text == "string" || t.text == "sequence" || unsupportedTypes.count(t.text) ||
-            (!isReserved(t.text)));
+    return t.kind == Tok::Ident && (t.text == "sequence" || kavc::startsBaseType(t.text) || !isReserved(t.text));
 }
 
 bool Parser::implStatement(Decl& impl) {
@@ -657,47 +663,28 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         t.basic = "void";
         return true;
     }
-    if (basicTypeWords.count(w)) {
+    if (kavc::startsBaseType(w)) {
+        // The longest keyword spelling: "unsigned long long" before "unsigned long".
         take();
         t.kind = TypeSpec::Basic;
         t.basic = w;
-        return true;
-    }
-    if (w == "long" || w == "unsigned") {
-        take();
-        t.kind = TypeSpec::Basic;
-        if (w == "unsigned") {
-            if (peek().ident("short")) {
-                take();
-                t.basic = "unsigned short";
-                return true;
-            }
-            if (!expectKeyword("long")) return false;
-            t.basic = "unsigned long";
-        } else {
-            t.basic = "long";
-        }
-        if (peek().ident("long")) {
-            take();
-            if (t.basic == "unsigned long") {
-                diag_.error(t.loc, "'unsigned long long' is not supported");
-                return false;
-            }
-            t.basic = "long long";
-        } else if (peek().ident("double")) {
-            diag_.error(t.loc, "'long double' is not supported");
+        while (peek().kind == Tok::Ident && kavc::startsBaseType(t.basic + " " + peek().text))
+            t.basic += " " + take().text;
+        const kavc::BaseType* b = kavc::findBaseType(t.basic);
+        if (!b) {
+            expectedBefore(quote(t.basic == "unsigned" ? "long" : "type"));
             return false;
         }
-        return true;
-    }
-    if (w == "string") {
-        take();
-        t.kind = TypeSpec::String;
-        if (accept("<")) {
+        if (b->kind == kavtTkString || b->kind == kavtTkWString) {
+            t.kind = TypeSpec::String;
+            return stringBound(t);
+        }
+        if (b->kind == kavtTkFixed && accept("<")) {  // fixed<digits, scale>; bare only in constants
             ++angles_;
             t.bound = expression();
+            bool ok = t.bound && expect(",") && (t.scale = expression()) != nullptr;
             --angles_;
-            if (!t.bound || !closeAngle()) return false;
+            return ok && closeAngle();
         }
         return true;
     }
@@ -716,17 +703,21 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         leave();
         return ok && closeAngle();
     }
-    if (unsupportedTypes.count(w)) {
-        diag_.error(t.loc, quote(w) + " is not supported");
-        take();
-        return false;
-    }
     if (isReserved(w)) {
         expectedBefore("type");
         return false;
     }
     t.kind = TypeSpec::Named;
     return scopedName(t.name);
+}
+
+// The optional <N> of string<N> and wstring<N>.
+bool Parser::stringBound(TypeSpec& t) {
+    if (!accept("<")) return true;
+    ++angles_;
+    t.bound = expression();
+    --angles_;
+    return t.bound && closeAngle();
 }
 
 bool Parser::declarator(Declarator& d) {
@@ -811,15 +802,24 @@ std::unique_ptr<Expr> Parser::primary() {
             return e;
         }
         case Tok::Float:
-            e->kind = Expr::Float;
+        case Tok::Fixed:
+            e->kind = t.kind == Tok::Fixed ? Expr::Fixed : Expr::Float;
             e->floatValue = std::strtod(take().text.c_str(), nullptr);
             return e;
         case Tok::String:
             e->kind = Expr::String;
-            while (peek().kind == Tok::String) e->text += take().text;
+            e->wide = t.wide;
+            while (peek().kind == Tok::String) {
+                if (peek().wide != e->wide) {
+                    diag_.error(peek().loc, "a wide and a narrow string cannot be joined");
+                    return nullptr;
+                }
+                e->text += take().text;
+            }
             return e;
         case Tok::Char:
             e->kind = Expr::Char;
+            e->wide = t.wide;
             e->text = take().text;
             return e;
         default: break;

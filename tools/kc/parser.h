@@ -49,6 +49,7 @@ class Parser {
     bool modifier(Modifier& m);
     bool modifierValue(std::string& value);
     bool typeSpec(TypeSpec& t, bool allowVoid);
+    bool stringBound(TypeSpec& t);
     bool scopedName(ScopedName& n);
     bool declarator(Declarator& d);
     bool declarators(std::vector<Declarator>& out);

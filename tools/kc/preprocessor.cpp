@@ -155,7 +155,8 @@ class IfExpression {
             }
             case Tok::Char: return t->text.empty() ? 0 : static_cast<unsigned char>(t->text[0]);
             case Tok::Ident: return 0;  // what is left after expansion is not defined
-            case Tok::Float: --pos_; fail("floating constant in preprocessor expression"); return 0;
+            case Tok::Float:
+            case Tok::Fixed: --pos_; fail("floating constant in preprocessor expression"); return 0;
             default: --pos_; fail("token " + describe(*t) + " is not valid in preprocessor expressions"); return 0;
         }
     }
