@@ -338,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
         SemanticError{"interface A { exception E { long c; }; void f(in E e); };",
                       "test.idl:1:50: error: exception 'E' cannot be used as a type"},
         SemanticError{"interface A { void f(); void f(); };", "test.idl:1:30: error: redefinition of 'f'"},
-        SemanticError{"interface A { attribute long x; void _get_x(); };", "test.idl:1:38: error: redefinition of '_get_x'"},
+        SemanticError{"interface A { attribute long x; void _set_x(); void set_x(); };", "test.idl:1:53: error: redefinition of 'set_x'"},
         SemanticError{"interface A {};\nmodule A {};", "test.idl:2:8: error: redefinition of 'A'"},
         SemanticError{"interface KAVObject {};", "test.idl:1:11: error: redefinition of built-in interface 'KAVObject'"},
         SemanticError{"interface A { void f(in long a, in long a); };", "test.idl:1:41: error: redefinition of parameter 'a'"},

@@ -13,6 +13,7 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
     addBuiltins();
     declareAll(spec.decls, global_, nullptr, true);
     for (Symbol* cls : interfaces_) resolveParents(cls);
+    checkRepositoryNames();
 
     std::vector<Symbol*> ordered, stack;
     std::set<Symbol*> visiting, done;
@@ -45,11 +46,22 @@ void Lowering::lowerClass(Symbol* cls) {
         parentRefs_.emplace_back(cls->parents[i],
                                  kavc::addParent(entry, classEntry(cls->parents[i]), cls->parentLocs[i].line));
 
+    if (cls->decl->boxed) {
+        // A value box holds one public value of the boxed type.
+        TypeCode* type = resolveType(cls->decl->type, cls->owner);
+        kavc::addMod(kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line), "public");
+    }
     for (const auto& member : cls->decl->body) {
         const Decl& d = *member;
         if (d.kind == Decl::Operation) {
             lowerOperation(cls, d);
+        } else if (d.kind == Decl::Factory) {
+            lowerFactory(cls, d);
+        } else if (d.kind == Decl::State) {
+            lowerState(cls, d);
         } else if (d.kind == Decl::Attribute) {
+            checkRaises(cls->inner, d.getraises);
+            checkRaises(cls->inner, d.setraises);
             TypeCode* type = resolveType(d.type, cls->inner);
             if (!type) type = kavc::basicType("long");
             for (const Declarator& name : d.declarators) {
@@ -92,14 +104,66 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
     }
     if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic == "void"))
         diag_.error(d.type.loc, "a oneway operation returns void");
-    for (const ScopedName& r : d.raises) {
+    checkRaises(scope, d.raises);
+    if (d.hasContext) kavc::addContext(method);
+}
+
+// The object model keeps no exceptions of a method: the names are only checked.
+void Lowering::checkRaises(Scope* scope, const std::vector<ScopedName>& raises) {
+    for (const ScopedName& r : raises) {
         Symbol* e = lookup(scope, r);
         if (!e)
             diag_.error(r.loc, "unknown exception " + quote(r.text()));
         else if (e->kind != Symbol::Exception)
             diag_.error(r.loc, quote(r.text()) + " is " + withArticle(e->kind) + ", not an exception");
     }
-    if (d.hasContext) kavc::addContext(method);
+}
+
+// A factory of a value type: a method that returns a new value of the type.
+void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
+    checkNotInherited(cls, d.name, d.loc);
+    Entry* method = kavc::addMethod(cls->entry, d.name, kavc::objrefType(cls->entry), d.loc.line);
+    std::map<std::string, Loc> names;
+    for (const Param& p : d.params) {
+        const Declarator& dd = p.declarator;
+        if (!names.emplace(dd.name, dd.loc).second) {
+            diag_.error(dd.loc, "redefinition of parameter " + quote(dd.name));
+            diag_.note(names[dd.name], "previous declaration of " + quote(dd.name) + " was here");
+        }
+        TypeCode* type = withDims(resolveType(p.type, cls->inner), dd, cls->inner);
+        kavc::addParam(method, dd.name, type ? type : kavc::basicType("long"), kavtModeIn);
+    }
+    checkRaises(cls->inner, d.raises);
+}
+
+// State members of a value type are data members marked "public" or "private".
+void Lowering::lowerState(Symbol* cls, const Decl& d) {
+    TypeCode* base = resolveType(d.type, cls->inner);
+    for (const Declarator& dd : d.declarators) {
+        auto declared = cls->inner->names.find(dd.name);
+        if (declared == cls->inner->names.end() || declared->second->decl != &d) continue;  // reported
+        TypeCode* type = withDims(base, dd, cls->inner);
+        Entry* data = kavc::addData(cls->entry, dd.name, type ? type : kavc::basicType("long"), dd.loc.line);
+        kavc::addMod(data, d.isPublic ? "public" : "private");
+        dataEntries_[dd.name] = data;
+    }
+}
+
+// typeid, typeprefix and import name something declared; repository ids have no place in
+// the object model, so nothing else is kept.
+void Lowering::checkRepositoryNames() {
+    for (const auto& [d, scope] : repositoryNames_) {
+        if (d->kind == Decl::Import && !d->text.empty()) continue;
+        Symbol* sym = lookup(scope, d->target);
+        if (!sym) {
+            diag_.error(d->target.loc, quote(d->target.text()) + " was not declared" +
+                                           (d->kind == Decl::Import ? "; kc reads declarations from #include files" : ""));
+            continue;
+        }
+        if (d->kind == Decl::Import && sym->kind != Symbol::Module && sym->kind != Symbol::Interface)
+            diag_.error(d->target.loc, "an import names a module, interface or value type; " +
+                                           quote(d->target.text()) + " is " + withArticle(sym->kind));
+    }
 }
 
 // A class named by a modifier value (metaclass, companion): a defined interface.

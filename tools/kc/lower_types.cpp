@@ -67,7 +67,8 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
                 case Symbol::Typedef:
                 case Symbol::Struct:
                 case Symbol::Union:
-                case Symbol::Enum: return typeOf(sym, t.loc);
+                case Symbol::Enum:
+                case Symbol::Native: return typeOf(sym, t.loc);
                 case Symbol::Exception:
                     diag_.error(t.loc, "exception " + quote(t.name.text()) + " cannot be used as a type");
                     return nullptr;
@@ -93,6 +94,11 @@ TypeCode* Lowering::withDims(TypeCode* base, const Declarator& d, Scope* scope) 
 
 TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
     if (sym->state == Symbol::Done) return sym->type;
+    if (sym->forwardOnly) {
+        diag_.error(use, std::string(kindName(sym->kind)) + " " + quote(sym->name) + " is declared but never defined");
+        diag_.note(sym->loc, "declared here");
+        return nullptr;
+    }
     if (sym->state == Symbol::Busy) {
         diag_.error(use, "type " + quote(sym->name) + " refers to itself");
         return nullptr;
@@ -167,6 +173,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
             if (ok) result = kavc::unionType(cName(sym), disc, members);
             break;
         }
+        case Symbol::Native: result = kavc::nativeType(cName(sym)); break;
         case Symbol::Enum: {
             std::vector<std::string> names;
             for (const auto& e : d.enumerators) names.push_back(e.first);

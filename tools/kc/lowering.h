@@ -32,7 +32,7 @@ struct Value {
 struct Symbol {
     enum Kind {
         Module, Interface, Typedef, Struct, Union, Enum, Enumerator, Const, Exception,
-        Attribute, Operation,
+        Attribute, Operation, Native, State,
     } kind = Module;
     std::string name;
     Loc loc;
@@ -45,6 +45,7 @@ struct Symbol {
 
     // Interface
     bool builtin = false;
+    bool forwardOnly = false;  // struct X; or union X; without a definition yet
     bool defined = false;
     bool broken = false;  // in or below an inheritance cycle: not lowered
     Entry* entry = nullptr;
@@ -66,6 +67,7 @@ struct Scope {
     std::vector<std::string> path;  // enclosing names from the outside, this scope's included
     std::vector<std::string> modules;  // the module names only (a class's scope list)
     std::map<std::string, Symbol*> names;
+    std::map<std::string, Symbol*> folded;  // by lower-case name: names differing in case collide
 };
 
 // "interface", "typedef": what a symbol is, for messages.
@@ -93,6 +95,9 @@ class Lowering {
     void declareInterface(const Decl& d, Scope* scope, Entry* module);
     void declareMember(const Decl& d, Scope* scope);
     void addBuiltins();
+    void notInTheModel(const Decl& d);
+    void checkRaises(Scope* scope, const std::vector<ScopedName>& raises);
+    void checkRepositoryNames();
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name, std::set<Scope*>& seen);
@@ -120,6 +125,8 @@ class Lowering {
     // classes
     void lowerClass(Symbol* cls);
     void lowerOperation(Symbol* cls, const Decl& d);
+    void lowerFactory(Symbol* cls, const Decl& d);
+    void lowerState(Symbol* cls, const Decl& d);
     void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
     void lowerImplementation(Symbol* cls);
     void classModifier(Symbol* cls, const ImplStmt& s);
@@ -136,6 +143,7 @@ class Lowering {
     std::vector<Symbol*> declarations_;  // types, constants, exceptions, in declaration order
     std::map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
+    std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import
     int depth_ = 0;
 
     // per class being lowered
