@@ -65,9 +65,10 @@ void Lowering::lowerClass(Symbol* cls) {
             TypeCode* type = resolveType(d.type, cls->inner);
             if (!type) type = kavc::basicType("long");
             for (const Declarator& name : d.declarators) {
-                checkNotInherited(cls, "_get_" + name.name, name.loc);
-                if (!d.readonly) checkNotInherited(cls, "_set_" + name.name, name.loc);
-                attributes_[name.name] = kavc::addAttribute(entry, name.name, type, d.readonly, name.loc.line);
+                checkNotInherited(cls, "_get_" + cxxName(name.name), name.loc);
+                if (!d.readonly) checkNotInherited(cls, "_set_" + cxxName(name.name), name.loc);
+                std::string host = cxxName(name.name);
+                attributes_[host] = kavc::addAttribute(entry, host, type, d.readonly, name.loc.line);
             }
         }
     }
@@ -79,7 +80,7 @@ void Lowering::lowerClass(Symbol* cls) {
 // silences the emitter's report of one name introduced by two classes).
 void Lowering::checkNotInherited(Symbol* cls, const std::string& name, Loc at) {
     if (kavtg_f[40] & 2) return;
-    Entry* inherited = kavc::findInheritedMethod(cls->entry, name);
+    Entry* inherited = kavc::findInheritedMethod(cls->entry, cxxName(name));
     if (!inherited) return;
     diag_.error(at, quote(name) + " is already introduced by " + quote(inherited->cls->name) +
                         "; write '" + name + ": reintroduce;' in the implementation section to declare it again");
@@ -89,7 +90,7 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
     checkNotInherited(cls, d.name, d.loc);
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
-    Entry* method = kavc::addMethod(cls->entry, d.name, result ? result : kavc::basicType("void"), d.loc.line);
+    Entry* method = kavc::addMethod(cls->entry, cxxName(d.name), result ? result : kavc::basicType("void"), d.loc.line);
     std::map<std::string, Loc> names;
     for (const Param& p : d.params) {
         const Declarator& dd = p.declarator;
@@ -98,7 +99,7 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
             diag_.note(names[dd.name], "previous declaration of " + quote(dd.name) + " was here");
         }
         TypeCode* type = withDims(resolveType(p.type, scope), dd, scope);
-        kavc::addParam(method, dd.name, type ? type : kavc::basicType("long"), p.mode);
+        kavc::addParam(method, cxxName(dd.name, true), type ? type : kavc::basicType("long"), p.mode);
         if (d.oneway && p.mode != 1)
             diag_.error(p.loc, "a oneway operation has only 'in' parameters");
     }
@@ -122,7 +123,7 @@ void Lowering::checkRaises(Scope* scope, const std::vector<ScopedName>& raises) 
 // A factory of a value type: a method that returns a new value of the type.
 void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
     checkNotInherited(cls, d.name, d.loc);
-    Entry* method = kavc::addMethod(cls->entry, d.name, kavc::objrefType(cls->entry), d.loc.line);
+    Entry* method = kavc::addMethod(cls->entry, cxxName(d.name), kavc::objrefType(cls->entry), d.loc.line);
     std::map<std::string, Loc> names;
     for (const Param& p : d.params) {
         const Declarator& dd = p.declarator;
@@ -131,7 +132,7 @@ void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
             diag_.note(names[dd.name], "previous declaration of " + quote(dd.name) + " was here");
         }
         TypeCode* type = withDims(resolveType(p.type, cls->inner), dd, cls->inner);
-        kavc::addParam(method, dd.name, type ? type : kavc::basicType("long"), kavtModeIn);
+        kavc::addParam(method, cxxName(dd.name, true), type ? type : kavc::basicType("long"), kavtModeIn);
     }
     checkRaises(cls->inner, d.raises);
 }
@@ -143,9 +144,9 @@ void Lowering::lowerState(Symbol* cls, const Decl& d) {
         auto declared = cls->inner->names.find(dd.name);
         if (declared == cls->inner->names.end() || declared->second->decl != &d) continue;  // reported
         TypeCode* type = withDims(base, dd, cls->inner);
-        Entry* data = kavc::addData(cls->entry, dd.name, type ? type : kavc::basicType("long"), dd.loc.line);
+        Entry* data = kavc::addData(cls->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line);
         kavc::addMod(data, d.isPublic ? "public" : "private");
-        dataEntries_[dd.name] = data;
+        dataEntries_[cxxName(dd.name)] = data;
     }
 }
 
@@ -267,7 +268,7 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
         isReintroduce |= r;
     }
     if (!isOverride && !isReintroduce) return;
-    const std::string& name = target.parts.back();
+    const std::string name = cxxName(target.parts.back());
     const char* what = isOverride ? "override" : "reintroduce";
     if (isOverride && isReintroduce) {
         diag_.error(target.loc, "a method cannot be both overridden and reintroduced");
@@ -305,7 +306,7 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
     Entry* entry = cls->entry;
     bool declaring = false;
     for (const Modifier& m : s.modifiers) declaring |= m.name == "override" || m.name == "reintroduce";
-    const std::string& name = target.parts.back();
+    const std::string name = cxxName(target.parts.back());
     std::string what = quote(target.text());
     bool simple = target.parts.size() == 1 && !target.absolute;
 
@@ -381,7 +382,8 @@ void Lowering::lowerImplementation(Symbol* cls) {
                     auto declared = cls->data.find(dd.name);
                     if (declared == cls->data.end() || declared->second != &dd) continue;  // reported
                     TypeCode* type = withDims(base, dd, scope);
-                    dataEntries_[dd.name] = kavc::addData(entry, dd.name, type ? type : kavc::basicType("long"), dd.loc.line);
+                    std::string host = cxxName(dd.name);
+                    dataEntries_[host] = kavc::addData(entry, host, type ? type : kavc::basicType("long"), dd.loc.line);
                 }
                 break;
             }
@@ -423,10 +425,11 @@ void Lowering::lowerImplementation(Symbol* cls) {
                 diag_.error(at, quote(name) + " appears twice in the release order");
                 continue;
             }
-            if (!releaseNameKnown(entry, name, dataEntries_, reintroduced_))
+            std::string host = cxxName(name);
+            if (!releaseNameKnown(entry, host, dataEntries_, reintroduced_))
                 diag_.warning(at, quote(name) + " in the release order is not a method or data member of " +
                                       quote(cls->name) + "; its slot stays empty");
-            names.push_back(name);
+            names.push_back(host);
         }
         kavc::setReleaseOrder(entry, names);
     }

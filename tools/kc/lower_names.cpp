@@ -31,6 +31,40 @@ std::string withArticle(Symbol::Kind k) {
     return (std::string("aeiou").find(name[0]) != std::string::npos ? "an " : "a ") + name;
 }
 
+// ---- names in C ------------------------------------------------------------------------------
+
+namespace {
+
+// C and C++ keywords (C23, C++20, the alternative operator spellings): IDL names that would
+// not compile where the header writes them.
+constexpr std::string_view cxxKeywords[] = {
+    "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break",
+    "case", "catch", "char", "char16_t", "char32_t", "char8_t", "class", "co_await", "co_return",
+    "co_yield", "compl", "concept", "const", "const_cast", "consteval", "constexpr", "constinit",
+    "continue", "decltype", "default", "delete", "do", "double", "dynamic_cast", "else", "enum",
+    "explicit", "export", "extern", "false", "float", "for", "friend", "goto", "if", "inline",
+    "int", "long", "mutable", "namespace", "new", "noexcept", "not", "not_eq", "nullptr",
+    "operator", "or", "or_eq", "private", "protected", "public", "register", "reinterpret_cast",
+    "requires", "restrict", "return", "short", "signed", "sizeof", "static", "static_assert",
+    "static_cast", "struct", "switch", "template", "this", "thread_local", "throw", "true", "try",
+    "typedef", "typeid", "typename", "typeof", "typeof_unqual", "union", "unsigned", "using",
+    "virtual", "void", "volatile", "wchar_t", "while", "xor", "xor_eq",
+};
+
+// What every method of the header receives or declares before its own parameters.
+constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
+
+}  // namespace
+
+std::string cxxName(const std::string& name, bool parameter) {
+    for (std::string_view k : cxxKeywords)
+        if (name == k) return "_cxx_" + name;
+    if (parameter)
+        for (std::string_view k : implicitNames)
+            if (name == k) return "_cxx_" + name;
+    return name;
+}
+
 // ---- declaring -----------------------------------------------------------------------------
 
 Scope* Lowering::newScope(Scope* parent, Symbol* owner, bool isModule) {
@@ -204,7 +238,7 @@ void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
     }
     sym->defined = true;
     sym->decl = &d;
-    sym->entry = kavc::newClass(d.name, scope->modules, module, d.loc.line);
+    sym->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line);
     interfaces_.push_back(sym);
 
     for (const auto& member : d.body) {

@@ -27,13 +27,13 @@ bool discriminatorType(const std::string& basic) {
 std::string Lowering::cName(Symbol* sym) const {
     std::string text;
     for (const std::string& part : sym->owner->path) text += part + "_";
-    return text + sym->name;
+    return cxxName(text + sym->name);
 }
 
 Entry* Lowering::classEntry(Symbol* cls) {
     if (!cls->entry) {
         // Only forward-declared: a class Entry outside every module, so that it is never written.
-        cls->entry = kavc::newClass(cls->name, cls->owner->modules, nullptr, cls->loc.line);
+        cls->entry = kavc::newClass(cxxName(cls->name), cls->owner->modules, nullptr, cls->loc.line);
     }
     return cls->entry;
 }

@@ -70,6 +70,10 @@ struct Scope {
     std::map<std::string, Symbol*> folded;  // by lower-case name: names differing in case collide
 };
 
+// The name the host model and the header use for an IDL name: a C or C++ keyword, and for a
+// parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_".
+std::string cxxName(const std::string& name, bool parameter = false);
+
 // "interface", "typedef": what a symbol is, for messages.
 const char* kindName(Symbol::Kind k);
 // "an interface", "a typedef".
