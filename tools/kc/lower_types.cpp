@@ -40,7 +40,22 @@ Entry* Lowering::classEntry(Symbol* cls) {
 
 TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
     switch (t.kind) {
-        case TypeSpec::Basic: return kavc::basicType(t.basic);
+        case TypeSpec::Basic: {
+            if (t.basic != "fixed") return kavc::basicType(t.basic);
+            if (!t.bound) {
+                diag_.error(t.loc, "'fixed' needs its digits and scale here: fixed<digits, scale>");
+                return nullptr;
+            }
+            auto digits = evaluate(*t.bound, scope);
+            auto scale = evaluate(*t.scale, scope);
+            if (!digits || !scale) return nullptr;
+            if (digits->kind != Value::Int || digits->i < 1 || digits->i > 31 || scale->kind != Value::Int ||
+                scale->i < 0 || scale->i > digits->i) {
+                diag_.error(t.loc, "fixed<digits, scale> takes 1 to 31 digits and a scale from 0 to the digits");
+                return nullptr;
+            }
+            return kavc::fixedType(static_cast<unsigned long>(digits->i), static_cast<int>(scale->i));
+        }
         case TypeSpec::String: {
             bool wide = t.basic == "wstring";
             if (!t.bound) return kavc::stringType(0, wide);
