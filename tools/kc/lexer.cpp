@@ -255,24 +255,29 @@ void Lexer::number(Token& t) {
     }
 }
 
+// \x or \u and up to `maxDigits` hex digits, at the letter.
+int Lexer::hexEscape(int maxDigits) {
+    Loc at = here_;
+    char letter = peek();
+    advance();
+    int value = 0, digits = 0;
+    while (std::isxdigit(static_cast<unsigned char>(peek())) && digits < maxDigits) {
+        char d = peek();
+        value = value * 16 + (std::isdigit(static_cast<unsigned char>(d))
+                                  ? d - '0'
+                                  : std::tolower(static_cast<unsigned char>(d)) - 'a' + 10);
+        ++digits;
+        advance();
+    }
+    if (digits == 0 && !skipping_)
+        diag_.error(at, std::string("\\") + letter + " used with no following hex digits");
+    return value;
+}
+
 int Lexer::escape(bool wide) {
     // at the character after the backslash
     char c = peek();
-    if (c == 'u' && wide) {  // \uXXXX: a code point of a wide literal
-        Loc at = here_;
-        advance();
-        int value = 0, digits = 0;
-        while (std::isxdigit(static_cast<unsigned char>(peek())) && digits < 4) {
-            char d = peek();
-            value = value * 16 + (std::isdigit(static_cast<unsigned char>(d))
-                                      ? d - '0'
-                                      : std::tolower(static_cast<unsigned char>(d)) - 'a' + 10);
-            ++digits;
-            advance();
-        }
-        if (digits == 0 && !skipping_) diag_.error(at, "\\u used with no following hex digits");
-        return value;
-    }
+    if (c == 'u' && wide) return hexEscape(4);  // \uXXXX: a code point of a wide literal
     switch (c) {
         case 'n': advance(); return '\n';
         case 't': advance(); return '\t';
@@ -285,22 +290,7 @@ int Lexer::escape(bool wide) {
         case '"':
         case '\'':
         case '?': advance(); return c;
-        case 'x': {
-            Loc at = here_;
-            advance();
-            int value = 0;
-            int digits = 0;
-            while (std::isxdigit(static_cast<unsigned char>(peek())) && digits < 2) {
-                char d = peek();
-                value = value * 16 + (std::isdigit(static_cast<unsigned char>(d))
-                                          ? d - '0'
-                                          : std::tolower(static_cast<unsigned char>(d)) - 'a' + 10);
-                ++digits;
-                advance();
-            }
-            if (digits == 0 && !skipping_) diag_.error(at, "\\x used with no following hex digits");
-            return value;
-        }
+        case 'x': return hexEscape(2);
         default:
             if (c >= '0' && c <= '7') {
                 int value = 0;

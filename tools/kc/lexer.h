@@ -55,6 +55,7 @@ class Lexer {
     void number(Token& t);
     void quoted(Token& t, char close);
     int escape(bool wide);
+    int hexEscape(int maxDigits);
 
     Diagnostics& diag_;
     std::string text_;

@@ -91,6 +91,16 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
     Entry* method = kavc::addMethod(cls->entry, cxxName(d.name), result ? result : kavc::basicType("void"), d.loc.line);
+    addParams(cls, method, d);
+    for (const Param& p : d.params)
+        if (d.oneway && p.mode != 1) diag_.error(p.loc, "a oneway operation has only 'in' parameters");
+    if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic == "void"))
+        diag_.error(d.type.loc, "a oneway operation returns void");
+    checkRaises(scope, d.raises);
+    if (d.hasContext) kavc::addContext(method);
+}
+
+void Lowering::addParams(Symbol* cls, Entry* method, const Decl& d) {
     std::map<std::string, Loc> names;
     for (const Param& p : d.params) {
         const Declarator& dd = p.declarator;
@@ -98,15 +108,9 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
             diag_.error(dd.loc, "redefinition of parameter " + quote(dd.name));
             diag_.note(names[dd.name], "previous declaration of " + quote(dd.name) + " was here");
         }
-        TypeCode* type = withDims(resolveType(p.type, scope), dd, scope);
+        TypeCode* type = withDims(resolveType(p.type, cls->inner), dd, cls->inner);
         kavc::addParam(method, cxxName(dd.name, true), type ? type : kavc::basicType("long"), p.mode);
-        if (d.oneway && p.mode != 1)
-            diag_.error(p.loc, "a oneway operation has only 'in' parameters");
     }
-    if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic == "void"))
-        diag_.error(d.type.loc, "a oneway operation returns void");
-    checkRaises(scope, d.raises);
-    if (d.hasContext) kavc::addContext(method);
 }
 
 // The object model keeps no exceptions of a method: the names are only checked.
@@ -124,16 +128,7 @@ void Lowering::checkRaises(Scope* scope, const std::vector<ScopedName>& raises) 
 void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
     checkNotInherited(cls, d.name, d.loc);
     Entry* method = kavc::addMethod(cls->entry, cxxName(d.name), kavc::objrefType(cls->entry), d.loc.line);
-    std::map<std::string, Loc> names;
-    for (const Param& p : d.params) {
-        const Declarator& dd = p.declarator;
-        if (!names.emplace(dd.name, dd.loc).second) {
-            diag_.error(dd.loc, "redefinition of parameter " + quote(dd.name));
-            diag_.note(names[dd.name], "previous declaration of " + quote(dd.name) + " was here");
-        }
-        TypeCode* type = withDims(resolveType(p.type, cls->inner), dd, cls->inner);
-        kavc::addParam(method, cxxName(dd.name, true), type ? type : kavc::basicType("long"), kavtModeIn);
-    }
+    addParams(cls, method, d);
     checkRaises(cls->inner, d.raises);
 }
 

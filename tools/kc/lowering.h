@@ -130,6 +130,7 @@ class Lowering {
     void lowerClass(Symbol* cls);
     void lowerOperation(Symbol* cls, const Decl& d);
     void lowerFactory(Symbol* cls, const Decl& d);
+    void addParams(Symbol* cls, Entry* method, const Decl& d);
     void lowerState(Symbol* cls, const Decl& d);
     void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
     void lowerImplementation(Symbol* cls);
