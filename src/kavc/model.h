@@ -45,6 +45,10 @@ TypeCode* structType(std::string_view cName,
                      const std::vector<std::pair<std::string, TypeCode*>>& members);
 TypeCode* unionType(std::string_view cName, TypeCode* discriminator,
                     const std::vector<std::pair<std::string, TypeCode*>>& members);
+// Gives a struct or union made without members its discriminator (union) and members; returns
+// it. A type that contains itself through a sequence is made empty first, then completed.
+TypeCode* completeType(TypeCode* tc, TypeCode* discriminator,
+                       const std::vector<std::pair<std::string, TypeCode*>>& members);
 TypeCode* enumType(std::string_view cName, const std::vector<std::string>& enumerators);
 TypeCode* objrefType(Entry* cls);                       // a pointer to an object of that class
 TypeCode* aliasType(std::string_view cName, TypeCode* original);  // typedef

@@ -185,6 +185,13 @@ TypeCode* unionType(std::string_view cName, TypeCode* discriminator,
     return tc;
 }
 
+TypeCode* completeType(TypeCode* tc, TypeCode* discriminator,
+                       const std::vector<std::pair<std::string, TypeCode*>>& members) {
+    tc->discriminator = discriminator;
+    tc->members = members;
+    return tc;
+}
+
 TypeCode* enumType(std::string_view cName, const std::vector<std::string>& enumerators) {
     TypeCode* tc = newType(kavtTkEnum, cName);
     tc->enumerators = enumerators;

@@ -35,6 +35,9 @@ INSTANTIATE_TEST_SUITE_P(
         "interface A { Object o(); ValueBase v(); CORBA::TypeCode t(); CORBA::Object p(in ::CORBA::Principal x); };",
         "module CORBA { typedef string Identifier; }; typedef CORBA::Identifier I;",  // the module reopens
         "struct S; union U; struct S { long a; }; union U switch (long) { case 1: S s; };",
+        // a type that contains itself through a sequence
+        "struct Node; typedef sequence<Node> Nodes; struct Node { Nodes kids; sequence<Node, 2> pair; };"
+        "union T switch (boolean) { case TRUE: sequence<T> branches; case FALSE: long leaf; };",
         "struct Outer { struct Inner { long x; } in1; enum Color { red } c; }; typedef Inner I; typedef Color K;",
         "union U switch (enum E { a, b }) { case a: struct P { long x; } p; case b: long n; }; typedef E X;",
         "struct _struct { long _long; }; typedef _struct S;",  // escaped identifiers

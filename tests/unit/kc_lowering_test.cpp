@@ -398,7 +398,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "test.idl:1:41: error: integer overflow in constant expression"},
         SemanticError{"typedef long T[0];", "test.idl:1:16: error: array size is not a positive integer constant"},
         SemanticError{"typedef string<-1> T;", "test.idl:1:16: error: string bound is not a positive integer constant"},
-        SemanticError{"struct S { long a; sequence<S> kids; };", "test.idl:1:29: error: type 'S' refers to itself"},
+        SemanticError{"struct S { long a; S kids[2]; };", "test.idl:1:20: error: type 'S' refers to itself"},
         SemanticError{"struct S { long a; long a; };", "test.idl:1:25: error: duplicate member 'a'"},
         SemanticError{"union U switch (float) { case 1: long a; };",
                       "test.idl:1:17: error: a union discriminator must be an integer, char, boolean or enum type"},

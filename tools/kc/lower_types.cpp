@@ -63,7 +63,12 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
             return kavc::stringType(bound ? *bound : 0, wide);
         }
         case TypeSpec::Sequence: {
-            TypeCode* element = resolveType(*t.element, scope);
+            // A struct or union as the element is taken by name, before its members: it may
+            // contain this very sequence (struct Node { sequence<Node> kids; };).
+            Symbol* named = t.element->kind == TypeSpec::Named ? lookup(scope, t.element->name) : nullptr;
+            bool byName = named && (named->kind == Symbol::Struct || named->kind == Symbol::Union) &&
+                          !named->forwardOnly && named->state != Symbol::Done;
+            TypeCode* element = byName ? shellOf(named) : resolveType(*t.element, scope);
             unsigned long bound = 0;
             if (t.bound) {
                 auto b = positive(*t.bound, scope, "sequence bound");
@@ -94,6 +99,13 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
         }
         default: return nullptr;
     }
+}
+
+// The type code of a struct or union, made before its members are known.
+TypeCode* Lowering::shellOf(Symbol* sym) {
+    if (!sym->type)
+        sym->type = sym->kind == Symbol::Struct ? kavc::structType(cName(sym), {}) : kavc::unionType(cName(sym), nullptr, {});
+    return sym->type;
 }
 
 TypeCode* Lowering::withDims(TypeCode* base, const Declarator& d, Scope* scope) {
@@ -151,7 +163,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
                     members.emplace_back(dd.name, t);
                 }
             }
-            if (ok && sym->kind == Symbol::Struct) result = kavc::structType(cName(sym), members);
+            if (ok && sym->kind == Symbol::Struct) result = kavc::completeType(shellOf(sym), nullptr, members);
             break;
         }
         case Symbol::Union: {
@@ -185,7 +197,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
                 if (!t) ok = false;
                 members.emplace_back(dd.name, t);
             }
-            if (ok) result = kavc::unionType(cName(sym), disc, members);
+            if (ok) result = kavc::completeType(shellOf(sym), disc, members);
             break;
         }
         case Symbol::Native: result = kavc::nativeType(cName(sym)); break;

@@ -117,6 +117,7 @@ class Lowering {
     TypeCode* resolveType(const TypeSpec& t, Scope* scope);
     TypeCode* withDims(TypeCode* base, const Declarator& d, Scope* scope);
     TypeCode* typeOf(Symbol* sym, Loc use);
+    TypeCode* shellOf(Symbol* sym);
     void checkDeclaration(Symbol* sym);
     std::string cName(Symbol* sym) const;
     std::optional<Value> evaluate(const Expr& e, Scope* scope);
