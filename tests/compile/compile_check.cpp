@@ -312,6 +312,26 @@ TEST(CompileCheckInputs, TwoClassesSharingAFunctionName) {
     EXPECT_EQ(check.compile(GXX_PATH), "");
 }
 
+// Two unrelated classes introducing one method name share the names of its stubs and records,
+// which no modifier separates.
+TEST(CompileCheckInputs, TwoClassesIntroducingOneMethodName) {
+    ScratchDir dir;
+    Check check(dir);
+    writeText(dir / "pens.idl", "interface Pen : KAVObject { void draw(); implementation { externalprefix = pen_; }; };\n"
+                                "interface Brush : KAVObject { void draw(); implementation { externalprefix = brush_; }; };\n");
+    std::string why;
+    ASSERT_TRUE(check.add(dir / "pens.idl", {}, why)) << why;
+    EXPECT_NE(check.kcMessages().find("pens.idl:2:1: warning: classes 'Pen' and 'Brush' both declare the stubs and "
+                                      "records named after 'draw'"),
+              std::string::npos) << check.kcMessages();
+    EXPECT_NE(check.kcMessages().find("no modifier separates them"), std::string::npos);
+    EXPECT_EQ(check.compile(GXX_PATH), "") << "each class's own source compiles";
+    Header module = check.last();
+    module.wholeModule = true;
+    check.addHeader(module);
+    EXPECT_NE(check.compile(GXX_PATH).find("drawMethodInfo"), std::string::npos) << "the module source does not";
+}
+
 // The stubs record of a structure result names the redispatch stub as it is written: with the
 // host class prefix, whatever "externalprefix" the class gives its functions.
 TEST(CompileCheckInputs, StubsRecordNamesTheRedispatchStubWritten) {

@@ -81,13 +81,8 @@ typedef struct {
     kavMethodProc* applyStub;
 } kavStaticMethod_t;
 typedef struct {
-    long kind;
-    kavMToken* token;
-    kavId* id;
-    kavId* descriptor;
-    kavMethodProc* method;
-    kavMethodProc* redispatchStub;
-    kavMethodProc* applyStub;
+    long kind;  // then the fields of a static method row
+    kavStaticMethod_t row;
 } kavMethods_t;
 typedef struct {
     kavId* id;
