@@ -332,6 +332,37 @@ TEST(CompileCheckInputs, TwoClassesIntroducingOneMethodName) {
     EXPECT_NE(check.compile(GXX_PATH).find("drawMethodInfo"), std::string::npos) << "the module source does not";
 }
 
+// A migrated method names the target's ClassData member: kc warns when the target is no class of
+// the unit or lacks the method, and the header then does not compile without another header.
+TEST(CompileCheckInputs, MigrationTargets) {
+    const struct {
+        const char* target;
+        const char* warning;  // null: none
+    } cases[] = {
+        {"Runner", nullptr},
+        {"Idle", "class 'Lazy' migrates 'run' to 'Idle', which has no such method; the header names IdleClassData.run"},
+        {"Nobody", "class 'Lazy' migrates 'run' to 'Nobody', which is no class of this file or its includes"},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        Check check(dir);
+        writeText(dir / "lazy.idl", std::string("interface Runner : KAVObject { void run(); };\n"
+                                                "interface Idle : KAVObject {};\n"
+                                                "interface Lazy : Runner { implementation { run: migrate = ") +
+                                        c.target + "; }; };\n");
+        std::string why;
+        ASSERT_TRUE(check.add(dir / "lazy.idl", {}, why)) << why;
+        if (!c.warning) {
+            EXPECT_EQ(check.kcMessages(), "");
+            EXPECT_EQ(check.compile(GXX_PATH), "");
+            continue;
+        }
+        EXPECT_NE(check.kcMessages().find(std::string("lazy.idl:3:1: warning: ") + c.warning), std::string::npos)
+            << check.kcMessages();
+        EXPECT_NE(check.compile(GXX_PATH).find(std::string(c.target) + "ClassData"), std::string::npos) << c.target;
+    }
+}
+
 // The stubs record of a structure result names the redispatch stub as it is written: with the
 // host class prefix, whatever "externalprefix" the class gives its functions.
 TEST(CompileCheckInputs, StubsRecordNamesTheRedispatchStubWritten) {

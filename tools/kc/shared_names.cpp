@@ -1,6 +1,9 @@
 #include "kc/shared_names.h"
 
+#include "kavc/model.h"
+
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -51,6 +54,31 @@ std::string moduleSourceMacro() {
     return "KAV_Module_" + stem + "_Source";
 }
 
+bool hasMethod(Entry* cls, const char* name) {
+    for (Entry* m = cls->methods; m; m = m->next)
+        if (std::strcmp(m->name, name) == 0) return true;
+    for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+        if (ref->method && std::strcmp(ref->method->name, name) == 0) return true;
+    return false;
+}
+
+// A class modifier named after an inherited method whose value holds "migrate=" names the class
+// whose ClassData has the method too.
+void checkMigrations(Entry* cls, int mainFile, Diagnostics& diag) {
+    for (Mod* mod = cls->mods; mod; mod = mod->next) {
+        const char* at = mod->value ? std::strstr(mod->value, "migrate=") : nullptr;
+        if (!at || !hasMethod(cls, mod->name)) continue;
+        std::string target = at + std::strlen("migrate=");
+        Entry* found = kavc::findClass(target);
+        if (found && hasMethod(found, mod->name)) continue;
+        diag.warning(Loc{mainFile, cls->lineno, 1},
+                     "class " + quote(cls->name) + " migrates " + quote(mod->name) + " to " + quote(target) + ", " +
+                         (found ? "which has no such method" : "which is no class of this file or its includes") +
+                         "; the header names " + target + "ClassData." + mod->name +
+                         ", which a header of the implementation must then declare");
+    }
+}
+
 }  // namespace
 
 void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& sources, Diagnostics& diag) {
@@ -78,6 +106,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
     };
 
     for (Entry* cls : headerClasses(toEmit)) {
+        checkMigrations(cls, mainFile, diag);
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
