@@ -5,6 +5,8 @@
 #include "driver/text.h"
 #include "header/header.h"
 
+#include <cctype>
+
 namespace darurov {
 
 namespace {
@@ -35,11 +37,20 @@ void writeMethodMacros(FILE* out, Entry* cls) {
     kavtokfprintf(out, "#endif\n\n");
 }
 
+// The file stem as it stands in the module source macro: lower case, and every character that
+// cannot be part of a C identifier ("my-file", "v1.2", "my file") replaced by '_'.
+const char* moduleMacroStem(std::string& buffer) {
+    kavtdbcslowercase(kavtfileStem, buffer);
+    for (char& c : buffer)
+        if (!std::isalnum(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) > 0x7f) c = '_';
+    return buffer.c_str();
+}
+
 }  // namespace
 
 void writeImplementationSupport(FILE* out, Entry* cls) {
     kavtfullComment(out, "-- Primary Implementation File Support");
-    const char* lowerStem = kavtdbcslowercase(kavtfileStem, pass.nameBuffer);
+    const char* lowerStem = moduleMacroStem(pass.nameBuffer);
     if (cls->companionClass)
         kavtokfprintf(out, "#if (defined(%s_Class_Source) || defined(%s_Class_Source) || defined(KAV_Module_%s_Source))\n", cls->companionClass->name, cls->name, lowerStem);
     else

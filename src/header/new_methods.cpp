@@ -94,10 +94,12 @@ void writeTrailingRecord(FILE* out, Entry* method) {
         emitMethodInfo(out, method);
     } else if (!pass.noRedispatchStubs && kavtreturnsStruct(method)) {
         const char* n = method->name;
-        const char* prefix = methodPrefix(method);
+        // The record names the redispatch stub written above, whose prefix is the host class
+        // prefix whatever "externalprefix" the class gives its functions.
+        const char* stubPrefix = kavtclassPrefix ? kavtclassPrefix : "";
         const char* applyStub = applyStubName(method);
         kavtokfprintf(out, "\nstatic kavApRdInfo %sStubs = \n", n);
-        kavtokfprintf(out, "{(kavMethodProc *)kavRD_%s%s,\n (kavMethodProc *)%s, 0};\n", prefix, n, applyStub);
+        kavtokfprintf(out, "{(kavMethodProc *)kavRD_%s%s,\n (kavMethodProc *)%s, 0};\n", stubPrefix, n, applyStub);
     }
 }
 

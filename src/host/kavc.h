@@ -30,6 +30,9 @@ enum : int {
     kavtTkFloat, kavtTkDouble, kavtTkBoolean, kavtTkChar, kavtTkOctet, kavtTkAny,
     kavtTkTypeCode, kavtTkPrincipal, kavtTkObjref, kavtTkStruct, kavtTkUnion, kavtTkEnum,
     kavtTkString, kavtTkSequence, kavtTkArray, kavtTkPointer, kavtTkForeign,
+    // the later CORBA base types, then an opaque `native` type
+    kavtTkLongLong, kavtTkULongLong, kavtTkLongDouble, kavtTkWChar, kavtTkWString, kavtTkFixed,
+    kavtTkNative,
 };
 
 // Parameter modes.

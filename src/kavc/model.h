@@ -33,16 +33,22 @@ char* str(std::string_view text);  // a model-owned copy
 void addMod(Entry* e, std::string_view name, const char* value = nullptr);
 
 // ---- types -------------------------------------------------------------------------------
-// IDL base types: "void", "short", "long", "long long", "unsigned short", "unsigned long",
-// "float", "double", "boolean", "char", "octet", "any", "string", "TypeCode".
+// An IDL base type by its spelling in kavc/base_types.h ("unsigned long", "wchar", ...);
+// null for any other name.
 TypeCode* basicType(std::string_view idlName);
-TypeCode* stringType(unsigned long bound = 0);
+TypeCode* stringType(unsigned long bound = 0, bool wide = false);  // string<N>, wstring<N>
+TypeCode* fixedType(unsigned long digits, int scale);              // fixed<digits, scale>
+TypeCode* nativeType(std::string_view cName);  // an opaque type of the platform (IDL native)
 TypeCode* sequenceType(TypeCode* element, unsigned long bound = 0);
 TypeCode* arrayType(TypeCode* element, const std::vector<unsigned long>& dims);
 TypeCode* structType(std::string_view cName,
                      const std::vector<std::pair<std::string, TypeCode*>>& members);
 TypeCode* unionType(std::string_view cName, TypeCode* discriminator,
                     const std::vector<std::pair<std::string, TypeCode*>>& members);
+// Gives a struct or union made without members its discriminator (union) and members; returns
+// it. A type that contains itself through a sequence is made empty first, then completed.
+TypeCode* completeType(TypeCode* tc, TypeCode* discriminator,
+                       const std::vector<std::pair<std::string, TypeCode*>>& members);
 TypeCode* enumType(std::string_view cName, const std::vector<std::string>& enumerators);
 TypeCode* objrefType(Entry* cls);                       // a pointer to an object of that class
 TypeCode* aliasType(std::string_view cName, TypeCode* original);  // typedef

@@ -100,6 +100,12 @@ const char* kavtfullTypedef(std::string& buffer, Entry* cls, Entry* method) {
 
 void kavtdeclareIdlVarargs(FILE* out, Entry* method) {
     if (!out || !method) return;
+    // The list holds what the redispatch stub passed after the object: the implicit
+    // arguments, then the explicit ones. The stub's call names them all.
+    for (const auto& [name, declaration] : implicitParams(method)) {
+        std::string type(declaration, 0, std::strlen(declaration) - std::strlen(name));
+        std::fprintf(out, "\t%s = va_arg(__ap, %s);\n", declaration, trimmed(type).c_str());
+    }
     for (Entry* p = method->params; p; p = p->next) {
         TypeCode* declared = p->hostData ? info(p).declared : nullptr;
         std::string declaration, type;

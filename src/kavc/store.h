@@ -17,7 +17,8 @@ struct TypeCode {
     std::string cName;                  // basic spelling, or the declared name
     TypeCode* content = nullptr;        // alias target, sequence or array element
     std::vector<unsigned long> dims;    // array dimensions
-    unsigned long bound = 0;            // string or sequence bound (0 = unbounded)
+    unsigned long bound = 0;            // string or sequence bound (0 = unbounded); fixed: digits
+    int scale = 0;                      // fixed
     std::vector<std::pair<std::string, TypeCode*>> members;  // struct and union
     TypeCode* discriminator = nullptr;  // union
     std::vector<std::string> enumerators;
@@ -25,10 +26,6 @@ struct TypeCode {
 };
 
 namespace kavc::detail {
-
-// Kinds beyond the ones kavc.h names; the next numbers after the header's list.
-inline constexpr int tkLongLong = 24;
-inline constexpr int tkULongLong = 25;
 
 struct Passthru {
     std::string section;
@@ -125,7 +122,7 @@ TypeCode* resolveAlias(TypeCode* tc);
 // The C text of a parameter's type as the method receives it (mode and by-reference kinds).
 std::string paramCType(TypeCode* declared, int mode);
 std::string defaultDeclarator(TypeCode* type, int mode, std::string_view name, bool isParam);
-bool passedByReference(TypeCode* tc);  // struct, union, sequence: passed as a pointer
+bool passedByReference(TypeCode* tc);  // struct, union, sequence, fixed: passed as a pointer
 
 // Output and messages, shared between files.
 void closeAllOutput();  // closes every stream and removes uncommitted files

@@ -1,5 +1,6 @@
 // Type codes: building them, their C spellings, and kind, size and alignment on the
 // 32-bit target the generated headers are compiled for.
+#include "kavc/base_types.h"
 #include "kavc/store.h"
 
 #include <algorithm>
@@ -7,31 +8,6 @@
 using namespace kavc::detail;
 
 namespace {
-
-struct Basic {
-    const char* idlName;
-    int kind;
-    const char* cText;
-};
-
-constexpr Basic basics[] = {
-    {"void", kavtTkVoid, "void"},
-    {"short", kavtTkShort, "short"},
-    {"long", kavtTkLong, "long"},
-    {"long long", tkLongLong, "long long"},
-    {"unsigned short", kavtTkUShort, "unsigned short"},
-    {"unsigned long", kavtTkULong, "unsigned long"},
-    {"unsigned long long", tkULongLong, "unsigned long long"},
-    {"float", kavtTkFloat, "float"},
-    {"double", kavtTkDouble, "double"},
-    {"boolean", kavtTkBoolean, "boolean"},
-    {"char", kavtTkChar, "char"},
-    {"octet", kavtTkOctet, "octet"},
-    {"any", kavtTkAny, "any"},
-    {"string", kavtTkString, "string"},
-    {"TypeCode", kavtTkTypeCode, "TypeCode"},
-    {"Principal", kavtTkPrincipal, "Principal"},
-};
 
 struct Layout {
     int size;
@@ -58,25 +34,10 @@ Layout layoutOf(TypeCode* tc) {
     tc = resolveAlias(tc);
     if (!tc) return {0, 1};
     switch (tc->kind) {
-        case kavtTkVoid: return {0, 1};
-        case kavtTkShort:
-        case kavtTkUShort: return {2, 2};
-        case kavtTkLong:
-        case kavtTkULong:
-        case kavtTkFloat:
         case kavtTkEnum:
-        case kavtTkString:
-        case kavtTkObjref:
-        case kavtTkTypeCode:
-        case kavtTkPrincipal:
-        case kavtTkPointer: return {4, 4};
-        case kavtTkDouble:
-        case tkLongLong:
-        case tkULongLong: return {8, 8};
-        case kavtTkBoolean:
-        case kavtTkChar:
-        case kavtTkOctet: return {1, 1};
-        case kavtTkAny: return {8, 4};  // {TypeCode _type; void* _value;}
+        case kavtTkPointer:
+        case kavtTkNative: return {4, 4};
+        case kavtTkFixed: return {static_cast<int>(roundUp(4 + (tc->bound + 2) / 2, 2)), 2};
         case kavtTkSequence: return {12, 4};  // {maximum, length, buffer}
         case kavtTkArray: {
             Layout element = layoutOf(tc->content);
@@ -98,7 +59,9 @@ Layout layoutOf(TypeCode* tc) {
             unsigned long whole = std::max<unsigned long>(align, disc.align);
             return {static_cast<int>(roundUp(offset + size, whole)), static_cast<int>(whole)};
         }
-        default: return {0, 1};
+        default:
+            if (const kavc::BaseType* b = kavc::baseTypeOfKind(tc->kind)) return {b->size, b->align};
+            return {0, 1};
     }
 }
 
@@ -133,7 +96,10 @@ TypeCode* resolveAlias(TypeCode* tc) {
 
 bool passedByReference(TypeCode* tc) {
     tc = resolveAlias(tc);
-    return tc && (tc->kind == kavtTkStruct || tc->kind == kavtTkUnion || tc->kind == kavtTkSequence);
+    if (!tc) return false;
+    if (tc->kind == kavtTkStruct || tc->kind == kavtTkUnion || tc->kind == kavtTkSequence) return true;
+    const kavc::BaseType* b = kavc::baseTypeOfKind(tc->kind);
+    return b && b->passing == kavc::Passing::Reference;
 }
 
 std::string paramCType(TypeCode* declared, int mode) {
@@ -168,17 +134,27 @@ TypeCode* basicType(std::string_view idlName) {
     auto& cache = model().basics;
     std::string key(idlName);
     if (auto found = cache.find(key); found != cache.end()) return found->second;
-    for (const Basic& b : basics)
-        if (idlName == b.idlName) return cache[key] = newType(b.kind, b.cText);
-    return nullptr;
+    const BaseType* b = findBaseType(idlName);
+    if (!b) return nullptr;
+    return cache[key] = newType(b->kind, b->cType);
 }
 
-TypeCode* stringType(unsigned long bound) {
-    if (bound == 0) return basicType("string");
-    TypeCode* tc = newType(kavtTkString, "string");
+TypeCode* stringType(unsigned long bound, bool wide) {
+    const char* name = wide ? "wstring" : "string";
+    if (bound == 0) return basicType(name);
+    TypeCode* tc = newType(wide ? kavtTkWString : kavtTkString, name);
     tc->bound = bound;
     return tc;
 }
+
+TypeCode* fixedType(unsigned long digits, int scale) {
+    TypeCode* tc = newType(kavtTkFixed, "fixed_" + std::to_string(digits) + "_" + std::to_string(scale));
+    tc->bound = digits;
+    tc->scale = scale;
+    return tc;
+}
+
+TypeCode* nativeType(std::string_view cName) { return newType(kavtTkNative, cName); }
 
 TypeCode* sequenceType(TypeCode* element, unsigned long bound) {
     TypeCode* tc = newType(kavtTkSequence, "_IDL_SEQUENCE_" + underscored(cTypeText(element)));
@@ -204,6 +180,13 @@ TypeCode* structType(std::string_view cName,
 TypeCode* unionType(std::string_view cName, TypeCode* discriminator,
                     const std::vector<std::pair<std::string, TypeCode*>>& members) {
     TypeCode* tc = newType(kavtTkUnion, cName);
+    tc->discriminator = discriminator;
+    tc->members = members;
+    return tc;
+}
+
+TypeCode* completeType(TypeCode* tc, TypeCode* discriminator,
+                       const std::vector<std::pair<std::string, TypeCode*>>& members) {
     tc->discriminator = discriminator;
     tc->members = members;
     return tc;

@@ -66,14 +66,13 @@ inline std::string readText(const std::string& path) {
     return text.str();
 }
 
-// Runs KC_PATH with `args` in `cwd`; stdout and stderr are collected through files there.
-inline KcResult runKc(const std::vector<std::string>& args, const std::string& cwd,
-                      std::chrono::seconds limit = std::chrono::seconds(60)) {
+// Runs `argv` (a program path, then its arguments) in `cwd`; stdout and stderr are collected
+// through files beside it.
+inline KcResult runProgram(std::vector<std::string> argv, const std::string& cwd,
+                           std::chrono::seconds limit = std::chrono::seconds(60)) {
     KcResult result;
     std::string outPath = cwd + "/../" + std::filesystem::path(cwd).filename().string() + ".stdout";
     std::string errPath = cwd + "/../" + std::filesystem::path(cwd).filename().string() + ".stderr";
-    std::vector<std::string> argv{KC_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
@@ -107,6 +106,14 @@ inline KcResult runKc(const std::vector<std::string>& args, const std::string& c
     std::remove(outPath.c_str());
     std::remove(errPath.c_str());
     return result;
+}
+
+// Runs KC_PATH with `args` in `cwd`.
+inline KcResult runKc(const std::vector<std::string>& args, const std::string& cwd,
+                      std::chrono::seconds limit = std::chrono::seconds(60)) {
+    std::vector<std::string> argv{KC_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(std::move(argv), cwd, limit);
 }
 
 inline std::string idl(const std::string& name) { return std::string(TESTS_DIR) + "/idl/" + name; }

@@ -88,7 +88,7 @@ TEST_P(NewMethodPolicy, WritesTheBlocksThePolicyAsksFor) {
     std::string expected = block(walk, "long", sep + "long steps", ",steps)") +
                            block(rest, "void", "", ")") + block(where, "Point", "", ")");
     if (c.record == Record::stubs)
-        expected += "\nstatic kavApRdInfo whereStubs = \n{(kavMethodProc *)kavRD_" + prefix +
+        expected += "\nstatic kavApRdInfo whereStubs = \n{(kavMethodProc *)kavRD_" + host +
                     "where,\n (kavMethodProc *)" + c.applyStub + ", 0};\n";
     // A procedure gets its declaration only, whatever the policy.
     expected += comment("New Direct call procedure: count") +
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
         PolicyCase{.label = "zdlNordstubs", .options = {"csc", "nordstubs"},
                    .redispatchStubs = false, .record = Record::none},
         PolicyCase{.label = "zdlNoapstubs", .options = {"csc", "noapstubs"}, .applyStub = "NULL"},
-        // The stub is named with the host prefix, the stubs record with the method prefix.
+        // The stub is named with the host prefix, and the stubs record names that stub.
         PolicyCase{.label = "zdlExternalPrefix", .options = {"csc"},
                    .applyStub = "kavAP_zoo_where", .globalPrefix = "zoo_",
                    .externalPrefix = "ext_"}),

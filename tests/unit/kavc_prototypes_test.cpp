@@ -120,11 +120,17 @@ TEST_F(KavcPrototypes, IdlVarargs) {
     kavc::addParam(paint, "where", kavc::structType("Point", {}), kavtModeIn);
     kavc::addParam(paint, "name", kavc::basicType("string"), kavtModeOut);
     EXPECT_EQ(capture([&](FILE* out) { kavtdeclareIdlVarargs(out, walk); }),
-              lines({"\tlong steps = va_arg(__ap, long);", "\tfloat* speed = va_arg(__ap, float*);",
+              lines({"\tEnvironment *ev = va_arg(__ap, Environment *);", "\tlong steps = va_arg(__ap, long);",
+                     "\tfloat* speed = va_arg(__ap, float*);",
                      "\tlong* grid = va_arg(__ap, long*);"}));
     EXPECT_EQ(capture([&](FILE* out) { kavtdeclareIdlVarargs(out, paint); }),
-              lines({"\tshort (*box)[3] = va_arg(__ap, short(*)[3]);", "\tPoint* where = va_arg(__ap, Point*);",
+              lines({"\tEnvironment *ev = va_arg(__ap, Environment *);",
+                     "\tshort (*box)[3] = va_arg(__ap, short(*)[3]);", "\tPoint* where = va_arg(__ap, Point*);",
                      "\tstring* name = va_arg(__ap, string*);"}));
+    EXPECT_EQ(capture([&](FILE* out) { kavtdeclareIdlVarargs(out, look); }),
+              lines({"\tEnvironment *ev = va_arg(__ap, Environment *);", "\tContext *ctx = va_arg(__ap, Context *);",
+                     "\tstring where = va_arg(__ap, string);"}));
+    kavc::setOption("csc", nullptr);  // ZDL methods have no implicit arguments
     EXPECT_EQ(capture([&](FILE* out) { kavtdeclareIdlVarargs(out, talk); }), "");
 }
 

@@ -16,7 +16,9 @@ TEST_F(KavcTypeCodes, BasicTypesFollowTheIlp32Target) {
         {"void", {2, 0, 1}},          {"short", {3, 2, 2}},  {"long", {4, 4, 4}},    {"unsigned short", {5, 2, 2}},
         {"unsigned long", {6, 4, 4}}, {"float", {7, 4, 4}},  {"double", {8, 8, 8}},  {"boolean", {9, 1, 1}},
         {"char", {10, 1, 1}},         {"octet", {11, 1, 1}}, {"any", {12, 8, 4}},    {"TypeCode", {13, 4, 4}},
-        {"string", {19, 4, 4}},       {"long long", {24, 8, 8}},
+        {"string", {19, 4, 4}},       {"long long", {24, 8, 8}}, {"unsigned long long", {25, 8, 8}},
+        {"long double", {26, 8, 8}},  {"wchar", {27, 2, 2}}, {"wstring", {28, 4, 4}}, {"Object", {15, 4, 4}},
+        {"Principal", {14, 4, 4}},
     };
     for (const auto& [name, expected] : table) {
         ASSERT_NE(basic(name), nullptr) << name;
@@ -41,6 +43,11 @@ TEST_F(KavcTypeCodes, ConstructedTypesUseTheCLayout) {
         {"sequence", kavc::sequenceType(dbl), {20, 12, 4}},
         {"enum", kavc::enumType("Mood", {"calm", "angry"}), {18, 4, 4}},
         {"objref", kavc::objrefType(kavtkavcls), {15, 4, 4}},
+        // {digits, scale, value[(d + 2) / 2]} rounded to the short alignment
+        {"fixed<5,2>", kavc::fixedType(5, 2), {29, 8, 2}},
+        {"fixed<31,10>", kavc::fixedType(31, 10), {29, 20, 2}},
+        {"wstring<8>", kavc::stringType(8, true), {28, 4, 4}},
+        {"native", kavc::nativeType("Servant"), {30, 4, 4}},
         // members at the next multiple of the largest member alignment
         {"union long/double", kavc::unionType("U", lng, {{"d", dbl}, {"c", chr}}), {17, 16, 8}},
         {"union short/char[3]", kavc::unionType("V", shrt, {{"a", kavc::arrayType(chr, {3})}}), {17, 6, 2}},
@@ -69,6 +76,23 @@ TEST_F(KavcTypeCodes, CreatedFromDeclaredTypes) {
     // instance data: count and flag only (static and class members are left out)
     EXPECT_EQ(layout(cls->dataTypeCode), Layout(kavtTkStruct, 8, 4));
     EXPECT_NE(kavc::findMethod(kavtkavcls, "kavNew")->typeCode, nullptr);  // root classes too
+}
+
+TEST_F(KavcTypeCodes, CSpellingAndPassingOfTheNewerTypes) {
+    Entry* cls = kavc::newClass("Bank", {}, nullptr, 1);
+    Entry* m = kavc::addMethod(cls, "pay", basic("Object"), 2);
+    const std::pair<TypeCode*, const char*> params[] = {
+        {kavc::fixedType(9, 2), "fixed_9_2* amount"},  // a struct in C: by reference
+        {basic("wchar"), "wchar amount"},
+        {kavc::stringType(4, true), "wstring amount"},
+        {basic("long double"), "long double amount"},
+        {basic("ValueBase"), "KAVObject* amount"},
+        {kavc::nativeType("Cookie"), "Cookie amount"},
+    };
+    for (const auto& [type, expected] : params)
+        EXPECT_EQ(std::string(kavc::addParam(m, "amount", type, kavtModeIn)->declarator), expected);
+    EXPECT_STREQ(m->returnType, "KAVObject");
+    EXPECT_STREQ(m->returnTypeText, "KAVObject*");
 }
 
 TEST_F(KavcTypeCodes, ReturnsStructThroughAliases) {

@@ -11,7 +11,7 @@ std::string ScopedName::text() const {
 std::string TypeSpec::text() const {
     switch (kind) {
         case Basic: return basic;
-        case String: return bound ? "string<...>" : "string";
+        case String: return bound ? basic + "<...>" : basic;
         case Sequence: return "sequence<" + (element ? element->text() : std::string()) + ">";
         case Named: return name.text();
         default: return "";

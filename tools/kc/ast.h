@@ -18,8 +18,9 @@ struct ScopedName {
 };
 
 struct Expr {
-    enum Kind { Int, Float, String, Char, Bool, Name, Unary, Binary } kind = Int;
+    enum Kind { Int, Float, Fixed, String, Char, Bool, Name, Unary, Binary } kind = Int;
     Loc loc;
+    bool wide = false;  // L"..." or L'x'
     unsigned long long intValue = 0;
     double floatValue = 0;
     std::string text;  // String/Char value; Unary/Binary operator
@@ -30,8 +31,9 @@ struct Expr {
 struct TypeSpec {
     enum Kind { None, Basic, String, Sequence, Named } kind = None;
     Loc loc;
-    std::string basic;            // "void", "long", "unsigned long", "long long", ...
-    std::unique_ptr<Expr> bound;  // string<N>, sequence<T, N>
+    std::string basic;            // a base type's spelling: "void", "unsigned long", "wstring", ...
+    std::unique_ptr<Expr> bound;  // string<N>, wstring<N>, sequence<T, N>, fixed<N, S>
+    std::unique_ptr<Expr> scale;  // fixed<N, S>
     std::unique_ptr<TypeSpec> element;
     ScopedName name;
 
@@ -87,26 +89,46 @@ struct ImplStmt {
 struct Decl {
     enum Kind {
         Module,
-        Interface,
-        Forward,  // interface X;
+        Interface,  // interface, valuetype and eventtype definitions (see `keyword`)
+        Forward,    // interface X; valuetype X; struct X; union X;
         Typedef,
         Struct,
         Union,
         Enum,
         Const,
         Exception,
+        Native,
         Attribute,
         Operation,
+        State,    // public/private state member of a valuetype
+        Factory,  // factory of a valuetype or home; finder of a home (`keyword`)
+        Port,     // provides/uses/emits/publishes/consumes of a component (`keyword`)
+        Component,
+        Home,
+        TypeId,      // typeid Name "id";
+        TypePrefix,  // typeprefix Name "prefix";
+        Import,
         Implementation,
     } kind = Module;
     Loc loc;
     std::string name;
+    std::string keyword;  // Interface/Forward: "interface", "valuetype", "eventtype", "struct", ...
 
-    std::vector<std::unique_ptr<Decl>> body;  // Module, Interface
-    std::vector<ScopedName> parents;          // Interface
+    std::vector<std::unique_ptr<Decl>> body;  // Module, Interface, Component, Home
+    std::vector<ScopedName> parents;          // Interface, Component, Home: inherited (or boxed: none)
+    std::vector<ScopedName> supports;         // valuetype, component, home
+    bool isAbstract = false;  // abstract interface or valuetype
+    bool isLocal = false;     // local interface
+    bool isCustom = false;    // custom valuetype
+    bool truncatable = false;
+    bool boxed = false;   // value box: `valuetype Name Type;` (its type in `type`)
+    bool multiple = false;  // uses multiple
+    ScopedName target;    // TypeId, TypePrefix, Import; Home: the managed component
+    std::string text;     // TypeId, TypePrefix, Import "..."
+    std::vector<ScopedName> getraises, setraises;  // Attribute
 
-    TypeSpec type;                         // Typedef, Const, Attribute, Operation (result)
-    std::vector<Declarator> declarators;   // Typedef; Attribute (its names)
+    TypeSpec type;                         // Typedef, Const, Attribute, Operation (result), State, Port
+    std::vector<Declarator> declarators;   // Typedef, State; Attribute (its names)
     std::vector<Member> members;           // Struct, Exception
     TypeSpec discriminator;                // Union
     std::vector<UnionCase> cases;          // Union
@@ -114,6 +136,7 @@ struct Decl {
     std::unique_ptr<Expr> value;           // Const
 
     bool readonly = false;  // Attribute
+    bool isPublic = false;  // State
     bool oneway = false;    // Operation
     std::vector<Param> params;
     std::vector<ScopedName> raises;

@@ -4,6 +4,7 @@
 #include "kc/lower.h"
 #include "kc/options.h"
 #include "kc/parser.h"
+#include "kc/shared_names.h"
 #include "kavc/model.h"
 
 #include <dlfcn.h>
@@ -133,6 +134,7 @@ int runCompiler(int argc, const char* const* argv) {
     }
 
     if (!prepareOutputDir(options.outputDir, diag)) return 1;
+    warnSharedFunctionNames(toEmit, sources, diag);
     kavc::setEmitter(emit);
     kavc::setOutputDir(options.outputDir);
     for (Entry* e : toEmit) emit(kavtfileStem, e, kavc::unitStab());

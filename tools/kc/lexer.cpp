@@ -14,6 +14,28 @@ constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
 bool identStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool identChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
+// A decoded escape: one byte, or the UTF-8 form of a \u code point above 0xff.
+void appendCodePoint(std::string& text, int cp) {
+    if (cp < 0x100) {
+        text += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        text += static_cast<char>(0xc0 | (cp >> 6));
+        text += static_cast<char>(0x80 | (cp & 0x3f));
+    } else {
+        text += static_cast<char>(0xe0 | (cp >> 12));
+        text += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
+        text += static_cast<char>(0x80 | (cp & 0x3f));
+    }
+}
+
+// Characters in a literal's value: bytes, or UTF-8 sequences in a wide literal.
+size_t characters(const std::string& text, bool wide) {
+    if (!wide) return text.size();
+    size_t n = 0;
+    for (unsigned char c : text) n += (c & 0xc0) != 0x80;
+    return n;
+}
+
 std::string printable(char c) {
     unsigned char u = static_cast<unsigned char>(c);
     if (std::isprint(u)) return std::string(1, c);
@@ -29,7 +51,8 @@ std::string describe(const Token& t) {
         case Tok::End: return "end of input";
         case Tok::String: return "string constant";
         case Tok::Int:
-        case Tok::Float: return "numeric constant";
+        case Tok::Float:
+        case Tok::Fixed: return "numeric constant";
         case Tok::Char: return "character constant";
         case Tok::Hash: return "'#'";
         default: return quote(t.text);
@@ -37,7 +60,9 @@ std::string describe(const Token& t) {
 }
 
 Lexer::Lexer(Diagnostics& diag, std::string text, Loc origin)
-    : diag_(diag), text_(std::move(text)), here_(origin) {}
+    : diag_(diag), text_(std::move(text)), here_(origin) {
+    if (origin.line == 1 && origin.col == 1 && text_.rfind("\xEF\xBB\xBF", 0) == 0) pos_ = 3;  // a UTF-8 byte-order mark
+}
 
 char Lexer::peek(size_t ahead) const {
     return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
@@ -113,6 +138,13 @@ Token Lexer::next() {
     }
 
     char c = peek();
+    if (c == 'L' && (peek(1) == '"' || peek(1) == '\'')) {  // a wide literal
+        advance();
+        t.kind = peek() == '"' ? Tok::String : Tok::Char;
+        t.wide = true;
+        quoted(t, peek());
+        return t;
+    }
     if (identStart(c)) {
         t.kind = Tok::Ident;
         while (identChar(peek())) {
@@ -208,6 +240,11 @@ void Lexer::number(Token& t) {
             }
         }
     }
+    if ((peek() == 'd' || peek() == 'D') && !identChar(peek(1)) && t.text.find_first_of("eExX") == std::string::npos) {
+        t.kind = Tok::Fixed;  // a fixed-point literal: 1.5d
+        advance();
+        return;
+    }
     if (identChar(peek())) {
         std::string suffix;
         while (identChar(peek())) {
@@ -218,9 +255,29 @@ void Lexer::number(Token& t) {
     }
 }
 
-int Lexer::escape() {
+// \x or \u and up to `maxDigits` hex digits, at the letter.
+int Lexer::hexEscape(int maxDigits) {
+    Loc at = here_;
+    char letter = peek();
+    advance();
+    int value = 0, digits = 0;
+    while (std::isxdigit(static_cast<unsigned char>(peek())) && digits < maxDigits) {
+        char d = peek();
+        value = value * 16 + (std::isdigit(static_cast<unsigned char>(d))
+                                  ? d - '0'
+                                  : std::tolower(static_cast<unsigned char>(d)) - 'a' + 10);
+        ++digits;
+        advance();
+    }
+    if (digits == 0 && !skipping_)
+        diag_.error(at, std::string("\\") + letter + " used with no following hex digits");
+    return value;
+}
+
+int Lexer::escape(bool wide) {
     // at the character after the backslash
     char c = peek();
+    if (c == 'u' && wide) return hexEscape(4);  // \uXXXX: a code point of a wide literal
     switch (c) {
         case 'n': advance(); return '\n';
         case 't': advance(); return '\t';
@@ -233,22 +290,7 @@ int Lexer::escape() {
         case '"':
         case '\'':
         case '?': advance(); return c;
-        case 'x': {
-            Loc at = here_;
-            advance();
-            int value = 0;
-            int digits = 0;
-            while (std::isxdigit(static_cast<unsigned char>(peek())) && digits < 2) {
-                char d = peek();
-                value = value * 16 + (std::isdigit(static_cast<unsigned char>(d))
-                                          ? d - '0'
-                                          : std::tolower(static_cast<unsigned char>(d)) - 'a' + 10);
-                ++digits;
-                advance();
-            }
-            if (digits == 0 && !skipping_) diag_.error(at, "\\x used with no following hex digits");
-            return value;
-        }
+        case 'x': return hexEscape(2);
         default:
             if (c >= '0' && c <= '7') {
                 int value = 0;
@@ -277,7 +319,7 @@ void Lexer::quoted(Token& t, char close) {
         if (c == '\\') {
             advance();
             if (pos_ >= text_.size() || peek() == '\n') break;
-            t.text += static_cast<char>(escape());
+            appendCodePoint(t.text, escape(t.wide));
         } else {
             t.text += c;
             advance();
@@ -291,7 +333,7 @@ void Lexer::quoted(Token& t, char close) {
     if (close == '\'' && !skipping_) {
         if (t.text.empty())
             diag_.error(t.loc, "empty character constant");
-        else if (t.text.size() > 1)
+        else if (characters(t.text, t.wide) > 1)
             diag_.error(t.loc, "multi-character character constant");
     }
 }

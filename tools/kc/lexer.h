@@ -11,6 +11,7 @@ enum class Tok {
     Ident,
     Int,     // text: the spelling
     Float,   // text: the spelling
+    Fixed,   // text: the spelling without its 'd' (1.5d)
     String,  // text: the value, escapes decoded
     Char,    // text: the value (one character)
     Punct,   // text: the spelling ("::", "<<", "{", ...)
@@ -23,6 +24,7 @@ struct Token {
     std::string text;
     Loc loc;
     bool startsLine = false;  // first token of its line
+    bool wide = false;        // String, Char: written L"..." or L'x'
 
     bool is(Tok k, const char* spelling) const { return kind == k && text == spelling; }
     bool punct(const char* spelling) const { return is(Tok::Punct, spelling); }
@@ -52,7 +54,8 @@ class Lexer {
     void skipSpace(bool& sawNewline, bool stopAtNewline = false);
     void number(Token& t);
     void quoted(Token& t, char close);
-    int escape();
+    int escape(bool wide);
+    int hexEscape(int maxDigits);
 
     Diagnostics& diag_;
     std::string text_;

@@ -13,6 +13,7 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
     addBuiltins();
     declareAll(spec.decls, global_, nullptr, true);
     for (Symbol* cls : interfaces_) resolveParents(cls);
+    checkRepositoryNames();
 
     std::vector<Symbol*> ordered, stack;
     std::set<Symbol*> visiting, done;
@@ -45,17 +46,29 @@ void Lowering::lowerClass(Symbol* cls) {
         parentRefs_.emplace_back(cls->parents[i],
                                  kavc::addParent(entry, classEntry(cls->parents[i]), cls->parentLocs[i].line));
 
+    if (cls->decl->boxed) {
+        // A value box holds one public value of the boxed type.
+        TypeCode* type = resolveType(cls->decl->type, cls->owner);
+        kavc::addMod(kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line), "public");
+    }
     for (const auto& member : cls->decl->body) {
         const Decl& d = *member;
         if (d.kind == Decl::Operation) {
             lowerOperation(cls, d);
+        } else if (d.kind == Decl::Factory) {
+            lowerFactory(cls, d);
+        } else if (d.kind == Decl::State) {
+            lowerState(cls, d);
         } else if (d.kind == Decl::Attribute) {
+            checkRaises(cls->inner, d.getraises);
+            checkRaises(cls->inner, d.setraises);
             TypeCode* type = resolveType(d.type, cls->inner);
             if (!type) type = kavc::basicType("long");
             for (const Declarator& name : d.declarators) {
-                checkNotInherited(cls, "_get_" + name.name, name.loc);
-                if (!d.readonly) checkNotInherited(cls, "_set_" + name.name, name.loc);
-                attributes_[name.name] = kavc::addAttribute(entry, name.name, type, d.readonly, name.loc.line);
+                checkNotInherited(cls, "_get_" + cxxName(name.name), name.loc);
+                if (!d.readonly) checkNotInherited(cls, "_set_" + cxxName(name.name), name.loc);
+                std::string host = cxxName(name.name);
+                attributes_[host] = kavc::addAttribute(entry, host, type, d.readonly, name.loc.line);
             }
         }
     }
@@ -67,7 +80,7 @@ void Lowering::lowerClass(Symbol* cls) {
 // silences the emitter's report of one name introduced by two classes).
 void Lowering::checkNotInherited(Symbol* cls, const std::string& name, Loc at) {
     if (kavtg_f[40] & 2) return;
-    Entry* inherited = kavc::findInheritedMethod(cls->entry, name);
+    Entry* inherited = kavc::findInheritedMethod(cls->entry, cxxName(name));
     if (!inherited) return;
     diag_.error(at, quote(name) + " is already introduced by " + quote(inherited->cls->name) +
                         "; write '" + name + ": reintroduce;' in the implementation section to declare it again");
@@ -77,7 +90,17 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
     checkNotInherited(cls, d.name, d.loc);
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
-    Entry* method = kavc::addMethod(cls->entry, d.name, result ? result : kavc::basicType("void"), d.loc.line);
+    Entry* method = kavc::addMethod(cls->entry, cxxName(d.name), result ? result : kavc::basicType("void"), d.loc.line);
+    addParams(cls, method, d);
+    for (const Param& p : d.params)
+        if (d.oneway && p.mode != 1) diag_.error(p.loc, "a oneway operation has only 'in' parameters");
+    if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic == "void"))
+        diag_.error(d.type.loc, "a oneway operation returns void");
+    checkRaises(scope, d.raises);
+    if (d.hasContext) kavc::addContext(method);
+}
+
+void Lowering::addParams(Symbol* cls, Entry* method, const Decl& d) {
     std::map<std::string, Loc> names;
     for (const Param& p : d.params) {
         const Declarator& dd = p.declarator;
@@ -85,21 +108,58 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
             diag_.error(dd.loc, "redefinition of parameter " + quote(dd.name));
             diag_.note(names[dd.name], "previous declaration of " + quote(dd.name) + " was here");
         }
-        TypeCode* type = withDims(resolveType(p.type, scope), dd, scope);
-        kavc::addParam(method, dd.name, type ? type : kavc::basicType("long"), p.mode);
-        if (d.oneway && p.mode != 1)
-            diag_.error(p.loc, "a oneway operation has only 'in' parameters");
+        TypeCode* type = withDims(resolveType(p.type, cls->inner), dd, cls->inner);
+        kavc::addParam(method, cxxName(dd.name, true), type ? type : kavc::basicType("long"), p.mode);
     }
-    if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic == "void"))
-        diag_.error(d.type.loc, "a oneway operation returns void");
-    for (const ScopedName& r : d.raises) {
+}
+
+// The object model keeps no exceptions of a method: the names are only checked.
+void Lowering::checkRaises(Scope* scope, const std::vector<ScopedName>& raises) {
+    for (const ScopedName& r : raises) {
         Symbol* e = lookup(scope, r);
         if (!e)
             diag_.error(r.loc, "unknown exception " + quote(r.text()));
         else if (e->kind != Symbol::Exception)
             diag_.error(r.loc, quote(r.text()) + " is " + withArticle(e->kind) + ", not an exception");
     }
-    if (d.hasContext) kavc::addContext(method);
+}
+
+// A factory of a value type: a method that returns a new value of the type.
+void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
+    checkNotInherited(cls, d.name, d.loc);
+    Entry* method = kavc::addMethod(cls->entry, cxxName(d.name), kavc::objrefType(cls->entry), d.loc.line);
+    addParams(cls, method, d);
+    checkRaises(cls->inner, d.raises);
+}
+
+// State members of a value type are data members marked "public" or "private".
+void Lowering::lowerState(Symbol* cls, const Decl& d) {
+    TypeCode* base = resolveType(d.type, cls->inner);
+    for (const Declarator& dd : d.declarators) {
+        auto declared = cls->inner->names.find(dd.name);
+        if (declared == cls->inner->names.end() || declared->second->decl != &d) continue;  // reported
+        TypeCode* type = withDims(base, dd, cls->inner);
+        Entry* data = kavc::addData(cls->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line);
+        kavc::addMod(data, d.isPublic ? "public" : "private");
+        dataEntries_[cxxName(dd.name)] = data;
+    }
+}
+
+// typeid, typeprefix and import name something declared; repository ids have no place in
+// the object model, so nothing else is kept.
+void Lowering::checkRepositoryNames() {
+    for (const auto& [d, scope] : repositoryNames_) {
+        if (d->kind == Decl::Import && !d->text.empty()) continue;
+        Symbol* sym = lookup(scope, d->target);
+        if (!sym) {
+            diag_.error(d->target.loc, quote(d->target.text()) + " was not declared" +
+                                           (d->kind == Decl::Import ? "; kc reads declarations from #include files" : ""));
+            continue;
+        }
+        if (d->kind == Decl::Import && sym->kind != Symbol::Module && sym->kind != Symbol::Interface)
+            diag_.error(d->target.loc, "an import names a module, interface or value type; " +
+                                           quote(d->target.text()) + " is " + withArticle(sym->kind));
+    }
 }
 
 // A class named by a modifier value (metaclass, companion): a defined interface.
@@ -203,7 +263,7 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
         isReintroduce |= r;
     }
     if (!isOverride && !isReintroduce) return;
-    const std::string& name = target.parts.back();
+    const std::string name = cxxName(target.parts.back());
     const char* what = isOverride ? "override" : "reintroduce";
     if (isOverride && isReintroduce) {
         diag_.error(target.loc, "a method cannot be both overridden and reintroduced");
@@ -241,7 +301,7 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
     Entry* entry = cls->entry;
     bool declaring = false;
     for (const Modifier& m : s.modifiers) declaring |= m.name == "override" || m.name == "reintroduce";
-    const std::string& name = target.parts.back();
+    const std::string name = cxxName(target.parts.back());
     std::string what = quote(target.text());
     bool simple = target.parts.size() == 1 && !target.absolute;
 
@@ -317,7 +377,8 @@ void Lowering::lowerImplementation(Symbol* cls) {
                     auto declared = cls->data.find(dd.name);
                     if (declared == cls->data.end() || declared->second != &dd) continue;  // reported
                     TypeCode* type = withDims(base, dd, scope);
-                    dataEntries_[dd.name] = kavc::addData(entry, dd.name, type ? type : kavc::basicType("long"), dd.loc.line);
+                    std::string host = cxxName(dd.name);
+                    dataEntries_[host] = kavc::addData(entry, host, type ? type : kavc::basicType("long"), dd.loc.line);
                 }
                 break;
             }
@@ -359,10 +420,11 @@ void Lowering::lowerImplementation(Symbol* cls) {
                 diag_.error(at, quote(name) + " appears twice in the release order");
                 continue;
             }
-            if (!releaseNameKnown(entry, name, dataEntries_, reintroduced_))
+            std::string host = cxxName(name);
+            if (!releaseNameKnown(entry, host, dataEntries_, reintroduced_))
                 diag_.warning(at, quote(name) + " in the release order is not a method or data member of " +
                                       quote(cls->name) + "; its slot stays empty");
-            names.push_back(name);
+            names.push_back(host);
         }
         kavc::setReleaseOrder(entry, names);
     }

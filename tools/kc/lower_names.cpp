@@ -1,6 +1,7 @@
 // Declaring names, finding them, and the inheritance graph.
 #include "kc/lowering.h"
 
+#include <cctype>
 #include <functional>
 
 namespace kc::lowering {
@@ -18,6 +19,8 @@ const char* kindName(Symbol::Kind k) {
         case Symbol::Exception: return "exception";
         case Symbol::Attribute: return "attribute";
         case Symbol::Operation: return "operation";
+        case Symbol::Native: return "native type";
+        case Symbol::State: return "state member";
     }
     return "name";
 }
@@ -26,6 +29,40 @@ const char* kindName(Symbol::Kind k) {
 std::string withArticle(Symbol::Kind k) {
     std::string name = kindName(k);
     return (std::string("aeiou").find(name[0]) != std::string::npos ? "an " : "a ") + name;
+}
+
+// ---- names in C ------------------------------------------------------------------------------
+
+namespace {
+
+// C and C++ keywords (C23, C++20, the alternative operator spellings): IDL names that would
+// not compile where the header writes them.
+constexpr std::string_view cxxKeywords[] = {
+    "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break",
+    "case", "catch", "char", "char16_t", "char32_t", "char8_t", "class", "co_await", "co_return",
+    "co_yield", "compl", "concept", "const", "const_cast", "consteval", "constexpr", "constinit",
+    "continue", "decltype", "default", "delete", "do", "double", "dynamic_cast", "else", "enum",
+    "explicit", "export", "extern", "false", "float", "for", "friend", "goto", "if", "inline",
+    "int", "long", "mutable", "namespace", "new", "noexcept", "not", "not_eq", "nullptr",
+    "operator", "or", "or_eq", "private", "protected", "public", "register", "reinterpret_cast",
+    "requires", "restrict", "return", "short", "signed", "sizeof", "static", "static_assert",
+    "static_cast", "struct", "switch", "template", "this", "thread_local", "throw", "true", "try",
+    "typedef", "typeid", "typename", "typeof", "typeof_unqual", "union", "unsigned", "using",
+    "virtual", "void", "volatile", "wchar_t", "while", "xor", "xor_eq",
+};
+
+// What every method of the header receives or declares before its own parameters.
+constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
+
+}  // namespace
+
+std::string cxxName(const std::string& name, bool parameter) {
+    for (std::string_view k : cxxKeywords)
+        if (name == k) return "_cxx_" + name;
+    if (parameter)
+        for (std::string_view k : implicitNames)
+            if (name == k) return "_cxx_" + name;
+    return name;
 }
 
 // ---- declaring -----------------------------------------------------------------------------
@@ -55,10 +92,26 @@ void Lowering::redefinition(const std::string& name, Loc at, Symbol* previous) {
                                   kindName(previous->kind) + ") was here");
 }
 
+namespace {
+
+std::string folded(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+}  // namespace
+
 Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& name, Loc at) {
     auto found = scope->names.find(name);
     if (found != scope->names.end()) {
         redefinition(name, at, found->second);
+        return nullptr;
+    }
+    auto& sameFold = scope->folded[folded(name)];
+    if (sameFold) {
+        // IDL names of one scope must differ in more than case.
+        diag_.error(at, quote(name) + " differs only in case from " + quote(sameFold->name));
+        if (!sameFold->builtin) diag_.note(sameFold->loc, quote(sameFold->name) + " was declared here");
         return nullptr;
     }
     Symbol& s = symbols_.emplace_back();
@@ -67,6 +120,7 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
     s.loc = at;
     s.owner = scope;
     scope->names[name] = &s;
+    sameFold = &s;
     return &s;
 }
 
@@ -87,6 +141,25 @@ void Lowering::addBuiltins() {
         s->state = Symbol::Done;
         s->type = kavc::structType(name, {});
     }
+    // The CORBA module's predefined names; IDL files may reopen the module.
+    Symbol* corba = declare(global_, Symbol::Module, "CORBA", Loc{});
+    corba->builtin = true;
+    corba->inner = newScope(global_, corba, true);
+    for (const char* name : {"TypeCode", "Principal", "Object", "ValueBase"}) {
+        Symbol* s = declare(corba->inner, Symbol::Typedef, name, Loc{});
+        s->builtin = true;
+        s->state = Symbol::Done;
+        s->type = kavc::basicType(name);
+    }
+}
+
+// Components and homes are read, but the object model has no place for them.
+void Lowering::notInTheModel(const Decl& d) {
+    const char* what = d.kind == Decl::Home ? "home" : "component";
+    diag_.error(d.loc, std::string(what) + " " + quote(d.name) +
+                           " cannot be written: the object model has no components, homes or ports; "
+                           "declare an interface with its attributes and operations instead "
+                           "(the supported interfaces as its parents)");
 }
 
 void Lowering::declareAll(const std::vector<std::unique_ptr<Decl>>& decls, Scope* scope,
@@ -100,6 +173,7 @@ void Lowering::declareAll(const std::vector<std::unique_ptr<Decl>>& decls, Scope
                 Symbol* sym = nullptr;
                 if (found == scope->names.end()) {
                     sym = declare(scope, Symbol::Module, d.name, d.loc);
+                    if (!sym) continue;
                     sym->inner = newScope(scope, sym, true);
                 } else if (found->second->kind == Symbol::Module) {
                     sym = found->second;  // a module may be reopened
@@ -119,15 +193,28 @@ void Lowering::declareAll(const std::vector<std::unique_ptr<Decl>>& decls, Scope
                 if (main) mainTopLevel_.push_back(&d);
                 break;
             case Decl::Forward: {
+                if (d.keyword == "component") {
+                    notInTheModel(d);
+                    break;
+                }
+                if (d.keyword == "struct" || d.keyword == "union") {
+                    declareMember(d, scope);
+                    break;
+                }
                 auto found = scope->names.find(d.name);
                 if (found == scope->names.end()) {
-                    Symbol* sym = declare(scope, Symbol::Interface, d.name, d.loc);
-                    sym->inner = newScope(scope, sym, false);
+                    if (Symbol* sym = declare(scope, Symbol::Interface, d.name, d.loc))
+                        sym->inner = newScope(scope, sym, false);
                 } else if (found->second->kind != Symbol::Interface) {
                     redefinition(d.name, d.loc, found->second);
                 }
                 break;
             }
+            case Decl::Component:
+            case Decl::Home: notInTheModel(d); break;
+            case Decl::TypeId:
+            case Decl::TypePrefix:
+            case Decl::Import: repositoryNames_.emplace_back(&d, scope); break;
             default: declareMember(d, scope); break;
         }
     }
@@ -146,14 +233,19 @@ void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
         sym->loc = d.loc;
     } else {
         sym = declare(scope, Symbol::Interface, d.name, d.loc);
+        if (!sym) return;
         sym->inner = newScope(scope, sym, false);
     }
     sym->defined = true;
     sym->decl = &d;
-    sym->entry = kavc::newClass(d.name, scope->modules, module, d.loc.line);
+    sym->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line);
     interfaces_.push_back(sym);
 
     for (const auto& member : d.body) {
+        if (member->kind == Decl::TypeId || member->kind == Decl::TypePrefix || member->kind == Decl::Import) {
+            repositoryNames_.emplace_back(member.get(), sym->inner);
+            continue;
+        }
         if (member->kind != Decl::Implementation) {
             declareMember(*member, sym->inner);
             continue;
@@ -206,14 +298,32 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
                 }
             }
             break;
+        case Decl::Forward: {  // struct X;  union X;
+            Symbol::Kind k = d.keyword == "struct" ? Symbol::Struct : Symbol::Union;
+            auto found = scope->names.find(d.name);
+            if (found != scope->names.end() && found->second->kind == k) break;  // declared again
+            if (Symbol* s = declare(scope, k, d.name, d.loc)) s->forwardOnly = true;
+            break;
+        }
         case Decl::Struct:
         case Decl::Union:
         case Decl::Exception:
-        case Decl::Const: {
+        case Decl::Const:
+        case Decl::Native: {
             Symbol::Kind k = d.kind == Decl::Struct  ? Symbol::Struct
                              : d.kind == Decl::Union ? Symbol::Union
                              : d.kind == Decl::Const ? Symbol::Const
+                             : d.kind == Decl::Native ? Symbol::Native
                                                      : Symbol::Exception;
+            auto found = scope->names.find(d.name);
+            if (found != scope->names.end() && found->second->kind == k && found->second->forwardOnly) {
+                Symbol* s = found->second;  // the definition of a forward-declared struct or union
+                s->forwardOnly = false;
+                s->decl = &d;
+                s->loc = d.loc;
+                declarations_.push_back(s);
+                break;
+            }
             if (Symbol* s = declare(scope, k, d.name, d.loc)) {
                 s->decl = &d;
                 declarations_.push_back(s);
@@ -247,7 +357,12 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
             }
             break;
         case Decl::Operation:
+        case Decl::Factory:
             if (Symbol* s = declare(scope, Symbol::Operation, d.name, d.loc)) s->decl = &d;
+            break;
+        case Decl::State:
+            for (const Declarator& dd : d.declarators)
+                if (Symbol* s = declare(scope, Symbol::State, dd.name, dd.loc)) s->decl = &d;
             break;
         default: break;
     }
@@ -287,24 +402,42 @@ Symbol* Lowering::lookup(Scope* from, const ScopedName& name) {
 
 // ---- inheritance ---------------------------------------------------------------------------
 
+namespace {
+
+bool isValue(const Symbol* s) { return s->decl && s->decl->keyword != "interface"; }
+
+}  // namespace
+
+// The inherited interfaces or value types, then the interfaces a value type supports: all
+// of them are the class's parents.
 void Lowering::resolveParents(Symbol* cls) {
-    for (const ScopedName& p : cls->decl->parents) {
-        Symbol* parent = lookup(cls->owner, p);
-        if (!parent) {
-            diag_.error(p.loc, "unknown parent interface " + quote(p.text()));
-            continue;
+    bool value = isValue(cls);
+    for (const auto* list : {&cls->decl->parents, &cls->decl->supports}) {
+        bool supports = list == &cls->decl->supports;
+        for (const ScopedName& p : *list) {
+            Symbol* parent = lookup(cls->owner, p);
+            if (!parent) {
+                diag_.error(p.loc, "unknown parent interface " + quote(p.text()));
+                continue;
+            }
+            if (parent->kind != Symbol::Interface) {
+                diag_.error(p.loc, quote(p.text()) + " is " + withArticle(parent->kind) + ", not an interface");
+                continue;
+            }
+            if (!parent->defined) {
+                diag_.error(p.loc, "interface " + quote(p.text()) + " is declared but never defined; it cannot be a parent");
+                diag_.note(parent->loc, "declared here");
+                continue;
+            }
+            if (!parent->builtin && isValue(parent) != (value && !supports)) {
+                diag_.error(p.loc, std::string(value ? (supports ? "a valuetype supports interfaces" : "a valuetype inherits from value types")
+                                                     : "an interface inherits from interfaces") +
+                                       "; " + quote(p.text()) + " is " + (isValue(parent) ? "a value type" : "an interface"));
+                continue;
+            }
+            cls->parents.push_back(parent);
+            cls->parentLocs.push_back(p.loc);
         }
-        if (parent->kind != Symbol::Interface) {
-            diag_.error(p.loc, quote(p.text()) + " is " + withArticle(parent->kind) + ", not an interface");
-            continue;
-        }
-        if (!parent->defined) {
-            diag_.error(p.loc, "interface " + quote(p.text()) + " is declared but never defined; it cannot be a parent");
-            diag_.note(parent->loc, "declared here");
-            continue;
-        }
-        cls->parents.push_back(parent);
-        cls->parentLocs.push_back(p.loc);
     }
 }
 

@@ -5,44 +5,70 @@
 
 namespace kc::lowering {
 
-constexpr IntRange intRanges[] = {
-    {"short", -32768, 32767},           {"unsigned short", 0, 65535},
-    {"long", INT32_MIN, INT32_MAX},     {"unsigned long", 0, UINT32_MAX},
-    {"long long", LLONG_MIN, LLONG_MAX}, {"octet", 0, 255},
-};
-
-const IntRange* intRange(const std::string& basic) {
-    for (const IntRange& r : intRanges)
-        if (basic == r.type) return &r;
-    return nullptr;
+const kavc::BaseType* integerType(const std::string& basic) {
+    const kavc::BaseType* b = kavc::findBaseType(basic);
+    return b && b->constant == kavc::ConstKind::Integer ? b : nullptr;
 }
+
+namespace {
+
+bool discriminatorType(const std::string& basic) {
+    const kavc::BaseType* b = kavc::findBaseType(basic);
+    if (!b) return false;
+    using kavc::ConstKind;
+    return b->constant == ConstKind::Integer || b->constant == ConstKind::Character ||
+           b->constant == ConstKind::WideCharacter || b->constant == ConstKind::Boolean;
+}
+
+}  // namespace
 
 // ---- types and constants -------------------------------------------------------------------
 
 std::string Lowering::cName(Symbol* sym) const {
     std::string text;
     for (const std::string& part : sym->owner->path) text += part + "_";
-    return text + sym->name;
+    return cxxName(text + sym->name);
 }
 
 Entry* Lowering::classEntry(Symbol* cls) {
     if (!cls->entry) {
         // Only forward-declared: a class Entry outside every module, so that it is never written.
-        cls->entry = kavc::newClass(cls->name, cls->owner->modules, nullptr, cls->loc.line);
+        cls->entry = kavc::newClass(cxxName(cls->name), cls->owner->modules, nullptr, cls->loc.line);
     }
     return cls->entry;
 }
 
 TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
     switch (t.kind) {
-        case TypeSpec::Basic: return kavc::basicType(t.basic);
+        case TypeSpec::Basic: {
+            if (t.basic != "fixed") return kavc::basicType(t.basic);
+            if (!t.bound) {
+                diag_.error(t.loc, "'fixed' needs its digits and scale here: fixed<digits, scale>");
+                return nullptr;
+            }
+            auto digits = evaluate(*t.bound, scope);
+            auto scale = evaluate(*t.scale, scope);
+            if (!digits || !scale) return nullptr;
+            if (digits->kind != Value::Int || digits->i < 1 || digits->i > 31 || scale->kind != Value::Int ||
+                scale->i < 0 || scale->i > digits->i) {
+                diag_.error(t.loc, "fixed<digits, scale> takes 1 to 31 digits and a scale from 0 to the digits");
+                return nullptr;
+            }
+            return kavc::fixedType(static_cast<unsigned long>(digits->i), static_cast<int>(scale->i));
+        }
         case TypeSpec::String: {
-            if (!t.bound) return kavc::stringType();
+            bool wide = t.basic == "wstring";
+            if (!t.bound) return kavc::stringType(0, wide);
             auto bound = positive(*t.bound, scope, "string bound");
-            return kavc::stringType(bound ? *bound : 0);
+            return kavc::stringType(bound ? *bound : 0, wide);
         }
         case TypeSpec::Sequence: {
-            TypeCode* element = resolveType(*t.element, scope);
+            // A struct or union as the element is taken by name, before its members: it may
+            // contain this very sequence (struct Node { sequence<Node> kids; };).
+            Symbol* named = t.element->kind == TypeSpec::Named ? lookup(scope, t.element->name) : nullptr;
+            bool byName = named && (named->kind == Symbol::Struct || named->kind == Symbol::Union) &&
+                          !named->forwardOnly && named->state != Symbol::Done;
+            TypeCode* element = byName ? shellOf(named) : resolveType(*t.element, scope);
             unsigned long bound = 0;
             if (t.bound) {
                 auto b = positive(*t.bound, scope, "sequence bound");
@@ -61,7 +87,8 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
                 case Symbol::Typedef:
                 case Symbol::Struct:
                 case Symbol::Union:
-                case Symbol::Enum: return typeOf(sym, t.loc);
+                case Symbol::Enum:
+                case Symbol::Native: return typeOf(sym, t.loc);
                 case Symbol::Exception:
                     diag_.error(t.loc, "exception " + quote(t.name.text()) + " cannot be used as a type");
                     return nullptr;
@@ -72,6 +99,13 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
         }
         default: return nullptr;
     }
+}
+
+// The type code of a struct or union, made before its members are known.
+TypeCode* Lowering::shellOf(Symbol* sym) {
+    if (!sym->type)
+        sym->type = sym->kind == Symbol::Struct ? kavc::structType(cName(sym), {}) : kavc::unionType(cName(sym), nullptr, {});
+    return sym->type;
 }
 
 TypeCode* Lowering::withDims(TypeCode* base, const Declarator& d, Scope* scope) {
@@ -87,6 +121,11 @@ TypeCode* Lowering::withDims(TypeCode* base, const Declarator& d, Scope* scope) 
 
 TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
     if (sym->state == Symbol::Done) return sym->type;
+    if (sym->forwardOnly) {
+        diag_.error(use, std::string(kindName(sym->kind)) + " " + quote(sym->name) + " is declared but never defined");
+        diag_.note(sym->loc, "declared here");
+        return nullptr;
+    }
     if (sym->state == Symbol::Busy) {
         diag_.error(use, "type " + quote(sym->name) + " refers to itself");
         return nullptr;
@@ -124,7 +163,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
                     members.emplace_back(dd.name, t);
                 }
             }
-            if (ok && sym->kind == Symbol::Struct) result = kavc::structType(cName(sym), members);
+            if (ok && sym->kind == Symbol::Struct) result = kavc::completeType(shellOf(sym), nullptr, members);
             break;
         }
         case Symbol::Union: {
@@ -133,8 +172,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
             const TypeSpec* basic = basicOf(d.discriminator, scope, at, enumSym);
             TypeCode* disc = resolveType(d.discriminator, scope);
             bool okDisc = enumSym || (basic && basic->kind == TypeSpec::Basic &&
-                                      (intRange(basic->basic) || basic->basic == "char" ||
-                                       basic->basic == "boolean"));
+                                      discriminatorType(basic->basic));
             if (disc && !okDisc) {
                 diag_.error(d.discriminator.loc, "a union discriminator must be an integer, char, boolean or enum type");
                 disc = nullptr;
@@ -159,9 +197,10 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
                 if (!t) ok = false;
                 members.emplace_back(dd.name, t);
             }
-            if (ok) result = kavc::unionType(cName(sym), disc, members);
+            if (ok) result = kavc::completeType(shellOf(sym), disc, members);
             break;
         }
+        case Symbol::Native: result = kavc::nativeType(cName(sym)); break;
         case Symbol::Enum: {
             std::vector<std::string> names;
             for (const auto& e : d.enumerators) names.push_back(e.first);
@@ -241,29 +280,41 @@ bool Lowering::fits(const TypeSpec& type, Scope* scope, Value& v, Loc at) {
             diag_.error(type.loc, "invalid type for a constant");
         return false;
     }
-    std::string name = spec->kind == TypeSpec::String ? "string" : spec->basic;
+    const std::string& name = spec->basic;
     auto mismatch = [&](const char* wanted) {
         diag_.error(at, "a constant of type " + quote(name) + " needs " + wanted);
         return false;
     };
-    if (const IntRange* r = intRange(name)) {
-        if (v.kind != Value::Int) return mismatch("an integer value");
-        if (v.i < r->low || v.i > r->high) {
-            diag_.error(at, "constant value out of range for " + quote(name));
-            return false;
-        }
-        return true;
+    const kavc::BaseType* b = kavc::findBaseType(name);
+    switch (b ? b->constant : kavc::ConstKind::None) {
+        case kavc::ConstKind::Integer:
+            if (v.kind != Value::Int) return mismatch("an integer value");
+            if (v.i < b->low || v.i > b->high) {
+                diag_.error(at, "constant value out of range for " + quote(name));
+                return false;
+            }
+            return true;
+        case kavc::ConstKind::Floating:
+            if (v.kind == Value::Int) {
+                v.f = static_cast<double>(v.i);
+                v.kind = Value::Float;
+            }
+            return v.kind == Value::Float || mismatch("a numeric value");
+        case kavc::ConstKind::Fixed:
+            if (v.kind == Value::Int) {
+                v.f = static_cast<double>(v.i);
+                v.kind = Value::Fixed;
+            }
+            return v.kind == Value::Fixed || mismatch("a fixed-point value (1.5d)");
+        case kavc::ConstKind::Character: return v.kind == Value::Char || mismatch("a character value");
+        case kavc::ConstKind::WideCharacter:
+            return v.kind == Value::Char || v.kind == Value::WChar || mismatch("a character value");
+        case kavc::ConstKind::Boolean: return v.kind == Value::Bool || mismatch("TRUE or FALSE");
+        case kavc::ConstKind::String: return v.kind == Value::String || mismatch("a string value");
+        case kavc::ConstKind::WideString:
+            return v.kind == Value::String || v.kind == Value::WString || mismatch("a string value");
+        case kavc::ConstKind::None: break;
     }
-    if (name == "float" || name == "double") {
-        if (v.kind == Value::Int) {
-            v.f = static_cast<double>(v.i);
-            v.kind = Value::Float;
-        }
-        return v.kind == Value::Float || mismatch("a numeric value");
-    }
-    if (name == "char") return v.kind == Value::Char || mismatch("a character value");
-    if (name == "boolean") return v.kind == Value::Bool || mismatch("TRUE or FALSE");
-    if (name == "string") return v.kind == Value::String || mismatch("a string value");
     diag_.error(type.loc, "invalid type for a constant");
     return false;
 }
@@ -279,8 +330,9 @@ std::optional<Value> Lowering::evaluate(const Expr& e, Scope* scope) {
             v.i = static_cast<long long>(e.intValue);
             return v;
         case Expr::Float: v.kind = Value::Float; v.f = e.floatValue; return v;
-        case Expr::String: v.kind = Value::String; v.s = e.text; return v;
-        case Expr::Char: v.kind = Value::Char; v.s = e.text; return v;
+        case Expr::Fixed: v.kind = Value::Fixed; v.f = e.floatValue; return v;
+        case Expr::String: v.kind = e.wide ? Value::WString : Value::String; v.s = e.text; return v;
+        case Expr::Char: v.kind = e.wide ? Value::WChar : Value::Char; v.s = e.text; return v;
         case Expr::Bool: v.kind = Value::Bool; v.i = static_cast<long long>(e.intValue); return v;
         case Expr::Name: {
             Symbol* sym = lookup(scope, e.name);
@@ -300,7 +352,7 @@ std::optional<Value> Lowering::evaluate(const Expr& e, Scope* scope) {
         case Expr::Unary: {
             auto a = evaluate(*e.lhs, scope);
             if (!a) return std::nullopt;
-            if (a->kind == Value::Float && e.text != "~") {
+            if ((a->kind == Value::Float || a->kind == Value::Fixed) && e.text != "~") {
                 a->f = e.text == "-" ? -a->f : a->f;
                 a->enumerator = nullptr;
                 return a;
@@ -325,21 +377,26 @@ std::optional<Value> Lowering::evaluate(const Expr& e, Scope* scope) {
             auto b = evaluate(*e.rhs, scope);
             if (!a || !b) return std::nullopt;
             const std::string& op = e.text;
-            bool numeric = (a->kind == Value::Int || a->kind == Value::Float) &&
-                           (b->kind == Value::Int || b->kind == Value::Float) && !a->enumerator &&
-                           !b->enumerator;
+            auto real = [](const Value& x) { return x.kind == Value::Float || x.kind == Value::Fixed; };
+            bool numeric = (a->kind == Value::Int || real(*a)) && (b->kind == Value::Int || real(*b)) &&
+                           !a->enumerator && !b->enumerator &&
+                           !(real(*a) && real(*b) && a->kind != b->kind);  // fixed and floating do not mix
             if (!numeric) {
                 diag_.error(e.loc, "invalid operands to " + quote(op));
                 return std::nullopt;
             }
-            if (a->kind == Value::Float || b->kind == Value::Float) {
+            if (real(*a) || real(*b)) {
                 if (op != "+" && op != "-" && op != "*" && op != "/") {
                     diag_.error(e.loc, "invalid operands to " + quote(op));
                     return std::nullopt;
                 }
-                double x = a->kind == Value::Float ? a->f : static_cast<double>(a->i);
-                double y = b->kind == Value::Float ? b->f : static_cast<double>(b->i);
-                v.kind = Value::Float;
+                double x = real(*a) ? a->f : static_cast<double>(a->i);
+                double y = real(*b) ? b->f : static_cast<double>(b->i);
+                if (op == "/" && y == 0 && (a->kind == Value::Fixed || b->kind == Value::Fixed)) {
+                    diag_.error(e.loc, "division by zero in constant expression");
+                    return std::nullopt;
+                }
+                v.kind = real(*a) ? a->kind : b->kind;
                 v.f = op == "+" ? x + y : op == "-" ? x - y : op == "*" ? x * y : x / y;
                 return v;
             }

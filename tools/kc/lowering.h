@@ -3,6 +3,7 @@
 #pragma once
 
 #include "kc/lower.h"
+#include "kavc/base_types.h"
 
 #include <deque>
 #include <map>
@@ -20,7 +21,7 @@ struct Symbol;
 
 // The value of a constant expression.
 struct Value {
-    enum Kind { Int, Float, String, Char, Bool } kind = Int;
+    enum Kind { Int, Float, Fixed, String, WString, Char, WChar, Bool } kind = Int;
     long long i = 0;
     double f = 0;
     std::string s;
@@ -31,7 +32,7 @@ struct Value {
 struct Symbol {
     enum Kind {
         Module, Interface, Typedef, Struct, Union, Enum, Enumerator, Const, Exception,
-        Attribute, Operation,
+        Attribute, Operation, Native, State,
     } kind = Module;
     std::string name;
     Loc loc;
@@ -44,6 +45,7 @@ struct Symbol {
 
     // Interface
     bool builtin = false;
+    bool forwardOnly = false;  // struct X; or union X; without a definition yet
     bool defined = false;
     bool broken = false;  // in or below an inheritance cycle: not lowered
     Entry* entry = nullptr;
@@ -65,18 +67,19 @@ struct Scope {
     std::vector<std::string> path;  // enclosing names from the outside, this scope's included
     std::vector<std::string> modules;  // the module names only (a class's scope list)
     std::map<std::string, Symbol*> names;
+    std::map<std::string, Symbol*> folded;  // by lower-case name: names differing in case collide
 };
+
+// The name the host model and the header use for an IDL name: a C or C++ keyword, and for a
+// parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_".
+std::string cxxName(const std::string& name, bool parameter = false);
 
 // "interface", "typedef": what a symbol is, for messages.
 const char* kindName(Symbol::Kind k);
 // "an interface", "a typedef".
 std::string withArticle(Symbol::Kind k);
-// The value range of an integer type ("short", "unsigned long", ...), null for other types.
-struct IntRange {
-    const char* type;
-    long long low, high;
-};
-const IntRange* intRange(const std::string& basic);
+// The base type of an integer spelling ("short", "unsigned long", ...), null for other types.
+const kavc::BaseType* integerType(const std::string& basic);
 
 // One run over the syntax tree: declare every name, resolve parents and their order, check the
 // types and constants, then build each class (parents first) with the kavc builder.
@@ -96,6 +99,9 @@ class Lowering {
     void declareInterface(const Decl& d, Scope* scope, Entry* module);
     void declareMember(const Decl& d, Scope* scope);
     void addBuiltins();
+    void notInTheModel(const Decl& d);
+    void checkRaises(Scope* scope, const std::vector<ScopedName>& raises);
+    void checkRepositoryNames();
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name, std::set<Scope*>& seen);
@@ -111,6 +117,7 @@ class Lowering {
     TypeCode* resolveType(const TypeSpec& t, Scope* scope);
     TypeCode* withDims(TypeCode* base, const Declarator& d, Scope* scope);
     TypeCode* typeOf(Symbol* sym, Loc use);
+    TypeCode* shellOf(Symbol* sym);
     void checkDeclaration(Symbol* sym);
     std::string cName(Symbol* sym) const;
     std::optional<Value> evaluate(const Expr& e, Scope* scope);
@@ -123,6 +130,9 @@ class Lowering {
     // classes
     void lowerClass(Symbol* cls);
     void lowerOperation(Symbol* cls, const Decl& d);
+    void lowerFactory(Symbol* cls, const Decl& d);
+    void addParams(Symbol* cls, Entry* method, const Decl& d);
+    void lowerState(Symbol* cls, const Decl& d);
     void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
     void lowerImplementation(Symbol* cls);
     void classModifier(Symbol* cls, const ImplStmt& s);
@@ -139,6 +149,7 @@ class Lowering {
     std::vector<Symbol*> declarations_;  // types, constants, exceptions, in declaration order
     std::map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
+    std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import
     int depth_ = 0;
 
     // per class being lowered

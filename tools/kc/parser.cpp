@@ -1,5 +1,8 @@
 #include "kc/parser.h"
 
+#include "kavc/base_types.h"
+
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <set>
@@ -11,19 +14,29 @@ namespace {
 const std::set<std::string> reservedWords = {
     "module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway", "raises",
     "context", "typedef", "struct", "union", "switch", "case", "default", "enum", "const",
-    "exception", "sequence", "string", "void", "short", "long", "unsigned", "float", "double",
-    "boolean", "char", "octet", "any", "TRUE", "FALSE", "TypeCode", "implementation"};
+    "exception", "sequence", "TRUE", "FALSE",
+    // value types and the other CORBA 2 additions
+    "abstract", "custom", "factory", "local", "native", "private", "public", "supports", "truncatable",
+    "valuetype"};
 
-// Types of the language that are not part of this subset.
-const std::set<std::string> unsupportedTypes = {"wstring", "wchar", "fixed", "Object", "native",
-                                                "ValueBase"};
-
-const std::set<std::string> basicTypeWords = {"short", "float", "double", "boolean", "char",
-                                              "octet", "any", "TypeCode"};
+// A word of a base type's keyword spelling ("unsigned", "long", "wchar").
+bool baseTypeWord(const std::string& word) {
+    for (const kavc::BaseType& b : kavc::baseTypes) {
+        if (!b.keyword) continue;
+        std::string_view idl = b.idl;
+        for (size_t from = 0; from <= idl.size();) {
+            size_t blank = idl.find(' ', from);
+            if (blank == std::string_view::npos) blank = idl.size();
+            if (idl.substr(from, blank - from) == word) return true;
+            from = blank + 1;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
-bool isReserved(const std::string& word) { return reservedWords.count(word) != 0; }
+bool isReserved(const std::string& word) { return reservedWords.count(word) != 0 || baseTypeWord(word); }
 
 // ---- tokens ------------------------------------------------------------------------------
 
@@ -83,6 +96,14 @@ bool Parser::expectIdent(std::string& name, Loc& at) {
     if (t.kind == Tok::Ident && !isReserved(t.text)) {
         at = t.loc;
         name = take().text;
+        if (!inImplementation_ && name[0] == '_') {
+            // An escaped identifier: `_interface` is the name `interface`, never a keyword.
+            name.erase(0, 1);
+            if (name.empty() || name[0] == '_' || std::isdigit(static_cast<unsigned char>(name[0]))) {
+                diag_.error(at, "an identifier begins with a letter ('_' only escapes one)");
+                return false;
+            }
+        }
         return true;
     }
     expectedBefore("identifier");
@@ -141,11 +162,11 @@ void Parser::recover() {
 
 Specification Parser::parse() {
     Specification spec;
-    definitions(spec.decls, false, true);
+    definitions(spec.decls, Body::Module, true);
     return spec;
 }
 
-void Parser::definitions(DeclList& out, bool inInterface, bool topLevel) {
+void Parser::definitions(DeclList& out, Body body, bool topLevel) {
     for (;;) {
         const Token& t = peek();
         if (t.kind == Tok::End) {
@@ -163,34 +184,80 @@ void Parser::definitions(DeclList& out, bool inInterface, bool topLevel) {
             continue;
         }
         size_t before = taken_;
-        if (!definition(out, inInterface)) {
+        hoist_ = &out;  // types declared inside a member go before the declaration holding them
+        if (!definition(out, body)) {
             recover();
             if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();  // always move on
         }
     }
 }
 
-bool Parser::definition(DeclList& out, bool inInterface) {
+namespace {
+
+const char* bodyName(int body) { return body == 1 ? "an interface" : body == 2 ? "a valuetype" : "a module"; }
+
+}  // namespace
+
+// The index of the token after a scoped name that starts at `i` (i itself when there is none).
+size_t Parser::afterScopedName(size_t i) {
+    if (peek(i).punct("::")) ++i;
+    while (peek(i).kind == Tok::Ident) {
+        if (!peek(i + 1).punct("::")) return i + 1;
+        i += 2;
+    }
+    return i;
+}
+
+// interface, valuetype, eventtype, component or home, after its optional prefix word.
+bool Parser::startsClass(size_t& prefixWords) {
     const Token& t = peek();
+    prefixWords = (t.ident("abstract") || t.ident("local") || t.ident("custom")) ? 1 : 0;
+    const Token& k = peek(prefixWords);
+    if (k.ident("interface") || k.ident("valuetype")) return true;
+    // CORBA 3 words: keywords only where their declaration can start
+    if (k.ident("eventtype")) return peek(prefixWords + 1).kind == Tok::Ident;
+    if (prefixWords) return false;
+    if (k.ident("component") || k.ident("home"))
+        return peek(1).kind == Tok::Ident &&
+               (peek(2).punct(";") || peek(2).punct(":") || peek(2).punct("{") || peek(2).ident("supports") ||
+                peek(2).ident("manages"));
+    return false;
+}
+
+bool Parser::definition(DeclList& out, Body body) {
+    const Token& t = peek();
+    bool inClass = body != Body::Module;
     if (t.kind == Tok::Ident) {
         const std::string& w = t.text;
-        if (w == "module" || w == "interface") {
-            if (inInterface) {
-                diag_.error(t.loc, "a" + std::string(w == "module" ? " module" : "n interface") +
-                                       " cannot be declared inside an interface");
+        size_t prefix = 0;
+        if (w == "module" || startsClass(prefix)) {
+            if (inClass) {
+                std::string what = w == "module" ? "module" : peek(prefix).text;
+                diag_.error(t.loc, std::string(std::string("aeiou").find(what[0]) != std::string::npos ? "an " : "a ") +
+                                       what + " cannot be declared inside " + bodyName(static_cast<int>(body)));
                 return false;
             }
-            return w == "module" ? module(out) : interface(out);
+            if (w == "module") return module(out);
+            const std::string& k = peek(prefix).text;
+            if (k == "component") return component(out);
+            if (k == "home") return home(out);
+            return classDecl(out);
         }
         if (w == "typedef" || w == "struct" || w == "union" || w == "enum" || w == "const" ||
-            w == "exception")
+            w == "exception" || w == "native")
             return typeDeclaration(out);
-        if (inInterface) {
+        if ((w == "typeid" || w == "typeprefix") && peek(afterScopedName(1)).kind == Tok::String)
+            return repositoryId(out);
+        if (w == "import" && (peek(1).kind == Tok::String || peek(afterScopedName(1)).punct(";")))
+            return importDecl(out);
+        if (inClass) {
             if (w == "attribute" || w == "readonly") return attribute(out);
             if (w == "implementation" && peek(1).punct("{")) return implementation(out);
+            if (body == Body::Value && (w == "public" || w == "private")) return stateMember(out);
+            if (body == Body::Value && w == "factory") return factory(out, "factory");
             if (w == "oneway" || startsType(t) || w == "void") return operation(out);
         }
-    } else if (inInterface && t.punct("::")) {
+    } else if (inClass && t.punct("::")) {
         return operation(out);
     }
     expectedBefore("declaration");
@@ -205,39 +272,239 @@ bool Parser::module(DeclList& out) {
     if (!enter()) return false;
     Decl* m = d.get();
     out.push_back(std::move(d));
-    definitions(m->body, false, false);
+    definitions(m->body, Body::Module, false);
     leave();
     return expect("}") && expect(";");
 }
 
-bool Parser::interface(DeclList& out) {
+bool Parser::scopedNames(std::vector<ScopedName>& out) {
+    do {
+        ScopedName n;
+        if (!scopedName(n)) return false;
+        out.push_back(std::move(n));
+    } while (accept(","));
+    return true;
+}
+
+// [abstract|local|custom] interface|valuetype|eventtype Name: a forward declaration, a value
+// box or a definition.
+bool Parser::classDecl(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Interface;
-    take();
+    for (;;) {
+        std::string w = take().text;
+        if (w == "abstract") d->isAbstract = true;
+        else if (w == "local") d->isLocal = true;
+        else if (w == "custom") d->isCustom = true;
+        else {
+            d->keyword = w;
+            break;
+        }
+    }
+    bool value = d->keyword != "interface";
     if (!expectIdent(d->name, d->loc)) return false;
     if (accept(";")) {
         d->kind = Decl::Forward;
         out.push_back(std::move(d));
         return true;
     }
+    if (value && !peek().punct(":") && !peek().punct("{") && !peek().ident("supports")) {
+        // valuetype Name Type;  a value box
+        if (d->isAbstract || d->isCustom || d->keyword == "eventtype") {
+            diag_.error(d->loc, "a value box cannot be abstract, custom or an eventtype");
+            return false;
+        }
+        d->boxed = true;
+        if (!typeSpec(d->type, false)) return false;
+        out.push_back(std::move(d));
+        return expect(";");
+    }
     if (accept(":")) {
-        do {
-            ScopedName parent;
-            if (!scopedName(parent)) return false;
-            d->parents.push_back(std::move(parent));
-        } while (accept(","));
+        if (value && peek().ident("truncatable")) {
+            take();
+            d->truncatable = true;
+        }
+        if (!scopedNames(d->parents)) return false;
+    }
+    if (value && peek().ident("supports")) {
+        take();
+        if (!scopedNames(d->supports)) return false;
     }
     if (!expect("{")) return false;
     Decl* i = d.get();
     out.push_back(std::move(d));
-    definitions(i->body, true, false);
+    definitions(i->body, value ? Body::Value : Body::Interface, false);
     return expect("}") && expect(";");
+}
+
+// component Name [: Base] [supports I, ...] { ports and attributes };
+bool Parser::component(DeclList& out) {
+    auto d = std::make_unique<Decl>();
+    d->kind = Decl::Component;
+    take();
+    if (!expectIdent(d->name, d->loc)) return false;
+    if (accept(";")) {
+        d->kind = Decl::Forward;
+        d->keyword = "component";
+        out.push_back(std::move(d));
+        return true;
+    }
+    if (accept(":") && !scopedNames(d->parents)) return false;
+    if (peek().ident("supports")) {
+        take();
+        if (!scopedNames(d->supports)) return false;
+    }
+    if (!expect("{")) return false;
+    while (!accept("}")) {
+        const Token& t = peek();
+        if (t.kind == Tok::End) {
+            expectedBefore("'}'");
+            return false;
+        }
+        if (t.ident("attribute") || t.ident("readonly")) {
+            if (!attribute(d->body)) return false;
+            continue;
+        }
+        static const char* const ports[] = {"provides", "uses", "emits", "publishes", "consumes"};
+        bool port = false;
+        for (const char* p : ports) port |= t.ident(p);
+        if (!port) {
+            expectedBefore("'provides', 'uses', 'emits', 'publishes', 'consumes' or 'attribute'");
+            return false;
+        }
+        auto p = std::make_unique<Decl>();
+        p->kind = Decl::Port;
+        p->keyword = take().text;
+        if (p->keyword == "uses" && peek().ident("multiple") && peek(1).kind == Tok::Ident &&
+            !peek(1).punct("::") && (peek(2).kind == Tok::Ident || peek(2).punct("::"))) {
+            take();
+            p->multiple = true;
+        }
+        if (!typeSpec(p->type, false) || !expectIdent(p->name, p->loc) || !expect(";")) return false;
+        d->body.push_back(std::move(p));
+    }
+    out.push_back(std::move(d));
+    return expect(";");
+}
+
+// home Name [: Base] [supports I, ...] manages Component [primarykey Key] { ... };
+bool Parser::home(DeclList& out) {
+    auto d = std::make_unique<Decl>();
+    d->kind = Decl::Home;
+    take();
+    if (!expectIdent(d->name, d->loc)) return false;
+    if (accept(":") && !scopedNames(d->parents)) return false;
+    if (peek().ident("supports")) {
+        take();
+        if (!scopedNames(d->supports)) return false;
+    }
+    if (!expectKeyword("manages") || !scopedName(d->target)) return false;
+    if (peek().ident("primarykey")) {
+        take();
+        if (!typeSpec(d->type, false)) return false;
+    }
+    if (!expect("{")) return false;
+    Decl* h = d.get();
+    out.push_back(std::move(d));
+    while (!peek().punct("}")) {
+        if (peek().kind == Tok::End) {
+            expectedBefore("'}'");
+            return false;
+        }
+        size_t before = taken_;
+        hoist_ = &h->body;
+        bool ok = (peek().ident("factory") || peek().ident("finder")) ? factory(h->body, peek().text.c_str())
+                                                                      : definition(h->body, Body::Interface);
+        if (!ok) {
+            recover();
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();
+        }
+    }
+    take();
+    return expect(";");
+}
+
+// public|private Type declarators;
+bool Parser::stateMember(DeclList& out) {
+    auto d = std::make_unique<Decl>();
+    d->kind = Decl::State;
+    d->loc = peek().loc;
+    d->isPublic = take().text == "public";
+    if (!typeSpec(d->type, false) || !declarators(d->declarators)) return false;
+    d->name = d->declarators.front().name;
+    out.push_back(std::move(d));
+    return expect(";");
+}
+
+// factory|finder Name(in T p, ...) [raises(...)];
+bool Parser::factory(DeclList& out, const char* keyword) {
+    auto d = std::make_unique<Decl>();
+    d->kind = Decl::Factory;
+    d->keyword = keyword;
+    take();
+    if (!expectIdent(d->name, d->loc) || !expect("(")) return false;
+    if (!accept(")")) {
+        do {
+            Param p;
+            p.loc = peek().loc;
+            if (!expectKeyword("in") || !typeSpec(p.type, false) || !declarator(p.declarator)) return false;
+            d->params.push_back(std::move(p));
+        } while (accept(","));
+        if (!expect(")")) return false;
+    }
+    if (peek().ident("raises")) {
+        take();
+        if (!expect("(") || !scopedNames(d->raises) || !expect(")")) return false;
+    }
+    out.push_back(std::move(d));
+    return expect(";");
+}
+
+// typeid Name "id";  typeprefix Name "prefix";
+bool Parser::repositoryId(DeclList& out) {
+    auto d = std::make_unique<Decl>();
+    d->kind = peek().ident("typeid") ? Decl::TypeId : Decl::TypePrefix;
+    d->loc = take().loc;
+    if (!scopedName(d->target)) return false;
+    d->text = take().text;  // the string, checked by the caller's look-ahead
+    out.push_back(std::move(d));
+    return expect(";");
+}
+
+// import Name;  import "repository id";
+bool Parser::importDecl(DeclList& out) {
+    auto d = std::make_unique<Decl>();
+    d->kind = Decl::Import;
+    d->loc = take().loc;
+    if (peek().kind == Tok::String) {
+        d->text = take().text;
+    } else if (!scopedName(d->target)) {
+        return false;
+    }
+    out.push_back(std::move(d));
+    return expect(";");
 }
 
 bool Parser::typeDeclaration(DeclList& out) {
     const Token& t = peek();
     if (t.ident("typedef")) return typedefDecl(out);
     if (t.ident("const")) return constDecl(out);
+    if (t.ident("native")) {
+        auto d = std::make_unique<Decl>();
+        d->kind = Decl::Native;
+        take();
+        if (!expectIdent(d->name, d->loc)) return false;
+        out.push_back(std::move(d));
+        return expect(";");
+    }
+    if ((t.ident("struct") || t.ident("union")) && peek(1).kind == Tok::Ident && peek(2).punct(";")) {
+        auto d = std::make_unique<Decl>();  // struct X;  union X;
+        d->kind = Decl::Forward;
+        d->keyword = take().text;
+        if (!expectIdent(d->name, d->loc)) return false;
+        out.push_back(std::move(d));
+        return expect(";");
+    }
     std::unique_ptr<Decl> d = constructedType();
     if (!d) return false;
     out.push_back(std::move(d));
@@ -371,6 +638,22 @@ bool Parser::attribute(DeclList& out) {
         d->declarators.push_back(std::move(name));
     } while (accept(","));
     d->name = d->declarators.front().name;
+    // The exceptions of the accessors, for an attribute of one name: `raises` of a read-only
+    // one, `getraises` and `setraises` of the other.
+    for (;;) {
+        const Token& t = peek();
+        std::vector<ScopedName>* list = nullptr;
+        if (d->readonly && t.ident("raises") && d->getraises.empty()) list = &d->getraises;
+        if (!d->readonly && t.ident("getraises") && d->getraises.empty() && d->setraises.empty()) list = &d->getraises;
+        if (!d->readonly && t.ident("setraises") && d->setraises.empty()) list = &d->setraises;
+        if (!list) break;
+        if (d->declarators.size() > 1) {
+            diag_.error(t.loc, quote(t.text) + " follows an attribute of one name only");
+            return false;
+        }
+        take();
+        if (!expect("(") || !scopedNames(*list) || !expect(")")) return false;
+    }
     out.push_back(std::move(d));
     return expect(";");
 }
@@ -435,6 +718,11 @@ bool Parser::implementation(DeclList& out) {
     d->kind = Decl::Implementation;
     d->loc = take().loc;
     take();  // '{'
+    struct Within {
+        bool& flag;
+        explicit Within(bool& f) : flag(f) { flag = true; }
+        ~Within() { flag = false; }
+    } within(inImplementation_);
     Decl* impl = d.get();
     out.push_back(std::move(d));
     for (;;) {
@@ -458,10 +746,7 @@ bool Parser::implementation(DeclList& out) {
 }
 
 bool Parser::startsType(const Token& t) const {
-    return t.kind == Tok::Ident &&
-           (basicTypeWords.count(t.text) || t.text == "long" || t.text == "unsigned" ||
-            t.text == "string" || t.text == "sequence" || unsupportedTypes.count(t.text) ||
-            (!isReserved(t.text)));
+    return t.kind == Tok::Ident && (t.text == "sequence" || kavc::startsBaseType(t.text) || !isReserved(t.text));
 }
 
 bool Parser::implStatement(Decl& impl) {
@@ -629,6 +914,12 @@ bool Parser::scopedName(ScopedName& n) {
     do {
         std::string part;
         Loc at;
+        const Token& t = peek();
+        if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && kavc::findBaseType(t.text) &&
+            !kavc::startsBaseType(t.text + " ")) {
+            n.parts.push_back(take().text);  // CORBA::TypeCode, CORBA::Object: predefined names
+            continue;
+        }
         if (!expectIdent(part, at)) return false;
         n.parts.push_back(part);
     } while (accept("::"));
@@ -647,6 +938,20 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         return false;
     }
     std::string w = tok.text;
+    if ((w == "struct" || w == "union" || w == "enum") && peek(1).kind == Tok::Ident &&
+        (peek(2).punct("{") || peek(2).ident("switch"))) {
+        // A type declared where it is used (a member, a union case, a switch): declared in
+        // the enclosing scope, before the declaration that holds it.
+        if (!hoist_ || !enter()) return false;
+        std::unique_ptr<Decl> inner = constructedType();
+        leave();
+        if (!inner) return false;
+        t.kind = TypeSpec::Named;
+        t.name.parts = {inner->name};
+        t.name.loc = inner->loc;
+        hoist_->push_back(std::move(inner));
+        return true;
+    }
     if (w == "void") {
         take();
         if (!allowVoid) {
@@ -657,47 +962,28 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         t.basic = "void";
         return true;
     }
-    if (basicTypeWords.count(w)) {
+    if (kavc::startsBaseType(w)) {
+        // The longest keyword spelling: "unsigned long long" before "unsigned long".
         take();
         t.kind = TypeSpec::Basic;
         t.basic = w;
-        return true;
-    }
-    if (w == "long" || w == "unsigned") {
-        take();
-        t.kind = TypeSpec::Basic;
-        if (w == "unsigned") {
-            if (peek().ident("short")) {
-                take();
-                t.basic = "unsigned short";
-                return true;
-            }
-            if (!expectKeyword("long")) return false;
-            t.basic = "unsigned long";
-        } else {
-            t.basic = "long";
-        }
-        if (peek().ident("long")) {
-            take();
-            if (t.basic == "unsigned long") {
-                diag_.error(t.loc, "'unsigned long long' is not supported");
-                return false;
-            }
-            t.basic = "long long";
-        } else if (peek().ident("double")) {
-            diag_.error(t.loc, "'long double' is not supported");
+        while (peek().kind == Tok::Ident && kavc::startsBaseType(t.basic + " " + peek().text))
+            t.basic += " " + take().text;
+        const kavc::BaseType* b = kavc::findBaseType(t.basic);
+        if (!b) {
+            expectedBefore(quote(t.basic == "unsigned" ? "long" : "type"));
             return false;
         }
-        return true;
-    }
-    if (w == "string") {
-        take();
-        t.kind = TypeSpec::String;
-        if (accept("<")) {
+        if (b->kind == kavtTkString || b->kind == kavtTkWString) {
+            t.kind = TypeSpec::String;
+            return stringBound(t);
+        }
+        if (b->kind == kavtTkFixed && accept("<")) {  // fixed<digits, scale>; bare only in constants
             ++angles_;
             t.bound = expression();
+            bool ok = t.bound && expect(",") && (t.scale = expression()) != nullptr;
             --angles_;
-            if (!t.bound || !closeAngle()) return false;
+            return ok && closeAngle();
         }
         return true;
     }
@@ -716,17 +1002,21 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         leave();
         return ok && closeAngle();
     }
-    if (unsupportedTypes.count(w)) {
-        diag_.error(t.loc, quote(w) + " is not supported");
-        take();
-        return false;
-    }
     if (isReserved(w)) {
         expectedBefore("type");
         return false;
     }
     t.kind = TypeSpec::Named;
     return scopedName(t.name);
+}
+
+// The optional <N> of string<N> and wstring<N>.
+bool Parser::stringBound(TypeSpec& t) {
+    if (!accept("<")) return true;
+    ++angles_;
+    t.bound = expression();
+    --angles_;
+    return t.bound && closeAngle();
 }
 
 bool Parser::declarator(Declarator& d) {
@@ -811,15 +1101,24 @@ std::unique_ptr<Expr> Parser::primary() {
             return e;
         }
         case Tok::Float:
-            e->kind = Expr::Float;
+        case Tok::Fixed:
+            e->kind = t.kind == Tok::Fixed ? Expr::Fixed : Expr::Float;
             e->floatValue = std::strtod(take().text.c_str(), nullptr);
             return e;
         case Tok::String:
             e->kind = Expr::String;
-            while (peek().kind == Tok::String) e->text += take().text;
+            e->wide = t.wide;
+            while (peek().kind == Tok::String) {
+                if (peek().wide != e->wide) {
+                    diag_.error(peek().loc, "a wide and a narrow string cannot be joined");
+                    return nullptr;
+                }
+                e->text += take().text;
+            }
             return e;
         case Tok::Char:
             e->kind = Expr::Char;
+            e->wide = t.wide;
             e->text = take().text;
             return e;
         default: break;

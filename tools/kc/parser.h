@@ -32,10 +32,21 @@ class Parser {
     bool enter();
     void leave() { --depth_; }
 
-    void definitions(DeclList& out, bool inInterface, bool topLevel);
-    bool definition(DeclList& out, bool inInterface);
+    enum class Body { Module, Interface, Value };  // what a definition list stands in
+
+    void definitions(DeclList& out, Body body, bool topLevel);
+    bool definition(DeclList& out, Body body);
+    size_t afterScopedName(size_t i);
+    bool startsClass(size_t& prefixWords);
     bool module(DeclList& out);
-    bool interface(DeclList& out);
+    bool classDecl(DeclList& out);
+    bool component(DeclList& out);
+    bool home(DeclList& out);
+    bool stateMember(DeclList& out);
+    bool factory(DeclList& out, const char* keyword);
+    bool repositoryId(DeclList& out);
+    bool importDecl(DeclList& out);
+    bool scopedNames(std::vector<ScopedName>& out);
     bool typeDeclaration(DeclList& out);
     std::unique_ptr<Decl> constructedType();
     bool typedefDecl(DeclList& out);
@@ -49,6 +60,7 @@ class Parser {
     bool modifier(Modifier& m);
     bool modifierValue(std::string& value);
     bool typeSpec(TypeSpec& t, bool allowVoid);
+    bool stringBound(TypeSpec& t);
     bool scopedName(ScopedName& n);
     bool declarator(Declarator& d);
     bool declarators(std::vector<Declarator>& out);
@@ -67,6 +79,8 @@ class Parser {
     int depth_ = 0;
     int angles_ = 0;  // inside string<...> / sequence<...>: '>>' closes, it does not shift
     bool reportedEnd_ = false;
+    bool inImplementation_ = false;  // names there are the host's as written: no escapes
+    DeclList* hoist_ = nullptr;      // where a type declared inside a member goes
 };
 
 // Reserved words of the language: not usable as declared names.

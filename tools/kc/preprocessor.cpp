@@ -155,7 +155,8 @@ class IfExpression {
             }
             case Tok::Char: return t->text.empty() ? 0 : static_cast<unsigned char>(t->text[0]);
             case Tok::Ident: return 0;  // what is left after expansion is not defined
-            case Tok::Float: --pos_; fail("floating constant in preprocessor expression"); return 0;
+            case Tok::Float:
+            case Tok::Fixed: --pos_; fail("floating constant in preprocessor expression"); return 0;
             default: --pos_; fail("token " + describe(*t) + " is not valid in preprocessor expressions"); return 0;
         }
     }
@@ -356,11 +357,38 @@ void Preprocessor::directive(Frame& f, const Token& hash) {
         std::vector<Token> line = restOfLine(f);
         if (line.size() == 1 && line[0].ident("once"))
             onceFiles_.insert(canonicalKey(sources_.file(hash.loc.file).path));
+        else
+            checkRepositoryPragma(line, name.loc);
         // other pragmas are not ours: ignored, as C compilers do
     } else {
         diag_.error(name.loc, "invalid preprocessing directive #" + d);
         restOfLine(f);
     }
+}
+
+// #pragma prefix "p", #pragma ID Name "id", #pragma version Name M.N: repository ids have no
+// place in the object model, so only their form is checked.
+void Preprocessor::checkRepositoryPragma(const std::vector<Token>& line, Loc at) {
+    if (line.empty()) return;
+    const std::string& which = line[0].text;
+    if (which != "prefix" && which != "ID" && which != "version") return;
+    size_t i = 1;
+    if (which != "prefix") {  // a scoped name first
+        if (i < line.size() && line[i].punct("::")) ++i;
+        while (i < line.size() && line[i].kind == Tok::Ident) {
+            ++i;
+            if (i < line.size() && line[i].punct("::")) ++i;
+            else break;
+        }
+        if (i == 1 || (i == 2 && line[1].punct("::"))) i = 0;
+    }
+    bool ok = i > 0 && i + 1 == line.size() &&
+              (which == "version" ? line[i].kind == Tok::Float : line[i].kind == Tok::String);
+    if (ok) return;
+    const char* form = which == "prefix" ? "#pragma prefix \"prefix\""
+                       : which == "ID"   ? "#pragma ID Name \"id\""
+                                         : "#pragma version Name major.minor";
+    diag_.warning(at, "malformed #pragma " + which + ", ignored; it reads " + form);
 }
 
 void Preprocessor::include(Frame& f, const Token& directiveName) {

@@ -63,6 +63,7 @@ class Preprocessor {
     void directive(Frame& f, const Token& hash);
     void include(Frame& f, const Token& directiveName);
     void define(Frame& f, const Token& directiveName);
+    void checkRepositoryPragma(const std::vector<Token>& line, Loc at);
     void conditional(Frame& f, const Token& directiveName);
     bool evaluate(std::vector<Token> line, Loc at);
     void expand(const Token& use, std::set<std::string>& open, std::vector<Token>& out,

@@ -1,0 +1,182 @@
+// The CORBA 3 constructs and the name rules: what reads, what is refused and how each
+// construct lands in the host model.
+#include "kc_fixture.h"
+
+namespace {
+
+class KcCorba : public kc_testing::KcTest {
+  protected:
+    static std::string declarator(Entry* method, int i) { return kavtnthArg(method, i)->declarator; }
+    static std::vector<std::string> dataWith(Entry* c) {  // "name:public" for each data member
+        std::vector<std::string> out;
+        for (Entry* d = c->data; d; d = d->next)
+            out.push_back(std::string(d->name) + (kavtgetatt(d, "public") ? ":public" : "") +
+                          (kavtgetatt(d, "private") ? ":private" : ""));
+        return out;
+    }
+};
+
+// Each of these reads without a message.
+class KcCorbaValid : public KcCorba, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KcCorbaValid, Reads) {
+    EXPECT_TRUE(compile(GetParam()));
+    EXPECT_EQ(messages(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Constructs, KcCorbaValid,
+    ::testing::Values(
+        "typedef unsigned long long U; typedef long double D; typedef wchar W; typedef wstring<4> S;",
+        "typedef fixed<31, 0> F; const fixed G = 10.5d / 2d; const fixed H = 1d;",
+        "const wchar C = L'x'; const wstring S = L\"a\\u20acb\"; const wchar E = L'\\u00e9';",
+        "const unsigned long long B = 0x7FFFFFFFFFFFFFFF; const long double LD = 1.5;",
+        "native Handle; interface A { void f(in Handle h); };",
+        "interface A { Object o(); ValueBase v(); CORBA::TypeCode t(); CORBA::Object p(in ::CORBA::Principal x); };",
+        "module CORBA { typedef string Identifier; }; typedef CORBA::Identifier I;",  // the module reopens
+        "struct S; union U; struct S { long a; }; union U switch (long) { case 1: S s; };",
+        // a type that contains itself through a sequence
+        "struct Node; typedef sequence<Node> Nodes; struct Node { Nodes kids; sequence<Node, 2> pair; };"
+        "union T switch (boolean) { case TRUE: sequence<T> branches; case FALSE: long leaf; };",
+        "struct Outer { struct Inner { long x; } in1; enum Color { red } c; }; typedef Inner I; typedef Color K;",
+        "union U switch (enum E { a, b }) { case a: struct P { long x; } p; case b: long n; }; typedef E X;",
+        "struct _struct { long _long; }; typedef _struct S;",  // escaped identifiers
+        "abstract interface P {}; local interface L : P {}; interface A : P {}; abstract interface F;",
+        "valuetype V; valuetype B long; abstract valuetype AV { void f(); }; interface I {};"
+        "valuetype V : truncatable AV supports I { public long a; private string b, c[2]; factory make(in long a); };",
+        "custom valuetype C { public long x; }; eventtype E { private short s; }; abstract eventtype AE {};",
+        "exception E {}; interface A { attribute long x getraises(E) setraises(E); readonly attribute long y raises(E); };",
+        "interface A {}; typeid A \"IDL:A:1.0\"; typeprefix A \"x.org\"; import ::A; import \"IDL:B:1.0\";",
+        "interface A { void implementation(); attribute long implementation2; }; typedef long implementation;",
+        "interface A { void home(); void component(); long eventtype(in long provides, in long uses); };",
+        "#pragma prefix \"omg.org\"\n#pragma ID A \"IDL:A:1.0\"\n#pragma version A 2.3\ninterface A {};",
+        "\xEF\xBB\xBFinterface A {};"));  // a UTF-8 byte-order mark
+
+struct Refused {
+    const char* text;
+    const char* message;  // the first message
+};
+
+class KcCorbaRefused : public KcCorba, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(KcCorbaRefused, ReportsWhereAndWhy) {
+    EXPECT_FALSE(compile(GetParam().text));
+    ASSERT_FALSE(messages().empty());
+    EXPECT_EQ(messages()[0], GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Constructs, KcCorbaRefused,
+    ::testing::Values(
+        Refused{"interface A { void f(); void F(); };", "test.idl:1:30: error: 'F' differs only in case from 'f'"},
+        Refused{"module m {}; interface M {};", "test.idl:1:24: error: 'M' differs only in case from 'm'"},
+        Refused{"struct __s { long a; };", "test.idl:1:8: error: an identifier begins with a letter ('_' only escapes one)"},
+        Refused{"interface local {};", "test.idl:1:11: error: expected identifier before 'local'"},
+        Refused{"struct S; interface A { void f(in S s); };",
+                "test.idl:1:35: error: struct 'S' is declared but never defined"},
+        Refused{"interface I {}; valuetype V : I {};",
+                "test.idl:1:31: error: a valuetype inherits from value types; 'I' is an interface"},
+        Refused{"valuetype V {}; valuetype W supports V {};",
+                "test.idl:1:38: error: a valuetype supports interfaces; 'V' is a value type"},
+        Refused{"valuetype V {}; interface I : V {};",
+                "test.idl:1:31: error: an interface inherits from interfaces; 'V' is a value type"},
+        Refused{"abstract valuetype B long;", "test.idl:1:20: error: a value box cannot be abstract, custom or an eventtype"},
+        Refused{"valuetype V { factory f(out long x); };", "test.idl:1:25: error: expected 'in' before 'out'"},
+        Refused{"interface A { public long x; };", "test.idl:1:15: error: expected declaration before 'public'"},
+        Refused{"interface A { valuetype V {}; };", "test.idl:1:15: error: a valuetype cannot be declared inside an interface"},
+        Refused{"interface A { attribute long x, y getraises(E); };",
+                "test.idl:1:35: error: 'getraises' follows an attribute of one name only"},
+        Refused{"interface A { attribute long x getraises(E); };", "test.idl:1:42: error: unknown exception 'E'"},
+        Refused{"typeid Nope \"IDL:Nope:1.0\";", "test.idl:1:8: error: 'Nope' was not declared"},
+        Refused{"import ::Nope;", "test.idl:1:8: error: '::Nope' was not declared; kc reads declarations from #include files"},
+        Refused{"typedef long T; import T;", "test.idl:1:24: error: an import names a module, interface or value type; 'T' is a typedef"},
+        Refused{"component C { provides I p; };",
+                "test.idl:1:11: error: component 'C' cannot be written: the object model has no components, homes or ports; "
+                "declare an interface with its attributes and operations instead (the supported interfaces as its parents)"},
+        Refused{"home H manages C {};",
+                "test.idl:1:6: error: home 'H' cannot be written: the object model has no components, homes or ports; "
+                "declare an interface with its attributes and operations instead (the supported interfaces as its parents)"},
+        Refused{"const wchar C = 1;", "test.idl:1:17: error: a constant of type 'wchar' needs a character value"},
+        Refused{"typedef fixed F;", "test.idl:1:9: error: 'fixed' needs its digits and scale here: fixed<digits, scale>"},
+        Refused{"typedef fixed<3, 4> F;",
+                "test.idl:1:9: error: fixed<digits, scale> takes 1 to 31 digits and a scale from 0 to the digits"},
+        Refused{"const fixed F = 1.5;", "test.idl:1:17: error: a constant of type 'fixed' needs a fixed-point value (1.5d)"},
+        Refused{"const fixed F = 1.5d + 2.5;", "test.idl:1:22: error: invalid operands to '+'"},
+        Refused{"const string S = \"a\" L\"b\";", "test.idl:1:22: error: a wide and a narrow string cannot be joined"},
+        Refused{"const unsigned long long U = -1;", "test.idl:1:30: error: constant value out of range for 'unsigned long long'"},
+        Refused{"typedef unsigned double D;", "test.idl:1:18: error: expected 'long' before 'double'"},
+        Refused{"union U switch (long double) { case 1: long a; };",
+                "test.idl:1:17: error: a union discriminator must be an integer, char, boolean or enum type"}));
+
+TEST_F(KcCorba, NamesDifferingInCaseNoteTheFirstDeclaration) {
+    EXPECT_FALSE(compile("struct Point { long x; };\n\ntypedef long point;\n"));
+    EXPECT_EQ(messages(), (std::vector<std::string>{"test.idl:3:14: error: 'point' differs only in case from 'Point'",
+                                                    "test.idl:1:8: note: 'Point' was declared here"}));
+}
+
+TEST_F(KcCorba, ValueTypesAreClasses) {
+    ASSERT_TRUE(compile(
+        "interface Printable { string print(); };\n"
+        "abstract valuetype Base { long size(); };\n"
+        "valuetype Coin : Base supports Printable {\n"
+        "  public long face; private string serial, marks[2];\n"
+        "  factory mint(in long face);\n"
+        "};\n"
+        "valuetype Name string;\n"
+        "local interface Clock : Printable {};\n"))
+        << messages()[0];
+    Entry* coin = cls("Coin");
+    ASSERT_NE(coin, nullptr);
+    EXPECT_EQ(chain(coin->parents), (std::vector<std::string>{"Base", "Printable"}));
+    EXPECT_EQ(dataWith(coin), (std::vector<std::string>{"face:public", "serial:private", "marks:private"}));
+    EXPECT_EQ(std::string(kavc::findMethod(coin, "marks") ? "method" : ""), "");
+    Entry* mint = kavc::findMethod(coin, "mint");
+    ASSERT_NE(mint, nullptr);
+    EXPECT_STREQ(mint->returnTypeText, "Coin*");  // a factory makes a value of its type
+    EXPECT_EQ(declarator(mint, 0), "long face");
+    EXPECT_EQ(dataWith(cls("Name")), (std::vector<std::string>{"value:public"}));  // a box holds one value
+    EXPECT_EQ(chain(cls("Clock")->parents), (std::vector<std::string>{"Printable"}));
+    EXPECT_EQ(toEmit.size(), 5u);  // Printable, Base, Coin, Name, Clock
+}
+
+TEST_F(KcCorba, NewerTypesReachTheHostAsTheirCSpelling) {
+    ASSERT_TRUE(compile(
+        "module M {\n"
+        "  native Cookie;\n"
+        "  typedef fixed<9, 2> Amount;\n"
+        "  interface A {\n"
+        "    Object f(in unsigned long long a, in long double b, in wchar c, in wstring<3> d,\n"
+        "             in fixed<5, 1> e, in Cookie g, in Amount h, in CORBA::TypeCode i, in ValueBase j);\n"
+        "  };\n"
+        "};\n"))
+        << messages()[0];
+    Entry* f = kavc::findMethod(cls("M::A"), "f");
+    const char* expected[] = {"unsigned long long a", "long double b", "wchar c", "wstring d", "fixed_5_1* e",
+                              "M_Cookie g", "M_Amount* h", "TypeCode i", "KAVObject* j"};
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(declarator(f, i), expected[i]) << i;
+    EXPECT_STREQ(f->returnTypeText, "KAVObject*");
+}
+
+TEST_F(KcCorba, KeywordsAndImplicitArgumentNamesAreEscaped) {
+    ASSERT_TRUE(compile(
+        "interface delete {\n"
+        "  long new(in long this, in long ev, in long ctx, in long kavSelf, in long self);\n"
+        "  attribute long namespace;\n"
+        "  implementation { long class; new: procedure; releaseorder: new, class; };\n"
+        "};\n"
+        "typedef long int;\n"))
+        << messages()[0];
+    Entry* c = cls("_cxx_delete");
+    ASSERT_NE(c, nullptr);
+    Entry* m = kavc::findMethod(c, "_cxx_new");
+    ASSERT_NE(m, nullptr);
+    EXPECT_NE(kavtgetatt(m, "procedure"), nullptr) << "the implementation section names it as in IDL";
+    std::vector<std::string> params;
+    for (Entry* p = m->params; p; p = p->next) params.push_back(p->name);
+    EXPECT_EQ(params, (std::vector<std::string>{"_cxx_this", "_cxx_ev", "_cxx_ctx", "_cxx_kavSelf", "self"}));
+    EXPECT_NE(kavc::findMethod(c, "_get__cxx_namespace"), nullptr);
+    EXPECT_EQ(dataWith(c), (std::vector<std::string>{"_cxx_class"}));
+    EXPECT_STREQ(c->releaseOrder->name, "_cxx_new");
+}
+
+}  // namespace

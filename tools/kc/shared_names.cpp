@@ -1,0 +1,142 @@
+#include "kc/shared_names.h"
+
+#include "kavc/model.h"
+
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+
+namespace kc {
+
+namespace {
+
+bool has(Entry* e, const char* modifier) { return kavtgetatt(e, modifier) != nullptr; }
+
+// A modifier's value, or "" when the class does not give it (a bare one reads as "\x01").
+std::string value(Entry* cls, const char* modifier) {
+    const char* v = kavtgetatt(cls, modifier);
+    return v && v[0] != '\x01' ? v : "";
+}
+
+// The classes of the header, in emission order: modules opened, their classes in turn.
+std::vector<Entry*> headerClasses(const std::vector<Entry*>& toEmit) {
+    std::vector<Entry*> classes, pending(toEmit.rbegin(), toEmit.rend());
+    while (!pending.empty()) {
+        Entry* e = pending.back();
+        pending.pop_back();
+        if (e->type == kavtClassType) {
+            classes.push_back(e);
+        } else if (e->type == kavtModuleType) {
+            std::vector<Entry*> members;
+            for (Entry* m = e->members; m; m = m->next) members.push_back(m);
+            pending.insert(pending.end(), members.rbegin(), members.rend());
+        }
+    }
+    return classes;
+}
+
+// One function a pass of a class declares, and the modifier that would give it another name
+// (empty: none does).
+struct Declared {
+    std::string owner;  // the class of the pass: C, or its implicit metaclass M_C
+    std::string separator;
+    Entry* cls;
+};
+
+// The macro that selects every class of the header: the stem as the emitter writes it there,
+// lower case and with '_' for every character that cannot stand in an identifier.
+std::string moduleSourceMacro() {
+    std::string stem = kavtfileStem ? kavtfileStem : "";
+    for (char& c : stem)
+        c = std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '_';
+    return "KAV_Module_" + stem + "_Source";
+}
+
+bool hasMethod(Entry* cls, const char* name) {
+    for (Entry* m = cls->methods; m; m = m->next)
+        if (std::strcmp(m->name, name) == 0) return true;
+    for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+        if (ref->method && std::strcmp(ref->method->name, name) == 0) return true;
+    return false;
+}
+
+// A class modifier named after an inherited method whose value holds "migrate=" names the class
+// whose ClassData has the method too.
+void checkMigrations(Entry* cls, int mainFile, Diagnostics& diag) {
+    for (Mod* mod = cls->mods; mod; mod = mod->next) {
+        const char* at = mod->value ? std::strstr(mod->value, "migrate=") : nullptr;
+        if (!at || !hasMethod(cls, mod->name)) continue;
+        std::string target = at + std::strlen("migrate=");
+        Entry* found = kavc::findClass(target);
+        if (found && hasMethod(found, mod->name)) continue;
+        diag.warning(Loc{mainFile, cls->lineno, 1},
+                     "class " + quote(cls->name) + " migrates " + quote(mod->name) + " to " + quote(target) + ", " +
+                         (found ? "which has no such method" : "which is no class of this file or its includes") +
+                         "; the header names " + target + "ClassData." + mod->name +
+                         ", which a header of the implementation must then declare");
+    }
+}
+
+}  // namespace
+
+void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& sources, Diagnostics& diag) {
+    const bool zdl = kavtgetgatt("csc") != nullptr;
+    // Per-method stubs and records (kavRD_<m>, kavAP_<m>, <m>MethodInfo, <m>Stubs) carry the
+    // method name with the host's global prefix only; a ZDL class without either stub has none.
+    const bool perMethodNames = !(zdl && kavtgetgatt("noapstubs") && kavtgetgatt("nordstubs"));
+    const std::string hostPrefix = kavtclassPrefix ? kavtclassPrefix : "";
+    int mainFile = -1;
+    for (int i = 0; i < sources.count(); ++i)
+        if (kavtfilePath && sources.file(i).path == kavtfilePath) mainFile = i;
+
+    std::map<std::string, Declared> seen;
+    std::set<std::pair<std::string, std::string>> reported;
+    auto declare = [&](const std::string& name, const Declared& d, const std::string& what) {
+        auto [first, isNew] = seen.emplace(name, d);
+        if (isNew || first->second.owner == d.owner || !reported.emplace(first->second.owner + "/" + d.owner, name).second)
+            return;
+        std::string text = "classes " + quote(first->second.owner) + " and " + quote(d.owner) + " both declare " +
+                           what + "; the header compiles for each class's own source, not for a source that "
+                           "implements both (" + moduleSourceMacro() + "): ";
+        text += d.separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
+                                    : "give one of them the modifier \"" + d.separator + "\" to separate them";
+        diag.warning(Loc{mainFile, d.cls->lineno, 1}, text);
+    };
+
+    for (Entry* cls : headerClasses(toEmit)) {
+        checkMigrations(cls, mainFile, diag);
+        ReintroducedMethods reintroduced{};
+        kavtGetReintroducedMethods(&reintroduced, cls);
+        for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
+            Declared d{meta ? "M_" + std::string(cls->name) : cls->name, "", cls};
+            std::vector<Entry*> methods;
+            for (Entry* m = cls->methods; m; m = m->next) methods.push_back(m);
+            for (int i = 0; i < reintroduced.count; ++i) methods.push_back(reintroduced.methods[i]);
+            for (Entry* m : methods) {
+                if (has(m, "class") != (meta == 1)) continue;
+                // An override of a procedure or non-static method is refused (error 26) and
+                // declares nothing.
+                if (m->type == kavtOverrideType && m->origin &&
+                    (has(m->origin, "procedure") || has(m->origin, "nonstatic") || has(m->origin, "nonstaticaccessors")))
+                    continue;
+                bool classMethod = has(m, "class");
+                d.separator = classMethod ? "classprefix" : "externalprefix";
+                std::string prefix = classMethod ? value(cls, "classprefix")
+                                                 : (kavtgetatt(cls, "externalprefix") ? value(cls, "externalprefix") : hostPrefix);
+                declare(prefix + m->name, d, "the function " + quote(prefix + m->name));
+                bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
+                if (introduced && perMethodNames && !has(m, "procedure")) {
+                    d.separator.clear();
+                    declare("kavRD_" + hostPrefix + m->name, d,
+                            "the stubs and records named after " + quote(hostPrefix + m->name));
+                }
+            }
+        }
+        for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
+        kavtsmfree(reintroduced.methods, 0);
+    }
+}
+
+}  // namespace kc
