@@ -55,15 +55,15 @@ struct OptionRow {
 };
 
 inline constexpr OptionRow optionTable[] = {
-    {Option::csc, "csc", globalOption, emitterReads | hostReads, OptionValue::none, "",
+    {Option::csc, "csc", globalOption, emitterReads | hostReads | kcReads, OptionValue::none, "",
      "the classes count as declared in ZDL: no implicit Environment argument, the ZDL stub "
      "policy, simple names and the ZDL forms of the tables",
-     "zdlClass (and the host's implicit arguments)"},
+     "zdlClass (and the host's implicit arguments, kc's shared-name check)"},
     {Option::nodesc, "nodesc", globalOption, emitterReads, OptionValue::none, "",
      "with csc: no method descriptors", "noDescriptors"},
-    {Option::noapstubs, "noapstubs", globalOption, emitterReads, OptionValue::none, "",
+    {Option::noapstubs, "noapstubs", globalOption, emitterReads | kcReads, OptionValue::none, "",
      "with csc: no apply stubs", "noApplyStubs"},
-    {Option::nordstubs, "nordstubs", globalOption, emitterReads, OptionValue::none, "",
+    {Option::nordstubs, "nordstubs", globalOption, emitterReads | kcReads, OptionValue::none, "",
      "with csc: no redispatch stubs", "noRedispatchStubs"},
     {Option::notc, "notc", globalOption, emitterReads, OptionValue::none, "",
      "IDL classes: no type codes; the header defines its own apply and redispatch stubs",
