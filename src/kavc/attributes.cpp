@@ -6,15 +6,19 @@
 // attribute), and the type is not an array (which C cannot return or assign).
 #include "kavc/store.h"
 
+#include <unordered_map>
+
 using namespace kavc::detail;
 
 namespace {
 
-Entry* storageOf(Entry* cls, Entry* attribute, bool meta) {
+// The instance data members of the pass by name (interned: one pointer per name), the first
+// of each name: where an attribute keeps its value.
+std::unordered_map<const char*, Entry*> storageByName(Entry* cls, bool meta) {
+    std::unordered_map<const char*, Entry*> storage;
     for (Entry* d = cls->data; d; d = d->next)
-        if (std::string(d->name) == attribute->name && hasMod(d, "class") == meta && !hasMod(d, "staticdata"))
-            return d;
-    return nullptr;
+        if (hasMod(d, "class") == meta && !hasMod(d, "staticdata")) storage.try_emplace(d->name, d);
+    return storage;
 }
 
 const char* prefixOf(Entry* accessor, const char* externalPrefix, const char* classPrefix) {
@@ -27,11 +31,14 @@ const char* prefixOf(Entry* accessor, const char* externalPrefix, const char* cl
 void kavtgenAttStubs(FILE* out, Entry* cls, const char* externalPrefix, const char* classPrefix) {
     if (!out || !cls || !cls->hostData) return;
     bool meta = kavtmeta != 0;
-    for (Entry* a : info(cls).attributes) {
+    const std::vector<Entry*>& attributes = classInfo(cls).attributes;
+    if (attributes.empty()) return;
+    std::unordered_map<const char*, Entry*> storage = storageByName(cls, meta);
+    for (Entry* a : attributes) {
         EntryInfo& attr = info(a);
         TypeCode* real = resolveAlias(attr.declared);
         if (real && real->kind == kavtTkArray) continue;
-        if (!storageOf(cls, a, meta)) continue;
+        if (!storage.count(a->name)) continue;
         std::string prototype;
         Entry* getter = attr.getter;
         if (getter && hasMod(getter, "class") == meta && !hasMod(a, "noget")) {

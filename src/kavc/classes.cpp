@@ -3,8 +3,8 @@
 #include "kavc/store.h"
 
 #include <cstring>
-#include <functional>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 using namespace kavc::detail;
 
@@ -26,7 +26,7 @@ Entry* newScoped(int type, std::string_view name, const std::vector<std::string>
     e->scopedName = makeScopedName(scope, name);
     e->file = const_cast<char*>(kavtfilePath);
     if (parent)
-        appendChain(parent->members, e);
+        appendChain(parent->members, classInfo(parent).lastMember, e);
     else
         listTopLevel(e);
     return e;
@@ -49,27 +49,71 @@ std::vector<Entry*> parentClasses(Entry* cls) {
     return result;
 }
 
+bool introducedHere(Entry* method) { return method->type == kavtNewMethodType && !method->origin; }
+
+// Every ancestor of `cls` once, depth first in parents order (a diamond's top at its first
+// path), without recursion: the depth of a hierarchy is the input's.
+template <typename Visit>
+void forEachAncestor(Entry* cls, Visit visit) {
+    std::unordered_set<Entry*> visited;
+    std::vector<std::pair<std::vector<Entry*>, std::size_t>> stack;
+    stack.emplace_back(parentClasses(cls), 0);
+    while (!stack.empty()) {
+        auto& [parents, at] = stack.back();
+        if (at == parents.size()) {
+            stack.pop_back();
+            continue;
+        }
+        Entry* parent = parents[at++];
+        if (!visited.insert(parent).second) continue;
+        visit(parent);
+        stack.emplace_back(parentClasses(parent), 0);
+    }
+}
+
 void computeInheritedMethods(Entry* cls) {
     Model& m = model();
     cls->inheritedMethods = nullptr;
     MethodRef** tail = &cls->inheritedMethods;
-    std::set<std::string> names;
-    std::set<Entry*> visited;
-    std::function<void(Entry*)> visit = [&](Entry* c) {
-        for (Entry* parent : parentClasses(c)) {
-            if (!visited.insert(parent).second) continue;
-            for (Entry* method = parent->methods; method; method = method->next) {
-                if (method->type != kavtNewMethodType || method->origin) continue;
-                if (!names.insert(method->name).second) continue;
-                MethodRef& ref = m.methodRefs.emplace_back();
-                ref.method = method;
-                *tail = &ref;
-                tail = &ref.next;
-            }
-            visit(parent);
+    std::unordered_set<const char*> names;  // interned: one pointer per name
+    forEachAncestor(cls, [&](Entry* parent) {
+        for (Entry* method = parent->methods; method; method = method->next) {
+            if (!introducedHere(method) || !names.insert(method->name).second) continue;
+            MethodRef& ref = m.methodRefs.emplace_back();
+            ref.method = method;
+            *tail = &ref;
+            tail = &ref.next;
         }
-    };
-    visit(cls);
+    });
+    // The first inherited method of each name, for findInheritedMethod.
+    ClassInfo& ci = classInfo(cls);
+    ci.inherited.clear();
+    ci.inheritedIndexed = false;
+    ci.inheritedKnown = true;
+}
+
+// The first inherited method of each name: made when the class is first searched as a parent.
+std::unordered_map<const char*, Entry*>& inheritedIndex(Entry* cls) {
+    ClassInfo& ci = classInfo(cls);
+    if (!ci.inheritedKnown) computeInheritedMethods(cls);
+    if (!ci.inheritedIndexed) {
+        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+            ci.inherited.emplace(ref->method->name, ref->method);
+        ci.inheritedIndexed = true;
+    }
+    return ci.inherited;
+}
+
+// The first method of that name the class introduces itself; the index follows the chain.
+Entry* ownMethodNamed(Entry* cls, const char* name) {
+    ClassInfo& ci = classInfo(cls);
+    Entry* next = ci.ownIndexed ? ci.ownIndexed->next : cls->methods;
+    for (; next; next = next->next) {
+        if (introducedHere(next)) ci.own.emplace(next->name, next);
+        ci.ownIndexed = next;
+    }
+    auto found = ci.own.find(name);
+    return found == ci.own.end() ? nullptr : found->second;
 }
 
 Entry* memberNamed(Entry* cls, const std::string& name) {
@@ -93,14 +137,14 @@ NameList* nameList(const std::vector<Entry*>& members) {
 }
 
 void buildReleaseOrder(Entry* cls) {
-    EntryInfo& inf = info(cls);
+    ClassInfo& inf = classInfo(cls);
     if (!inf.hasReleaseOrder) return;
     Model& m = model();
     ReleaseItem* head = nullptr;
     ReleaseItem** tail = &head;
     for (const std::string& name : inf.releaseNames) {
         ReleaseItem& item = m.releaseItems.emplace_back();
-        item.name = copyString(name);
+        item.name = internName(name);
         item.entry = memberNamed(cls, name);
         *tail = &item;
         tail = &item.next;
@@ -192,7 +236,11 @@ Entry* newModule(std::string_view name, const std::vector<std::string>& scope, E
 Entry* newClass(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
                 int line) {
     Entry* cls = newScoped(kavtClassType, name, scope, parent, line);
-    model().classes.push_back(cls);
+    Model& m = model();
+    m.classes.push_back(cls);
+    // The first class of a name wins, as a search in declaration order would find it.
+    m.classIndex.try_emplace(std::string(name), cls);
+    m.classIndex.try_emplace(qualified(cls), cls);
     return cls;
 }
 
@@ -201,9 +249,9 @@ const std::vector<Entry*>& topLevel() { return model().topLevel; }
 Entry* findClass(std::string_view name) {
     std::string_view wanted = name;
     if (wanted.substr(0, 2) == "::") wanted.remove_prefix(2);
-    for (Entry* cls : model().classes)
-        if (wanted == cls->name || qualified(cls) == wanted) return cls;
-    return nullptr;
+    auto& index = model().classIndex;
+    auto found = index.find(std::string(wanted));
+    return found == index.end() ? nullptr : found->second;
 }
 
 Entry* addParent(Entry* cls, Entry* parentClass, int line) {
@@ -213,7 +261,7 @@ Entry* addParent(Entry* cls, Entry* parentClass, int line) {
     ref->cls = parentClass;
     ref->scopedName = parentClass->scopedName;
     info(ref).owner = cls;
-    appendChain(cls->parents, ref);
+    appendChain(cls->parents, classInfo(cls).lastParent, ref);
     return ref;
 }
 
@@ -224,16 +272,16 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
     inf.owner = cls;
     inf.declared = result ? result : basicType("void");
     std::string text = cTypeText(inf.declared);
-    m->returnTypeText = copyString(text);
+    m->returnTypeText = internName(text);
     TypeCode* real = kavc::detail::resolveAlias(inf.declared);
     m->returnType = real && real->kind == kavtTkObjref && !inf.declared->alias
-                        ? copyString(real->cName)
+                        ? internName(real->cName)
                         : m->returnTypeText;
     // Every new method has a descriptor; a written one replaces this default (addMod).
     std::string descriptor = "\"" + qualified(cls) + "::" + std::string(name) + "\"";
     addMod(m, "descriptor", descriptor.c_str());
     inf.defaultDescriptor = m->mods;
-    appendChain(cls->methods, m);
+    appendChain(cls->methods, classInfo(cls).lastMethod, m);
     return m;
 }
 
@@ -244,11 +292,11 @@ Entry* addParam(Entry* method, std::string_view name, TypeCode* type, int mode,
     inf.owner = method;
     inf.declared = type;
     p->mode = mode;
-    p->declarator = declarator.empty() ? copyString(defaultDeclarator(type, mode, name, true))
-                                       : copyString(declarator);
+    p->declarator = declarator.empty() ? internName(defaultDeclarator(type, mode, name, true))
+                                       : internName(declarator);
     if (method) {
-        appendChain(method->params, p);
-        method->argCount = countParams(method);
+        appendChain(method->params, info(method).lastParam, p);
+        ++method->argCount;
     }
     return p;
 }
@@ -274,7 +322,7 @@ Entry* addOverride(Entry* cls, Entry* overridden, int line) {
     inf.context = from.context;
     // An override of a class method is itself one.
     if (hasMod(overridden, "class")) addMod(e, "class");
-    appendChain(cls->methods, e);
+    appendChain(cls->methods, classInfo(cls).lastMethod, e);
     return e;
 }
 
@@ -301,7 +349,7 @@ Entry* addReintroduce(Entry* cls, Entry* ancestorMethod, int line) {
     inf.owner = cls;
     inf.declared = from.declared;
     inf.context = from.context;
-    info(cls).reintroduced.push_back(e);
+    classInfo(cls).reintroduced.push_back(e);
     return e;
 }
 
@@ -312,9 +360,9 @@ Entry* addData(Entry* cls, std::string_view name, TypeCode* type, int line,
     EntryInfo& inf = info(d);
     inf.owner = cls;
     inf.declared = type;
-    d->declarator = declarator.empty() ? copyString(defaultDeclarator(type, kavtModeIn, name, false))
-                                       : copyString(declarator);
-    if (cls) appendChain(cls->data, d);
+    d->declarator = declarator.empty() ? internName(defaultDeclarator(type, kavtModeIn, name, false))
+                                       : internName(declarator);
+    if (cls) appendChain(cls->data, classInfo(cls).lastData, d);
     return d;
 }
 
@@ -332,13 +380,13 @@ Entry* addAttribute(Entry* cls, std::string_view name, TypeCode* type, bool read
         addParam(inf.setter, name, type, kavtModeIn);
         info(inf.setter).attribute = a;
     }
-    info(cls).attributes.push_back(a);
+    classInfo(cls).attributes.push_back(a);
     return a;
 }
 
 void setReleaseOrder(Entry* cls, const std::vector<std::string>& names) {
     if (!cls) return;
-    EntryInfo& inf = info(cls);
+    ClassInfo& inf = classInfo(cls);
     inf.releaseNames = names;
     inf.hasReleaseOrder = true;
     buildReleaseOrder(cls);
@@ -353,7 +401,7 @@ void setCompanion(Entry* cls, Entry* companion) {
 }
 
 void addPassthru(Entry* cls, std::string_view section, bool after, std::string_view text) {
-    if (cls) info(cls).passthru.push_back({std::string(section), after, std::string(text)});
+    if (cls) classInfo(cls).passthru.push_back({std::string(section), after, std::string(text)});
 }
 
 Entry* findMethod(Entry* cls, std::string_view name) {
@@ -363,19 +411,19 @@ Entry* findMethod(Entry* cls, std::string_view name) {
     return nullptr;
 }
 
+// The first match of a depth-first search of the ancestors is, for the first parent that has
+// one, the parent's own method or else the first of its inherited methods of that name.
 Entry* findInheritedMethod(Entry* cls, std::string_view name) {
     if (!cls) return nullptr;
-    std::set<Entry*> visited;
-    std::function<Entry*(Entry*)> search = [&](Entry* c) -> Entry* {
-        for (Entry* parent : parentClasses(c)) {
-            if (!visited.insert(parent).second) continue;
-            for (Entry* m = parent->methods; m; m = m->next)
-                if (m->type == kavtNewMethodType && !m->origin && name == m->name) return m;
-            if (Entry* found = search(parent)) return found;
-        }
-        return nullptr;
-    };
-    return search(cls);
+    auto interned = model().names.find(name);
+    if (interned == model().names.end()) return nullptr;  // no entry has that name
+    const char* key = interned->data();
+    for (Entry* parent : parentClasses(cls)) {
+        if (Entry* own = ownMethodNamed(parent, key)) return own;
+        auto& inherited = inheritedIndex(parent);
+        if (auto found = inherited.find(key); found != inherited.end()) return found->second;
+    }
+    return nullptr;
 }
 
 void finishClass(Entry* cls) {

@@ -2,9 +2,9 @@
 // reintroduced-method copies.
 #include "kavc/store.h"
 
+#include <algorithm>
 #include <cstring>
-#include <functional>
-#include <set>
+#include <unordered_set>
 
 using namespace kavc::detail;
 
@@ -41,39 +41,54 @@ Entry* selfClass(Entry* method) {
 
 int kavtimplicitMeta(Entry* cls) {
     if (!cls || cls->type != kavtClassType) return 0;
-    if (info(cls).presented) return 1;
+    ClassInfo& inf = classInfo(cls);
+    if (inf.presented) return 1;
     if (cls->metaclass) return 0;
-    if (anyClassMember(cls->methods) || anyClassMember(cls->data)) return 1;
-    for (Entry* r : info(cls).reintroduced)
-        if (hasMod(r, "class")) return 1;
-    return 0;
+    // The answer holds until the unit changes; the passes ask it for every name they write.
+    if (inf.implicitMetaRevision != model().revision) {
+        inf.implicitMeta = anyClassMember(cls->methods) || anyClassMember(cls->data);
+        for (Entry* r : inf.reintroduced) inf.implicitMeta = inf.implicitMeta || hasMod(r, "class");
+        inf.implicitMetaRevision = model().revision;
+    }
+    return inf.implicitMeta ? 1 : 0;
 }
 
 void kavtinitialiseMeta(Entry* cls, Stab* /*stab*/, int pass, int implicitFlag) {
     model().current = cls;
     kavtmeta = pass == 1 ? 1 : 0;
     if (pass != 1 || !implicitFlag || !cls || !kavtimplicitMeta(cls)) return;
-    EntryInfo& inf = info(cls);
+    ClassInfo& inf = classInfo(cls);
     if (inf.presented) return;
-    // The companion shows the class as it was; the Entry itself becomes M_<Class>.
-    Entry* companion = &model().entries.emplace_back(*cls);
+    // The companion shows the class as it was; the Entry itself becomes M_<Class>. Both views
+    // are made once per class and shown again in a later metaclass pass.
+    if (!inf.companion) {
+        inf.companion = &model().entries.emplace_back();
+        info(inf.companion).owner = cls;
+    }
+    Entry* companion = inf.companion;
+    void* companionData = companion->hostData;
+    *companion = *cls;
     companion->companionClass = nullptr;
-    companion->hostData = nullptr;
-    info(companion).owner = cls;
+    companion->hostData = companionData;
     inf.savedName = cls->name;
     inf.savedScopedName = cls->scopedName;
     inf.savedMetaclass = cls->metaclass;
     inf.savedCompanion = cls->companionClass;
-    std::vector<char*> parts;
-    for (char** p = cls->scopedName; p && *p; ++p) parts.push_back(*p);
-    cls->name = copyString(std::string("M_") + inf.savedName);
-    if (parts.empty()) parts.push_back(copyString(""));
-    if (parts.size() == 1)
-        parts.push_back(cls->name);
-    else
-        parts.back() = cls->name;
-    parts.push_back(nullptr);
-    cls->scopedName = model().nameArrays.emplace_back(std::move(parts)).data();
+    if (!inf.metaScopedName) {
+        std::vector<char*> parts;
+        for (char** p = cls->scopedName; p && *p; ++p) parts.push_back(*p);
+        char* metaName = internName(std::string("M_") + inf.savedName);
+        if (parts.empty()) parts.push_back(internName(""));
+        if (parts.size() == 1)
+            parts.push_back(metaName);
+        else
+            parts.back() = metaName;
+        parts.push_back(nullptr);
+        inf.metaScopedName = model().nameArrays.emplace_back(std::move(parts)).data();
+        inf.metaName = metaName;
+    }
+    cls->name = inf.metaName;
+    cls->scopedName = inf.metaScopedName;
     cls->metaclass = nullptr;
     cls->companionClass = companion;
     inf.presented = true;
@@ -83,7 +98,7 @@ void kavtuninitialiseMeta(Entry* cls) {
     kavtmeta = 0;
     model().current = nullptr;
     if (!cls) return;
-    EntryInfo& inf = info(cls);
+    ClassInfo& inf = classInfo(cls);
     if (!inf.presented) return;
     cls->name = inf.savedName;
     cls->scopedName = inf.savedScopedName;
@@ -94,9 +109,9 @@ void kavtuninitialiseMeta(Entry* cls) {
 
 char* kavtclsname(Entry* cls) {
     if (!cls) return nullptr;
-    if (!kavtmeta || info(cls).presented) return cls->name;
+    if (!kavtmeta || classInfo(cls).presented) return cls->name;
     if (cls->metaclass) return cls->metaclass->name;
-    if (kavtimplicitMeta(cls)) return copyString(std::string("M_") + cls->name);
+    if (kavtimplicitMeta(cls)) return internName(std::string("M_") + cls->name);
     return cls->name;
 }
 
@@ -114,21 +129,24 @@ char* kavtgetNonRepeatedParent(Entry* parentRef, int /*index*/) {
         for (Entry* ref = owner->parents; ref && ref != parentRef; ref = ref->next)
             if (ref->cls && metaclassName(ref->cls) == name) return nullptr;
     if (parentRef->cls->metaclass) return parentRef->cls->metaclass->name;
-    return copyString(name);
+    return internName(name);
 }
 
 Entry* kavtAncestorClass(Entry* cls, const char* name) {
     if (!cls || !name) return nullptr;
-    std::set<Entry*> visited;
-    std::function<Entry*(Entry*)> search = [&](Entry* c) -> Entry* {
-        if (!visited.insert(c).second) return nullptr;
+    // Depth first in parents order, each class once, without recursion.
+    std::unordered_set<Entry*> visited;
+    std::vector<Entry*> stack{cls};
+    while (!stack.empty()) {
+        Entry* c = stack.back();
+        stack.pop_back();
+        if (!visited.insert(c).second) continue;
         if (std::strcmp(c->name, name) == 0) return c;
+        std::size_t top = stack.size();
         for (Entry* ref = c->parents; ref; ref = ref->next)
-            if (ref->cls)
-                if (Entry* found = search(ref->cls)) return found;
-        return nullptr;
-    };
-    if (Entry* found = search(cls)) return found;
+            if (ref->cls) stack.push_back(ref->cls);
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(top), stack.end());
+    }
     // Every class reaches the root class, listed or not.
     Entry* root = kavc::findClass("KAVObject");
     return root && std::strcmp(name, "KAVObject") == 0 ? root : nullptr;
@@ -154,7 +172,7 @@ ReintroducedMethods* kavtGetReintroducedMethods(ReintroducedMethods* result, Ent
     result->count = 0;
     result->methods = nullptr;
     if (!cls || !cls->hostData) return result;
-    const std::vector<Entry*>& list = info(cls).reintroduced;
+    const std::vector<Entry*>& list = classInfo(cls).reintroduced;
     if (list.empty()) return result;
     result->methods = static_cast<Entry**>(kavtsmalloc(list.size() * sizeof(Entry*), 0));
     for (Entry* stored : list) {

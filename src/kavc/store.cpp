@@ -27,8 +27,38 @@ Model& model() {
     return *instance;
 }
 
-char* copyString(std::string_view text) {
-    return model().strings.emplace_back(text).data();
+char* TextArena::copy(std::string_view text) {
+    constexpr std::size_t blockSize = 64 * 1024;
+    std::size_t need = text.size() + 1;
+    if (need > left_) {
+        std::size_t size = need > blockSize / 4 ? need : blockSize;
+        blocks_.push_back(std::make_unique<char[]>(size));
+        char* block = blocks_.back().get();
+        if (size != blockSize) {  // a long text has a block of its own; keep filling the current one
+            std::memcpy(block, text.data(), text.size());
+            block[text.size()] = '\0';
+            return block;
+        }
+        next_ = block;
+        left_ = size;
+    }
+    char* result = next_;
+    std::memcpy(result, text.data(), text.size());
+    result[text.size()] = '\0';
+    next_ += need;
+    left_ -= need;
+    return result;
+}
+
+char* copyString(std::string_view text) { return model().texts.copy(text); }
+
+char* internName(std::string_view name) {
+    Model& m = model();
+    auto found = m.names.find(name);
+    if (found != m.names.end()) return const_cast<char*>(found->data());
+    char* text = copyString(name);
+    m.names.emplace(text, name.size());
+    return text;
 }
 
 char* bareValue() {
@@ -40,15 +70,22 @@ char* bareValue() {
 Entry* newEntry(int type, std::string_view name, int line) {
     Entry& e = model().entries.emplace_back();
     e.type = type;
-    e.name = copyString(name);
+    e.name = internName(name);
     e.lineno = line;
     e.hostData = &model().infos.emplace_back();
+    ++model().revision;
     return &e;
 }
 
 EntryInfo& info(Entry* e) {
     if (!e->hostData) e->hostData = &model().infos.emplace_back();
     return *static_cast<EntryInfo*>(e->hostData);
+}
+
+ClassInfo& classInfo(Entry* cls) {
+    EntryInfo& inf = info(cls);
+    if (!inf.cls) inf.cls = &model().classInfos.emplace_back();
+    return *inf.cls;
 }
 
 Mod* findMod(Mod* mods, const char* name) {
@@ -62,17 +99,18 @@ bool hasMod(Entry* e, const char* name) { return e && findMod(e->mods, name); }
 
 char** makeScopedName(const std::vector<std::string>& scope, std::string_view name) {
     std::vector<char*>& parts = model().nameArrays.emplace_back();
-    parts.push_back(copyString(""));
-    for (const std::string& s : scope) parts.push_back(copyString(s));
-    parts.push_back(copyString(name));
+    parts.push_back(internName(""));
+    for (const std::string& s : scope) parts.push_back(internName(s));
+    parts.push_back(internName(name));
     parts.push_back(nullptr);
     return parts.data();
 }
 
-void appendChain(Entry*& head, Entry* e) {
-    Entry** link = &head;
+void appendChain(Entry*& head, Entry*& last, Entry* e) {
+    Entry** link = last ? &last->next : &head;
     while (*link) link = &(*link)->next;
     *link = e;
+    last = e;
 }
 
 void freeStabImpl(StabImpl* impl) {
@@ -104,11 +142,15 @@ void addMod(Entry* e, std::string_view name, const char* value) {
         return;
     }
     Mod& mod = model().mods.emplace_back();
-    mod.name = copyString(name);
+    mod.name = internName(name);
     mod.value = text;
+    // A class may carry many modifiers (one per inherited method it migrates): keep its end.
     Mod** link = &e->mods;
+    if (e->type == kavtClassType && inf.cls && inf.cls->lastMod) link = &inf.cls->lastMod->next;
     while (*link) link = &(*link)->next;
     *link = &mod;
+    if (e->type == kavtClassType) classInfo(e).lastMod = &mod;
+    ++model().revision;
     // An attribute's "class" makes both accessors members of the metaclass pass.
     if (e->type == kavtAttributeType && name == "class") {
         if (inf.getter && !hasMod(inf.getter, "class")) addMod(inf.getter, "class");

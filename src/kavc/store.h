@@ -8,6 +8,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // The host's type description. Aliases are transparent to kind, size and alignment.
@@ -33,28 +36,52 @@ struct Passthru {
     std::string text;
 };
 
-// What the host keeps per Entry (Entry::hostData).
-struct EntryInfo {
-    Entry* owner = nullptr;        // member: the class it was declared in; parent ref: its class
-    TypeCode* declared = nullptr;  // method result, parameter or data type, attribute type
-    bool context = false;          // method with a context clause
-    Mod* defaultDescriptor = nullptr;  // the descriptor modifier made by addMethod
-    // class
+// What the host keeps per class (EntryInfo::cls), made on first use.
+struct ClassInfo {
     std::vector<Entry*> reintroduced;
     std::vector<Passthru> passthru;
     std::vector<Entry*> attributes;
     std::vector<std::string> releaseNames;
     bool hasReleaseOrder = false;
-    // attribute: its accessors; accessor: its attribute
-    Entry* getter = nullptr;
-    Entry* setter = nullptr;
-    Entry* attribute = nullptr;
     // implicit metaclass presentation (pass 1): the saved class view
     bool presented = false;
     char* savedName = nullptr;
     char** savedScopedName = nullptr;
     Entry* savedMetaclass = nullptr;
     Entry* savedCompanion = nullptr;
+    Entry* companion = nullptr;  // made once, shown in every metaclass pass
+    char* metaName = nullptr;
+    TypeCode* dataType = nullptr;  // the instance data structure (kavtcreateTypeCodes)
+    bool implicitMeta = false;  // kavtimplicitMeta, as of implicitMetaRevision
+    unsigned long implicitMetaRevision = 0;
+    char** metaScopedName = nullptr;
+    // The last entries of the class's chains, so that appending does not walk them.
+    Entry* lastMethod = nullptr;
+    Entry* lastData = nullptr;
+    Entry* lastParent = nullptr;
+    Entry* lastMember = nullptr;
+    Mod* lastMod = nullptr;
+    // By interned name: the first method the class introduces (indexed up to ownIndexed), and
+    // the first of its inherited methods (made with inheritedMethods).
+    std::unordered_map<const char*, Entry*> own;
+    Entry* ownIndexed = nullptr;
+    std::unordered_map<const char*, Entry*> inherited;
+    bool inheritedKnown = false;    // inheritedMethods made
+    bool inheritedIndexed = false;  // `inherited` made from it
+};
+
+// What the host keeps per Entry (Entry::hostData). Small: every method and parameter has one.
+struct EntryInfo {
+    Entry* owner = nullptr;        // member: the class it was declared in; parent ref: its class
+    TypeCode* declared = nullptr;  // method result, parameter or data type, attribute type
+    Mod* defaultDescriptor = nullptr;  // the descriptor modifier made by addMethod
+    // attribute: its accessors; accessor: its attribute
+    Entry* getter = nullptr;
+    Entry* setter = nullptr;
+    Entry* attribute = nullptr;
+    Entry* lastParam = nullptr;  // method: the end of its parameter chain
+    ClassInfo* cls = nullptr;    // class: the class's own record
+    bool context = false;        // method with a context clause
 };
 
 struct StabImpl {
@@ -71,10 +98,24 @@ struct OpenFile {
     FILE* stream = nullptr;
 };
 
+// Character storage for the unit's texts: large blocks, never moved, released by reset.
+class TextArena {
+public:
+    char* copy(std::string_view text);
+
+private:
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;
+    std::size_t left_ = 0;
+};
+
 struct Model {
-    std::deque<std::string> strings;
+    TextArena texts;
+    // Every name of the unit, once: equal names are one pointer.
+    std::unordered_set<std::string_view> names;
     std::deque<Entry> entries;
     std::deque<EntryInfo> infos;
+    std::deque<ClassInfo> classInfos;
     std::deque<Mod> mods;
     std::deque<TypeCode> types;
     std::deque<std::vector<char*>> nameArrays;
@@ -83,9 +124,15 @@ struct Model {
     std::deque<NameList> nameLists;
     std::map<std::string, TypeCode*> basics;
 
+    // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
+    unsigned long revision = 1;
+    unsigned long typedRevision = 0;
+    std::size_t typedEntries = 0;
+
     bool buildingRoots = false;  // root classes are not listed as top-level entries
     std::vector<Entry*> topLevel;
     std::vector<Entry*> classes;
+    std::unordered_map<std::string, Entry*> classIndex;  // simple and "::"-joined names
     Stab unitStab{};
     std::vector<StabImpl*> stabs;  // every live Stab, freed by reset
 
@@ -108,13 +155,16 @@ struct Model {
 Model& model();
 
 char* copyString(std::string_view text);
+char* internName(std::string_view name);  // one pointer per distinct name
 char* bareValue();  // the model's "\x01"
 Entry* newEntry(int type, std::string_view name, int line);
 EntryInfo& info(Entry* e);   // creates the record on first use
+ClassInfo& classInfo(Entry* cls);  // creates the record on first use
 Mod* findMod(Mod* mods, const char* name);
 bool hasMod(Entry* e, const char* name);
 char** makeScopedName(const std::vector<std::string>& scope, std::string_view name);
-void appendChain(Entry*& head, Entry* e);  // append along `next`
+// Appends along `next`; `last` is the chain's end as last seen (walked on from there).
+void appendChain(Entry*& head, Entry*& last, Entry* e);
 TypeCode* newType(int kind, std::string_view cName);
 // The class currently presented (by kavtinitialiseMeta), or the member's own class.
 Entry* selfClass(Entry* method);

@@ -240,26 +240,35 @@ int kavtreturnsStruct(Entry* method) {
 }
 
 // Every Entry of the unit gets the type code of its declared type; each class gets the
-// structure of its instance data (class-pass, non-static members).
+// structure of its instance data (class-pass, non-static members). Each call does only what the
+// unit's changes since the last one need: the emitter asks once per class.
 void kavtcreateTypeCodes(Stab* /*stab*/) {
     Model& m = model();
-    for (Entry& e : m.entries) {
+    if (m.typedRevision == m.revision) return;
+    for (std::size_t i = m.typedEntries; i < m.entries.size(); ++i) {
+        Entry& e = m.entries[i];
         if (!e.hostData) continue;
-        EntryInfo& inf = info(&e);
         switch (e.type) {
             case kavtNewMethodType:
             case kavtOverrideType:
             case kavtDataType:
             case kavtParamType:
-            case kavtAttributeType: e.typeCode = inf.declared; break;
+            case kavtAttributeType: e.typeCode = info(&e).declared; break;
             default: break;
         }
     }
+    m.typedEntries = m.entries.size();
+    // A modifier may have moved a member out of the instance data: the structures are made
+    // again, in place.
     for (Entry* cls : m.classes) {
         std::vector<std::pair<std::string, TypeCode*>> members;
         for (Entry* d = cls->data; d; d = d->next)
             if (!hasMod(d, "class") && !hasMod(d, "staticdata"))
                 members.emplace_back(d->name, info(d).declared);
-        cls->dataTypeCode = kavc::structType(std::string(cls->name) + "Data", members);
+        ClassInfo& ci = classInfo(cls);
+        if (!ci.dataType) ci.dataType = kavc::structType(std::string(ci.presented ? ci.savedName : cls->name) + "Data", {});
+        ci.dataType->members = std::move(members);
+        cls->dataTypeCode = ci.dataType;
     }
+    m.typedRevision = m.revision;
 }

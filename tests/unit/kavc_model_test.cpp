@@ -144,6 +144,31 @@ TEST_F(KavcModel, InheritedMethodsOncePerNameDepthFirstThroughADiamond) {
     EXPECT_EQ(kavc::findInheritedMethod(d, "kavDefaultInit"), rootMethod("kavDefaultInit"));
 }
 
+// Equal names are one string, so the emitter's pointer searches find every declaration.
+TEST_F(KavcModel, EqualNamesAreOneString) {
+    Entry* other = kavc::newClass("Other", {}, nullptr, 1);
+    Entry* otherTalk = kavc::addMethod(other, "talk", nullptr, 1);
+    EXPECT_EQ(otherTalk->name, talk->name);
+    EXPECT_EQ(kavc::addParam(otherTalk, "minutes", kavc::basicType("long"), kavtModeIn)->name, nap->params->name);
+    EXPECT_NE(other->name, cls->name);
+}
+
+// The type codes are made once; a later change of the unit is taken in, in the same records.
+TEST_F(KavcModel, TypeCodesAreMadeOnceAndFollowChanges) {
+    kavtcreateTypeCodes(kavc::unitStab());
+    TypeCode* data = cls->dataTypeCode;
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(a->typeCode, kavc::basicType("long"));
+    kavtcreateTypeCodes(kavc::unitStab());
+    EXPECT_EQ(cls->dataTypeCode, data);
+    int size = kavttcSize(data, 0);
+    Entry* extra = kavc::addData(cls, "extra", kavc::basicType("double"), 11);
+    kavtcreateTypeCodes(kavc::unitStab());
+    EXPECT_EQ(cls->dataTypeCode, data);
+    EXPECT_EQ(extra->typeCode, kavc::basicType("double"));
+    EXPECT_EQ(kavttcSize(data, 0), size + 8 + (size % 8 ? 8 - size % 8 : 0));
+}
+
 TEST_F(KavcModel, ReintroducedMethodsAreCopiesTheEmitterFrees) {
     ReintroducedMethods list;
     kavtGetReintroducedMethods(&list, cls);

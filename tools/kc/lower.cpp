@@ -2,6 +2,8 @@
 // run over the whole unit.
 #include "kc/lowering.h"
 
+#include <unordered_map>
+
 namespace kc {
 
 namespace lowering {
@@ -23,13 +25,14 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
     for (Symbol* cls : ordered)
         if (!cls->broken) lowerClass(cls);
 
+    std::unordered_map<const Decl*, std::vector<Entry*>> entriesOf;
+    for (Symbol* cls : interfaces_) entriesOf[cls->decl].push_back(cls->entry);
     std::vector<Entry*> toEmit;
     for (const Decl* d : mainTopLevel_) {
         if (d->kind == Decl::Module) {
             toEmit.push_back(moduleBlocks_[d]);
-        } else {
-            for (Symbol* cls : interfaces_)
-                if (cls->decl == d) toEmit.push_back(cls->entry);
+        } else if (auto found = entriesOf.find(d); found != entriesOf.end()) {
+            toEmit.insert(toEmit.end(), found->second.begin(), found->second.end());
         }
     }
     return toEmit;
