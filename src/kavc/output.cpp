@@ -45,6 +45,8 @@ FILE* openFile(const std::string& key) {
         if (fd >= 0) {
             file.tempPath = pattern;
             file.stream = fdopen(fd, "w");
+            // Headers run to megabytes: large writes.
+            if (file.stream) std::setvbuf(file.stream, nullptr, _IOFBF, 1 << 20);
         }
         if (!file.stream) {
             std::string text = "cannot create output file " + file.finalPath + ": " + std::strerror(errno);
@@ -61,19 +63,6 @@ mode_t ordinaryFileMode() {
     mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
-}
-
-// Lines of a comment body; a final newline ends the last line rather than adding one.
-std::vector<std::string> bodyLines(const std::string& body) {
-    std::vector<std::string> result;
-    std::size_t start = 0;
-    while (start < body.size()) {
-        std::size_t end = body.find('\n', start);
-        if (end == std::string::npos) end = body.size();
-        result.push_back(body.substr(start, end - start));
-        start = end + 1;
-    }
-    return result;
 }
 
 }  // namespace
@@ -152,11 +141,69 @@ FILE* kavtemitModule(const char* stem, Entry* module, const char* kind) {
     return last;
 }
 
+namespace {
+
+// printf for the formats the emitter writes: literal text and %s, %d, %u, %c, %%, also with the
+// l length. Text goes to the stream in whole spans; anything else is left to vfprintf from that
+// conversion on, so every format prints as printf would print it.
+void formatTo(FILE* out, const char* format, va_list args) {
+    const char* span = format;
+    const char* at = format;
+    for (;;) {
+        while (*at && *at != '%') ++at;
+        if (at != span) fwrite_unlocked(span, 1, static_cast<std::size_t>(at - span), out);
+        if (!*at) return;
+        const char* conversion = at + 1;
+        bool isLong = *conversion == 'l';
+        if (isLong) ++conversion;
+        char digits[24];
+        switch (*conversion) {
+            case 's': {
+                const char* text = isLong ? nullptr : va_arg(args, const char*);
+                if (isLong) break;
+                if (!text) text = "(null)";
+                fputs_unlocked(text, out);
+                span = at = conversion + 1;
+                continue;
+            }
+            case 'd': {
+                long value = isLong ? va_arg(args, long) : va_arg(args, int);
+                int n = std::snprintf(digits, sizeof digits, "%ld", value);
+                fwrite_unlocked(digits, 1, static_cast<std::size_t>(n), out);
+                span = at = conversion + 1;
+                continue;
+            }
+            case 'u': {
+                unsigned long value = isLong ? va_arg(args, unsigned long) : va_arg(args, unsigned);
+                int n = std::snprintf(digits, sizeof digits, "%lu", value);
+                fwrite_unlocked(digits, 1, static_cast<std::size_t>(n), out);
+                span = at = conversion + 1;
+                continue;
+            }
+            case 'c':
+                if (isLong) break;
+                putc_unlocked(va_arg(args, int), out);
+                span = at = conversion + 1;
+                continue;
+            case '%':
+                if (isLong) break;
+                putc_unlocked('%', out);
+                span = at = conversion + 1;
+                continue;
+            default: break;
+        }
+        std::vfprintf(out, at, args);
+        return;
+    }
+}
+
+}  // namespace
+
 void kavtokfprintf(FILE* out, const char* format, ...) {
     if (!out || !format) return;
     va_list args;
     va_start(args, format);
-    std::vfprintf(out, format, args);
+    formatTo(out, format, args);
     va_end(args);
 }
 
@@ -167,12 +214,21 @@ void kavtfullComment(FILE* out, const char* format, ...) {
     std::string body = vformat(format, args);
     va_end(args);
     if (!body.empty() && body.back() == '\n') body.pop_back();
+    // Each line of the body behind " * ", an empty line as " *", an empty body as one " *".
     std::string text = "\n/*\n";
-    std::vector<std::string> lines = bodyLines(body);
-    if (lines.empty()) text += " *\n";
-    for (const std::string& line : lines) text += line.empty() ? " *\n" : " * " + line + "\n";
+    if (body.empty()) text += " *\n";
+    std::size_t start = 0;
+    while (start < body.size()) {
+        std::size_t end = body.find('\n', start);
+        if (end == std::string::npos) end = body.size();
+        if (end == start)
+            text += " *\n";
+        else
+            text.append(" * ").append(body, start, end - start).append("\n");
+        start = end + 1;
+    }
     text += " */\n";
-    std::fputs(text.c_str(), out);
+    fwrite_unlocked(text.data(), 1, text.size(), out);
 }
 
 const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer) {
@@ -194,7 +250,7 @@ int kavtemitPassthru(FILE* out, Entry* cls, const char* section, int /*mode*/, c
     if (!out || !cls || !section || !cls->hostData) return 0;
     bool after = position && std::strcmp(position, "after") == 0;
     int wrote = 0;
-    for (const Passthru& p : info(cls).passthru) {
+    for (const Passthru& p : classInfo(cls).passthru) {
         if (p.section != section || p.after != after) continue;
         std::fputs(p.text.c_str(), out);
         std::fputc('\n', out);
