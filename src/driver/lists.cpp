@@ -4,11 +4,15 @@
 #include "driver/state.h"
 #include "driver/text.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace darurov {
 
@@ -171,13 +175,63 @@ InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method) 
     return head;
 }
 
-int ancestorPathCount(Entry* ref, Entry* cls) {
-    int count = 0;
-    for (Entry* p = cls->parents; p; p = p->next) {
-        if (std::strcmp(ref->name, p->cls->name) == 0) ++count;
-        count += ancestorPathCount(ref, p->cls);
+Entry* findInheritedMethod(InheritedMethodList inherited, const char* name) {
+    if (!inherited) return nullptr;
+    MethodNameIndex& index = indexOf(inherited);
+    auto found = index.byName.find(name);
+    return found == index.byName.end() ? nullptr : found->second->method;
+}
+
+namespace {
+
+ClassMethodIndex& methodIndexOf(Entry* cls) {
+    auto [at, made] = pass.methodIndexes.try_emplace(cls);
+    ClassMethodIndex& index = at->second;
+    if (made) {
+        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+            if (ref->method) index.inherited.try_emplace(ref->method->name, ref->method);
+        for (Entry* e = cls->methods; e; e = e->next) index.chain.try_emplace(e->name, e);
     }
-    return count;
+    return index;
+}
+
+Entry* lookUp(const std::unordered_map<const char*, Entry*>& index, const char* name) {
+    auto found = index.find(name);
+    return found == index.end() ? nullptr : found->second;
+}
+
+}  // namespace
+
+Entry* inheritedMethodNamed(Entry* cls, const char* name) { return lookUp(methodIndexOf(cls).inherited, name); }
+
+Entry* chainMethodNamed(Entry* cls, const char* name) { return lookUp(methodIndexOf(cls).chain, name); }
+
+int ancestorPathCount(Entry* ref, Entry* cls) {
+    // paths(c) = the parents of c named like ref, plus paths(parent) for every parent: summed
+    // once per class (a lattice has exponentially many paths but few classes), after the
+    // parents, with an explicit stack (the depth of a hierarchy is the input's). The sums
+    // saturate; the callers only ask whether the count is 1.
+    constexpr std::uint64_t many = std::uint64_t{1} << 62;
+    std::unordered_map<const Entry*, std::uint64_t> paths;
+    std::vector<std::pair<Entry*, bool>> stack{{cls, false}};
+    while (!stack.empty()) {
+        auto [c, parentsDone] = stack.back();
+        stack.pop_back();
+        if (paths.count(c)) continue;
+        if (!parentsDone) {
+            stack.emplace_back(c, true);
+            for (Entry* p = c->parents; p; p = p->next)
+                if (!paths.count(p->cls)) stack.emplace_back(p->cls, false);
+            continue;
+        }
+        std::uint64_t sum = 0;
+        for (Entry* p = c->parents; p; p = p->next) {
+            if (std::strcmp(ref->name, p->cls->name) == 0) ++sum;
+            sum = std::min(many, sum + paths[p->cls]);
+        }
+        paths[c] = sum;
+    }
+    return static_cast<int>(std::min<std::uint64_t>(paths[cls], INT_MAX));
 }
 
 bool isMethodOf(Entry* cls, Entry* method) {

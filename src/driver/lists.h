@@ -67,6 +67,12 @@ MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent);
 // another introducing class, reports error 35 (unless reportsDuplicateIntroducers() is
 // false). Returns the head (a new one for an empty list).
 InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method);
+// The method of that name in the list (names compared character by character), or null.
+Entry* findInheritedMethod(InheritedMethodList inherited, const char* name);
+// The first entry whose `name` is the very string `name`: among the references of the class's
+// inheritedMethods, or in its methods chain; null when none. Indexed once per class and pass.
+Entry* inheritedMethodNamed(Entry* cls, const char* name);
+Entry* chainMethodNamed(Entry* cls, const char* name);
 // Releases every cell (and the name index); the Entries stay the host's. Empties `head`.
 void releaseMethodList(MethodList& head);
 

@@ -3,6 +3,8 @@
 #include "driver/state.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace darurov {
@@ -40,39 +42,33 @@ Entry* releaseItemMethod(ReleaseItem* item, ReintroducedMethods& reintroduced) {
     return nullptr;
 }
 
-// Index of the first initializer named `name` that is not placed yet, or -1.
-int unplacedInitializer(const MethodArray& list, const std::vector<bool>& placed,
-                        const char* name) {
-    for (int i = 0; i < list.count; ++i)
-        if (std::strcmp(list.methods[i]->name, name) == 0) return placed[i] ? -1 : i;
-    return -1;
-}
-
 void orderByReleaseOrder(MethodArray& list, Entry* cls) {
     if (list.count == 0) return;
     auto** ordered = static_cast<Entry**>(kavtsmalloc(sizeof(Entry*) * list.count, 0));
     std::vector<bool> placed(list.count, false);
+    // An item takes the first initializer of its name, when that one is not placed yet.
+    std::unordered_map<std::string_view, int> firstOfName;
+    for (int i = list.count - 1; i >= 0; --i) firstOfName[list.methods[i]->name] = i;
+    ReintroducedMethods reintroduced{};
+    kavtGetReintroducedMethods(&reintroduced, cls);
     int count = 0;
     for (ReleaseItem* item = cls->releaseOrder; item; item = item->next) {
         if (!item->name && !item->entry) break;
         if (!item->name) item->name = const_cast<char*>("no_name");
-        ReintroducedMethods reintroduced{};
-        kavtGetReintroducedMethods(&reintroduced, cls);
         Entry* method = releaseItemMethod(item, reintroduced);
         const char* wanted = nullptr;
         if (!method)
             wanted = item->name;
         else if (belongsToPass(method))
             wanted = method->name;
-        if (wanted) {
-            int i = unplacedInitializer(list, placed, wanted);
-            if (i >= 0) {
-                placed[i] = true;
-                ordered[count++] = list.methods[i];
-            }
+        if (!wanted) continue;
+        auto first = firstOfName.find(wanted);
+        if (first != firstOfName.end() && !placed[first->second]) {
+            placed[first->second] = true;
+            ordered[count++] = list.methods[first->second];
         }
-        releaseReintroduced(reintroduced);
     }
+    releaseReintroduced(reintroduced);
     for (int i = 0; i < list.count; ++i)
         if (!placed[i]) ordered[count++] = list.methods[i];
     kavtsmfree(list.methods, 0);

@@ -7,6 +7,7 @@
 #include <bitset>
 #include <deque>
 #include <string>
+#include <unordered_map>
 
 namespace darurov {
 
@@ -34,6 +35,13 @@ struct MethodArray {
 };
 
 struct DeferredResolution;
+
+// A class's methods by name pointer (the host gives one name one string): the first entry of
+// each name among its inheritedMethods references and in its methods chain.
+struct ClassMethodIndex {
+    std::unordered_map<const char*, Entry*> inherited;
+    std::unordered_map<const char*, Entry*> chain;
+};
 
 // Everything one pass (class or metaclass) reads. passSetUp replaces it as a whole, so
 // nothing of the class pass reaches the metaclass pass.
@@ -66,6 +74,8 @@ struct PassState {
     DeferredResolution* deferred = nullptr;
     // Host-made reintroduced-method copies that lists of this pass may point to.
     std::deque<ReintroducedMethods> heldReintroduced;
+    // Made on the first search of a class in this pass (methodIndexOf).
+    std::unordered_map<const Entry*, ClassMethodIndex> methodIndexes;
 };
 
 extern PassState pass;

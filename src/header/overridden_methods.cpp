@@ -28,12 +28,6 @@ InheritedMethodList buildInheritedMethods(Entry* cls) {
     return inherited;
 }
 
-Entry* findInherited(InheritedMethodList inherited, const char* name) {
-    for (MethodCell* cell = inherited; cell; cell = cell->next)
-        if (std::strcmp(cell->method->name, name) == 0) return cell->method;
-    return nullptr;
-}
-
 // The default assignment methods take and return the class itself, not the root class the
 // host's prototype names; a prototype without the root class name is written unchanged.
 void writeDeclaration(FILE* out, Entry* cls, Entry* method, const char* prototype) {
@@ -94,7 +88,7 @@ InheritedMethodList writeOverriddenMethods(FILE* out, Entry* cls) {
     InheritedMethodList inherited = buildInheritedMethods(cls);
     for (Entry* override = cls->methods; override; override = override->next) {
         if (!isPassOverride(override)) continue;
-        Entry* method = findInherited(inherited, override->name);
+        Entry* method = findInheritedMethod(inherited, override->name);
         if (!method) {
             // The host only makes overrides of inherited methods; one without is the
             // host's fault, reported with the message for a method no parent has.

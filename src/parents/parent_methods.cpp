@@ -10,18 +10,11 @@ namespace darurov {
 namespace {
 
 // The host gives one method name one string, so a match is the same pointer.
-Entry* findInChain(Entry* chain, const char* name) {
-    for (Entry* e = chain; e; e = e->next)
-        if (e->name == name) return e;
-    return nullptr;
-}
-
 Entry* findParentMethod(Entry* parentCls, Entry* method) {
-    for (MethodRef* ref = parentCls->inheritedMethods; ref; ref = ref->next)
-        if (ref->method && ref->method->name == method->name) return ref->method;
-    if (Entry* e = findInChain(parentCls->methods, method->name)) return e;
+    if (Entry* e = inheritedMethodNamed(parentCls, method->name)) return e;
+    if (Entry* e = chainMethodNamed(parentCls, method->name)) return e;
     // Only the metaclass pass inherits the root metaclass's methods.
-    if (inMetaclassPass() && kavtkavcls) return findInChain(kavtkavcls->methods, method->name);
+    if (inMetaclassPass() && kavtkavcls) return chainMethodNamed(kavtkavcls, method->name);
     return nullptr;
 }
 

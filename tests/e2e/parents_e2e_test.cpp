@@ -50,3 +50,35 @@ TEST(ParentsEndToEnd, DiamondGetsCallMacrosAndResolutionInBothPasses) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two unrelated parents introduce `move` (allowed with -m nodupcheck); the host gives one name
+// one string, so the child's override finds it in both. Made here: the compile check reads
+// every file of tests/idl without that option.
+TEST(ParentsEndToEnd, ANameTwoParentsIntroduceIsCalledInBoth) {
+    kc_e2e::ScratchDir dir;
+    std::ofstream(dir / "shared_name.idl") << "#include <kavobj.idl>\n"
+                                              "interface Walker : KAVObject { void move(in long steps); };\n"
+                                              "interface Swimmer : KAVObject { void move(in long steps); };\n"
+                                              "interface Duck : Walker, Swimmer {\n"
+                                              "    implementation { move: override; };\n"
+                                              "};\n";
+    auto run = kc_e2e::runKc({"--emitter", PLUGIN_PATH, "-m", "nodupcheck", "-o", dir.path(), dir / "shared_name.idl"},
+                             dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string duck = section(kc_e2e::readText(dir / "shared_name.xih"), "Duck_xih");
+    EXPECT_NE(duck.find(lines({"#define Duck_parents_move(kavSelf,ev,steps) (\\",
+                               "   Duck_parent_Walker_move(kavSelf,ev,steps),\\",
+                               "   Duck_parent_Swimmer_move(kavSelf,ev,steps))"})),
+              std::string::npos)
+        << duck;
+    EXPECT_NE(duck.find(lines({"    Duck_parent_Walker_move_resolved = ",
+                               "\tkavParentNumResolve(DuckCClassData.parentMtab, 1, WalkerClassData.move);",
+                               "    Duck_parent_Swimmer_move_resolved = ",
+                               "\tkavParentNumResolve(DuckCClassData.parentMtab, 2, WalkerClassData.move);"})),
+              std::string::npos)
+        << duck;
+}
+
+}  // namespace

@@ -3,6 +3,8 @@
 #include "driver/state.h"
 #include "support/text.h"
 
+#include <climits>
+#include <string>
 #include <vector>
 
 using namespace darurov;
@@ -70,6 +72,29 @@ TEST_F(ListHelpers, DiamondPathCounts) {
     std::vector<std::string> got = names(list);
     EXPECT_EQ(std::count(got.begin(), got.end(), "m"), 1);
     releaseMethodList(list);
+}
+
+// Layers of two classes, each inheriting both of the layer above: the paths to the top double
+// per layer, the classes do not. Sums are made once per class; past what an int holds they stay
+// at its maximum (the callers only ask for 1).
+TEST_F(ListHelpers, LatticePathCountsDoubleAndSaturate) {
+    struct Case {
+        int layers;
+        int expected;
+    };
+    for (const Case& c : {Case{3, 4}, Case{20, 1 << 19}, Case{80, INT_MAX}}) {
+        Entry* top = make("Top", {});
+        std::vector<Entry*> layer{make("L1a", {top}), make("L1b", {top})};
+        for (int k = 2; k < c.layers; ++k) {
+            std::string n = std::to_string(k);
+            layer = {make(("L" + n + "a").c_str(), layer), make(("L" + n + "b").c_str(), layer)};
+        }
+        Entry* bottom = make("Bottom", layer);
+        Entry* topRef = layer[0];
+        while (topRef->parents->cls != top) topRef = topRef->parents->cls;
+        EXPECT_EQ(ancestorPathCount(topRef->parents, bottom), c.expected) << c.layers << " layers";
+        kavc::reset();
+    }
 }
 
 TEST_F(ListHelpers, ParentAlsoAncestorOfAnotherParentContributesNothingItself) {
