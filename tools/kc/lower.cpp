@@ -14,6 +14,7 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
     global_ = newScope(nullptr, nullptr, false);
     addBuiltins();
     declareAll(spec.decls, global_, nullptr, true);
+    checkClassNames();
     for (Symbol* cls : interfaces_) resolveParents(cls);
     checkRepositoryNames();
 

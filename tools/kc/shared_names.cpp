@@ -79,6 +79,62 @@ void checkMigrations(Entry* cls, int mainFile, Diagnostics& diag) {
     }
 }
 
+bool isInstanceMember(Entry* member, int meta) {
+    return has(member, "class") == (meta == 1) && !has(member, "staticdata");
+}
+
+// The access macros: `_<member>` for each data member of a pass with instance data
+// (VARIABLE_MACROS, outside the class's source selection, so every source of the header that
+// defines VARIABLE_MACROS sees them all) and `_<method>` for each method of a pass (METHOD_MACROS,
+// in the class's own source). A name that is both reads two ways: a source that selects the
+// method's class and defines both sets does not compile.
+void warnSharedAccessMacros(const std::vector<Entry*>& classes, int mainFile, Diagnostics& diag) {
+    struct Member {
+        std::string owner;
+        Entry* data;
+    };
+    std::map<std::string, Member> variables;
+    std::vector<std::pair<std::string, std::string>> methods;  // macro name, the class of the pass
+    for (Entry* cls : classes) {
+        ReintroducedMethods reintroduced{};
+        kavtGetReintroducedMethods(&reintroduced, cls);
+        for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
+            std::string owner = meta ? "M_" + std::string(cls->name) : cls->name;
+            bool instanceData = false;
+            for (Entry* d = cls->data; d; d = d->next) instanceData |= isInstanceMember(d, meta);
+            for (Entry* d = cls->data; d && instanceData; d = d->next)
+                if (has(d, "class") == (meta == 1)) variables.emplace(d->name, Member{owner, d});
+            for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+                if (ref->method && has(ref->method, "class") == (meta == 1)) methods.emplace_back(ref->method->name, owner);
+            for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) methods.emplace_back(m->name, owner);
+            for (Entry* m = cls->methods; m; m = m->next)
+                if (has(m, "class") == (meta == 1)) methods.emplace_back(m->name, owner);
+            for (int i = 0; !meta && i < reintroduced.count; ++i) methods.emplace_back(reintroduced.methods[i]->name, owner);
+        }
+        for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
+        kavtsmfree(reintroduced.methods, 0);
+    }
+    // Each shared name once, with the member's own class when it has the method too.
+    std::vector<std::string> shared;
+    std::map<std::string, std::string> methodOwner;
+    for (const auto& [name, owner] : methods) {
+        auto member = variables.find(name);
+        if (member == variables.end()) continue;
+        auto [at, isNew] = methodOwner.emplace(name, owner);
+        if (isNew) shared.push_back(name);
+        if (owner == member->second.owner) at->second = owner;
+    }
+    for (const std::string& name : shared) {
+        const Member& member = variables[name];
+        const std::string& owner = methodOwner[name];
+        diag.warning(Loc{mainFile, member.data->lineno, 1},
+                     "the data member " + quote(name) + " of class " + quote(member.owner) + " and the method " +
+                         quote(name) + " of class " + quote(owner) + " both define the macro '_" + name +
+                         "'; a source of " + quote(owner) +
+                         " that defines both VARIABLE_MACROS and METHOD_MACROS does not compile: rename one of them");
+    }
+}
+
 }  // namespace
 
 void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& sources, Diagnostics& diag) {
@@ -91,6 +147,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
     for (int i = 0; i < sources.count(); ++i)
         if (kavtfilePath && sources.file(i).path == kavtfilePath) mainFile = i;
 
+    const std::vector<Entry*> classes = headerClasses(toEmit);
     std::map<std::string, Declared> seen;
     std::set<std::pair<std::string, std::string>> reported;
     auto declare = [&](const std::string& name, const Declared& d, const std::string& what) {
@@ -105,7 +162,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
         diag.warning(Loc{mainFile, d.cls->lineno, 1}, text);
     };
 
-    for (Entry* cls : headerClasses(toEmit)) {
+    for (Entry* cls : classes) {
         checkMigrations(cls, mainFile, diag);
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
@@ -137,6 +194,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
         for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
         kavtsmfree(reintroduced.methods, 0);
     }
+    warnSharedAccessMacros(classes, mainFile, diag);
 }
 
 }  // namespace kc
