@@ -3,6 +3,7 @@
 
 #include "driver/state.h"
 #include "driver/text.h"
+#include "host/pointer_set.h"
 
 #include <algorithm>
 #include <climits>
@@ -11,7 +12,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace darurov {
@@ -31,25 +31,34 @@ MethodCell* newCell(Entry* method) {
 struct Collection {
     MethodList head;
     MethodCell* tail;
-    std::unordered_set<const void*> listed;
-    std::unordered_set<const Entry*> walked;
+    PointerSet listed;
+    PointerSet walked;
 
     void add(Entry* method) {
-        if (listed.count(method) || listed.count(method->name)) return;
+        if (listed.contains(method) || listed.contains(method->name)) return;
         tail = listAppend(tail, method, head);
         listed.insert(method);
         listed.insert(method->name);
     }
 };
 
+// Depth first: a class's methods, its reintroduced methods, then each parent in order; with an
+// explicit stack, as the depth of a hierarchy is the input's.
 void collectInto(Entry* cls, Collection& found) {
-    if (!found.walked.insert(cls).second) return;
-    for (Entry* m = cls->methods; m; m = m->next) found.add(m);
-    // The host's copies may end up in the pass's InheritedMethodList: they are held to the
-    // end of the pass.
-    ReintroducedMethods& reintroduced = holdReintroducedMethods(cls);
-    for (int i = 0; i < reintroduced.count; ++i) found.add(reintroduced.methods[i]);
-    for (Entry* ref = cls->parents; ref; ref = ref->next) collectInto(ref->cls, found);
+    std::vector<Entry*> stack{cls};
+    while (!stack.empty()) {
+        Entry* c = stack.back();
+        stack.pop_back();
+        if (!found.walked.insert(c)) continue;
+        for (Entry* m = c->methods; m; m = m->next) found.add(m);
+        // The host's copies may end up in the pass's InheritedMethodList: they are held to the
+        // end of the pass.
+        ReintroducedMethods& reintroduced = holdReintroducedMethods(c);
+        for (int i = 0; i < reintroduced.count; ++i) found.add(reintroduced.methods[i]);
+        std::size_t top = stack.size();
+        for (Entry* ref = c->parents; ref; ref = ref->next) stack.push_back(ref->cls);
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(top), stack.end());
+    }
 }
 
 bool sameName(Entry* a, Entry* b) { return std::strcmp(a->name, b->name) == 0; }

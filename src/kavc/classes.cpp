@@ -1,10 +1,10 @@
 // Building the unit: modules, classes and their members, the derived class fields, and the
 // root classes every unit starts with.
+#include "host/pointer_set.h"
 #include "kavc/store.h"
 
 #include <cstring>
 #include <unordered_map>
-#include <unordered_set>
 
 using namespace kavc::detail;
 
@@ -55,7 +55,7 @@ bool introducedHere(Entry* method) { return method->type == kavtNewMethodType &&
 // path), without recursion: the depth of a hierarchy is the input's.
 template <typename Visit>
 void forEachAncestor(Entry* cls, Visit visit) {
-    std::unordered_set<Entry*> visited;
+    PointerSet visited;
     std::vector<std::pair<std::vector<Entry*>, std::size_t>> stack;
     stack.emplace_back(parentClasses(cls), 0);
     while (!stack.empty()) {
@@ -65,7 +65,7 @@ void forEachAncestor(Entry* cls, Visit visit) {
             continue;
         }
         Entry* parent = parents[at++];
-        if (!visited.insert(parent).second) continue;
+        if (!visited.insert(parent)) continue;
         visit(parent);
         stack.emplace_back(parentClasses(parent), 0);
     }
@@ -75,10 +75,10 @@ void computeInheritedMethods(Entry* cls) {
     Model& m = model();
     cls->inheritedMethods = nullptr;
     MethodRef** tail = &cls->inheritedMethods;
-    std::unordered_set<const char*> names;  // interned: one pointer per name
+    PointerSet names;  // interned: one pointer per name
     forEachAncestor(cls, [&](Entry* parent) {
         for (Entry* method = parent->methods; method; method = method->next) {
-            if (!introducedHere(method) || !names.insert(method->name).second) continue;
+            if (!introducedHere(method) || !names.insert(method->name)) continue;
             MethodRef& ref = m.methodRefs.emplace_back();
             ref.method = method;
             *tail = &ref;
@@ -415,9 +415,8 @@ Entry* findMethod(Entry* cls, std::string_view name) {
 // one, the parent's own method or else the first of its inherited methods of that name.
 Entry* findInheritedMethod(Entry* cls, std::string_view name) {
     if (!cls) return nullptr;
-    auto interned = model().names.find(name);
-    if (interned == model().names.end()) return nullptr;  // no entry has that name
-    const char* key = interned->data();
+    const char* key = model().names.find(name);
+    if (!key) return nullptr;  // no entry has that name
     for (Entry* parent : parentClasses(cls)) {
         if (Entry* own = ownMethodNamed(parent, key)) return own;
         auto& inherited = inheritedIndex(parent);

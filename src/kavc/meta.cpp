@@ -1,10 +1,10 @@
 // Passes and the metaclass view of a class, class names, ancestors, method counts and the
 // reintroduced-method copies.
+#include "host/pointer_set.h"
 #include "kavc/store.h"
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
 using namespace kavc::detail;
 
@@ -135,12 +135,12 @@ char* kavtgetNonRepeatedParent(Entry* parentRef, int /*index*/) {
 Entry* kavtAncestorClass(Entry* cls, const char* name) {
     if (!cls || !name) return nullptr;
     // Depth first in parents order, each class once, without recursion.
-    std::unordered_set<Entry*> visited;
+    PointerSet visited;
     std::vector<Entry*> stack{cls};
     while (!stack.empty()) {
         Entry* c = stack.back();
         stack.pop_back();
-        if (!visited.insert(c).second) continue;
+        if (!visited.insert(c)) continue;
         if (std::strcmp(c->name, name) == 0) return c;
         std::size_t top = stack.size();
         for (Entry* ref = c->parents; ref; ref = ref->next)

@@ -1,6 +1,7 @@
 // The arena, the host variables, modifiers and options, symbol tables and the allocator.
 #include "kavc/store.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -52,13 +53,39 @@ char* TextArena::copy(std::string_view text) {
 
 char* copyString(std::string_view text) { return model().texts.copy(text); }
 
+std::size_t NameTable::slotOf(std::string_view name, std::size_t hash) const {
+    std::size_t mask = slots_.size() - 1;
+    std::size_t at = hash & mask;
+    while (slots_[at].text &&
+           !(slots_[at].hash == hash && std::string_view(slots_[at].text, slots_[at].size) == name))
+        at = (at + 1) & mask;
+    return at;
+}
+
+char* NameTable::find(std::string_view name) const {
+    if (slots_.empty()) return nullptr;
+    return slots_[slotOf(name, std::hash<std::string_view>{}(name))].text;
+}
+
+char* NameTable::intern(std::string_view name, TextArena& texts) {
+    std::size_t hash = std::hash<std::string_view>{}(name);
+    if ((used_ + 1) * 4 > slots_.size() * 3) {  // keep a quarter free: short probes
+        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.text) slots_[slotOf(std::string_view(slot.text, slot.size), slot.hash)] = slot;
+    }
+    Slot& slot = slots_[slotOf(name, hash)];
+    if (!slot.text) {
+        slot = {hash, texts.copy(name), name.size()};
+        ++used_;
+    }
+    return slot.text;
+}
+
 char* internName(std::string_view name) {
     Model& m = model();
-    auto found = m.names.find(name);
-    if (found != m.names.end()) return const_cast<char*>(found->data());
-    char* text = copyString(name);
-    m.names.emplace(text, name.size());
-    return text;
+    return m.names.intern(name, m.texts);
 }
 
 char* bareValue() {

@@ -109,10 +109,26 @@ private:
     std::size_t left_ = 0;
 };
 
+// Every name of the unit, once: open addressing over the arena's texts (no node per name).
+class NameTable {
+public:
+    char* find(std::string_view name) const;           // null when the unit has no such name
+    char* intern(std::string_view name, TextArena& texts);
+
+private:
+    struct Slot {
+        std::size_t hash = 0;
+        char* text = nullptr;
+        std::size_t size = 0;
+    };
+    std::size_t slotOf(std::string_view name, std::size_t hash) const;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+};
+
 struct Model {
     TextArena texts;
-    // Every name of the unit, once: equal names are one pointer.
-    std::unordered_set<std::string_view> names;
+    NameTable names;  // equal names are one pointer
     std::deque<Entry> entries;
     std::deque<EntryInfo> infos;
     std::deque<ClassInfo> classInfos;
