@@ -1,5 +1,6 @@
 #include "kc/shared_names.h"
 
+#include "host/option_table.h"
 #include "kavc/model.h"
 
 #include <cctype>
@@ -12,11 +13,14 @@ namespace kc {
 
 namespace {
 
-bool has(Entry* e, const char* modifier) { return kavtgetatt(e, modifier) != nullptr; }
+using darurov::Option;
+
+bool has(Entry* e, Option modifier) { return kavtgetatt(e, darurov::optionName(modifier)) != nullptr; }
+bool optionGiven(Option option) { return kavtgetgatt(darurov::optionName(option)) != nullptr; }
 
 // A modifier's value, or "" when the class does not give it (a bare one reads as "\x01").
-std::string value(Entry* cls, const char* modifier) {
-    const char* v = kavtgetatt(cls, modifier);
+std::string value(Entry* cls, Option modifier) {
+    const char* v = kavtgetatt(cls, darurov::optionName(modifier));
     return v && v[0] != '\x01' ? v : "";
 }
 
@@ -75,17 +79,17 @@ void checkMigrations(Entry* cls, int mainFile, Diagnostics& diag) {
                      "class " + quote(cls->name) + " migrates " + quote(mod->name) + " to " + quote(target) + ", " +
                          (found ? "which has no such method" : "which is no class of this file or its includes") +
                          "; the header names " + target + "ClassData." + mod->name +
-                         ", which a header of the implementation must then declare");
+                         ", which a header of the implementation must then declare", Group::migration);
     }
 }
 
 }  // namespace
 
 void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& sources, Diagnostics& diag) {
-    const bool zdl = kavtgetgatt("csc") != nullptr;
+    const bool zdl = optionGiven(Option::csc);
     // Per-method stubs and records (kavRD_<m>, kavAP_<m>, <m>MethodInfo, <m>Stubs) carry the
     // method name with the host's global prefix only; a ZDL class without either stub has none.
-    const bool perMethodNames = !(zdl && kavtgetgatt("noapstubs") && kavtgetgatt("nordstubs"));
+    const bool perMethodNames = !(zdl && optionGiven(Option::noapstubs) && optionGiven(Option::nordstubs));
     const std::string hostPrefix = kavtclassPrefix ? kavtclassPrefix : "";
     int mainFile = -1;
     for (int i = 0; i < sources.count(); ++i)
@@ -102,7 +106,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
                            "implements both (" + moduleSourceMacro() + "): ";
         text += d.separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
                                     : "give one of them the modifier \"" + d.separator + "\" to separate them";
-        diag.warning(Loc{mainFile, d.cls->lineno, 1}, text);
+        diag.warning(Loc{mainFile, d.cls->lineno, 1}, text, Group::sharedNames);
     };
 
     for (Entry* cls : headerClasses(toEmit)) {
@@ -115,19 +119,19 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
             for (Entry* m = cls->methods; m; m = m->next) methods.push_back(m);
             for (int i = 0; i < reintroduced.count; ++i) methods.push_back(reintroduced.methods[i]);
             for (Entry* m : methods) {
-                if (has(m, "class") != (meta == 1)) continue;
+                if (has(m, Option::metaclassMember) != (meta == 1)) continue;
                 // An override of a procedure or non-static method is refused (error 26) and
                 // declares nothing.
                 if (m->type == kavtOverrideType && m->origin &&
-                    (has(m->origin, "procedure") || has(m->origin, "nonstatic") || has(m->origin, "nonstaticaccessors")))
+                    (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) || has(m->origin, Option::nonstaticaccessors)))
                     continue;
-                bool classMethod = has(m, "class");
-                d.separator = classMethod ? "classprefix" : "externalprefix";
-                std::string prefix = classMethod ? value(cls, "classprefix")
-                                                 : (kavtgetatt(cls, "externalprefix") ? value(cls, "externalprefix") : hostPrefix);
+                bool classMethod = has(m, Option::metaclassMember);
+                d.separator = darurov::optionName(classMethod ? Option::classprefix : Option::externalprefix);
+                std::string prefix = classMethod ? value(cls, Option::classprefix)
+                                                 : (has(cls, Option::externalprefix) ? value(cls, Option::externalprefix) : hostPrefix);
                 declare(prefix + m->name, d, "the function " + quote(prefix + m->name));
                 bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
-                if (introduced && perMethodNames && !has(m, "procedure")) {
+                if (introduced && perMethodNames && !has(m, Option::procedure)) {
                     d.separator.clear();
                     declare("kavRD_" + hostPrefix + m->name, d,
                             "the stubs and records named after " + quote(hostPrefix + m->name));
