@@ -1,5 +1,5 @@
 // The option table: its lookups, and the tables of docs/idl.md that are written from it.
-#include "driver/option_table.h"
+#include "host/option_table.h"
 
 #include <gtest/gtest.h>
 
