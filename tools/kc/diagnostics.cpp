@@ -62,11 +62,11 @@ const GroupRow groupTable[] = {
     {Group::sharedNames, "shared-names", "a function or stub name that two classes of the header declare"},
     {Group::migration, "migration", "a migration target that is no class of the file, or lacks the method"},
     {Group::unknownModifier, "unknown-modifier",
-     "a modifier name nobody reads: shown by default when it is close to a known one, all of "
-     "them with -Wunknown-modifier"},
+     "a modifier name that neither kc nor the emitter reads: by default only one close to a "
+     "known name (a misspelling), every one with -Wunknown-modifier"},
     {Group::unknownOption, "unknown-option", "a -m name that is no global option"},
     {Group::emptyOutput, "empty-output", "an input that writes no header"},
-    {Group::emitter, "emitter", "the emitter's numbered warnings"},
+    {Group::emitter, "emitter", "the emitter's numbered warnings ([23]: an apply stub generated twice)"},
 };
 const std::size_t groupCount = std::size(groupTable);
 

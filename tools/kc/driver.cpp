@@ -156,7 +156,7 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
     }
 
     if (!prepareOutputDir(options.outputDir, diag)) return 1;
-    warnSharedFunctionNames(toEmit, sources, diag);
+    warnSharedFunctionNames(toEmit, places, diag);
     if (failed()) return 1;  // a warning made an error by -Werror
     run.places = &places;
     kavc::setMessageSink(hostMessage);

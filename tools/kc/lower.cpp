@@ -423,7 +423,12 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
         kavc::addMod(entry, name, value.c_str());
         return;
     }
-    diag_.error(target.loc, what + " is not a method, attribute, data member or parent of " + quote(cls->name));
+    std::vector<std::string_view> names;
+    for (Entry* m = entry->methods; m; m = m->next) names.push_back(m->name);
+    for (const auto& [name, e] : dataEntries_) names.push_back(name);
+    for (const auto& [parent, ref] : parentRefs_) names.push_back(parent->name);
+    diag_.error(target.loc, what + " is not a method, attribute, data member or parent of " + quote(cls->name) +
+                                (simple ? didYouMean(name, names) : ""));
 }
 
 // One walk over the statements, in their order, so that messages follow the source. A

@@ -68,14 +68,14 @@ bool hasMethod(Entry* cls, const char* name) {
 
 // A class modifier named after an inherited method whose value holds "migrate=" names the class
 // whose ClassData has the method too.
-void checkMigrations(Entry* cls, int mainFile, Diagnostics& diag) {
+void checkMigrations(Entry* cls, Loc where, Diagnostics& diag) {
     for (Mod* mod = cls->mods; mod; mod = mod->next) {
         const char* at = mod->value ? std::strstr(mod->value, "migrate=") : nullptr;
         if (!at || !hasMethod(cls, mod->name)) continue;
         std::string target = at + std::strlen("migrate=");
         Entry* found = kavc::findClass(target);
         if (found && hasMethod(found, mod->name)) continue;
-        diag.warning(Loc{mainFile, cls->lineno, 1},
+        diag.warning(where,
                      "class " + quote(cls->name) + " migrates " + quote(mod->name) + " to " + quote(target) + ", " +
                          (found ? "which has no such method" : "which is no class of this file or its includes") +
                          "; the header names " + target + "ClassData." + mod->name +
@@ -85,15 +85,12 @@ void checkMigrations(Entry* cls, int mainFile, Diagnostics& diag) {
 
 }  // namespace
 
-void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& sources, Diagnostics& diag) {
+void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const DeclarationPlaces& places, Diagnostics& diag) {
     const bool zdl = optionGiven(Option::csc);
     // Per-method stubs and records (kavRD_<m>, kavAP_<m>, <m>MethodInfo, <m>Stubs) carry the
     // method name with the host's global prefix only; a ZDL class without either stub has none.
     const bool perMethodNames = !(zdl && optionGiven(Option::noapstubs) && optionGiven(Option::nordstubs));
     const std::string hostPrefix = kavtclassPrefix ? kavtclassPrefix : "";
-    int mainFile = -1;
-    for (int i = 0; i < sources.count(); ++i)
-        if (kavtfilePath && sources.file(i).path == kavtfilePath) mainFile = i;
 
     std::map<std::string, Declared> seen;
     std::set<std::pair<std::string, std::string>> reported;
@@ -106,11 +103,11 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
                            "implements both (" + moduleSourceMacro() + "): ";
         text += d.separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
                                     : "give one of them the modifier \"" + d.separator + "\" to separate them";
-        diag.warning(Loc{mainFile, d.cls->lineno, 1}, text, Group::sharedNames);
+        diag.warning(places.find(d.cls, 0), text, Group::sharedNames);
     };
 
     for (Entry* cls : headerClasses(toEmit)) {
-        checkMigrations(cls, mainFile, diag);
+        checkMigrations(cls, places.find(cls, 0), diag);
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
