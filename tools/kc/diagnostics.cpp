@@ -196,26 +196,42 @@ void Diagnostics::add(Kind kind, Loc at, const std::string& what, std::string fl
         lastShown_ = printed_.insert(cause).second;
         if (!lastShown_) return;
     }
-    Message m{key_, kind, at, what, std::move(flag)};
+    Message m{key_, kind, at, what, std::move(flag), at};
+    if (kind == kNote) {
+        // Right after its message: printed with it, or waiting behind it.
+        if (lastPending_ < 0) {
+            print(m);
+            return;
+        }
+        m.key = pending_[lastPending_].key;
+        m.sortAt = pending_[lastPending_].sortAt;
+        pending_.insert(pending_.begin() + ++lastPending_, std::move(m));
+        return;
+    }
     if (key_ < settled_ && pending_.empty()) {
+        lastPending_ = -1;
         print(m);
         return;
     }
     // After every waiting message of an earlier token, and of the same token at a position
-    // before or at its own; a note stays right after its message.
+    // before or at its own (notes sort at their message's position).
     auto before = [](const Message& m, const Message& p) {
         if (m.key != p.key) return m.key < p.key;
-        if (m.kind == kNote || m.at.file != p.at.file) return false;
-        return m.at.line < p.at.line || (m.at.line == p.at.line && m.at.col < p.at.col);
+        if (m.sortAt.file != p.sortAt.file) return false;
+        return m.sortAt.line < p.sortAt.line || (m.sortAt.line == p.sortAt.line && m.sortAt.col < p.sortAt.col);
     };
     auto place = std::upper_bound(pending_.begin(), pending_.end(), m, before);
-    if (m.kind == kNote) place = pending_.end();
+    lastPending_ = place - pending_.begin();
     pending_.insert(place, std::move(m));
-    while (!pending_.empty() && (pending_.front().key < settled_ || pending_.size() > pendingLimit)) {
-        Message first = std::move(pending_.front());
-        pending_.erase(pending_.begin());
-        print(first);
-    }
+    while (!pending_.empty() && (pending_.front().key < settled_ || pending_.size() > pendingLimit)) printFirst();
+}
+
+void Diagnostics::printFirst() {
+    Message first = std::move(pending_.front());
+    pending_.erase(pending_.begin());
+    --lastPending_;
+    if (lastPending_ < -1) lastPending_ = -1;
+    print(first);
 }
 
 void Diagnostics::stopOrdering() {
@@ -226,11 +242,7 @@ void Diagnostics::stopOrdering() {
 void Diagnostics::settle(std::int64_t key) {
     settled_ = key;
     key_ = key;
-    while (!pending_.empty() && pending_.front().key < settled_) {
-        Message first = std::move(pending_.front());
-        pending_.erase(pending_.begin());
-        print(first);
-    }
+    while (!pending_.empty() && pending_.front().key < settled_) printFirst();
 }
 
 bool Diagnostics::useColor() const {
@@ -292,6 +304,7 @@ void Diagnostics::print(const Message& m) {
     if ((m.kind == kError || m.kind == kFatal) && options_.maxErrors > 0 && errors_ >= options_.maxErrors) {
         stopped_ = true;
         pending_.clear();
+        lastPending_ = -1;
         std::string line = "compilation terminated due to -fmax-errors=" + std::to_string(options_.maxErrors) + ".";
         if (echo_) {
             std::fprintf(stderr, "%s\n", line.c_str());

@@ -121,8 +121,10 @@ class Diagnostics {
         Loc at;
         std::string what;
         std::string flag;  // "[-Wgroup]", "[-Werror=group]", "[26]"
+        Loc sortAt;        // its position; a note's is its message's
     };
     void add(Kind kind, Loc at, const std::string& what, std::string flag);
+    void printFirst();
     void print(const Message& m);
     std::string locus(Loc at) const;
     std::string quoteSource(Loc at) const;
@@ -132,6 +134,7 @@ class Diagnostics {
     DiagnosticOptions options_;
     void (*onLimit_)() = nullptr;
     std::vector<Message> pending_;  // waiting for the consumer; at most pendingLimit
+    long lastPending_ = -1;         // where the last message waits (-1: printed): its notes follow it
     std::unordered_set<std::uint64_t> printed_;  // one message per cause; at most printedLimit
     std::vector<std::string> messages_;
     std::int64_t key_ = 0;
