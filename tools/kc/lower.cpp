@@ -38,13 +38,14 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
             if (!ordered[built]->broken) lowerClass(ordered[built]);
     }
 
+    std::map<const Decl*, Entry*> classOf;
+    for (Symbol* cls : interfaces_) classOf.emplace(cls->decl, cls->entry);
     std::vector<Entry*> toEmit;
     for (const Decl* d : mainTopLevel_) {
         if (d->kind == Decl::Module) {
             toEmit.push_back(moduleBlocks_[d]);
-        } else {
-            for (Symbol* cls : interfaces_)
-                if (cls->decl == d) toEmit.push_back(cls->entry);
+        } else if (auto found = classOf.find(d); found != classOf.end()) {
+            toEmit.push_back(found->second);
         }
     }
     return toEmit;
