@@ -66,7 +66,8 @@ void Lowering::lowerClass(Symbol* cls) {
     if (cls->decl->boxed) {
         // A value box holds one public value of the boxed type.
         TypeCode* type = resolveType(cls->decl->type, cls->owner);
-        kavc::addMod(kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line), "public");
+        kavc::addMod(kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line),
+                     darurov::optionName(darurov::Option::publicData));
     }
     for (const auto& member : cls->decl->body) {
         const Decl& d = *member;
@@ -174,7 +175,7 @@ void Lowering::lowerState(Symbol* cls, const Decl& d) {
         if (declared == cls->inner->names.end() || declared->second->decl != &d) continue;  // reported
         TypeCode* type = withDims(base, dd, cls->inner);
         Entry* data = placed(cls->entry, kavc::addData(cls->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
-        kavc::addMod(data, d.isPublic ? "public" : "private");
+        kavc::addMod(data, darurov::optionName(d.isPublic ? darurov::Option::publicData : darurov::Option::privateData));
         dataEntries_[cxxName(dd.name)] = data;
     }
 }
