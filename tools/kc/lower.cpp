@@ -14,6 +14,7 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
     global_ = newScope(nullptr, nullptr, false);
     addBuiltins();
     declareAll(spec.decls, global_, nullptr, true);
+    checkClassNames();
     for (Symbol* cls : interfaces_) resolveParents(cls);
     checkRepositoryNames();
 
@@ -66,7 +67,8 @@ void Lowering::lowerClass(Symbol* cls) {
     if (cls->decl->boxed) {
         // A value box holds one public value of the boxed type.
         TypeCode* type = resolveType(cls->decl->type, cls->owner);
-        kavc::addMod(kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line),
+        kavc::addMod(placed(entry, kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line),
+                            cls->decl->type.loc),
                      darurov::optionName(darurov::Option::publicData));
     }
     for (const auto& member : cls->decl->body) {
@@ -557,13 +559,18 @@ std::vector<Entry*> lower(const Specification& spec, Diagnostics& diag, Declarat
     return pass.run(spec);
 }
 
-void DeclarationPlaces::add(Entry* cls, Loc at) { byLine.emplace(at.line, std::make_pair(cls, at)); }
+void DeclarationPlaces::add(Entry* cls, Entry* e, Loc at) {
+    byLine.emplace(at.line, std::make_pair(cls, at));
+    entries.emplace(e, at);
+}
+
+Loc DeclarationPlaces::of(Entry* e) const {
+    auto found = entries.find(e);
+    return found == entries.end() ? Loc{} : found->second;
+}
 
 Loc DeclarationPlaces::find(Entry* cls, int line) const {
-    if (line == 0) {
-        auto c = classes.find(cls);
-        return c == classes.end() ? Loc{} : c->second;
-    }
+    if (line == 0) return of(cls);
     auto [from, to] = byLine.equal_range(line);
     if (from == to) return Loc{};
     for (auto p = from; p != to; ++p)

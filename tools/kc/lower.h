@@ -14,9 +14,11 @@ namespace kc {
 // messages with a line only; this finds the declaration they concern.
 struct DeclarationPlaces {
     std::multimap<int, std::pair<Entry*, Loc>> byLine;  // line -> (its class, the place)
-    std::map<Entry*, Loc> classes;
+    std::map<Entry*, Loc> entries;
 
-    void add(Entry* cls, Loc at);
+    void add(Entry* cls, Entry* e, Loc at);
+    // Where `e` was declared; file -1 when kc made no such Entry.
+    Loc of(Entry* e) const;
     // The declaration at `line` of the class `cls` (else of any class), or the class itself
     // for line 0; file -1 when kc made nothing there.
     Loc find(Entry* cls, int line) const;

@@ -54,11 +54,20 @@ constexpr std::string_view cxxKeywords[] = {
 // What every method of the header receives or declares before its own parameters.
 constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
 
+bool isCxxKeyword(std::string_view name) {
+    for (std::string_view k : cxxKeywords)
+        if (name == k) return true;
+    return false;
+}
+
 }  // namespace
 
 std::string cxxName(const std::string& name, bool parameter) {
-    for (std::string_view k : cxxKeywords)
-        if (name == k) return "_cxx_" + name;
+    if (isCxxKeyword(name)) return "_cxx_" + name;
+    // An accessor of such an attribute, named in an implementation section as _get_<name>.
+    for (std::string_view accessor : {"_get_", "_set_"})
+        if (name.starts_with(accessor) && isCxxKeyword(std::string_view(name).substr(accessor.size())))
+            return std::string(accessor) + "_cxx_" + name.substr(accessor.size());
     if (parameter)
         for (std::string_view k : implicitNames)
             if (name == k) return "_cxx_" + name;
@@ -367,6 +376,27 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
                 if (Symbol* s = declare(scope, Symbol::State, dd.name, dd.loc)) s->decl = &d;
             break;
         default: break;
+    }
+}
+
+// The header and the bindings name a class by its simple name (AnimalClassData, the type
+// Animal): two classes of a file and its includes that share it cannot both be declared.
+void Lowering::checkClassNames() {
+    auto scoped = [](const Symbol* s) {
+        std::string text;
+        for (const std::string& part : s->owner->path) text += part + "::";
+        return text + s->name;
+    };
+    std::map<std::string, const Symbol*> byName;
+    for (const char* root : {"KAVObject", "KAVClass"}) byName[root] = global_->names[root];
+    for (const Symbol* cls : interfaces_) {
+        auto [first, isNew] = byName.emplace(cls->entry->name, cls);
+        if (isNew) continue;
+        diag_.error(cls->loc, "classes " + quote(scoped(first->second)) + " and " + quote(scoped(cls)) +
+                                  " have the same name in C, " + quote(cls->entry->name) +
+                                  ": the header and the bindings name a class without its module "
+                                  "(" + cls->entry->name + "ClassData), so one of them must be renamed");
+        if (!first->second->builtin) diag_.note(first->second->loc, quote(scoped(first->second)) + " is declared here");
     }
 }
 

@@ -71,7 +71,8 @@ struct Scope {
 };
 
 // The name the host model and the header use for an IDL name: a C or C++ keyword, and for a
-// parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_".
+// parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_"; so
+// do struct and union members, and the keyword in an accessor's name (_get_class).
 std::string cxxName(const std::string& name, bool parameter = false);
 
 // "interface", "typedef": what a symbol is, for messages.
@@ -102,6 +103,7 @@ class Lowering {
     void notInTheModel(const Decl& d);
     void checkRaises(Scope* scope, const std::vector<ScopedName>& raises);
     void checkRepositoryNames();
+    void checkClassNames();
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name, std::set<Scope*>& seen);
@@ -145,9 +147,7 @@ class Lowering {
 
     // Notes where the Entry `e` of class `cls` was declared; returns `e`.
     Entry* placed(Entry* cls, Entry* e, Loc at) {
-        if (!places_) return e;
-        if (cls == e) places_->classes[e] = at;
-        places_->add(cls, at);
+        if (places_) places_->add(cls, e, at);
         return e;
     }
 

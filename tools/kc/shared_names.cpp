@@ -83,6 +83,63 @@ void checkMigrations(Entry* cls, Loc where, Diagnostics& diag) {
     }
 }
 
+bool isInstanceMember(Entry* member, int meta) {
+    return has(member, Option::metaclassMember) == (meta == 1) && !has(member, Option::staticdata);
+}
+
+// The access macros: `_<member>` for each data member of a pass with instance data
+// (VARIABLE_MACROS, outside the class's source selection, so every source of the header that
+// defines VARIABLE_MACROS sees them all) and `_<method>` for each method of a pass (METHOD_MACROS,
+// in the class's own source). A name that is both reads two ways: a source that selects the
+// method's class and defines both sets does not compile.
+void warnSharedAccessMacros(const std::vector<Entry*>& classes, const DeclarationPlaces& places, Diagnostics& diag) {
+    struct Member {
+        std::string owner;
+        Entry* data;
+    };
+    std::map<std::string, Member> variables;
+    std::vector<std::pair<std::string, std::string>> methods;  // macro name, the class of the pass
+    for (Entry* cls : classes) {
+        ReintroducedMethods reintroduced{};
+        kavtGetReintroducedMethods(&reintroduced, cls);
+        for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
+            std::string owner = meta ? "M_" + std::string(cls->name) : cls->name;
+            bool instanceData = false;
+            for (Entry* d = cls->data; d; d = d->next) instanceData |= isInstanceMember(d, meta);
+            for (Entry* d = cls->data; d && instanceData; d = d->next)
+                if (has(d, Option::metaclassMember) == (meta == 1)) variables.emplace(d->name, Member{owner, d});
+            for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+                if (ref->method && has(ref->method, Option::metaclassMember) == (meta == 1)) methods.emplace_back(ref->method->name, owner);
+            for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) methods.emplace_back(m->name, owner);
+            for (Entry* m = cls->methods; m; m = m->next)
+                if (has(m, Option::metaclassMember) == (meta == 1)) methods.emplace_back(m->name, owner);
+            for (int i = 0; !meta && i < reintroduced.count; ++i) methods.emplace_back(reintroduced.methods[i]->name, owner);
+        }
+        for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
+        kavtsmfree(reintroduced.methods, 0);
+    }
+    // Each shared name once, with the member's own class when it has the method too.
+    std::vector<std::string> shared;
+    std::map<std::string, std::string> methodOwner;
+    for (const auto& [name, owner] : methods) {
+        auto member = variables.find(name);
+        if (member == variables.end()) continue;
+        auto [at, isNew] = methodOwner.emplace(name, owner);
+        if (isNew) shared.push_back(name);
+        if (owner == member->second.owner) at->second = owner;
+    }
+    for (const std::string& name : shared) {
+        const Member& member = variables[name];
+        const std::string& owner = methodOwner[name];
+        diag.warning(places.of(member.data),
+                     "the data member " + quote(name) + " of class " + quote(member.owner) + " and the method " +
+                         quote(name) + " of class " + quote(owner) + " both define the macro '_" + name +
+                         "'; a source of " + quote(owner) +
+                         " that defines both VARIABLE_MACROS and METHOD_MACROS does not compile: rename one of them",
+                     Group::sharedNames);
+    }
+}
+
 }  // namespace
 
 void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const DeclarationPlaces& places, Diagnostics& diag) {
@@ -92,6 +149,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     const bool perMethodNames = !(zdl && optionGiven(Option::noapstubs) && optionGiven(Option::nordstubs));
     const std::string hostPrefix = kavtclassPrefix ? kavtclassPrefix : "";
 
+    const std::vector<Entry*> classes = headerClasses(toEmit);
     std::map<std::string, Declared> seen;
     std::set<std::pair<std::string, std::string>> reported;
     auto declare = [&](const std::string& name, const Declared& d, const std::string& what) {
@@ -103,11 +161,11 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
                            "implements both (" + moduleSourceMacro() + "): ";
         text += d.separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
                                     : "give one of them the modifier \"" + d.separator + "\" to separate them";
-        diag.warning(places.find(d.cls, 0), text, Group::sharedNames);
+        diag.warning(places.of(d.cls), text, Group::sharedNames);
     };
 
-    for (Entry* cls : headerClasses(toEmit)) {
-        checkMigrations(cls, places.find(cls, 0), diag);
+    for (Entry* cls : classes) {
+        checkMigrations(cls, places.of(cls), diag);
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
@@ -138,6 +196,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
         for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
         kavtsmfree(reintroduced.methods, 0);
     }
+    warnSharedAccessMacros(classes, places, diag);
 }
 
 }  // namespace kc
