@@ -12,7 +12,7 @@ namespace {
 
 bool anyClassMember(Entry* chain) {
     for (Entry* e = chain; e; e = e->next)
-        if (hasMod(e, "class")) return true;
+        if (hasMod(e, darurov::Option::metaclassMember)) return true;
     return false;
 }
 
@@ -24,7 +24,7 @@ std::string metaclassName(Entry* cls) {
 }
 
 bool isNewMethodOfPass(Entry* m, int meta) {
-    return m->type == kavtNewMethodType && !m->origin && hasMod(m, "class") == (meta != 0);
+    return m->type == kavtNewMethodType && !m->origin && hasMod(m, darurov::Option::metaclassMember) == (meta != 0);
 }
 
 }  // namespace
@@ -47,7 +47,8 @@ int kavtimplicitMeta(Entry* cls) {
     // The answer holds until the unit changes; the passes ask it for every name they write.
     if (inf.implicitMetaRevision != model().revision) {
         inf.implicitMeta = anyClassMember(cls->methods) || anyClassMember(cls->data);
-        for (Entry* r : inf.reintroduced) inf.implicitMeta = inf.implicitMeta || hasMod(r, "class");
+        for (Entry* r : inf.reintroduced)
+            inf.implicitMeta = inf.implicitMeta || hasMod(r, darurov::Option::metaclassMember);
         inf.implicitMetaRevision = model().revision;
     }
     return inf.implicitMeta ? 1 : 0;
@@ -162,7 +163,7 @@ int kavtnewMethodsCount(Entry* cls, int meta, int /*flag*/) {
 int kavtprivateMethodsCount(Entry* cls, int meta) {
     int count = 0;
     for (Entry* m = cls ? cls->methods : nullptr; m; m = m->next)
-        if (isNewMethodOfPass(m, meta) && hasMod(m, "private")) ++count;
+        if (isNewMethodOfPass(m, meta) && hasMod(m, darurov::Option::privateData)) ++count;
     return count;
 }
 

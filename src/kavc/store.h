@@ -2,6 +2,7 @@
 // the unit, and the per-entry facts that the Entry record has no field for.
 #pragma once
 
+#include "host/option_table.h"
 #include "kavc/model.h"
 
 #include <deque>
@@ -178,6 +179,9 @@ EntryInfo& info(Entry* e);   // creates the record on first use
 ClassInfo& classInfo(Entry* cls);  // creates the record on first use
 Mod* findMod(Mod* mods, const char* name);
 bool hasMod(Entry* e, const char* name);
+// The host reads modifiers by their row of the option table, never by a literal name.
+inline bool hasMod(Entry* e, darurov::Option id) { return hasMod(e, darurov::optionName(id)); }
+inline const char* modName(darurov::Option id) { return darurov::optionName(id); }
 char** makeScopedName(const std::vector<std::string>& scope, std::string_view name);
 // Appends along `next`; `last` is the chain's end as last seen (walked on from there).
 void appendChain(Entry*& head, Entry*& last, Entry* e);

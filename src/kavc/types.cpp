@@ -263,7 +263,7 @@ void kavtcreateTypeCodes(Stab* /*stab*/) {
     for (Entry* cls : m.classes) {
         std::vector<std::pair<std::string, TypeCode*>> members;
         for (Entry* d = cls->data; d; d = d->next)
-            if (!hasMod(d, "class") && !hasMod(d, "staticdata"))
+            if (!hasMod(d, darurov::Option::metaclassMember) && !hasMod(d, darurov::Option::staticdata))
                 members.emplace_back(d->name, info(d).declared);
         ClassInfo& ci = classInfo(cls);
         if (!ci.dataType) ci.dataType = kavc::structType(std::string(ci.presented ? ci.savedName : cls->name) + "Data", {});
