@@ -4,7 +4,6 @@
 #include "kavc/store.h"
 
 #include <cstring>
-#include <unordered_map>
 
 using namespace kavc::detail;
 
@@ -52,7 +51,7 @@ std::vector<Entry*> parentClasses(Entry* cls) {
 bool introducedHere(Entry* method) { return method->type == kavtNewMethodType && !method->origin; }
 
 // Every ancestor of `cls` once, depth first in parents order (a diamond's top at its first
-// path), without recursion: the depth of a hierarchy is the input's.
+// path), until `visit` returns true; without recursion: the depth of a hierarchy is the input's.
 template <typename Visit>
 void forEachAncestor(Entry* cls, Visit visit) {
     PointerSet visited;
@@ -66,7 +65,7 @@ void forEachAncestor(Entry* cls, Visit visit) {
         }
         Entry* parent = parents[at++];
         if (!visited.insert(parent)) continue;
-        visit(parent);
+        if (visit(parent)) return;
         stack.emplace_back(parentClasses(parent), 0);
     }
 }
@@ -84,36 +83,8 @@ void computeInheritedMethods(Entry* cls) {
             *tail = &ref;
             tail = &ref.next;
         }
+        return false;
     });
-    // The first inherited method of each name, for findInheritedMethod.
-    ClassInfo& ci = classInfo(cls);
-    ci.inherited.clear();
-    ci.inheritedIndexed = false;
-    ci.inheritedKnown = true;
-}
-
-// The first inherited method of each name: made when the class is first searched as a parent.
-std::unordered_map<const char*, Entry*>& inheritedIndex(Entry* cls) {
-    ClassInfo& ci = classInfo(cls);
-    if (!ci.inheritedKnown) computeInheritedMethods(cls);
-    if (!ci.inheritedIndexed) {
-        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-            ci.inherited.emplace(ref->method->name, ref->method);
-        ci.inheritedIndexed = true;
-    }
-    return ci.inherited;
-}
-
-// The first method of that name the class introduces itself; the index follows the chain.
-Entry* ownMethodNamed(Entry* cls, const char* name) {
-    ClassInfo& ci = classInfo(cls);
-    Entry* next = ci.ownIndexed ? ci.ownIndexed->next : cls->methods;
-    for (; next; next = next->next) {
-        if (introducedHere(next)) ci.own.emplace(next->name, next);
-        ci.ownIndexed = next;
-    }
-    auto found = ci.own.find(name);
-    return found == ci.own.end() ? nullptr : found->second;
 }
 
 Entry* memberNamed(Entry* cls, const std::string& name) {
@@ -282,6 +253,9 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
     addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
     inf.defaultDescriptor = m->mods;
     appendChain(cls->methods, classInfo(cls).lastMethod, m);
+    Entry** introducers = model().names.introducers(m->name);
+    inf.nextIntroducer = *introducers;
+    *introducers = m;
     return m;
 }
 
@@ -411,18 +385,19 @@ Entry* findMethod(Entry* cls, std::string_view name) {
     return nullptr;
 }
 
-// The first match of a depth-first search of the ancestors is, for the first parent that has
-// one, the parent's own method or else the first of its inherited methods of that name.
+// The first ancestor, depth first, that introduces a method of that name: only the classes
+// that introduce the name are candidates (usually none or one).
 Entry* findInheritedMethod(Entry* cls, std::string_view name) {
     if (!cls) return nullptr;
-    const char* key = model().names.find(name);
-    if (!key) return nullptr;  // no entry has that name
-    for (Entry* parent : parentClasses(cls)) {
-        if (Entry* own = ownMethodNamed(parent, key)) return own;
-        auto& inherited = inheritedIndex(parent);
-        if (auto found = inherited.find(key); found != inherited.end()) return found->second;
-    }
-    return nullptr;
+    Entry** introducers = model().names.introducers(name);
+    if (!introducers || !*introducers) return nullptr;
+    Entry* found = nullptr;
+    forEachAncestor(cls, [&](Entry* ancestor) {
+        for (Entry* m = *introducers; m; m = info(m).nextIntroducer)  // latest first
+            if (m->cls == ancestor && introducedHere(m)) found = m;
+        return found != nullptr;
+    });
+    return found;
 }
 
 void finishClass(Entry* cls) {

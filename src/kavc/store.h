@@ -62,13 +62,6 @@ struct ClassInfo {
     Entry* lastParent = nullptr;
     Entry* lastMember = nullptr;
     Mod* lastMod = nullptr;
-    // By interned name: the first method the class introduces (indexed up to ownIndexed), and
-    // the first of its inherited methods (made with inheritedMethods).
-    std::unordered_map<const char*, Entry*> own;
-    Entry* ownIndexed = nullptr;
-    std::unordered_map<const char*, Entry*> inherited;
-    bool inheritedKnown = false;    // inheritedMethods made
-    bool inheritedIndexed = false;  // `inherited` made from it
 };
 
 // What the host keeps per Entry (Entry::hostData). Small: every method and parameter has one.
@@ -81,6 +74,7 @@ struct EntryInfo {
     Entry* setter = nullptr;
     Entry* attribute = nullptr;
     Entry* lastParam = nullptr;  // method: the end of its parameter chain
+    Entry* nextIntroducer = nullptr;  // new method: the one made before it with the same name
     ClassInfo* cls = nullptr;    // class: the class's own record
     bool context = false;        // method with a context clause
 };
@@ -115,12 +109,16 @@ class NameTable {
 public:
     char* find(std::string_view name) const;           // null when the unit has no such name
     char* intern(std::string_view name, TextArena& texts);
+    // The new methods of that name, the latest first (linked by EntryInfo::nextIntroducer);
+    // null when the unit has no such name.
+    Entry** introducers(std::string_view name);
 
 private:
     struct Slot {
         std::size_t hash = 0;
         char* text = nullptr;
         std::size_t size = 0;
+        Entry* introducers = nullptr;
     };
     std::size_t slotOf(std::string_view name, std::size_t hash) const;
     std::vector<Slot> slots_;

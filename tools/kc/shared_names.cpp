@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 namespace kc {
 
@@ -99,6 +101,14 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Declaratio
     };
     std::map<std::string, Member> variables;
     std::vector<std::pair<std::string, std::string>> methods;  // macro name, the class of the pass
+    // Only a data member's name can be shared, so only such methods are listed: every class
+    // lists all it inherits, and that list grows with the square of a chain's length.
+    std::unordered_set<std::string_view> dataNames;
+    for (Entry* cls : classes)
+        for (Entry* d = cls->data; d; d = d->next) dataNames.insert(d->name);
+    auto listMethod = [&](const char* name, const std::string& owner) {
+        if (dataNames.count(name)) methods.emplace_back(name, owner);
+    };
     for (Entry* cls : classes) {
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
@@ -109,11 +119,11 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Declaratio
             for (Entry* d = cls->data; d && instanceData; d = d->next)
                 if (has(d, Option::metaclassMember) == (meta == 1)) variables.emplace(d->name, Member{owner, d});
             for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-                if (ref->method && has(ref->method, Option::metaclassMember) == (meta == 1)) methods.emplace_back(ref->method->name, owner);
-            for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) methods.emplace_back(m->name, owner);
+                if (ref->method && has(ref->method, Option::metaclassMember) == (meta == 1)) listMethod(ref->method->name, owner);
+            for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) listMethod(m->name, owner);
             for (Entry* m = cls->methods; m; m = m->next)
-                if (has(m, Option::metaclassMember) == (meta == 1)) methods.emplace_back(m->name, owner);
-            for (int i = 0; !meta && i < reintroduced.count; ++i) methods.emplace_back(reintroduced.methods[i]->name, owner);
+                if (has(m, Option::metaclassMember) == (meta == 1)) listMethod(m->name, owner);
+            for (int i = 0; !meta && i < reintroduced.count; ++i) listMethod(reintroduced.methods[i]->name, owner);
         }
         for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
         kavtsmfree(reintroduced.methods, 0);
