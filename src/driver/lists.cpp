@@ -18,8 +18,31 @@ namespace darurov {
 
 namespace {
 
+// Cells come in blocks from the host allocator and go back to a free list when a list is
+// released: a list of tens of thousands of methods costs no allocation per cell. The blocks
+// stay for the next pass (the pool only holds as many cells as one pass had at once).
+struct CellPool {
+    static constexpr std::size_t blockCells = 1024;
+    MethodCell* free = nullptr;
+
+    MethodCell* take() {
+        if (!free) {
+            auto* block = static_cast<MethodCell*>(kavtsmalloc(sizeof(MethodCell) * blockCells, 0));
+            for (std::size_t i = 0; i < blockCells; ++i) give(&block[i]);
+        }
+        MethodCell* cell = free;
+        free = cell->next;
+        return cell;
+    }
+    void give(MethodCell* cell) {
+        cell->next = free;
+        free = cell;
+    }
+};
+CellPool cellPool;
+
 MethodCell* newCell(Entry* method) {
-    auto* cell = static_cast<MethodCell*>(kavtsmalloc(sizeof(MethodCell), 0));
+    MethodCell* cell = cellPool.take();
     cell->method = method;
     cell->next = nullptr;
     cell->index = nullptr;
@@ -135,7 +158,7 @@ void releaseMethodList(MethodList& head) {
     while (head) {
         MethodCell* next = head->next;
         delete head->index;
-        kavtsmfree(head, 0);
+        cellPool.give(head);
         head = next;
     }
 }

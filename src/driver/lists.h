@@ -7,7 +7,8 @@ namespace darurov {
 
 struct MethodNameIndex;
 
-// A singly linked list of method Entries; cells come from the host allocator. The head cell
+// A singly linked list of method Entries; cells come from the host allocator in blocks and
+// are reused after releaseMethodList. The head cell
 // of an InheritedMethodList also carries a name index, so adding to a long list stays cheap.
 struct MethodCell {
     Entry* method;
