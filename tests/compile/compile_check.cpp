@@ -342,7 +342,7 @@ TEST(CompileCheckInputs, TwoClassesSharingAFunctionName) {
         std::string why;
         ASSERT_TRUE(check.add(dir / "shapes.idl", {}, why)) << why;
         const std::string& kc = check.kcMessages();
-        EXPECT_NE(kc.find("shapes.idl:2:1: warning: classes 'Shape' and 'Square' both declare the function 'area'"),
+        EXPECT_NE(kc.find("shapes.idl:2:11: warning: classes 'Shape' and 'Square' both declare the function 'area'"),
                   std::string::npos) << kc;
         EXPECT_NE(kc.find("classes 'Shape' and 'Circle' both declare the function 'area'"), std::string::npos) << kc;
         EXPECT_NE(kc.find("(KAV_Module_shapes_Source): give one of them the modifier \"externalprefix\""),
@@ -373,7 +373,7 @@ TEST(CompileCheckInputs, TwoClassesIntroducingOneMethodName) {
                                 "interface Brush : KAVObject { void draw(); implementation { externalprefix = brush_; }; };\n");
     std::string why;
     ASSERT_TRUE(check.add(dir / "pens.idl", {}, why)) << why;
-    EXPECT_NE(check.kcMessages().find("pens.idl:2:1: warning: classes 'Pen' and 'Brush' both declare the stubs and "
+    EXPECT_NE(check.kcMessages().find("pens.idl:2:11: warning: classes 'Pen' and 'Brush' both declare the stubs and "
                                       "records named after 'draw'"),
               std::string::npos) << check.kcMessages();
     EXPECT_NE(check.kcMessages().find("no modifier separates them"), std::string::npos);
@@ -393,10 +393,10 @@ TEST(CompileCheckInputs, DataMemberAndMethodSharingAMacro) {
         const char* warning;  // null: none
     } cases[] = {
         {"interface Shape : KAVObject { void show(); };\ninterface Box : Shape { implementation { long show; }; };\n",
-         "macros.idl:2:1: warning: the data member 'show' of class 'Box' and the method 'show' of class 'Box' both "
+         "macros.idl:2:47: warning: the data member 'show' of class 'Box' and the method 'show' of class 'Box' both "
          "define the macro '_show'; a source of 'Box' that defines both VARIABLE_MACROS and METHOD_MACROS does not compile"},
         {"valuetype Amount long;\ninterface Till : KAVObject { long value(); };\n",
-         "macros.idl:1:1: warning: the data member 'value' of class 'Amount' and the method 'value' of class 'Till'"},
+         "macros.idl:1:18: warning: the data member 'value' of class 'Amount' and the method 'value' of class 'Till'"},
         {"interface A : KAVObject { implementation { long size; }; };\n"
          "interface B : KAVObject { implementation { long size; }; };\n",
          nullptr},
@@ -446,7 +446,7 @@ TEST(CompileCheckInputs, MigrationTargets) {
             EXPECT_EQ(check.compile(GXX_PATH), "");
             continue;
         }
-        EXPECT_NE(check.kcMessages().find(std::string("lazy.idl:3:1: warning: ") + c.warning), std::string::npos)
+        EXPECT_NE(check.kcMessages().find(std::string("lazy.idl:3:11: warning: ") + c.warning), std::string::npos)
             << check.kcMessages();
         EXPECT_NE(check.compile(GXX_PATH).find(std::string(c.target) + "ClassData"), std::string::npos) << c.target;
     }

@@ -124,6 +124,12 @@ bool Lexer::atLineEnd() {
 }
 
 Token Lexer::next() {
+    Token t = scan();
+    if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
+    return t;
+}
+
+Token Lexer::scan() {
     bool sawNewline = false;
     skipSpace(sawNewline);
     if (sawNewline) lineStart_ = true;
@@ -197,7 +203,7 @@ Token Lexer::next() {
     }
     diag_.error(here_, "stray " + quote(printable(c)) + " in program");
     advance();
-    return next();
+    return scan();
 }
 
 void Lexer::number(Token& t) {
@@ -300,7 +306,7 @@ int Lexer::escape(bool wide) {
                 }
                 return value & 0xff;
             }
-            if (!skipping_) diag_.warning(here_, "unknown escape sequence '\\" + printable(c) + "'");
+            if (!skipping_) diag_.warning(here_, "unknown escape sequence '\\" + printable(c) + "'", Group::unknownEscape);
             advance();
             return c;
     }

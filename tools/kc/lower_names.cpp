@@ -248,7 +248,9 @@ void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
     sym->defined = true;
     sym->decl = &d;
     sym->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line, cName(sym));
+    placed(sym->entry, sym->entry, d.loc);
     interfaces_.push_back(sym);
+    walk_.push_back(sym);
 
     for (const auto& member : d.body) {
         if (member->kind == Decl::TypeId || member->kind == Decl::TypePrefix || member->kind == Decl::Import) {
@@ -303,7 +305,7 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
                 if (Symbol* s = declare(scope, Symbol::Typedef, dd.name, dd.loc)) {
                     s->decl = &d;
                     s->declarator = &dd;
-                    declarations_.push_back(s);
+                    walk_.push_back(s);
                 }
             }
             break;
@@ -330,12 +332,12 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
                 s->forwardOnly = false;
                 s->decl = &d;
                 s->loc = d.loc;
-                declarations_.push_back(s);
+                walk_.push_back(s);
                 break;
             }
             if (Symbol* s = declare(scope, k, d.name, d.loc)) {
                 s->decl = &d;
-                declarations_.push_back(s);
+                walk_.push_back(s);
             }
             break;
         }
@@ -343,7 +345,7 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
             Symbol* e = declare(scope, Symbol::Enum, d.name, d.loc);
             if (e) {
                 e->decl = &d;
-                declarations_.push_back(e);
+                walk_.push_back(e);
             }
             int index = 0;
             for (const auto& [name, at] : d.enumerators) {

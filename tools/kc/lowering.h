@@ -86,7 +86,7 @@ const kavc::BaseType* integerType(const std::string& basic);
 // types and constants, then build each class (parents first) with the kavc builder.
 class Lowering {
   public:
-    explicit Lowering(Diagnostics& diag) : diag_(diag) {}
+    Lowering(Diagnostics& diag, DeclarationPlaces* places) : diag_(diag), places_(places) {}
 
     std::vector<Entry*> run(const Specification& spec);
 
@@ -137,6 +137,8 @@ class Lowering {
     void lowerState(Symbol* cls, const Decl& d);
     void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
     void lowerImplementation(Symbol* cls);
+    void checkInnerDeclaration(Symbol* cls, const Decl& d);
+    bool checkModifierName(const Modifier& m);
     void classModifier(Symbol* cls, const ImplStmt& s);
     void overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const ScopedName& target);
     void memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target);
@@ -145,12 +147,19 @@ class Lowering {
     std::string classValue(Symbol* cls, const Modifier& m);
     Symbol* classNamed(Symbol* cls, const std::string& text, Loc at, const char* role);
 
+    // Notes where the Entry `e` of class `cls` was declared; returns `e`.
+    Entry* placed(Entry* cls, Entry* e, Loc at) {
+        if (places_) places_->add(cls, e, at);
+        return e;
+    }
+
     Diagnostics& diag_;
+    DeclarationPlaces* places_;
     std::deque<Symbol> symbols_;
     std::deque<Scope> scopes_;
     Scope* global_ = nullptr;
     std::vector<Symbol*> interfaces_;   // definitions, in declaration order
-    std::vector<Symbol*> declarations_;  // types, constants, exceptions, in declaration order
+    std::vector<Symbol*> walk_;  // class definitions, types, constants, exceptions: in declaration order
     std::map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
     std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import

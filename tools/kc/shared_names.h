@@ -2,6 +2,7 @@
 #pragma once
 
 #include "kc/diagnostics.h"
+#include "kc/lower.h"
 #include "host/kavc.h"
 
 #include <vector>
@@ -16,7 +17,8 @@ namespace kc {
 //   METHOD_MACROS) share a name;
 // - a method migrated ("m: migrate = Target;") to a class of the unit that does not have that
 //   method, or to no class of the unit: the header names <Target>ClassData.<m>.
-// `toEmit`: the classes and modules that kc hands to the emitter, in order.
-void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& sources, Diagnostics& diag);
+// `toEmit`: the classes and modules that kc hands to the emitter, in order; each warning points
+// at the declaration of the class (or method) it concerns, found in `places`.
+void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const DeclarationPlaces& places, Diagnostics& diag);
 
 }  // namespace kc
