@@ -170,14 +170,14 @@ Token Lexer::next() {
     }
     if (c == '#' && t.startsLine) {
         t.kind = Tok::Hash;
-        t.text = "#";
+        t.text += '#';
         advance();
         return t;
     }
     for (const char* two : twoCharPuncts) {
         if (c == two[0] && peek(1) == two[1]) {
             t.kind = Tok::Punct;
-            t.text = two;
+            t.text += two;
             advance();
             advance();
             return t;
@@ -191,7 +191,7 @@ Token Lexer::next() {
     }
     if (c == '#') {
         t.kind = Tok::Punct;
-        t.text = "#";
+        t.text += '#';
         advance();
         return t;
     }
