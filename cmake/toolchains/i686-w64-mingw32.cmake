@@ -4,7 +4,8 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(_triple i686-w64-mingw32)
 
-find_program(CMAKE_CXX_COMPILER NAMES ${_triple}-g++-posix ${_triple}-g++ REQUIRED)
+# The win32-threads variant: its C++ run-time needs no libwinpthread-1.dll beside the program.
+find_program(CMAKE_CXX_COMPILER NAMES ${_triple}-g++-win32 ${_triple}-g++ REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${_triple}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
