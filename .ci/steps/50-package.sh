@@ -9,4 +9,5 @@ for f in ./usr/bin/kc "./usr/lib/$multiarch/libkavc.so.0" "./usr/lib/$multiarch/
   grep -q " $f\( \|$\)" "$CI_SCRATCH/deb-contents" || { echo "not in $deb: $f" >&2; exit 1; }
 done
 dpkg-deb -f "$deb" Package Version Architecture Depends
-tar -tzf build-dist/darurov-*.tar.gz | grep -q '/bin/kc$'
+tar -tzf build-dist/darurov-*.tar.gz >"$CI_SCRATCH/tgz-contents"
+grep -q '/bin/kc$' "$CI_SCRATCH/tgz-contents"
