@@ -5,5 +5,5 @@ dpkg --add-architecture i386
 apt-get update -q
 apt-get install -y -q --no-install-recommends \
   cmake ninja-build make g++ clang libclang-rt-14-dev libgtest-dev binutils \
-  g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev file omniorb-idl \
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev omniorb-idl \
   wine wine32:i386

@@ -39,30 +39,27 @@ bool hasDirectory(const std::string& path) {
 #endif
 }
 
-// Loads `path` and finds its entry point; the reason of a failure goes to `why`.
-kavc::EmitFn openEmitter(const std::string& path, std::string& why) {
+// Loads `path` and finds its entry point. On failure `why` gives the reason and `loaded` says
+// whether the library itself was loaded.
+kavc::EmitFn openEmitter(const std::string& path, std::string& why, bool& loaded) {
     void* library = platform::loadLibrary(path, why);
+    loaded = library != nullptr;
     if (!library) return nullptr;
-    void* symbol = platform::findSymbol(library, "emit");
-    if (!symbol) {
-        why = "has no 'emit' entry point";
-        platform::unloadLibrary(library);
-        return nullptr;
-    }
-    return reinterpret_cast<kavc::EmitFn>(symbol);
+    if (void* symbol = platform::findSymbol(library, "emit")) return reinterpret_cast<kavc::EmitFn>(symbol);
+    why = "no 'emit' entry point";
+    platform::unloadLibrary(library);
+    return nullptr;
 }
 
 kavc::EmitFn loadEmitter(const std::string& given, Diagnostics& diag) {
     std::string why;
+    bool loaded = false;
     if (!given.empty()) {
         // A bare name would send the loader through the library path; a user means the file.
         std::string path = hasDirectory(given) ? given : "./" + given;
-        kavc::EmitFn emit = openEmitter(path, why);
-        if (emit) return emit;
-        if (why == "has no 'emit' entry point")
-            diag.toolError("emitter " + quote(path) + " " + why);
-        else
-            diag.toolError("cannot load emitter " + quote(path) + ": " + why);
+        if (kavc::EmitFn emit = openEmitter(path, why, loaded)) return emit;
+        diag.toolError(loaded ? "emitter " + quote(path) + " has " + why
+                              : "cannot load emitter " + quote(path) + ": " + why);
         return nullptr;
     }
     // Beside kc (the build tree), then where the install put it, relative to kc's directory
@@ -73,11 +70,10 @@ kavc::EmitFn loadEmitter(const std::string& given, Diagnostics& diag) {
     std::string looked;
     for (const std::string& path : places) {
         std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) {
+        if (!std::filesystem::exists(path, ec))
             why = "not found";
-        } else if (kavc::EmitFn emit = openEmitter(path, why)) {
+        else if (kavc::EmitFn emit = openEmitter(path, why, loaded))
             return emit;
-        }
         looked += "\n  " + path + ": " + why;
     }
     diag.toolError("cannot load the emitter plug-in; looked in:" + looked +
