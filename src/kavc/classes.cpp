@@ -231,7 +231,7 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
                         ? copyString(real->cName)
                         : m->returnTypeText;
     // Every new method has a descriptor; a written one replaces this default (addMod).
-    std::string descriptor = "\"" + qualified(cls) + "::" + std::string(name) + "\"";
+    std::string descriptor = '"' + qualified(cls) + "::" + std::string(name) + "\"";
     addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
     inf.defaultDescriptor = m->mods;
     appendChain(cls->methods, m);

@@ -95,11 +95,11 @@ void finishClass(Entry* cls);
 
 // ---- output and messages -----------------------------------------------------------------
 // Where kavtopenEmitFile writes: a real file DIR/<stem>.<kind> (written to a temporary name
-// and put in place by commitOutput), or an in-memory buffer for tests.
+// and put in place by commitOutput), or an in-memory buffer for tests. DIR "-": standard output.
 void setOutputDir(std::string_view dir);
 void captureOutput();          // kavtopenEmitFile opens an in-memory stream
 std::string capturedText();    // everything written to the in-memory stream so far
-bool commitOutput();  // close, give mode 0666 & ~umask, rename; false on failure
+bool commitOutput();  // close; rename over the file unless it holds the same text; false on failure
 void discardOutput();          // close and remove the temporary file
 int errorCount();
 int warningCount();
