@@ -4,8 +4,7 @@
 
 using namespace darurov;
 
-extern "C" __attribute__((visibility("default"))) FILE* emit(const char* fileStem, Entry* entry,
-                                                             Stab* stab) {
+KAVT_EMIT_API FILE* KAVT_CDECL emit(const char* fileStem, Entry* entry, Stab* stab) {
     const bool implicitMeta = kavtimplicitMeta(entry) != 0;
     kavtCPP = 1;
     if (entry->type != kavtClassType) {

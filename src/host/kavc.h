@@ -9,8 +9,24 @@
 #include <cstdio>
 #include <string>
 
-#define KAVT_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
+// KAVT_API marks what the host library exports; KAVT_EMIT_API and KAVT_CDECL the emitter's one
+// export, `emit`: C linkage, the C calling convention (the caller removes the arguments).
+#ifdef _WIN32
+// Data of a DLL is reached through its import table: the variables need dllimport too.
+#ifdef kavc_EXPORTS
+#define KAVT_API __declspec(dllexport)
+#else
+#define KAVT_API __declspec(dllimport)
+#endif
+#define KAVT_EMIT_API extern "C" __declspec(dllexport)
+#define KAVT_CDECL __cdecl
+#define KAVT_PRINTF(fmt, first) __attribute__((format(__MINGW_PRINTF_FORMAT, fmt, first)))
+#else
 #define KAVT_API __attribute__((visibility("default")))
+#define KAVT_EMIT_API extern "C" __attribute__((visibility("default")))
+#define KAVT_CDECL
+#define KAVT_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
+#endif
 
 // Entry types.
 enum : int {

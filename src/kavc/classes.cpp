@@ -205,12 +205,13 @@ Entry* newModule(std::string_view name, const std::vector<std::string>& scope, E
 }
 
 Entry* newClass(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
-                int line) {
+                int line, std::string_view cName) {
     Entry* cls = newScoped(kavtClassType, name, scope, parent, line);
+    if (!cName.empty()) cls->name = internName(cName);
     Model& m = model();
     m.classes.push_back(cls);
     // The first class of a name wins, as a search in declaration order would find it.
-    m.classIndex.try_emplace(std::string(name), cls);
+    m.classIndex.try_emplace(std::string(cls->name), cls);
     m.classIndex.try_emplace(qualified(cls), cls);
     return cls;
 }
@@ -249,7 +250,7 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
                         ? internName(real->cName)
                         : m->returnTypeText;
     // Every new method has a descriptor; a written one replaces this default (addMod).
-    std::string descriptor = "\"" + qualified(cls) + "::" + std::string(name) + "\"";
+    std::string descriptor = '"' + qualified(cls) + "::" + std::string(name) + "\"";
     addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
     inf.defaultDescriptor = m->mods;
     appendChain(cls->methods, classInfo(cls).lastMethod, m);

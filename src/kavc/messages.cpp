@@ -68,7 +68,7 @@ void reportLine(const char* file, int line, const char* kind, const std::string&
         return;
     }
     std::string where = file && *file ? file : "kc";
-    if (line > 0) where += ":" + std::to_string(line);
+    if (line > 0) where.append(":").append(std::to_string(line));
     std::string printed = where + ": " + kind + ": " + text;
     if (number > 0) printed += " [" + std::to_string(number) + "]";
     std::fprintf(stderr, "%s\n", printed.c_str());

@@ -16,6 +16,14 @@ bool anyClassMember(Entry* chain) {
     return false;
 }
 
+// The IDL name of a class: the last part of its scoped name (its `name` is the C name).
+const char* idlName(Entry* cls) {
+    const char* last = cls->name;
+    for (char** part = cls->scopedName; part && *part; ++part)
+        if (**part) last = *part;
+    return last;
+}
+
 // The metaclass name a class stands for in the metaclass pass.
 std::string metaclassName(Entry* cls) {
     if (cls->metaclass) return cls->metaclass->name;
@@ -76,17 +84,18 @@ void kavtinitialiseMeta(Entry* cls, Stab* /*stab*/, int pass, int implicitFlag) 
     inf.savedMetaclass = cls->metaclass;
     inf.savedCompanion = cls->companionClass;
     if (!inf.metaScopedName) {
+        // M_<C name> in C; M_<IDL name> in the scoped name, which guards and qualified names read.
         std::vector<char*> parts;
         for (char** p = cls->scopedName; p && *p; ++p) parts.push_back(*p);
-        char* metaName = internName(std::string("M_") + inf.savedName);
+        char* scopedMeta = internName(std::string("M_") + idlName(cls));
         if (parts.empty()) parts.push_back(internName(""));
         if (parts.size() == 1)
-            parts.push_back(metaName);
+            parts.push_back(scopedMeta);
         else
-            parts.back() = metaName;
+            parts.back() = scopedMeta;
         parts.push_back(nullptr);
         inf.metaScopedName = model().nameArrays.emplace_back(std::move(parts)).data();
-        inf.metaName = metaName;
+        inf.metaName = internName(std::string("M_") + inf.savedName);
     }
     cls->name = inf.metaName;
     cls->scopedName = inf.metaScopedName;
@@ -142,7 +151,7 @@ Entry* kavtAncestorClass(Entry* cls, const char* name) {
         Entry* c = stack.back();
         stack.pop_back();
         if (!visited.insert(c)) continue;
-        if (std::strcmp(c->name, name) == 0) return c;
+        if (std::strcmp(c->name, name) == 0 || std::strcmp(idlName(c), name) == 0) return c;
         std::size_t top = stack.size();
         for (Entry* ref = c->parents; ref; ref = ref->next)
             if (ref->cls) stack.push_back(ref->cls);

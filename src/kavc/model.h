@@ -60,10 +60,12 @@ std::string cTypeText(TypeCode* tc);                    // the C spelling of the
 // its `members`; top-level entries are listed by topLevel().
 Entry* newModule(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
                  int line);
+// A class's `name` is its C name: `cName` when given (Zoo_Animal for ::Zoo::Animal), else
+// `name`; the scoped name keeps the IDL name.
 Entry* newClass(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
-                int line);
+                int line, std::string_view cName = {});
 const std::vector<Entry*>& topLevel();
-Entry* findClass(std::string_view name);  // by simple name or "::"-joined scoped name
+Entry* findClass(std::string_view name);  // by C name or "::"-joined scoped name
 
 Entry* addParent(Entry* cls, Entry* parentClass, int line);  // appends a parent reference
 // A new method (type 28) introduced by `cls`, returning `result`.
@@ -93,11 +95,11 @@ void finishClass(Entry* cls);
 
 // ---- output and messages -----------------------------------------------------------------
 // Where kavtopenEmitFile writes: a real file DIR/<stem>.<kind> (written to a temporary name
-// and put in place by commitOutput), or an in-memory buffer for tests.
+// and put in place by commitOutput), or an in-memory buffer for tests. DIR "-": standard output.
 void setOutputDir(std::string_view dir);
 void captureOutput();          // kavtopenEmitFile opens an in-memory stream
 std::string capturedText();    // everything written to the in-memory stream so far
-bool commitOutput();  // close, give mode 0666 & ~umask, rename; false on failure
+bool commitOutput();  // close; rename over the file unless it holds the same text; false on failure
 void discardOutput();          // close and remove the temporary file
 int errorCount();
 int warningCount();

@@ -1,4 +1,5 @@
 // The output file, formatted text, comment blocks, include guards, passthru text and modules.
+#include "kavc/platform.h"
 #include "kavc/store.h"
 
 #include <cerrno>
@@ -6,14 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace kavc::detail;
 
 namespace {
 
 kavc::EmitFn emitter = nullptr;
+bool toStdout = false;  // output directory "-": the committed text goes to standard output
 
 std::string vformat(const char* format, va_list args) {
     va_list again;
@@ -29,25 +29,20 @@ FILE* openFile(const std::string& key) {
     Model& m = model();
     OpenFile file;
     file.key = key;
-    if (m.capture) {
+    if (m.capture || toStdout) {
         // One in-memory stream serves every stem while capturing.
         for (OpenFile& f : m.files)
             if (f.tempPath.empty() && f.stream) return f.stream;
         std::free(m.captureData);  // text of a committed earlier stream
         m.captureData = nullptr;
         m.captureSize = 0;
-        file.stream = open_memstream(&m.captureData, &m.captureSize);
+        file.stream = kavc::platform::openMemoryStream(&m.captureData, &m.captureSize);
     } else {
         std::string dir = m.outputDir.empty() ? "." : m.outputDir;
         file.finalPath = dir + "/" + key;
-        std::string pattern = dir + "/." + key + ".XXXXXX";
-        int fd = mkstemp(pattern.data());
-        if (fd >= 0) {
-            file.tempPath = pattern;
-            file.stream = fdopen(fd, "w");
-            // Headers run to megabytes: large writes.
-            if (file.stream) std::setvbuf(file.stream, nullptr, _IOFBF, 1 << 20);
-        }
+        file.stream = kavc::platform::createTempFile(dir, key, file.tempPath);
+        // Headers run to megabytes: large writes.
+        if (file.stream) std::setvbuf(file.stream, nullptr, _IOFBF, 1 << 20);
         if (!file.stream) {
             std::string text = "cannot create output file " + file.finalPath + ": " + std::strerror(errno);
             reportLine(kavtfilePath, 0, "fatal error", text, 0, true, false);
@@ -58,13 +53,6 @@ FILE* openFile(const std::string& key) {
     return file.stream;
 }
 
-// mkstemp makes the file 0600; the committed file gets the mode open(..., 0666) would give it.
-mode_t ordinaryFileMode() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 }  // namespace
 
 namespace kavc::detail {
@@ -72,7 +60,7 @@ namespace kavc::detail {
 void closeAllOutput() {
     Model& m = model();
     for (OpenFile& f : m.files) {
-        if (f.stream) std::fclose(f.stream);
+        if (f.stream) kavc::platform::closeStream(f.stream);
         if (!f.tempPath.empty()) std::remove(f.tempPath.c_str());
     }
     m.files.clear();
@@ -86,28 +74,38 @@ void setEmitter(EmitFn fn) { emitter = fn; }
 
 void setOutputDir(std::string_view dir) {
     model().capture = false;
+    toStdout = dir == "-";
     model().outputDir = std::string(dir);
 }
 
-void captureOutput() { model().capture = true; }
+void captureOutput() {
+    model().capture = true;
+    toStdout = false;
+}
 
 std::string capturedText() {
     Model& m = model();
     for (OpenFile& f : m.files)
-        if (f.tempPath.empty() && f.stream) std::fflush(f.stream);
+        if (f.tempPath.empty() && f.stream) kavc::platform::flushMemoryStream(f.stream);
     return m.captureData ? std::string(m.captureData, m.captureSize) : std::string();
 }
 
+// A file whose text is what it already holds is left alone (its time stamp too), so that
+// whatever is built from it is not rebuilt.
 bool commitOutput() {
     Model& m = model();
     bool ok = true;
     for (OpenFile& f : m.files) {
-        if (f.stream && std::fclose(f.stream) != 0) ok = false;
+        if (f.stream && kavc::platform::closeStream(f.stream) != 0) ok = false;
         f.stream = nullptr;
-        if (f.tempPath.empty()) continue;
-        if (ok && ::chmod(f.tempPath.c_str(), ordinaryFileMode()) != 0) ok = false;
-        if (ok && std::rename(f.tempPath.c_str(), f.finalPath.c_str()) != 0) ok = false;
-        if (!ok) std::remove(f.tempPath.c_str());
+        if (f.tempPath.empty()) {
+            if (ok && toStdout)
+                ok = kavc::platform::writeStdout(std::string(m.captureData ? m.captureData : "", m.captureSize));
+            continue;
+        }
+        bool unchanged = ok && kavc::platform::sameContent(f.tempPath, f.finalPath);
+        if (ok && !unchanged && !kavc::platform::installFile(f.tempPath, f.finalPath)) ok = false;
+        if (!ok || unchanged) std::remove(f.tempPath.c_str());
     }
     m.files.clear();
     return ok;
@@ -151,7 +149,7 @@ void formatTo(FILE* out, const char* format, va_list args) {
     const char* at = format;
     for (;;) {
         while (*at && *at != '%') ++at;
-        if (at != span) fwrite_unlocked(span, 1, static_cast<std::size_t>(at - span), out);
+        if (at != span) std::fwrite(span, 1, static_cast<std::size_t>(at - span), out);
         if (!*at) return;
         const char* conversion = at + 1;
         bool isLong = *conversion == 'l';
@@ -162,32 +160,32 @@ void formatTo(FILE* out, const char* format, va_list args) {
                 const char* text = isLong ? nullptr : va_arg(args, const char*);
                 if (isLong) break;
                 if (!text) text = "(null)";
-                fputs_unlocked(text, out);
+                std::fputs(text, out);
                 span = at = conversion + 1;
                 continue;
             }
             case 'd': {
                 long value = isLong ? va_arg(args, long) : va_arg(args, int);
                 int n = std::snprintf(digits, sizeof digits, "%ld", value);
-                fwrite_unlocked(digits, 1, static_cast<std::size_t>(n), out);
+                std::fwrite(digits, 1, static_cast<std::size_t>(n), out);
                 span = at = conversion + 1;
                 continue;
             }
             case 'u': {
                 unsigned long value = isLong ? va_arg(args, unsigned long) : va_arg(args, unsigned);
                 int n = std::snprintf(digits, sizeof digits, "%lu", value);
-                fwrite_unlocked(digits, 1, static_cast<std::size_t>(n), out);
+                std::fwrite(digits, 1, static_cast<std::size_t>(n), out);
                 span = at = conversion + 1;
                 continue;
             }
             case 'c':
                 if (isLong) break;
-                putc_unlocked(va_arg(args, int), out);
+                std::putc(va_arg(args, int), out);
                 span = at = conversion + 1;
                 continue;
             case '%':
                 if (isLong) break;
-                putc_unlocked('%', out);
+                std::putc('%', out);
                 span = at = conversion + 1;
                 continue;
             default: break;
@@ -228,7 +226,7 @@ void kavtfullComment(FILE* out, const char* format, ...) {
         start = end + 1;
     }
     text += " */\n";
-    fwrite_unlocked(text.data(), 1, text.size(), out);
+    std::fwrite(text.data(), 1, text.size(), out);
 }
 
 const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer) {

@@ -114,7 +114,7 @@ void kavtdeclareIdlVarargs(FILE* out, Entry* method) {
             // An array arrives as a pointer to its element type.
             std::string element = kavc::cTypeText(real->content);
             std::string rest;
-            for (std::size_t i = 1; i < real->dims.size(); ++i) rest += "[" + std::to_string(real->dims[i]) + "]";
+            for (std::size_t i = 1; i < real->dims.size(); ++i) rest.append("[").append(std::to_string(real->dims[i])).append("]");
             declaration = rest.empty() ? element + "* " + nameOf(p) : element + " (*" + nameOf(p) + ")" + rest;
             type = rest.empty() ? element + "*" : element + "(*)" + rest;
         } else if (declared) {

@@ -74,7 +74,7 @@ std::string underscored(std::string text) {
 
 std::string dimsText(const std::vector<unsigned long>& dims, std::size_t from) {
     std::string text;
-    for (std::size_t i = from; i < dims.size(); ++i) text += "[" + std::to_string(dims[i]) + "]";
+    for (std::size_t i = from; i < dims.size(); ++i) text.append("[").append(std::to_string(dims[i])).append("]");
     return text;
 }
 

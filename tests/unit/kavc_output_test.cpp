@@ -49,7 +49,7 @@ TEST_F(KavcOutput, CommentLayout) {
         {"", lines({"", "/*", " *", " */"})},
     };
     for (const auto& [text, expected] : table) {
-        std::string written = capture([&](FILE* out) { kavtfullComment(out, "%s", text); });
+        std::string written = capture([&, text = text](FILE* out) { kavtfullComment(out, "%s", text); });
         EXPECT_EQ(written, expected);
         EXPECT_EQ(written, comment(text));  // the helper other tests build expectations with
     }
@@ -68,7 +68,10 @@ TEST_F(KavcOutput, PassthruBySectionAndPosition) {
     };
     for (const auto& [section, position, expected] : table) {
         int wrote = -1;
-        EXPECT_EQ(capture([&](FILE* out) { wrote = kavtemitPassthru(out, cls, section, 2, position); }), expected);
+        EXPECT_EQ(capture([&, section = section, position = position](FILE* out) {
+                      wrote = kavtemitPassthru(out, cls, section, 2, position);
+                  }),
+                  expected);
         EXPECT_EQ(wrote, expected.empty() ? 0 : 1) << section << " " << position;
     }
 }
@@ -90,6 +93,7 @@ TEST_F(KavcOutput, FileIsWrittenUnderATemporaryNameAndCommitted) {
 TEST_F(KavcOutput, CommittedFileGetsTheModeOfAnOrdinaryFile) {
     const std::pair<mode_t, mode_t> table[] = {{027, 0640}, {002, 0664}};
     for (auto [mask, mode] : table) {
+        std::filesystem::remove(dir / "animal.xih");  // a file of the same text is kept as it is
         mode_t saved = ::umask(mask);
         kavtokfprintf(kavtopenEmitFile("animal", "xih"), "text\n");
         bool committed = kavc::commitOutput();
@@ -98,6 +102,29 @@ TEST_F(KavcOutput, CommittedFileGetsTheModeOfAnOrdinaryFile) {
         struct stat info {};
         ASSERT_EQ(::stat((dir / "animal.xih").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 07777, mode) << "umask " << mask;
+    }
+}
+
+TEST_F(KavcOutput, FileOfTheSameTextIsNotReplaced) {
+    // Replacing a file gives it a new inode; a kept file keeps its inode and its time stamp.
+    const struct {
+        const char* before;
+        const char* after;
+        bool replaced;
+    } table[] = {{"text\n", "text\n", false}, {"text\n", "text!\n", true}, {"text\n", "tex", true}};
+    for (const auto& c : table) {
+        std::ofstream(dir / "animal.xih", std::ios::binary) << c.before;
+        struct stat old {};
+        ASSERT_EQ(::stat((dir / "animal.xih").c_str(), &old), 0);
+        kavtokfprintf(kavtopenEmitFile("animal", "xih"), "%s", c.after);
+        ASSERT_TRUE(kavc::commitOutput());
+        struct stat now {};
+        ASSERT_EQ(::stat((dir / "animal.xih").c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino != old.st_ino, c.replaced) << c.after;
+        std::stringstream text;
+        text << std::ifstream(dir / "animal.xih").rdbuf();
+        EXPECT_EQ(text.str(), c.after);
+        EXPECT_EQ(listing(), Names{"animal.xih"}) << "no temporary file is left";
     }
 }
 

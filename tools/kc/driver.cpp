@@ -1,24 +1,28 @@
 #include "kc/driver.h"
 
 #include "host/option_table.h"
+#include "kc/depfile.h"
 #include "kc/lower.h"
 #include "kc/options.h"
 #include "kc/parser.h"
+#include "kc/platform.h"
 #include "kc/shared_names.h"
 #include "kavc/model.h"
-
-#include <dlfcn.h>
-#include <unistd.h>
+#include "kavc/platform.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
-#ifndef DARUROV_DEFAULT_PLUGIN
-#define DARUROV_DEFAULT_PLUGIN "libdarurov.so"
+// The plug-in's file name, and where the install puts it relative to kc's own directory
+// (empty: beside kc).
+#ifndef DARUROV_PLUGIN_NAME
+#define DARUROV_PLUGIN_NAME "libdarurov.so"
+#endif
+#ifndef DARUROV_PLUGIN_RELDIR
+#define DARUROV_PLUGIN_RELDIR ""
 #endif
 #ifndef DARUROV_VERSION
 #define DARUROV_VERSION "unknown"
@@ -28,40 +32,54 @@ namespace kc {
 
 namespace {
 
-// The plug-in beside the kc executable (build tree), else in the lib directory next to
-// its bin directory (installed tree).
-std::string defaultEmitter() {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::string dir;
-    if (n > 0) {
-        std::string self(buf, static_cast<size_t>(n));
-        dir = self.substr(0, self.rfind('/') + 1);
-    }
-    for (const char* sub : {"", "../lib/", "../lib64/"}) {
-        std::string candidate = dir + sub + DARUROV_DEFAULT_PLUGIN;
-        if (::access(candidate.c_str(), R_OK) == 0) return candidate;
-    }
-    return dir + DARUROV_DEFAULT_PLUGIN;
+bool hasDirectory(const std::string& path) {
+#ifdef _WIN32
+    return path.find_first_of("/\\:") != std::string::npos;
+#else
+    return path.find('/') != std::string::npos;
+#endif
+}
+
+// Loads `path` and finds its entry point. On failure `why` gives the reason and `loaded` says
+// whether the library itself was loaded.
+kavc::EmitFn openEmitter(const std::string& path, std::string& why, bool& loaded) {
+    void* library = platform::loadLibrary(path, why);
+    loaded = library != nullptr;
+    if (!library) return nullptr;
+    if (void* symbol = platform::findSymbol(library, "emit")) return reinterpret_cast<kavc::EmitFn>(symbol);
+    why = "no 'emit' entry point";
+    platform::unloadLibrary(library);
+    return nullptr;
 }
 
 kavc::EmitFn loadEmitter(const std::string& given, Diagnostics& diag) {
-    std::string path = given.empty() ? defaultEmitter() : given;
-    // dlopen would search the library path for a bare name; a user means the file.
-    if (path.find('/') == std::string::npos) path = "./" + path;
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = ::dlerror();
-        diag.toolError("cannot load emitter " + quote(path) + ": " + (why ? why : "unknown reason"));
+    std::string why;
+    bool loaded = false;
+    if (!given.empty()) {
+        // A bare name would send the loader through the library path; a user means the file.
+        std::string path = hasDirectory(given) ? given : "./" + given;
+        if (kavc::EmitFn emit = openEmitter(path, why, loaded)) return emit;
+        diag.toolError(loaded ? "emitter " + quote(path) + " has " + why
+                              : "cannot load emitter " + quote(path) + ": " + why);
         return nullptr;
     }
-    void* symbol = ::dlsym(handle, "emit");
-    if (!symbol) {
-        diag.toolError("emitter " + quote(path) + " has no 'emit' entry point");
-        ::dlclose(handle);
-        return nullptr;
+    // Beside kc (the build tree), then where the install put it, relative to kc's directory
+    // so that a moved installation still finds it.
+    std::string dir = platform::executableDir();
+    std::vector<std::string> places{dir + DARUROV_PLUGIN_NAME};
+    if (*DARUROV_PLUGIN_RELDIR) places.push_back(dir + DARUROV_PLUGIN_RELDIR "/" DARUROV_PLUGIN_NAME);
+    std::string looked;
+    for (const std::string& path : places) {
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec))
+            why = "not found";
+        else if (kavc::EmitFn emit = openEmitter(path, why, loaded))
+            return emit;
+        looked += "\n  " + path + ": " + why;
     }
-    return reinterpret_cast<kavc::EmitFn>(symbol);
+    diag.toolError("cannot load the emitter plug-in; looked in:" + looked +
+                   "\n(name one with --emitter PATH)");
+    return nullptr;
 }
 
 // The output directory exists (made when missing) and a file can be created in it.
@@ -78,15 +96,32 @@ bool prepareOutputDir(const std::string& dir, Diagnostics& diag) {
         diag.toolError("output directory " + quote(dir) + " is not a directory");
         return false;
     }
-    std::string probe = dir + "/.kc-probe-XXXXXX";
-    int fd = ::mkstemp(probe.data());
-    if (fd < 0) {
+    std::string probe;
+    FILE* file = kavc::platform::createTempFile(dir, "kc-probe", probe);
+    if (!file) {
         diag.toolError("cannot write to output directory " + quote(dir) + ": " + std::strerror(errno));
         return false;
     }
-    ::close(fd);
-    ::unlink(probe.c_str());
+    std::fclose(file);
+    std::remove(probe.c_str());
     return true;
+}
+
+// `<stem><suffix>` in the output directory, as a make rule names it.
+std::string outputPath(const Options& options, const char* suffix) {
+    std::string name = std::string(kavtfileStem) + suffix;
+    return options.outputDir == "." || options.outputDir == "-" ? name : options.outputDir + "/" + name;
+}
+
+// Writes the make rule of this compilation where -M/-MD/-MF/-MT say.
+bool writeDependencies(const Options& options, const Sources& sources, Diagnostics& diag) {
+    std::vector<std::string> targets = options.depTargets;
+    if (targets.empty()) targets.push_back(outputPath(options, ".xih"));
+    std::string path = options.depFile;
+    if (path.empty()) path = options.depsOnly ? "-" : outputPath(options, ".d");
+    if (writeTextFile(path, dependencyRule(targets, sources, options.depsPhony))) return true;
+    diag.toolError("cannot write dependency file " + quote(path) + ": " + std::strerror(errno));
+    return false;
 }
 
 // The run that messages of the host and the limit of errors reach from outside the phases.
@@ -129,8 +164,8 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
     const int before = diag.errors();
     auto failed = [&] { return diag.errors() > before; };
     kavc::reset();
-    kavc::EmitFn emit = loadEmitter(options.emitter, diag);
-    if (!emit) return 1;
+    kavc::EmitFn emit = nullptr;
+    if (!options.depsOnly && !(emit = loadEmitter(options.emitter, diag))) return 1;
 
     kavc::setFilePath(options.input);
     kavc::setClassPrefix(options.classPrefix ? options.classPrefix->c_str() : nullptr);
@@ -144,6 +179,7 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
     Parser parser(pp, diag);
     Specification spec = parser.parse();
     if (failed()) return 1;
+    if (options.depsOnly) return writeDependencies(options, sources, diag) ? 0 : 1;
     DeclarationPlaces places;
     std::vector<Entry*> toEmit = lower(spec, diag, &places);
     if (failed()) return 1;
@@ -155,7 +191,7 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
         return diag.errors() ? 1 : 0;
     }
 
-    if (!prepareOutputDir(options.outputDir, diag)) return 1;
+    if (options.outputDir != "-" && !prepareOutputDir(options.outputDir, diag)) return 1;
     warnSharedFunctionNames(toEmit, places, diag);
     if (failed()) return 1;  // a warning made an error by -Werror
     run.places = &places;
@@ -169,9 +205,12 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
         return 1;
     }
     if (!kavc::commitOutput()) {
-        diag.toolError("cannot write " + quote(options.outputDir + "/" + kavtfileStem + ".xih"));
+        diag.toolError(options.outputDir == "-"
+                           ? std::string("cannot write to standard output")
+                           : "cannot write " + quote(options.outputDir + "/" + kavtfileStem + ".xih"));
         return 1;
     }
+    if (options.depsToo && !writeDependencies(options, sources, diag)) return 1;
     return 0;
 }
 

@@ -176,14 +176,14 @@ Token Lexer::scan() {
     }
     if (c == '#' && t.startsLine) {
         t.kind = Tok::Hash;
-        t.text = "#";
+        t.text += '#';
         advance();
         return t;
     }
     for (const char* two : twoCharPuncts) {
         if (c == two[0] && peek(1) == two[1]) {
             t.kind = Tok::Punct;
-            t.text = two;
+            t.text += two;
             advance();
             advance();
             return t;
@@ -197,7 +197,7 @@ Token Lexer::scan() {
     }
     if (c == '#') {
         t.kind = Tok::Punct;
-        t.text = "#";
+        t.text += '#';
         advance();
         return t;
     }

@@ -120,7 +120,8 @@ const char* usage() {
            "\n"
            "Options:\n"
            "  -o DIR          write DIR/<stem>.xih (default: the current directory; created\n"
-           "                  when missing); stem = the file name without directory and .idl\n"
+           "                  when missing); stem = the file name without directory and .idl;\n"
+           "                  -o - writes the header to standard output\n"
            "  -I DIR          search DIR for #include files, after the including file's\n"
            "                  directory (repeatable)\n"
            "  -D NAME[=VAL]   define a preprocessor symbol (VAL defaults to 1); __KAVIDL__ is\n"
@@ -129,6 +130,12 @@ const char* usage() {
            "                  about and passed on as written:\n") +
            globalOptionHelp() +
            "  -p PREFIX       the global class prefix of function names\n"
+           "  -M              write a make rule naming the input and every file it includes\n"
+           "                  instead of the header (to standard output unless -MF)\n"
+           "  -MD             write the header and that rule (to DIR/<stem>.d unless -MF)\n"
+           "  -MF FILE        write the rule to FILE\n"
+           "  -MT TARGET      the rule's target (repeatable; default: DIR/<stem>.xih)\n"
+           "  -MP             add an empty rule for each included file\n"
            "  -Werror         make every warning an error\n"
            "  -w              show no warning\n"
            "  -W<group>, -Wno-<group>\n"
@@ -177,10 +184,20 @@ bool parseOptions(int argc, const char* const* argv, Options& options, Diagnosti
             options.version = true;
             continue;
         }
-        // Options with a value: "-o DIR", "-oDIR", "--emitter PATH", "--emitter=PATH".
+        if (arg == "-M" || arg == "-MD" || arg == "-MP") {
+            (arg == "-M" ? options.depsOnly : arg == "-MD" ? options.depsToo : options.depsPhony) = true;
+            continue;
+        }
+        // Options with a value: "-o DIR", "-oDIR", "-MF FILE", "--emitter PATH", "--emitter=PATH".
         std::string flag, value;
         bool hasValue = false;
-        if (arg.rfind("--emitter", 0) == 0 && (arg.size() == 9 || arg[9] == '=')) {
+        if (arg.rfind("-MF", 0) == 0 || arg.rfind("-MT", 0) == 0) {
+            flag = arg.substr(0, 3);
+            if (arg.size() > 3) {
+                value = arg.substr(3);
+                hasValue = true;
+            }
+        } else if (arg.rfind("--emitter", 0) == 0 && (arg.size() == 9 || arg[9] == '=')) {
             flag = "--emitter";
             if (arg.size() > 9) {
                 value = arg.substr(10);
@@ -241,6 +258,10 @@ bool parseOptions(int argc, const char* const* argv, Options& options, Diagnosti
                 options.emitterOptions.emplace_back(name, val);
         } else if (flag == "-p") {
             options.classPrefix = value;
+        } else if (flag == "-MF") {
+            options.depFile = value;
+        } else if (flag == "-MT") {
+            options.depTargets.push_back(value);
         } else {
             options.emitter = value;
         }

@@ -21,6 +21,12 @@ struct Options {
     std::optional<std::string> classPrefix;   // -p
     std::string emitter;                      // --emitter; empty: the installed plug-in
     DiagnosticOptions diagnostics;            // -W..., -w, -fdiagnostics-color=, -fmax-errors=
+    // Dependency rule (gcc's spellings): the input and every file it includes.
+    bool depsOnly = false;                // -M: write the rule instead of the header
+    bool depsToo = false;                 // -MD: write the header and the rule
+    bool depsPhony = false;               // -MP: an empty rule for every included file
+    std::string depFile;                  // -MF; default: stdout (-M), DIR/<stem>.d (-MD)
+    std::vector<std::string> depTargets;  // -MT (repeatable); default: the header's path
     bool help = false;
     bool version = false;
 };

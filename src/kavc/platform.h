@@ -1,0 +1,32 @@
+// What the host library needs from the operating system for its output files, in one place:
+// POSIX and Windows differ in temporary files, file modes, replacing a file and memory streams.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace kavc::platform {
+
+// Creates a new, uniquely named file `<dir>/.<name>.XXXXXX` opened for binary writing; its
+// name is stored in `path`. Null (errno set) when no file can be created there.
+FILE* createTempFile(const std::string& dir, const std::string& name, std::string& path);
+
+// Gives a finished temporary file the mode an ordinary new file would get, then moves it over
+// `finalPath` (replacing what is there). False when either step fails.
+bool installFile(const std::string& tempPath, const std::string& finalPath);
+
+// True when both files can be read and hold the same bytes.
+bool sameContent(const std::string& pathA, const std::string& pathB);
+
+// A stream whose text collects in memory: *data and *size describe it after
+// flushMemoryStream or closeStream (the buffer belongs to the caller: std::free).
+FILE* openMemoryStream(char** data, std::size_t* size);
+void flushMemoryStream(FILE* stream);
+// Closes any stream of this library; a memory stream's text is final afterwards. 0 or EOF.
+int closeStream(FILE* stream);
+
+// Writes bytes to standard output unchanged (no newline translation); false on failure.
+bool writeStdout(const std::string& text);
+
+}  // namespace kavc::platform

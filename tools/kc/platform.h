@@ -1,0 +1,17 @@
+// What kc needs from the operating system to find and load its emitter plug-in.
+#pragma once
+
+#include <string>
+
+namespace kc::platform {
+
+// The directory of the running kc executable, ending in a separator; empty when unknown.
+std::string executableDir();
+
+// Loads the library at `path`; null with the reason in `why`.
+void* loadLibrary(const std::string& path, std::string& why);
+// The address of `symbol` in a loaded library, or null.
+void* findSymbol(void* library, const char* symbol);
+void unloadLibrary(void* library);
+
+}  // namespace kc::platform
