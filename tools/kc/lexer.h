@@ -51,6 +51,7 @@ class Lexer {
   private:
     char peek(size_t ahead = 0) const;
     void advance();
+    bool token(Token& t);
     void skipSpace(bool& sawNewline, bool stopAtNewline = false);
     void number(Token& t);
     void quoted(Token& t, char close);
