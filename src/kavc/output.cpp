@@ -1,7 +1,9 @@
 // The output file, formatted text, comment blocks, include guards, passthru text and modules.
 #include "kavc/store.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,87 @@ using namespace kavc::detail;
 namespace {
 
 kavc::EmitFn emitter = nullptr;
+std::string lastOutputError;
+
+// ---- temporary files removed on a signal ----
+// The paths of the uncommitted files, readable from a signal handler: a slot is set before
+// the file exists and cleared before its path is freed.
+constexpr int signalSlots = 64;
+std::atomic<char*> pendingPaths[signalSlots];
+constexpr int cleanedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGXFSZ};
+
+extern "C" void removePendingAndDie(int sig) {
+    for (std::atomic<char*>& slot : pendingPaths)
+        if (char* path = slot.load()) ::unlink(path);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// Handlers go in once, for the signals whose action is still the default (a run under
+// nohup keeps ignoring SIGHUP).
+void removeOnSignals() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int sig : cleanedSignals) {
+        struct sigaction old{};
+        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+        struct sigaction action{};
+        action.sa_handler = removePendingAndDie;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(sig, &action, nullptr);
+    }
+}
+
+void watchPath(const std::string& path) {
+    removeOnSignals();
+    for (std::atomic<char*>& slot : pendingPaths) {
+        char* expected = nullptr;
+        char* copy = ::strdup(path.c_str());
+        if (slot.compare_exchange_strong(expected, copy)) return;
+        std::free(copy);
+    }
+}
+
+void unwatchPath(const std::string& path) {
+    for (std::atomic<char*>& slot : pendingPaths) {
+        char* held = slot.load();
+        if (held && path == held && slot.compare_exchange_strong(held, nullptr)) {
+            std::free(held);
+            return;
+        }
+    }
+}
+
+// ---- the stream of a real file: writes that remember why they failed ----
+ssize_t sinkWrite(void* cookie, const char* data, size_t size) {
+    auto* sink = static_cast<FileSink*>(cookie);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(sink->fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (!sink->error) sink->error = n < 0 ? errno : EIO;
+            return done > 0 ? static_cast<ssize_t>(done) : -1;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+int sinkClose(void* cookie) {
+    auto* sink = static_cast<FileSink*>(cookie);
+    if (::close(sink->fd) != 0 && !sink->error) sink->error = errno;
+    sink->fd = -1;
+    return sink->error ? -1 : 0;
+}
+
+FILE* sinkStream(const std::shared_ptr<FileSink>& sink) {
+    cookie_io_functions_t io{};
+    io.write = sinkWrite;
+    io.close = sinkClose;
+    return ::fopencookie(sink.get(), "w", io);
+}
 
 std::string vformat(const char* format, va_list args) {
     va_list again;
@@ -41,10 +124,20 @@ FILE* openFile(const std::string& key) {
         std::string dir = m.outputDir.empty() ? "." : m.outputDir;
         file.finalPath = dir + "/" + key;
         std::string pattern = dir + "/." + key + ".XXXXXX";
+        // No signal between making the file and noting its name.
+        sigset_t cleaned, before;
+        sigemptyset(&cleaned);
+        for (int sig : cleanedSignals) sigaddset(&cleaned, sig);
+        ::sigprocmask(SIG_BLOCK, &cleaned, &before);
         int fd = mkstemp(pattern.data());
+        if (fd >= 0) watchPath(pattern);
+        ::sigprocmask(SIG_SETMASK, &before, nullptr);
         if (fd >= 0) {
             file.tempPath = pattern;
-            file.stream = fdopen(fd, "w");
+            file.sink = std::make_shared<FileSink>();
+            file.sink->fd = fd;
+            file.stream = sinkStream(file.sink);
+            if (!file.stream) ::close(fd);
         }
         if (!file.stream) {
             std::string text = "cannot create output file " + file.finalPath + ": " + std::strerror(errno);
@@ -84,7 +177,9 @@ void closeAllOutput() {
     Model& m = model();
     for (OpenFile& f : m.files) {
         if (f.stream) std::fclose(f.stream);
-        if (!f.tempPath.empty()) std::remove(f.tempPath.c_str());
+        if (f.tempPath.empty()) continue;
+        std::remove(f.tempPath.c_str());
+        unwatchPath(f.tempPath);
     }
     m.files.clear();
 }
@@ -112,17 +207,26 @@ std::string capturedText() {
 bool commitOutput() {
     Model& m = model();
     bool ok = true;
+    lastOutputError.clear();
+    auto fail = [&](const OpenFile& f, int error) {
+        if (ok) lastOutputError = f.finalPath + ": " + std::strerror(error);
+        ok = false;
+    };
     for (OpenFile& f : m.files) {
-        if (f.stream && std::fclose(f.stream) != 0) ok = false;
+        if (f.stream && std::fclose(f.stream) != 0) fail(f, f.sink && f.sink->error ? f.sink->error : errno);
         f.stream = nullptr;
         if (f.tempPath.empty()) continue;
-        if (ok && ::chmod(f.tempPath.c_str(), ordinaryFileMode()) != 0) ok = false;
-        if (ok && std::rename(f.tempPath.c_str(), f.finalPath.c_str()) != 0) ok = false;
+        if (ok && f.sink && f.sink->error) fail(f, f.sink->error);  // an earlier write failed
+        if (ok && ::chmod(f.tempPath.c_str(), ordinaryFileMode()) != 0) fail(f, errno);
+        if (ok && std::rename(f.tempPath.c_str(), f.finalPath.c_str()) != 0) fail(f, errno);
         if (!ok) std::remove(f.tempPath.c_str());
+        unwatchPath(f.tempPath);
     }
     m.files.clear();
     return ok;
 }
+
+std::string outputError() { return lastOutputError; }
 
 void discardOutput() {
     Model& m = model();

@@ -64,11 +64,18 @@ struct StabImpl {
     std::size_t cursor = 0;
 };
 
+// The file under a stream: its descriptor and the first error a write or the close met.
+struct FileSink {
+    int fd = -1;
+    int error = 0;
+};
+
 struct OpenFile {
     std::string key;       // "<stem>.<kind>"
     std::string tempPath;  // empty for the in-memory stream
     std::string finalPath;
     FILE* stream = nullptr;
+    std::shared_ptr<FileSink> sink;  // a real file's; outlives the stream to tell why it failed
 };
 
 struct Model {

@@ -26,7 +26,7 @@ struct Expr {
     std::string text;  // String/Char value; Unary/Binary operator
     ScopedName name;
     std::unique_ptr<Expr> lhs, rhs;  // Unary: lhs only
-    int height = 1;                  // levels of operators below and including this one
+    int height = 0;                  // operators on the longest path down from this one
 };
 
 struct TypeSpec {

@@ -143,7 +143,7 @@ int runCompiler(int argc, const char* const* argv) {
         return 1;
     }
     if (!kavc::commitOutput()) {
-        diag.toolError("cannot write " + quote(options.outputDir + "/" + kavtfileStem + ".xih"));
+        diag.toolError("cannot write " + kavc::outputError());
         return 1;
     }
     return 0;
