@@ -23,7 +23,7 @@ std::string lastOutputError;
 // the file exists and cleared before its path is freed.
 constexpr int signalSlots = 64;
 std::atomic<char*> pendingPaths[signalSlots];
-constexpr int cleanedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGXFSZ};
+constexpr int cleanedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGXFSZ, SIGABRT, SIGBUS, SIGSEGV};
 
 extern "C" void removePendingAndDie(int sig) {
     for (std::atomic<char*>& slot : pendingPaths)
@@ -38,11 +38,21 @@ void removeOnSignals() {
     static bool installed = false;
     if (installed) return;
     installed = true;
+    // A stack of its own, so that the handler also runs after a stack overflow.
+    static char handlerStack[64 * 1024];
+    stack_t current{};
+    if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE)) {
+        stack_t own{};
+        own.ss_sp = handlerStack;
+        own.ss_size = sizeof handlerStack;
+        ::sigaltstack(&own, nullptr);
+    }
     for (int sig : cleanedSignals) {
         struct sigaction old{};
         if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
         struct sigaction action{};
         action.sa_handler = removePendingAndDie;
+        action.sa_flags = SA_ONSTACK;
         sigemptyset(&action.sa_mask);
         ::sigaction(sig, &action, nullptr);
     }

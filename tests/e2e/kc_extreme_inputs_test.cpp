@@ -171,7 +171,7 @@ TEST(LargeInput, DISABLED_FortyLayerDiamondLattice) { expectHeaderOfEveryClass(l
 // A plug-in that opens the header, writes a line and raises the signal named in
 // KC_TEST_RAISE: the run is interrupted while the temporary file exists.
 TEST(Interrupted, SignalRemovesTheTemporaryFile) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGABRT}) {
         ScratchDir dir;
         std::ofstream(dir / "t.idl") << aClass;
         std::string raise = "KC_TEST_RAISE=" + std::to_string(sig);
@@ -193,6 +193,23 @@ TEST(Interrupted, WriteFailureSaysWhy) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "kc: error: cannot write out/animal.xih: File too large\n");
     EXPECT_EQ(dir.entries("out"), std::vector<std::string>{});
+}
+
+TEST(Interrupted, OutOfMemoryIsAFatalErrorNotACrash) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    ScratchDir dir;
+    // 64 MiB of comment: reading it alone exceeds a 50 MB address space.
+    std::ofstream(dir / "t.idl") << "/*" << std::string(64 << 20, 'x') << "*/\n" << aClass;
+    std::string command = "ulimit -v 50000; exec '" KC_PATH "' --emitter '" PLUGIN_PATH "' -o out t.idl";
+    auto r = runProgram({"/bin/sh", "-c", command}, dir.path());
+    ASSERT_FALSE(r.hung);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("kc: fatal error: out of memory\n"), std::string::npos) << r.err.substr(0, 500);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/t.xih"));
+#endif
 }
 
 }  // namespace
