@@ -1,7 +1,7 @@
 // Fuzz target: well-formed class graphs written as IDL from the fuzzer's bytes (parents,
 // methods, attributes, data members, overrides, random modifiers and global options from the
 // option table), through the front end and `emit` in both passes.
-#include "driver/option_table.h"
+#include "host/option_table.h"
 #include "fuzz/compile_text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -2,7 +2,7 @@
 # Checks which folders of src/ each folder includes headers from, and fails on any other:
 #   section folders (header tables stubs parents initializers): their own, driver/, host/
 #   driver/: driver/, host/          host/: nothing of the project
-#   kavc/ (the host model): kavc/, host/
+#   kavc/ (the host model): kavc/, host/ (the option table is host/option_table.h)
 # A section calls another section's writer through driver/sections.h, never its folder.
 #
 #   include_rules.sh SRC_DIR      check the tree

@@ -1,7 +1,7 @@
 // Per-pass emission state and the small queries every section shares.
 #pragma once
 
-#include "driver/option_table.h"
+#include "host/option_table.h"
 #include "host/kavc.h"
 
 #include <bitset>

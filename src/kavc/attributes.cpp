@@ -12,13 +12,13 @@ namespace {
 
 Entry* storageOf(Entry* cls, Entry* attribute, bool meta) {
     for (Entry* d = cls->data; d; d = d->next)
-        if (std::string(d->name) == attribute->name && hasMod(d, "class") == meta && !hasMod(d, "staticdata"))
+        if (std::string(d->name) == attribute->name && hasMod(d, darurov::Option::metaclassMember) == meta && !hasMod(d, darurov::Option::staticdata))
             return d;
     return nullptr;
 }
 
 const char* prefixOf(Entry* accessor, const char* externalPrefix, const char* classPrefix) {
-    const char* prefix = hasMod(accessor, "class") ? classPrefix : externalPrefix;
+    const char* prefix = hasMod(accessor, darurov::Option::metaclassMember) ? classPrefix : externalPrefix;
     return prefix ? prefix : "";
 }
 
@@ -34,14 +34,14 @@ void kavtgenAttStubs(FILE* out, Entry* cls, const char* externalPrefix, const ch
         if (!storageOf(cls, a, meta)) continue;
         std::string prototype;
         Entry* getter = attr.getter;
-        if (getter && hasMod(getter, "class") == meta && !hasMod(a, "noget")) {
+        if (getter && hasMod(getter, darurov::Option::metaclassMember) == meta && !hasMod(a, darurov::Option::noget)) {
             kavtprefixedPrototype(prototype, getter, ", ", 0, prefixOf(getter, externalPrefix, classPrefix));
             std::fprintf(out, "\n/* Accessor of attribute %s */\n", a->name);
             std::fprintf(out, "KAV_Scope %s\n{\n", prototype.c_str());
             std::fprintf(out, "    return %sGetData(kavSelf)->%s;\n}\n", cls->name, a->name);
         }
         Entry* setter = attr.setter;
-        if (setter && hasMod(setter, "class") == meta && !hasMod(a, "noset")) {
+        if (setter && hasMod(setter, darurov::Option::metaclassMember) == meta && !hasMod(a, darurov::Option::noset)) {
             kavtprefixedPrototype(prototype, setter, ", ", 0, prefixOf(setter, externalPrefix, classPrefix));
             const char* value = passedByReference(attr.declared) ? "*" : "";
             std::fprintf(out, "\n/* Accessor of attribute %s */\n", a->name);

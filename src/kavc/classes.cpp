@@ -109,9 +109,9 @@ void buildReleaseOrder(Entry* cls) {
     if (!head) head = &m.releaseItems.emplace_back();
     std::vector<Entry*> lists[3];
     for (Entry* d = cls->data; d; d = d->next) {
-        if (kavtgetAtt(d->mods, "public", 0))
+        if (kavtgetAtt(d->mods, modName(darurov::Option::publicData), 0))
             lists[0].push_back(d);
-        else if (kavtgetAtt(d->mods, "private", 0))
+        else if (kavtgetAtt(d->mods, modName(darurov::Option::privateData), 0))
             lists[1].push_back(d);
         else
             lists[2].push_back(d);
@@ -231,7 +231,7 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
                         : m->returnTypeText;
     // Every new method has a descriptor; a written one replaces this default (addMod).
     std::string descriptor = "\"" + qualified(cls) + "::" + std::string(name) + "\"";
-    addMod(m, "descriptor", descriptor.c_str());
+    addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
     inf.defaultDescriptor = m->mods;
     appendChain(cls->methods, m);
     return m;
@@ -273,7 +273,7 @@ Entry* addOverride(Entry* cls, Entry* overridden, int line) {
     inf.declared = from.declared;
     inf.context = from.context;
     // An override of a class method is itself one.
-    if (hasMod(overridden, "class")) addMod(e, "class");
+    if (hasMod(overridden, darurov::Option::metaclassMember)) addMod(e, modName(darurov::Option::metaclassMember));
     appendChain(cls->methods, e);
     return e;
 }

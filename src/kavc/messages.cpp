@@ -30,6 +30,7 @@ constexpr MessageText messageTexts[] = {
 };
 
 bool throwOnFatalFlag = false;
+kavc::MessageSink sink = nullptr;
 
 std::string messageText(int number, va_list args) {
     for (const MessageText& m : messageTexts) {
@@ -61,14 +62,18 @@ namespace kavc::detail {
 void reportLine(const char* file, int line, const char* kind, const std::string& text, int number,
                 bool isError, bool isWarning) {
     Model& m = model();
+    if (isError) ++m.errors;
+    if (isWarning) ++m.warnings;
+    if (sink) {
+        sink(file, line, kind, text, number, m.current);
+        return;
+    }
     std::string where = file && *file ? file : "kc";
     if (line > 0) where += ":" + std::to_string(line);
     std::string printed = where + ": " + kind + ": " + text;
     if (number > 0) printed += " [" + std::to_string(number) + "]";
     std::fprintf(stderr, "%s\n", printed.c_str());
     m.messages.push_back(printed);
-    if (isError) ++m.errors;
-    if (isWarning) ++m.warnings;
 }
 
 }  // namespace kavc::detail
@@ -79,6 +84,7 @@ int errorCount() { return model().errors; }
 int warningCount() { return model().warnings; }
 std::vector<std::string>& messages() { return model().messages; }
 void throwOnFatal(bool on) { throwOnFatalFlag = on; }
+void setMessageSink(MessageSink to) { sink = to; }
 
 }  // namespace kavc
 

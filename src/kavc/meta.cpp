@@ -12,7 +12,7 @@ namespace {
 
 bool anyClassMember(Entry* chain) {
     for (Entry* e = chain; e; e = e->next)
-        if (hasMod(e, "class")) return true;
+        if (hasMod(e, darurov::Option::metaclassMember)) return true;
     return false;
 }
 
@@ -24,7 +24,7 @@ std::string metaclassName(Entry* cls) {
 }
 
 bool isNewMethodOfPass(Entry* m, int meta) {
-    return m->type == kavtNewMethodType && !m->origin && hasMod(m, "class") == (meta != 0);
+    return m->type == kavtNewMethodType && !m->origin && hasMod(m, darurov::Option::metaclassMember) == (meta != 0);
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ int kavtimplicitMeta(Entry* cls) {
     if (cls->metaclass) return 0;
     if (anyClassMember(cls->methods) || anyClassMember(cls->data)) return 1;
     for (Entry* r : info(cls).reintroduced)
-        if (hasMod(r, "class")) return 1;
+        if (hasMod(r, darurov::Option::metaclassMember)) return 1;
     return 0;
 }
 
@@ -144,7 +144,7 @@ int kavtnewMethodsCount(Entry* cls, int meta, int /*flag*/) {
 int kavtprivateMethodsCount(Entry* cls, int meta) {
     int count = 0;
     for (Entry* m = cls ? cls->methods : nullptr; m; m = m->next)
-        if (isNewMethodOfPass(m, meta) && hasMod(m, "private")) ++count;
+        if (isNewMethodOfPass(m, meta) && hasMod(m, darurov::Option::privateData)) ++count;
     return count;
 }
 

@@ -102,7 +102,13 @@ std::string outputError();  // why the last commitOutput failed ("No space left 
 void discardOutput();          // close and remove the temporary file
 int errorCount();
 int warningCount();
-std::vector<std::string>& messages();  // every message as printed, for tests
+std::vector<std::string>& messages();  // every message as printed, for tests (none with a sink)
+// Where the host's messages go instead of stderr: the front end presents them like its own.
+// `kind` is "error", "warning", "internal error" or "fatal error"; `number` is 0 for a text
+// of the host's own. `current` is the class being emitted (null outside a pass).
+using MessageSink = void (*)(const char* file, int line, const char* kind, const std::string& text, int number,
+                             Entry* current);
+void setMessageSink(MessageSink sink);
 // Tests: make the fatal path throw kavc::Fatal instead of ending the process.
 struct Fatal {
     int status;

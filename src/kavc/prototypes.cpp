@@ -7,7 +7,7 @@ using namespace kavc::detail;
 
 namespace {
 
-bool zdlCallStyle() { return kavtgetgatt("csc") != nullptr; }
+bool zdlCallStyle() { return kavtgetgatt(darurov::optionName(darurov::Option::csc)) != nullptr; }
 
 // The implicit parameters after the target object: names and declarations.
 std::vector<std::pair<const char*, const char*>> implicitParams(Entry* method) {
@@ -89,7 +89,7 @@ const char* kavtrmSelf(std::string& buffer) {
 const char* kavtfullTypedef(std::string& buffer, Entry* cls, Entry* method) {
     if (!cls || !method) return buffer.c_str();
     Entry* introducer = method->cls;
-    const char* selfType = kavtmeta && hasMod(method, "class") ? kavtclsname(introducer) : nameOf(introducer);
+    const char* selfType = kavtmeta && hasMod(method, darurov::Option::metaclassMember) ? kavtclsname(introducer) : nameOf(introducer);
     std::vector<std::string> params{std::string(selfType ? selfType : "") + " *kavSelf"};
     for (const auto& param : implicitParams(method)) params.emplace_back(param.second);
     for (const std::string& d : declarators(method)) params.push_back(d);

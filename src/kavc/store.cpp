@@ -98,7 +98,7 @@ void addMod(Entry* e, std::string_view name, const char* value) {
     EntryInfo& inf = info(e);
     char* text = value ? copyString(value) : bareValue();
     // A written descriptor replaces the default one made by addMethod.
-    if (name == "descriptor" && inf.defaultDescriptor) {
+    if (name == modName(darurov::Option::descriptor) && inf.defaultDescriptor) {
         inf.defaultDescriptor->value = text;
         inf.defaultDescriptor = nullptr;
         return;
@@ -110,9 +110,9 @@ void addMod(Entry* e, std::string_view name, const char* value) {
     while (*link) link = &(*link)->next;
     *link = &mod;
     // An attribute's "class" makes both accessors members of the metaclass pass.
-    if (e->type == kavtAttributeType && name == "class") {
-        if (inf.getter && !hasMod(inf.getter, "class")) addMod(inf.getter, "class");
-        if (inf.setter && !hasMod(inf.setter, "class")) addMod(inf.setter, "class");
+    if (e->type == kavtAttributeType && name == modName(darurov::Option::metaclassMember)) {
+        if (inf.getter && !hasMod(inf.getter, darurov::Option::metaclassMember)) addMod(inf.getter, modName(darurov::Option::metaclassMember));
+        if (inf.setter && !hasMod(inf.setter, darurov::Option::metaclassMember)) addMod(inf.setter, modName(darurov::Option::metaclassMember));
     }
 }
 

@@ -2,6 +2,7 @@
 // the unit, and the per-entry facts that the Entry record has no field for.
 #pragma once
 
+#include "host/option_table.h"
 #include "kavc/model.h"
 
 #include <deque>
@@ -120,6 +121,9 @@ Entry* newEntry(int type, std::string_view name, int line);
 EntryInfo& info(Entry* e);   // creates the record on first use
 Mod* findMod(Mod* mods, const char* name);
 bool hasMod(Entry* e, const char* name);
+// The host reads modifiers by their row of the option table, never by a literal name.
+inline bool hasMod(Entry* e, darurov::Option id) { return hasMod(e, darurov::optionName(id)); }
+inline const char* modName(darurov::Option id) { return darurov::optionName(id); }
 char** makeScopedName(const std::vector<std::string>& scope, std::string_view name);
 void appendChain(Entry*& head, Entry* e);  // append along `next`
 TypeCode* newType(int kind, std::string_view cName);

@@ -258,7 +258,7 @@ void kavtcreateTypeCodes(Stab* /*stab*/) {
     for (Entry* cls : m.classes) {
         std::vector<std::pair<std::string, TypeCode*>> members;
         for (Entry* d = cls->data; d; d = d->next)
-            if (!hasMod(d, "class") && !hasMod(d, "staticdata"))
+            if (!hasMod(d, darurov::Option::metaclassMember) && !hasMod(d, darurov::Option::staticdata))
                 members.emplace_back(d->name, info(d).declared);
         cls->dataTypeCode = kavc::structType(std::string(cls->name) + "Data", members);
     }

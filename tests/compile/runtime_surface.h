@@ -25,6 +25,8 @@ typedef long integer4;
 typedef unsigned char boolean;
 typedef unsigned char octet;
 typedef char* string;
+typedef unsigned short wchar;
+typedef wchar* wstring;
 typedef struct kavTypeCodeRecord* TypeCode;
 typedef struct kavPrincipalRecord* Principal;
 typedef struct {

@@ -37,30 +37,79 @@ std::string declarator(TypeCode* type, const std::string& name) {
     return kavc::detail::defaultDeclarator(type, kavtModeIn, name, false);
 }
 
-// The IDL types of the unit, in the order the host made them (a type after the types it uses).
+bool isStructLike(const TypeCode* tc) { return !tc->alias && (tc->kind == kavtTkStruct || tc->kind == kavtTkUnion); }
+
+// The types the stand-in defines: the unit's named types, the root classes' records aside.
+bool defined(const TypeCode* tc) {
+    if (tc->cName.empty() || runtimeTypes.count(tc->cName)) return false;
+    return tc->alias || isStructLike(tc) || tc->kind == kavtTkEnum || tc->kind == kavtTkFixed ||
+           tc->kind == kavtTkNative || tc->kind == kavtTkSequence;
+}
+
+// The types whose definitions must come before the definition of `tc`: what it holds by value,
+// and what it names only through a pointer or a typedef unless that is a struct or union,
+// which is declared by its tag beforehand.
+std::vector<TypeCode*> needs(const TypeCode* tc) {
+    std::vector<TypeCode*> found;
+    auto need = [&](TypeCode* t, bool byValue) {
+        for (; t && !t->alias && t->kind == kavtTkArray; t = t->content) byValue = true;  // elements of an array
+        if (t && defined(t) && (byValue || !isStructLike(t))) found.push_back(t);
+    };
+    if (tc->alias || tc->kind == kavtTkSequence) need(tc->content, false);
+    if (tc->kind == kavtTkUnion && !tc->alias) need(tc->discriminator, true);
+    if (isStructLike(tc))
+        for (const auto& member : tc->members) need(member.second, true);
+    return found;
+}
+
+void writeType(std::string& out, const TypeCode& tc) {
+    if (tc.alias) {
+        out += "typedef " + declarator(tc.content, tc.cName) + ";\n";
+    } else if (tc.kind == kavtTkStruct) {
+        out += "struct " + tc.cName + " {\n";
+        for (const auto& [name, type] : tc.members) out += "    " + declarator(type, name) + ";\n";
+        out += "};\n";
+    } else if (tc.kind == kavtTkUnion) {
+        out += "struct " + tc.cName + " {\n    " + declarator(tc.discriminator, "_d") + ";\n    union {\n";
+        for (const auto& [name, type] : tc.members) out += "        " + declarator(type, name) + ";\n";
+        out += "    } _u;\n};\n";
+    } else if (tc.kind == kavtTkEnum) {
+        out += "enum " + tc.cName + " : unsigned long {};\n";
+    } else if (tc.kind == kavtTkFixed) {
+        out += "typedef struct {\n    unsigned short _digits;\n    short _scale;\n    char _value[" +
+               std::to_string((tc.bound + 2) / 2) + "];\n} " + tc.cName + ";\n";
+    } else if (tc.kind == kavtTkNative) {
+        out += "typedef struct " + tc.cName + "Native* " + tc.cName + ";\n";
+    } else if (tc.kind == kavtTkSequence) {
+        out += "typedef struct {\n    unsigned long _maximum;\n    unsigned long _length;\n    " +
+               declarator(tc.content, "*_buffer") + ";\n} " + tc.cName + ";\n";
+    }
+}
+
+// The IDL types of the unit: structs and unions declared by tag first (a type may contain
+// itself through a sequence), then every type after the types its definition needs, in the
+// order the host made them otherwise. Types of one C name are written once.
 void writeTypes(std::string& out) {
-    std::set<std::string> done(runtimeTypes);
-    for (TypeCode& tc : model().types) {
-        if (tc.cName.empty() || done.count(tc.cName)) continue;
-        if (tc.alias) {
-            out += "typedef " + declarator(tc.content, tc.cName) + ";\n";
-        } else if (tc.kind == kavtTkStruct) {
-            out += "typedef struct {\n";
-            for (const auto& [name, type] : tc.members) out += "    " + declarator(type, name) + ";\n";
-            out += "} " + tc.cName + ";\n";
-        } else if (tc.kind == kavtTkUnion) {
-            out += "typedef struct {\n    " + declarator(tc.discriminator, "_d") + ";\n    union {\n";
-            for (const auto& [name, type] : tc.members) out += "        " + declarator(type, name) + ";\n";
-            out += "    } _u;\n} " + tc.cName + ";\n";
-        } else if (tc.kind == kavtTkEnum) {
-            out += "enum " + tc.cName + " : unsigned long {};\n";
-        } else if (tc.kind == kavtTkSequence) {
-            out += "typedef struct {\n    unsigned long _maximum;\n    unsigned long _length;\n    " +
-                   declarator(tc.content, "*_buffer") + ";\n} " + tc.cName + ";\n";
-        } else {
-            continue;
+    std::set<std::string> declared, done(runtimeTypes), open;
+    for (TypeCode& tc : model().types)
+        if (defined(&tc) && isStructLike(&tc) && declared.insert(tc.cName).second)
+            out += "typedef struct " + tc.cName + " " + tc.cName + ";\n";
+    for (TypeCode& root : model().types) {
+        if (!defined(&root) || !open.insert(root.cName).second) continue;
+        std::vector<std::pair<TypeCode*, std::vector<TypeCode*>>> stack{{&root, needs(&root)}};
+        while (!stack.empty()) {
+            std::vector<TypeCode*>& pending = stack.back().second;
+            if (pending.empty()) {
+                writeType(out, *stack.back().first);
+                done.insert(stack.back().first->cName);
+                stack.pop_back();
+                continue;
+            }
+            TypeCode* next = pending.back();
+            pending.pop_back();
+            // A type already open is one C cannot order (an array of a type inside the type).
+            if (!done.count(next->cName) && open.insert(next->cName).second) stack.emplace_back(next, needs(next));
         }
-        done.insert(tc.cName);
     }
 }
 

@@ -142,7 +142,10 @@ TEST(KcCli, WarningsStillSucceed) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, idl("valid/release_warning.idl") +
                          ":5:32: warning: 'retired' in the release order is not a method or data member of "
-                         "'Legacy'; its slot stays empty\n");
+                         "'Legacy'; its slot stays empty [-Wrelease-order]\n"
+                         "        releaseorder: current, retired;\n"
+                         "                               ^~~~~~~\n"
+                         "1 warning generated.\n");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"release_warning.xih"}));
 }
 
@@ -150,7 +153,9 @@ TEST(KcCli, NothingToWriteIsAWarningWithoutAFile) {
     ScratchDir dir;
     auto r = runKc({idl("valid/types_only.idl")}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, idl("valid/types_only.idl") + ": warning: no interface or module to write; no output file\n");
+    EXPECT_EQ(r.err, idl("valid/types_only.idl") +
+                         ": warning: no interface or module to write; no header written [-Wempty-output]\n"
+                         "1 warning generated.\n");
     EXPECT_TRUE(dir.entries().empty());
 }
 

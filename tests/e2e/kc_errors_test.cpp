@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"unknown_parent.idl", "1:17: error: unknown parent interface 'Animal'"},
         BadInput{"unknown_type.idl", "2:18: error: unknown type 'Food'"},
         BadInput{"unknown_modifier_target.idl",
-                 "4:9: error: 'tlak' is not a method, attribute, data member or parent of 'Animal'"},
+                 "4:9: error: 'tlak' is not a method, attribute, data member or parent of 'Animal'; did you mean 'talk'?"},
         BadInput{"duplicate_method.idl", "3:10: error: redefinition of 'talk'"},
         BadInput{"cyclic.idl", "2:21: error: cyclic inheritance: 'Egg' -> 'Chicken' -> 'Egg'"},
         BadInput{"include_missing.idl", "1:10: error: nowhere.idl: No such file or directory"},

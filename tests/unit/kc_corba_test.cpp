@@ -1,6 +1,7 @@
 // The CORBA 3 constructs and the name rules: what reads, what is refused and how each
 // construct lands in the host model.
 #include "kc_fixture.h"
+#include "kavc/store.h"
 
 namespace {
 
@@ -105,6 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"const string S = \"a\" L\"b\";", "test.idl:1:22: error: a wide and a narrow string cannot be joined"},
         Refused{"const unsigned long long U = -1;", "test.idl:1:30: error: constant value out of range for 'unsigned long long'"},
         Refused{"typedef unsigned double D;", "test.idl:1:18: error: expected 'long' before 'double'"},
+        Refused{"module A { interface X {}; };\nmodule B { interface X {}; };",
+                "test.idl:2:22: error: classes 'A::X' and 'B::X' have the same name in C, 'X': the header and the bindings "
+                "name a class without its module (XClassData), so one of them must be renamed"},
+        Refused{"module M { interface KAVClass {}; };",
+                "test.idl:1:22: error: classes 'KAVClass' and 'M::KAVClass' have the same name in C, 'KAVClass': the header "
+                "and the bindings name a class without its module (KAVClassClassData), so one of them must be renamed"},
         Refused{"union U switch (long double) { case 1: long a; };",
                 "test.idl:1:17: error: a union discriminator must be an integer, char, boolean or enum type"}));
 
@@ -162,9 +169,10 @@ TEST_F(KcCorba, KeywordsAndImplicitArgumentNamesAreEscaped) {
         "interface delete {\n"
         "  long new(in long this, in long ev, in long ctx, in long kavSelf, in long self);\n"
         "  attribute long namespace;\n"
-        "  implementation { long class; new: procedure; releaseorder: new, class; };\n"
+        "  implementation { long class; new: procedure; releaseorder: new, class, _get_namespace; };\n"
         "};\n"
-        "typedef long int;\n"))
+        "typedef long int;\n"
+        "struct S { long new; int this; };\n"))
         << messages()[0];
     Entry* c = cls("_cxx_delete");
     ASSERT_NE(c, nullptr);
@@ -177,6 +185,12 @@ TEST_F(KcCorba, KeywordsAndImplicitArgumentNamesAreEscaped) {
     EXPECT_NE(kavc::findMethod(c, "_get__cxx_namespace"), nullptr);
     EXPECT_EQ(dataWith(c), (std::vector<std::string>{"_cxx_class"}));
     EXPECT_STREQ(c->releaseOrder->name, "_cxx_new");
+    EXPECT_EQ(c->releaseOrder[2].entry, kavc::findMethod(c, "_get__cxx_namespace")) << "an accessor named as in IDL";
+    std::vector<std::string> members;
+    for (TypeCode& tc : kavc::detail::model().types)
+        if (tc.cName == "S")
+            for (const auto& member : tc.members) members.push_back(member.first);
+    EXPECT_EQ(members, (std::vector<std::string>{"_cxx_new", "_cxx_this"}));
 }
 
 }  // namespace

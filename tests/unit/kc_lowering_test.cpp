@@ -305,7 +305,7 @@ TEST_F(KcLowering, UnknownReleaseOrderNameIsOnlyAWarning) {
     EXPECT_TRUE(compile("interface A { void f(); implementation { releaseorder: f, retired; }; };"));
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0], "test.idl:1:59: warning: 'retired' in the release order is not a method or "
-                             "data member of 'A'; its slot stays empty");
+                             "data member of 'A'; its slot stays empty [-Wrelease-order]");
     std::vector<std::string> items;
     for (ReleaseItem* i = cls("A")->releaseOrder; i; i = i->next) items.push_back(i->name);
     EXPECT_EQ(items, (std::vector<std::string>{"f", "retired"}));

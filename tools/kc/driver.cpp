@@ -1,6 +1,6 @@
 #include "kc/driver.h"
 
-#include "driver/option_table.h"
+#include "host/option_table.h"
 #include "kc/lower.h"
 #include "kc/options.h"
 #include "kc/parser.h"
@@ -89,26 +89,45 @@ bool prepareOutputDir(const std::string& dir, Diagnostics& diag) {
     return true;
 }
 
-}  // namespace
+// The run that messages of the host and the limit of errors reach from outside the phases.
+struct Run {
+    Diagnostics* diag = nullptr;
+    const DeclarationPlaces* places = nullptr;
+    int mainFile = 0;
+};
+Run run;
 
-int runCompiler(int argc, const char* const* argv) {
-    Sources sources;
-    Diagnostics diag(sources);
-    Options options;
-    if (!parseOptions(argc, argv, options, diag)) return 1;
-    if (options.help) {
-        std::fputs(usage(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("kc (darurov) %s\n", DARUROV_VERSION);
-        return 0;
-    }
-    if (options.input.empty()) {
-        diag.toolError("no input file (try 'kc --help')");
-        return 1;
-    }
+// The emitter's messages, presented like kc's own at the declaration they concern.
+void hostMessage(const char*, int line, const char* kind, const std::string& text, int number, Entry* current) {
+    Loc at = run.places->find(current, line);
+    if (at.file < 0 && line > 0) at = Loc{run.mainFile, line, 0, 0};
+    run.diag->hostMessage(at, kind, text, number);
+    if (std::strcmp(kind, "fatal error") == 0) run.diag->finish();  // the host ends the run next
+}
 
+void stopAtLimit() {
+    kavc::discardOutput();
+    std::exit(1);
+}
+
+// The main file declares a class that the header is written for.
+bool writesAClass(const std::vector<Entry*>& toEmit) {
+    std::vector<Entry*> pending(toEmit);
+    while (!pending.empty()) {
+        Entry* e = pending.back();
+        pending.pop_back();
+        if (e->type == kavtClassType) return true;
+        if (e->type == kavtModuleType)
+            for (Entry* m = e->members; m; m = m->next) pending.push_back(m);
+    }
+    return false;
+}
+
+// Each phase runs only when the ones before it reported no error; an error of the command
+// line (a warning there under -Werror) stops nothing but the output.
+int compile(const Options& options, Sources& sources, Diagnostics& diag) {
+    const int before = diag.errors();
+    auto failed = [&] { return diag.errors() > before; };
     kavc::reset();
     kavc::EmitFn emit = loadEmitter(options.emitter, diag);
     if (!emit) return 1;
@@ -124,21 +143,28 @@ int runCompiler(int argc, const char* const* argv) {
     if (!pp.openMain(options.input)) return 1;
     Parser parser(pp, diag);
     Specification spec = parser.parse();
-    if (diag.errors()) return 1;
-    std::vector<Entry*> toEmit = lower(spec, diag);
-    if (diag.errors()) return 1;
-    if (toEmit.empty()) {
-        std::fprintf(stderr, "%s: warning: no interface or module to write; no output file\n",
-                     options.input.c_str());
-        return 0;
+    if (failed()) return 1;
+    DeclarationPlaces places;
+    std::vector<Entry*> toEmit = lower(spec, diag, &places);
+    if (failed()) return 1;
+    if (!writesAClass(toEmit)) {
+        diag.warning(Loc{0, 0, 0, 0},
+                     std::string(toEmit.empty() ? "no interface or module" : "no interface in its modules") +
+                         " to write; no header written",
+                     Group::emptyOutput);
+        return diag.errors() ? 1 : 0;
     }
 
     if (!prepareOutputDir(options.outputDir, diag)) return 1;
-    warnSharedFunctionNames(toEmit, sources, diag);
+    warnSharedFunctionNames(toEmit, places, diag);
+    if (failed()) return 1;  // a warning made an error by -Werror
+    run.places = &places;
+    kavc::setMessageSink(hostMessage);
     kavc::setEmitter(emit);
     kavc::setOutputDir(options.outputDir);
     for (Entry* e : toEmit) emit(kavtfileStem, e, kavc::unitStab());
-    if (kavc::errorCount() > 0) {
+    kavc::setMessageSink(nullptr);
+    if (diag.errors() > 0) {
         kavc::discardOutput();
         return 1;
     }
@@ -147,6 +173,36 @@ int runCompiler(int argc, const char* const* argv) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int runCompiler(int argc, const char* const* argv) {
+    Sources sources;
+    Diagnostics diag(sources);
+    Options options;
+    if (!parseOptions(argc, argv, options, diag)) {
+        diag.finish();
+        return 1;
+    }
+    if (options.help) {
+        std::fputs(usage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("kc (darurov) %s\n", DARUROV_VERSION);
+        return 0;
+    }
+    if (options.input.empty()) {
+        diag.toolError("no input file (try 'kc --help')");
+        diag.finish();
+        return 1;
+    }
+    run.diag = &diag;
+    diag.setOnLimit(stopAtLimit);
+    int status = compile(options, sources, diag);
+    diag.finish();
+    return status;
 }
 
 }  // namespace kc

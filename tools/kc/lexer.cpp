@@ -126,7 +126,9 @@ bool Lexer::atLineEnd() {
 Token Lexer::next() {
     for (;;) {
         Token t;
-        if (token(t)) return t;
+        if (!token(t)) continue;
+        if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
+        return t;
     }
 }
 
@@ -324,7 +326,7 @@ int Lexer::escape(bool wide) {
                 }
                 return value & 0xff;
             }
-            if (!skipping_) diag_.warning(here_, "unknown escape sequence '\\" + printable(c) + "'");
+            if (!skipping_) diag_.warning(here_, "unknown escape sequence '\\" + printable(c) + "'", Group::unknownEscape);
             advance();
             return c;
     }

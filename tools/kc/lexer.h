@@ -39,7 +39,7 @@ class Lexer {
     // Lexes `text`; positions count from `origin` (line and column of its first character).
     Lexer(Diagnostics& diag, std::string text, Loc origin);
 
-    Token next();
+    Token next();  // its loc spans the token's columns (a token continued over lines: 0)
     // True when no token is left on the current line (a directive ends there).
     bool atLineEnd();
     // In an #include line: when the rest of the line starts with '<', reads up to '>'.

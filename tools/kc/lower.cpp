@@ -2,6 +2,8 @@
 // run over the whole unit.
 #include "kc/lowering.h"
 
+#include "host/option_table.h"
+
 #include <algorithm>
 
 namespace kc {
@@ -14,6 +16,7 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
     global_ = newScope(nullptr, nullptr, false);
     addBuiltins();
     declareAll(spec.decls, global_, nullptr, true);
+    checkClassNames();
     for (Symbol* cls : interfaces_) resolveParents(cls);
     checkRepositoryNames();
 
@@ -22,17 +25,31 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
     for (Symbol* cls : interfaces_) order(cls, stack, visiting, done, ordered);
     limitInheritanceDepth(ordered);
 
-    for (Symbol* sym : declarations_) checkDeclaration(sym);
-    for (Symbol* cls : ordered)
-        if (!cls->broken) lowerClass(cls);
+    // Declarations are checked and classes built in declaration order, so that messages
+    // follow the source; a class whose parent is defined after it is built after that parent,
+    // when its own place comes. A type declared in a class is checked with the class.
+    std::map<Symbol*, size_t> place;
+    for (size_t i = 0; i < ordered.size(); ++i) place[ordered[i]] = i;
+    size_t built = 0;
+    for (Symbol* sym : walk_) {
+        if (sym->kind != Symbol::Interface) {
+            Symbol* holder = sym->owner->owner;
+            if (!holder || holder->kind != Symbol::Interface || holder->broken) checkDeclaration(sym);
+            continue;
+        }
+        auto at = place.find(sym);
+        for (; at != place.end() && built <= at->second; ++built)
+            if (!ordered[built]->broken) lowerClass(ordered[built]);
+    }
 
+    std::map<const Decl*, Entry*> classOf;
+    for (Symbol* cls : interfaces_) classOf.emplace(cls->decl, cls->entry);
     std::vector<Entry*> toEmit;
     for (const Decl* d : mainTopLevel_) {
         if (d->kind == Decl::Module) {
             toEmit.push_back(moduleBlocks_[d]);
-        } else {
-            for (Symbol* cls : interfaces_)
-                if (cls->decl == d) toEmit.push_back(cls->entry);
+        } else if (auto found = classOf.find(d); found != classOf.end()) {
+            toEmit.push_back(found->second);
         }
     }
     return toEmit;
@@ -66,16 +83,20 @@ void Lowering::lowerClass(Symbol* cls) {
     parentRefs_.clear();
 
     for (size_t i = 0; i < cls->parents.size(); ++i)
-        parentRefs_.emplace_back(cls->parents[i],
-                                 kavc::addParent(entry, classEntry(cls->parents[i]), cls->parentLocs[i].line));
+        parentRefs_.emplace_back(cls->parents[i], placed(entry, kavc::addParent(entry, classEntry(cls->parents[i]),
+                                                                               cls->parentLocs[i].line),
+                                                         cls->parentLocs[i]));
 
     if (cls->decl->boxed) {
         // A value box holds one public value of the boxed type.
         TypeCode* type = resolveType(cls->decl->type, cls->owner);
-        kavc::addMod(kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line), "public");
+        kavc::addMod(placed(entry, kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line),
+                            cls->decl->type.loc),
+                     darurov::optionName(darurov::Option::publicData));
     }
     for (const auto& member : cls->decl->body) {
         const Decl& d = *member;
+        checkInnerDeclaration(cls, d);
         if (d.kind == Decl::Operation) {
             lowerOperation(cls, d);
         } else if (d.kind == Decl::Factory) {
@@ -91,7 +112,7 @@ void Lowering::lowerClass(Symbol* cls) {
                 checkNotInherited(cls, "_get_" + cxxName(name.name), name.loc);
                 if (!d.readonly) checkNotInherited(cls, "_set_" + cxxName(name.name), name.loc);
                 std::string host = cxxName(name.name);
-                attributes_[host] = kavc::addAttribute(entry, host, type, d.readonly, name.loc.line);
+                attributes_[host] = placed(entry, kavc::addAttribute(entry, host, type, d.readonly, name.loc.line), name.loc);
             }
         }
     }
@@ -99,10 +120,26 @@ void Lowering::lowerClass(Symbol* cls) {
     kavc::finishClass(entry);
 }
 
+// The types, constants and exceptions a class declares are checked at their place in it.
+void Lowering::checkInnerDeclaration(Symbol* cls, const Decl& d) {
+    auto check = [&](const std::string& name) {
+        auto found = cls->inner->names.find(name);
+        if (found != cls->inner->names.end() && found->second->decl == &d) checkDeclaration(found->second);
+    };
+    switch (d.kind) {
+        case Decl::Typedef:
+            for (const Declarator& dd : d.declarators) check(dd.name);
+            break;
+        case Decl::Struct: case Decl::Union: case Decl::Exception: case Decl::Const: case Decl::Native:
+        case Decl::Enum: check(d.name); break;
+        default: break;
+    }
+}
+
 // A method name that an ancestor introduces already (silenced with the host flag that also
 // silences the emitter's report of one name introduced by two classes).
 void Lowering::checkNotInherited(Symbol* cls, const std::string& name, Loc at) {
-    if (kavtg_f[40] & 2) return;
+    if (kavtg_f[darurov::duplicateCheckOffWord] & darurov::duplicateCheckOffBit) return;
     Entry* inherited = kavc::findInheritedMethod(cls->entry, cxxName(name));
     if (!inherited) return;
     diag_.error(at, quote(name) + " is already introduced by " + quote(inherited->cls->name) +
@@ -113,7 +150,7 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
     checkNotInherited(cls, d.name, d.loc);
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
-    Entry* method = kavc::addMethod(cls->entry, cxxName(d.name), result ? result : kavc::basicType("void"), d.loc.line);
+    Entry* method = placed(cls->entry, kavc::addMethod(cls->entry, cxxName(d.name), result ? result : kavc::basicType("void"), d.loc.line), d.loc);
     addParams(cls, method, d);
     for (const Param& p : d.params)
         if (d.oneway && p.mode != 1) diag_.error(p.loc, "a oneway operation has only 'in' parameters");
@@ -150,7 +187,7 @@ void Lowering::checkRaises(Scope* scope, const std::vector<ScopedName>& raises) 
 // A factory of a value type: a method that returns a new value of the type.
 void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
     checkNotInherited(cls, d.name, d.loc);
-    Entry* method = kavc::addMethod(cls->entry, cxxName(d.name), kavc::objrefType(cls->entry), d.loc.line);
+    Entry* method = placed(cls->entry, kavc::addMethod(cls->entry, cxxName(d.name), kavc::objrefType(cls->entry), d.loc.line), d.loc);
     addParams(cls, method, d);
     checkRaises(cls->inner, d.raises);
 }
@@ -162,8 +199,8 @@ void Lowering::lowerState(Symbol* cls, const Decl& d) {
         auto declared = cls->inner->names.find(dd.name);
         if (declared == cls->inner->names.end() || declared->second->decl != &d) continue;  // reported
         TypeCode* type = withDims(base, dd, cls->inner);
-        Entry* data = kavc::addData(cls->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line);
-        kavc::addMod(data, d.isPublic ? "public" : "private");
+        Entry* data = placed(cls->entry, kavc::addData(cls->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
+        kavc::addMod(data, darurov::optionName(d.isPublic ? darurov::Option::publicData : darurov::Option::privateData));
         dataEntries_[cxxName(dd.name)] = data;
     }
 }
@@ -213,9 +250,11 @@ Symbol* Lowering::classNamed(Symbol* cls, const std::string& text, Loc at, const
 }
 
 void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
+    using darurov::Option;
     const Modifier& m = s.modifier;
     Entry* entry = cls->entry;
-    if (m.name == "metaclass" || m.name == "companion") {
+    bool isMetaclass = m.name == darurov::optionName(Option::metaclass);
+    if (isMetaclass || m.name == darurov::optionName(Option::companion)) {
         if (!m.hasValue) {
             diag_.error(m.loc, quote(m.name) + " needs a class name: " + m.name + " = Name;");
             return;
@@ -226,7 +265,7 @@ void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
         }
         Symbol* target = classNamed(cls, m.value, m.loc, m.name.c_str());
         if (!target) return;
-        if (m.name == "companion") {
+        if (!isMetaclass) {
             kavc::setCompanion(entry, classEntry(target));
             return;
         }
@@ -247,16 +286,14 @@ void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
 
 namespace {
 
-// Modifiers whose value is a name, a prefix or a number: written bare they would reach the
-// generated header as a control character.
-constexpr const char* valueModifiers[] = {
-    "externalprefix", "classprefix", "classinit", "align", "directinitclasses",
-    "kavallocate", "kavdeallocate", "select", "descriptor",
-};
+bool isDeclaring(const std::string& name) {
+    return name == darurov::optionName(darurov::Option::override) ||
+           name == darurov::optionName(darurov::Option::reintroduce);
+}
 
-bool needsValue(const std::string& name) {
-    for (const char* v : valueModifiers)
-        if (name == v) return true;
+bool reintroduces(const ImplStmt& s) {
+    for (const Modifier& m : s.modifiers)
+        if (m.name == darurov::optionName(darurov::Option::reintroduce)) return true;
     return false;
 }
 
@@ -264,11 +301,12 @@ bool needsValue(const std::string& name) {
 // Values reach the header as names or C text: a control character would break it (and a
 // leading code 1 reads as "no value"). A descriptor is written as a C string, escaped.
 std::string valueProblem(const std::string& name, const std::string& value) {
-    if (name != "descriptor")
+    const darurov::OptionRow* row = darurov::findOption(name);
+    if (!row || row->id != darurov::Option::descriptor)
         for (unsigned char c : value)
             if (c < 0x20 || c == 0x7f)
                 return "the value of modifier " + quote(name) + " contains a control character";
-    if (name == "align") {
+    if (row && row->id == darurov::Option::align) {
         bool digits = !value.empty() && value.size() <= 5 &&
                       value.find_first_not_of("0123456789") == std::string::npos;
         unsigned long n = digits ? std::stoul(value) : 0;
@@ -279,15 +317,48 @@ std::string valueProblem(const std::string& name, const std::string& value) {
     return {};
 }
 
+// The modifier names of the option table, for "did you mean".
+const std::vector<std::string_view>& modifierNames() {
+    static const std::vector<std::string_view> names = [] {
+        std::vector<std::string_view> all;
+        for (const darurov::OptionRow& row : darurov::optionTable)
+            if (row.kinds != darurov::globalOption) all.push_back(row.name);
+        return all;
+    }();
+    return names;
+}
+
 }  // namespace
+
+// A modifier name that neither kc, the host nor the emitter reads is kept for other emitters;
+// one close to a known name is most likely a misspelling of it and is warned about. False
+// when a known modifier that needs a value (a name, prefix or number, which written bare
+// would reach the header as a control character) lacks it.
+bool Lowering::checkModifierName(const Modifier& m) {
+    const darurov::OptionRow* row = darurov::findOption(m.name);
+    if (!row || row->kinds == darurov::globalOption) {
+        std::string best = closestSpelling(m.name, modifierNames());
+        if (!best.empty())
+            diag_.warning(m.loc, "unknown modifier " + quote(m.name) + "; did you mean " + quote(best) + "?",
+                          Group::unknownModifier);
+        else
+            diag_.warning(m.loc, "modifier " + quote(m.name) + " is read by neither kc nor this emitter; it is kept for "
+                                 "other emitters", Group::unknownModifier, true);
+        return true;
+    }
+    // `apply` without a stub name is left to the emitter: it is fatal only where the header
+    // writes its own stubs.
+    if (!m.hasValue && row->value == darurov::OptionValue::required && row->id != darurov::Option::apply) {
+        diag_.error(m.loc, "modifier " + quote(m.name) + " needs a value");
+        return false;
+    }
+    return true;
+}
 
 void Lowering::addModifiers(Entry* e, const std::string& what, const std::vector<Modifier>& mods) {
     for (const Modifier& m : mods) {
-        if (m.name == "override" || m.name == "reintroduce") continue;
-        if (!m.hasValue && needsValue(m.name)) {
-            diag_.error(m.loc, "modifier " + quote(m.name) + " needs a value");
-            continue;
-        }
+        if (isDeclaring(m.name)) continue;
+        if (!checkModifierName(m)) continue;
         if (std::string problem = m.hasValue ? valueProblem(m.name, m.value) : ""; !problem.empty()) {
             diag_.error(m.loc, problem);
             continue;
@@ -303,7 +374,8 @@ void Lowering::addModifiers(Entry* e, const std::string& what, const std::vector
 void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const ScopedName& target) {
     bool isOverride = false, isReintroduce = false;
     for (const Modifier& m : s.modifiers) {
-        bool o = m.name == "override", r = m.name == "reintroduce";
+        bool o = m.name == darurov::optionName(darurov::Option::override);
+        bool r = m.name == darurov::optionName(darurov::Option::reintroduce);
         if ((o || r) && m.hasValue) diag_.error(m.loc, quote(m.name) + " takes no value");
         isOverride |= o;
         isReintroduce |= r;
@@ -343,9 +415,9 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
         return;
     }
     if (isOverride)
-        kavc::addOverride(entry, inherited, target.loc.line);
+        placed(entry, kavc::addOverride(entry, inherited, target.loc.line), target.loc);
     else
-        reintroduced_[name] = kavc::addReintroduce(entry, inherited, target.loc.line);
+        reintroduced_[name] = placed(entry, kavc::addReintroduce(entry, inherited, target.loc.line), target.loc);
 }
 
 // The header takes an overridden method from a parent that is the class's only path to
@@ -367,7 +439,7 @@ bool Lowering::overridable(Symbol* cls, const std::string& name) {
 void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target) {
     Entry* entry = cls->entry;
     bool declaring = false;
-    for (const Modifier& m : s.modifiers) declaring |= m.name == "override" || m.name == "reintroduce";
+    for (const Modifier& m : s.modifiers) declaring |= isDeclaring(m.name);
     const std::string name = cxxName(target.parts.back());
     std::string what = quote(target.text());
     bool simple = target.parts.size() == 1 && !target.absolute;
@@ -414,6 +486,7 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
             return;
         }
         const Modifier& m = s.modifiers[0];
+        if (!checkModifierName(m)) return;
         if (std::string problem = m.hasValue ? valueProblem(m.name, m.value) : ""; !problem.empty()) {
             diag_.error(m.loc, problem);
             return;
@@ -426,44 +499,98 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
         kavc::addMod(entry, name, value.c_str());
         return;
     }
-    diag_.error(target.loc, what + " is not a method, attribute, data member or parent of " + quote(cls->name));
+    std::vector<std::string_view> names;
+    for (Entry* m = entry->methods; m; m = m->next) names.push_back(m->name);
+    for (const auto& [name, e] : dataEntries_) names.push_back(name);
+    for (const auto& [parent, ref] : parentRefs_) names.push_back(parent->name);
+    diag_.error(target.loc, what + " is not a method, attribute, data member or parent of " + quote(cls->name) +
+                                (simple ? didYouMean(name, names) : ""));
 }
 
-static bool releaseNameKnown(Entry* cls, const std::string& name, const std::map<std::string, Entry*>& data,
-                      const std::map<std::string, Entry*>& reintroduced) {
-    return kavc::findMethod(cls, name) || data.count(name) || reintroduced.count(name);
-}
-
+// One walk over the statements, in their order, so that messages follow the source. A
+// statement that gives modifiers to a data member or an override declared further down waits
+// for that declaration and is taken right after it.
 void Lowering::lowerImplementation(Symbol* cls) {
     Entry* entry = cls->entry;
     Scope* scope = cls->inner;
-    const ImplStmt* releaseOrder = nullptr;
+    const std::vector<ImplStmt>& stmts = cls->implementation->impl;
 
-    // First what declares: data members, overrides, reintroductions, class settings.
-    for (const ImplStmt& s : cls->implementation->impl) {
+    // Where each override or reintroduction is declared: modifiers before it wait for it.
+    std::map<std::string, size_t> declaredAt;
+    for (size_t i = 0; i < stmts.size(); ++i) {
+        if (stmts[i].kind != ImplStmt::MemberModifiers) continue;
+        bool declaring = false;
+        for (const Modifier& m : stmts[i].modifiers) declaring |= isDeclaring(m.name);
+        if (!declaring) continue;
+        for (const ScopedName& t : stmts[i].targets)
+            if (t.parts.size() == 1 && !t.absolute) declaredAt.emplace(cxxName(t.parts.back()), i);
+    }
+    std::multimap<std::string, std::pair<const ImplStmt*, const ScopedName*>> waiting;
+    auto declared = [&](const std::string& name) {
+        auto [from, to] = waiting.equal_range(name);
+        std::vector<std::pair<const ImplStmt*, const ScopedName*>> ready;
+        for (auto w = from; w != to; ++w) ready.push_back(w->second);
+        waiting.erase(from, to);
+        for (auto [stmt, target] : ready) memberModifiers(cls, *stmt, *target);
+    };
+
+    const ImplStmt* releaseOrder = nullptr;
+    std::vector<std::string> releaseNames;
+    for (size_t i = 0; i < stmts.size(); ++i) {
+        const ImplStmt& s = stmts[i];
         switch (s.kind) {
             case ImplStmt::DataMember: {
                 TypeCode* base = resolveType(s.data.type, scope);
                 for (const Declarator& dd : s.data.declarators) {
-                    auto declared = cls->data.find(dd.name);
-                    if (declared == cls->data.end() || declared->second != &dd) continue;  // reported
+                    auto known = cls->data.find(dd.name);
+                    if (known == cls->data.end() || known->second != &dd) continue;  // reported
                     TypeCode* type = withDims(base, dd, scope);
                     std::string host = cxxName(dd.name);
-                    dataEntries_[host] = kavc::addData(entry, host, type ? type : kavc::basicType("long"), dd.loc.line);
+                    dataEntries_[host] = placed(entry, kavc::addData(entry, host, type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
+                    declared(host);
                 }
                 break;
             }
             case ImplStmt::MemberModifiers:
                 for (const ScopedName& target : s.targets) overrideOrReintroduce(cls, s, target);
+                for (const ScopedName& target : s.targets) {
+                    std::string name = cxxName(target.parts.back());
+                    bool simple = target.parts.size() == 1 && !target.absolute;
+                    auto later = declaredAt.find(name);
+                    bool laterData = cls->data.count(target.parts.back()) && !dataEntries_.count(name);
+                    if (simple && ((later != declaredAt.end() && later->second > i) || laterData))
+                        waiting.emplace(name, std::make_pair(&s, &target));
+                    else
+                        memberModifiers(cls, s, target);
+                    if (later != declaredAt.end() && later->second == i) declared(name);
+                }
                 break;
-            case ImplStmt::ReleaseOrder:
+            case ImplStmt::ReleaseOrder: {
                 if (releaseOrder) {
                     diag_.error(s.loc, "a second release order for " + quote(cls->name));
                     diag_.note(releaseOrder->loc, "the first one is here");
-                } else {
-                    releaseOrder = &s;
+                    break;
+                }
+                releaseOrder = &s;
+                std::map<std::string, Loc> seen;
+                for (const auto& [name, at] : s.names) {
+                    if (!seen.emplace(name, at).second) {
+                        diag_.error(at, quote(name) + " appears twice in the release order");
+                        continue;
+                    }
+                    std::string host = cxxName(name);
+                    // A method of the class, a data member or a reintroduced method, wherever
+                    // the section declares it.
+                    auto decl = declaredAt.find(host);
+                    bool known = kavc::findMethod(entry, host) || cls->data.count(name) ||
+                                 (decl != declaredAt.end() && reintroduces(stmts[decl->second]));
+                    if (!known)
+                        diag_.warning(at, quote(name) + " in the release order is not a method or data member of " +
+                                              quote(cls->name) + "; its slot stays empty", Group::releaseOrder);
+                    releaseNames.push_back(host);
                 }
                 break;
+            }
             case ImplStmt::ClassModifier: classModifier(cls, s); break;
             case ImplStmt::Passthru: {
                 std::string section;
@@ -478,27 +605,8 @@ void Lowering::lowerImplementation(Symbol* cls) {
             }
         }
     }
-    // Then the modifiers, which may name anything declared above.
-    for (const ImplStmt& s : cls->implementation->impl)
-        if (s.kind == ImplStmt::MemberModifiers)
-            for (const ScopedName& target : s.targets) memberModifiers(cls, s, target);
-
-    if (releaseOrder) {
-        std::vector<std::string> names;
-        std::map<std::string, Loc> seen;
-        for (const auto& [name, at] : releaseOrder->names) {
-            if (!seen.emplace(name, at).second) {
-                diag_.error(at, quote(name) + " appears twice in the release order");
-                continue;
-            }
-            std::string host = cxxName(name);
-            if (!releaseNameKnown(entry, host, dataEntries_, reintroduced_))
-                diag_.warning(at, quote(name) + " in the release order is not a method or data member of " +
-                                      quote(cls->name) + "; its slot stays empty");
-            names.push_back(host);
-        }
-        kavc::setReleaseOrder(entry, names);
-    }
+    for (auto& [name, w] : waiting) memberModifiers(cls, *w.first, *w.second);  // a declaration failed
+    if (releaseOrder) kavc::setReleaseOrder(entry, releaseNames);
 }
 
 }  // namespace lowering
@@ -518,9 +626,28 @@ bool passthruSection(const std::string& name, std::string& section, bool& after)
     return true;
 }
 
-std::vector<Entry*> lower(const Specification& spec, Diagnostics& diag) {
-    lowering::Lowering pass(diag);
+std::vector<Entry*> lower(const Specification& spec, Diagnostics& diag, DeclarationPlaces* places) {
+    lowering::Lowering pass(diag, places);
     return pass.run(spec);
+}
+
+void DeclarationPlaces::add(Entry* cls, Entry* e, Loc at) {
+    byLine.emplace(at.line, std::make_pair(cls, at));
+    entries.emplace(e, at);
+}
+
+Loc DeclarationPlaces::of(Entry* e) const {
+    auto found = entries.find(e);
+    return found == entries.end() ? Loc{} : found->second;
+}
+
+Loc DeclarationPlaces::find(Entry* cls, int line) const {
+    if (line == 0) return of(cls);
+    auto [from, to] = byLine.equal_range(line);
+    if (from == to) return Loc{};
+    for (auto p = from; p != to; ++p)
+        if (p->second.first == cls) return p->second.second;
+    return from->second.second;
 }
 
 }  // namespace kc

@@ -54,11 +54,20 @@ constexpr std::string_view cxxKeywords[] = {
 // What every method of the header receives or declares before its own parameters.
 constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
 
+bool isCxxKeyword(std::string_view name) {
+    for (std::string_view k : cxxKeywords)
+        if (name == k) return true;
+    return false;
+}
+
 }  // namespace
 
 std::string cxxName(const std::string& name, bool parameter) {
-    for (std::string_view k : cxxKeywords)
-        if (name == k) return "_cxx_" + name;
+    if (isCxxKeyword(name)) return "_cxx_" + name;
+    // An accessor of such an attribute, named in an implementation section as _get_<name>.
+    for (std::string_view accessor : {"_get_", "_set_"})
+        if (name.starts_with(accessor) && isCxxKeyword(std::string_view(name).substr(accessor.size())))
+            return std::string(accessor) + "_cxx_" + name.substr(accessor.size());
     if (parameter)
         for (std::string_view k : implicitNames)
             if (name == k) return "_cxx_" + name;
@@ -240,7 +249,9 @@ void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
     sym->defined = true;
     sym->decl = &d;
     sym->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line);
+    placed(sym->entry, sym->entry, d.loc);
     interfaces_.push_back(sym);
+    walk_.push_back(sym);
 
     for (const auto& member : d.body) {
         if (member->kind == Decl::TypeId || member->kind == Decl::TypePrefix || member->kind == Decl::Import) {
@@ -295,7 +306,7 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
                 if (Symbol* s = declare(scope, Symbol::Typedef, dd.name, dd.loc)) {
                     s->decl = &d;
                     s->declarator = &dd;
-                    declarations_.push_back(s);
+                    walk_.push_back(s);
                 }
             }
             break;
@@ -322,12 +333,12 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
                 s->forwardOnly = false;
                 s->decl = &d;
                 s->loc = d.loc;
-                declarations_.push_back(s);
+                walk_.push_back(s);
                 break;
             }
             if (Symbol* s = declare(scope, k, d.name, d.loc)) {
                 s->decl = &d;
-                declarations_.push_back(s);
+                walk_.push_back(s);
             }
             break;
         }
@@ -335,7 +346,7 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
             Symbol* e = declare(scope, Symbol::Enum, d.name, d.loc);
             if (e) {
                 e->decl = &d;
-                declarations_.push_back(e);
+                walk_.push_back(e);
             }
             int index = 0;
             for (const auto& [name, at] : d.enumerators) {
@@ -366,6 +377,27 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
                 if (Symbol* s = declare(scope, Symbol::State, dd.name, dd.loc)) s->decl = &d;
             break;
         default: break;
+    }
+}
+
+// The header and the bindings name a class by its simple name (AnimalClassData, the type
+// Animal): two classes of a file and its includes that share it cannot both be declared.
+void Lowering::checkClassNames() {
+    auto scoped = [](const Symbol* s) {
+        std::string text;
+        for (const std::string& part : s->owner->path) text += part + "::";
+        return text + s->name;
+    };
+    std::map<std::string, const Symbol*> byName;
+    for (const char* root : {"KAVObject", "KAVClass"}) byName[root] = global_->names[root];
+    for (const Symbol* cls : interfaces_) {
+        auto [first, isNew] = byName.emplace(cls->entry->name, cls);
+        if (isNew) continue;
+        diag_.error(cls->loc, "classes " + quote(scoped(first->second)) + " and " + quote(scoped(cls)) +
+                                  " have the same name in C, " + quote(cls->entry->name) +
+                                  ": the header and the bindings name a class without its module "
+                                  "(" + cls->entry->name + "ClassData), so one of them must be renamed");
+        if (!first->second->builtin) diag_.note(first->second->loc, quote(scoped(first->second)) + " is declared here");
     }
 }
 

@@ -160,7 +160,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
                     }
                     TypeCode* t = withDims(base, dd, scope);
                     if (!t) ok = false;
-                    members.emplace_back(dd.name, t);
+                    members.emplace_back(cxxName(dd.name), t);
                 }
             }
             if (ok && sym->kind == Symbol::Struct) result = kavc::completeType(shellOf(sym), nullptr, members);
@@ -195,7 +195,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
                 }
                 TypeCode* t = withDims(resolveType(c.type, scope), dd, scope);
                 if (!t) ok = false;
-                members.emplace_back(dd.name, t);
+                members.emplace_back(cxxName(dd.name), t);
             }
             if (ok) result = kavc::completeType(shellOf(sym), disc, members);
             break;

@@ -73,7 +73,8 @@ struct Scope {
 };
 
 // The name the host model and the header use for an IDL name: a C or C++ keyword, and for a
-// parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_".
+// parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_"; so
+// do struct and union members, and the keyword in an accessor's name (_get_class).
 std::string cxxName(const std::string& name, bool parameter = false);
 
 // "interface", "typedef": what a symbol is, for messages.
@@ -87,7 +88,7 @@ const kavc::BaseType* integerType(const std::string& basic);
 // types and constants, then build each class (parents first) with the kavc builder.
 class Lowering {
   public:
-    explicit Lowering(Diagnostics& diag) : diag_(diag) {}
+    Lowering(Diagnostics& diag, DeclarationPlaces* places) : diag_(diag), places_(places) {}
 
     std::vector<Entry*> run(const Specification& spec);
 
@@ -104,6 +105,7 @@ class Lowering {
     void notInTheModel(const Decl& d);
     void checkRaises(Scope* scope, const std::vector<ScopedName>& raises);
     void checkRepositoryNames();
+    void checkClassNames();
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name, std::set<Scope*>& seen);
@@ -139,6 +141,8 @@ class Lowering {
     void lowerState(Symbol* cls, const Decl& d);
     void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
     void lowerImplementation(Symbol* cls);
+    void checkInnerDeclaration(Symbol* cls, const Decl& d);
+    bool checkModifierName(const Modifier& m);
     void classModifier(Symbol* cls, const ImplStmt& s);
     void overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const ScopedName& target);
     bool overridable(Symbol* cls, const std::string& name);
@@ -146,13 +150,20 @@ class Lowering {
     void addModifiers(Entry* e, const std::string& what, const std::vector<Modifier>& mods);
     Symbol* classNamed(Symbol* cls, const std::string& text, Loc at, const char* role);
 
+    // Notes where the Entry `e` of class `cls` was declared; returns `e`.
+    Entry* placed(Entry* cls, Entry* e, Loc at) {
+        if (places_) places_->add(cls, e, at);
+        return e;
+    }
+
     Diagnostics& diag_;
+    DeclarationPlaces* places_;
     std::deque<Symbol> symbols_;
     std::deque<Scope> scopes_;
     Scope* global_ = nullptr;
     Symbol* kavObject_ = nullptr;
     std::vector<Symbol*> interfaces_;   // definitions, in declaration order
-    std::vector<Symbol*> declarations_;  // types, constants, exceptions, in declaration order
+    std::vector<Symbol*> walk_;  // class definitions, types, constants, exceptions: in declaration order
     std::map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
     std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import

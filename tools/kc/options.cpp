@@ -1,6 +1,6 @@
 #include "kc/options.h"
 
-#include "driver/option_table.h"
+#include "host/option_table.h"
 
 #include <cctype>
 #include <cstring>
@@ -23,28 +23,93 @@ std::pair<std::string, std::optional<std::string>> split(const std::string& text
     return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
-// One line per global option of the option table, its effect wrapped to the help's width.
-std::string globalOptionHelp() {
+// "    name            text", the text wrapped to the help's width.
+std::string helpEntry(const std::string& name, const char* effect) {
     const std::string indent(20, ' ');
     std::string text;
-    for (const darurov::OptionRow& row : darurov::optionTable) {
-        if (!(row.kinds & darurov::globalOption)) continue;
-        std::string line = "    " + std::string(row.name);
-        line.resize(indent.size(), ' ');
-        for (const char* word = row.effect; *word;) {
-            const char* end = std::strchr(word, ' ');
-            if (!end) end = word + std::strlen(word);
-            std::string piece(word, end);
-            if (line.size() > indent.size() && line.size() + 1 + piece.size() > 79) {
-                text += line + "\n";
-                line = indent;
-            }
-            line += (line.size() > indent.size() ? " " : "") + piece;
-            word = *end ? end + 1 : end;
-        }
+    std::string line = "    " + name;
+    if (line.size() >= indent.size()) {
         text += line + "\n";
+        line = indent;
     }
+    line.resize(indent.size(), ' ');
+    for (const char* word = effect; *word;) {
+        const char* end = std::strchr(word, ' ');
+        if (!end) end = word + std::strlen(word);
+        std::string piece(word, end);
+        if (line.size() > indent.size() && line.size() + 1 + piece.size() > 79) {
+            text += line + "\n";
+            line = indent;
+        }
+        line += (line.size() > indent.size() ? " " : "") + piece;
+        word = *end ? end + 1 : end;
+    }
+    return text + line + "\n";
+}
+
+// One entry per global option of the option table.
+std::string globalOptionHelp() {
+    std::string text;
+    for (const darurov::OptionRow& row : darurov::optionTable)
+        if (row.kinds & darurov::globalOption) text += helpEntry(row.name, row.effect);
     return text;
+}
+
+// One entry per warning group.
+std::string warningGroupHelp() {
+    std::string text;
+    for (std::size_t i = 0; i < groupCount; ++i) text += helpEntry(groupTable[i].name, groupTable[i].what);
+    return text;
+}
+
+// The global options' names, for "did you mean".
+std::vector<std::string_view> globalOptionNames() {
+    std::vector<std::string_view> names;
+    for (const darurov::OptionRow& row : darurov::optionTable)
+        if (row.kinds & darurov::globalOption) names.push_back(row.name);
+    return names;
+}
+
+// -Werror, -w, -W<group>, -Wno-<group>, -fdiagnostics-color[=WHEN], -fno-diagnostics-color,
+// -fmax-errors=N. False when `arg` is none of them; `why` is set when it is one, misspelt.
+bool diagnosticFlag(const std::string& arg, DiagnosticOptions& d, std::string& why) {
+    if (arg == "-Werror") {
+        d.warningsAreErrors = true;
+    } else if (arg == "-w") {
+        d.noWarnings = true;
+    } else if (arg.rfind("-W", 0) == 0) {
+        bool off = arg.rfind("-Wno-", 0) == 0;
+        std::string name = arg.substr(off ? 5 : 2);
+        const GroupRow* row = findGroup(name);
+        if (!row) {
+            std::vector<std::string_view> names;
+            for (std::size_t i = 0; i < groupCount; ++i) names.push_back(groupTable[i].name);
+            std::string best = closestSpelling(name, names);
+            why = "unrecognized command-line option " + quote(arg) +
+                  (best.empty() ? "" : "; did you mean " + quote((off ? "-Wno-" : "-W") + best) + "?");
+            return true;
+        }
+        d.groups[static_cast<std::size_t>(row->id)] = off ? -1 : 1;
+    } else if (arg == "-fdiagnostics-color" || arg == "-fdiagnostics-color=always") {
+        d.color = Color::always;
+    } else if (arg == "-fno-diagnostics-color" || arg == "-fdiagnostics-color=never") {
+        d.color = Color::never;
+    } else if (arg == "-fdiagnostics-color=auto") {
+        d.color = Color::automatic;
+    } else if (arg.rfind("-fdiagnostics-color=", 0) == 0) {
+        why = "argument " + quote(arg.substr(20)) + " to '-fdiagnostics-color=' is not one of 'never', 'always', 'auto'";
+    } else if (arg.rfind("-fmax-errors=", 0) == 0) {
+        std::string n = arg.substr(13);
+        char* end = nullptr;
+        long value = n.empty() || !std::isdigit(static_cast<unsigned char>(n[0])) ? -1 : std::strtol(n.c_str(), &end, 10);
+        if (value < 0 || *end || value > 1000000)
+            why = "argument to '-fmax-errors=' should be a non-negative integer, not " + quote(n);
+        else
+            d.maxErrors = static_cast<int>(value);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -64,6 +129,14 @@ const char* usage() {
            "                  about and passed on as written:\n") +
            globalOptionHelp() +
            "  -p PREFIX       the global class prefix of function names\n"
+           "  -Werror         make every warning an error\n"
+           "  -w              show no warning\n"
+           "  -W<group>, -Wno-<group>\n"
+           "                  show or hide one group of warnings:\n" +
+           warningGroupHelp() +
+           "  -fdiagnostics-color=WHEN\n"
+           "                  colour messages: auto (on a terminal, the default), always, never\n"
+           "  -fmax-errors=N  stop after N errors (default 20; 0: no limit)\n"
            "  --emitter PATH  load this emitter plug-in instead of the installed one\n"
            "  --help          print this text and exit\n"
            "  --version       print the version and exit\n"
@@ -76,6 +149,7 @@ const char* usage() {
 bool parseOptions(int argc, const char* const* argv, Options& options, Diagnostics& diag) {
     bool onlyFiles = false;
     bool ok = true;
+    std::vector<std::string> unknown;  // -m names, warned about once every flag is read
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -120,8 +194,12 @@ bool parseOptions(int argc, const char* const* argv, Options& options, Diagnosti
                 hasValue = true;
             }
         } else {
-            diag.toolError("unrecognized command-line option " + quote(arg));
-            ok = false;
+            std::string why;
+            if (!diagnosticFlag(arg, options.diagnostics, why)) why = "unrecognized command-line option " + quote(arg);
+            if (!why.empty()) {
+                diag.toolError(why);
+                ok = false;
+            }
             continue;
         }
         if (!hasValue) {
@@ -156,7 +234,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, Diagnosti
                 continue;
             }
             const darurov::OptionRow* row = darurov::findGlobalOption(name);
-            if (!row) diag.warning({}, "unknown emitter option " + quote(name));
+            if (!row) unknown.push_back(name);
             if (row && row->id == darurov::Option::nodupcheck)
                 options.noDuplicateIntroducerCheck = true;
             else
@@ -167,6 +245,10 @@ bool parseOptions(int argc, const char* const* argv, Options& options, Diagnosti
             options.emitter = value;
         }
     }
+    diag.setOptions(options.diagnostics);
+    for (const std::string& name : unknown)
+        diag.warning({}, "unknown emitter option " + quote(name) + ", passed on as written" +
+                             didYouMean(name, globalOptionNames()), Group::unknownOption);
     return ok;
 }
 

@@ -20,6 +20,7 @@ struct Options {
     bool noDuplicateIntroducerCheck = false;  // -m nodupcheck
     std::optional<std::string> classPrefix;   // -p
     std::string emitter;                      // --emitter; empty: the installed plug-in
+    DiagnosticOptions diagnostics;            // -W..., -w, -fdiagnostics-color=, -fmax-errors=
     bool help = false;
     bool version = false;
 };

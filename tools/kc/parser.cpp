@@ -41,8 +41,15 @@ bool isReserved(const std::string& word) { return reservedWords.count(word) != 0
 
 // ---- tokens ------------------------------------------------------------------------------
 
+// Messages about a token wait until the parser takes it: the preprocessor's, made while the
+// parser looks ahead, and the parser's own, which may point before the preprocessor's (after
+// the token before), are printed in the order of their positions.
 const Token& Parser::peek(size_t ahead) {
-    while (ahead_.size() <= ahead) ahead_.push_back(pp_.next());
+    while (ahead_.size() <= ahead) {
+        diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_.size()));
+        ahead_.push_back(pp_.next());
+        diag_.lookAhead(static_cast<std::int64_t>(taken_));
+    }
     return ahead_[ahead];
 }
 
@@ -50,10 +57,11 @@ Token Parser::take() {
     Token t = peek();
     ahead_.pop_front();
     ++taken_;
+    diag_.settle(static_cast<std::int64_t>(taken_));
     if (t.kind != Tok::End) {
-        size_t width = t.kind == Tok::String || t.kind == Tok::Char ? t.text.size() + 2 : t.text.size();
         prevEnd_ = t.loc;
-        prevEnd_.col += static_cast<int>(width);
+        prevEnd_.col += t.loc.width;
+        prevEnd_.width = 0;
     }
     return t;
 }
@@ -64,8 +72,8 @@ bool Parser::accept(const char* punct) {
     return true;
 }
 
-// "expected X before Y", placed after the previous token when Y is on a later line (as a
-// reader expects for a missing ';').
+// "expected X before Y", at Y; a missing punctuator that Y on a later line shows missing is
+// placed after the previous token instead (where the ';' goes).
 void Parser::expectedBefore(const std::string& what) {
     const Token& t = peek();
     if (t.kind == Tok::End) {
@@ -73,7 +81,8 @@ void Parser::expectedBefore(const std::string& what) {
         reportedEnd_ = true;
         return;
     }
-    bool laterLine = prevEnd_.file >= 0 && (t.loc.file != prevEnd_.file || t.loc.line > prevEnd_.line);
+    bool punctuator = what.size() > 2 && what[0] == '\'' && !std::isalpha(static_cast<unsigned char>(what[1]));
+    bool laterLine = punctuator && prevEnd_.file >= 0 && (t.loc.file != prevEnd_.file || t.loc.line > prevEnd_.line);
     diag_.error(laterLine ? prevEnd_ : t.loc, "expected " + what + " before " + describe(t));
 }
 
@@ -120,7 +129,9 @@ bool Parser::closeAngle() {
     if (t.punct(">>")) {  // sequence<sequence<long>>: the first '>' closes this one
         t.text = ">";
         t.loc.col += 1;
+        t.loc.width = 1;
         prevEnd_ = t.loc;
+        prevEnd_.width = 0;
         return true;
     }
     expectedBefore("'>'");
@@ -163,7 +174,9 @@ void Parser::recover() {
 
 Specification Parser::parse() {
     Specification spec;
+    diag_.settle(0);
     definitions(spec.decls, Body::Module, true);
+    diag_.stopOrdering();
     return spec;
 }
 
@@ -251,6 +264,7 @@ bool Parser::definition(DeclList& out, Body body) {
             return repositoryId(out);
         if (w == "import" && (peek(1).kind == Tok::String || peek(afterScopedName(1)).punct(";")))
             return importDecl(out);
+        if (misspeltKeyword(body)) return false;
         if (inClass) {
             if (w == "attribute" || w == "readonly") return attribute(out);
             if (w == "implementation" && peek(1).punct("{")) return implementation(out);
@@ -263,6 +277,29 @@ bool Parser::definition(DeclList& out, Body body) {
     }
     expectedBefore("declaration");
     return false;
+}
+
+// A word where a declaration starts that is no keyword but close to one (`interfce A {`,
+// `implementaton {`): reported as the keyword it misspells. In an interface a word may also
+// be a type name starting an operation, so only a shape no operation has counts there: the
+// word followed by '{' or by a reserved word.
+bool Parser::misspeltKeyword(Body body) {
+    static const std::vector<std::string_view> moduleWords = {
+        "module", "interface", "valuetype", "eventtype", "abstract", "local", "custom", "typedef", "struct",
+        "union", "enum", "const", "exception", "native", "typeid", "typeprefix", "import"};
+    static const std::vector<std::string_view> classWords = {
+        "attribute", "readonly", "oneway", "implementation", "typedef", "struct", "union", "enum", "const",
+        "exception", "native", "factory", "public", "private"};
+    const Token& t = peek();
+    if (isReserved(t.text) || (body == Body::Module && (t.ident("component") || t.ident("home")))) return false;
+    if (body != Body::Module) {
+        const Token& after = peek(1);
+        if (!after.punct("{") && !(after.kind == Tok::Ident && isReserved(after.text))) return false;
+    }
+    std::string best = closestSpelling(t.text, body == Body::Module ? moduleWords : classWords);
+    if (best.empty()) return false;
+    diag_.error(t.loc, "unknown keyword " + quote(t.text) + "; did you mean " + quote(best) + "?");
+    return true;
 }
 
 bool Parser::module(DeclList& out) {

@@ -41,6 +41,7 @@ class Parser {
     bool definition(DeclList& out, Body body);
     size_t afterScopedName(size_t i);
     bool startsClass(size_t& prefixWords);
+    bool misspeltKeyword(Body body);
     bool module(DeclList& out);
     bool classDecl(DeclList& out);
     bool component(DeclList& out);

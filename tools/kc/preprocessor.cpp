@@ -138,6 +138,12 @@ class IfExpression {
     long long primary() {
         const Token* t = peek();
         if (!t) {
+            // The line ends where an operand is due: after an operator (`#if 1 +`) or at once.
+            const Token* op = pos_ > 0 && tokens_[pos_ - 1].kind == Tok::Punct && !tokens_[pos_ - 1].punct("(") ? &tokens_[pos_ - 1] : nullptr;
+            if (op && ok_) {
+                diag_.error(op->loc, "operator " + quote(op->text) + " has no right operand");
+                ok_ = false;
+            }
             fail("#if with no expression");
             return 0;
         }
@@ -390,7 +396,7 @@ void Preprocessor::directive(Frame& f, const Token& hash) {
         if (d == "error")
             diag_.error(hash.loc, "#error " + text);
         else
-            diag_.warning(hash.loc, "#warning " + text);
+            diag_.warning(hash.loc, "#warning " + text, Group::cpp);
     } else if (d == "pragma") {
         std::vector<Token> line = restOfLine(f);
         if (line.size() == 1 && line[0].ident("once"))
@@ -426,7 +432,7 @@ void Preprocessor::checkRepositoryPragma(const std::vector<Token>& line, Loc at)
     const char* form = which == "prefix" ? "#pragma prefix \"prefix\""
                        : which == "ID"   ? "#pragma ID Name \"id\""
                                          : "#pragma version Name major.minor";
-    diag_.warning(at, "malformed #pragma " + which + ", ignored; it reads " + form);
+    diag_.warning(at, "malformed #pragma " + which + ", ignored; it reads " + form, Group::pragmas);
 }
 
 void Preprocessor::include(Frame& f, const Token& directiveName) {
@@ -446,10 +452,10 @@ void Preprocessor::include(Frame& f, const Token& directiveName) {
         }
         file = line[0].text;
         at = line[0].loc;
-        if (line.size() > 1) diag_.warning(line[1].loc, "extra tokens at end of #include directive");
+        if (line.size() > 1) diag_.warning(line[1].loc, "extra tokens at end of #include directive", Group::extraTokens);
     } else {
         std::vector<Token> extra = restOfLine(f);
-        if (!extra.empty()) diag_.warning(extra[0].loc, "extra tokens at end of #include directive");
+        if (!extra.empty()) diag_.warning(extra[0].loc, "extra tokens at end of #include directive", Group::extraTokens);
     }
     if (file.empty()) {
         diag_.error(at, "empty filename in #include");
@@ -512,7 +518,7 @@ void Preprocessor::define(Frame& f, const Token& directiveName) {
     }
     const Token& name = line[0];
     if (!isDefine) {
-        if (line.size() > 1) diag_.warning(line[1].loc, "extra tokens at end of #undef directive");
+        if (line.size() > 1) diag_.warning(line[1].loc, "extra tokens at end of #undef directive", Group::extraTokens);
         macros_.erase(name.text);
         return;
     }
@@ -528,7 +534,7 @@ void Preprocessor::define(Frame& f, const Token& directiveName) {
         for (size_t i = 0; same && i < m.body.size(); ++i)
             same = old->second.body[i].kind == m.body[i].kind && old->second.body[i].text == m.body[i].text;
         if (!same) {
-            diag_.warning(name.loc, quote(name.text) + " redefined");
+            diag_.warning(name.loc, quote(name.text) + " redefined", Group::macroRedefined);
             if (old->second.at.file >= 0) diag_.note(old->second.at, "this is the location of the previous definition");
         }
     }
@@ -550,7 +556,7 @@ void Preprocessor::conditional(Frame& f, const Token& directiveName) {
                             "no macro name given in #" + d + " directive");
             } else {
                 value = macros_.count(line[0].text) == (d == "ifdef" ? 1u : 0u);
-                if (line.size() > 1) diag_.warning(line[1].loc, "extra tokens at end of #" + d + " directive");
+                if (line.size() > 1) diag_.warning(line[1].loc, "extra tokens at end of #" + d + " directive", Group::extraTokens);
             }
             c.active = value;
             c.taken = value;
@@ -566,7 +572,7 @@ void Preprocessor::conditional(Frame& f, const Token& directiveName) {
     Conditional& c = f.conditionals.back();
     if (d == "endif") {
         std::vector<Token> extra = restOfLine(f);
-        if (!extra.empty() && c.parentActive) diag_.warning(extra[0].loc, "extra tokens at end of #endif directive");
+        if (!extra.empty() && c.parentActive) diag_.warning(extra[0].loc, "extra tokens at end of #endif directive", Group::extraTokens);
         f.conditionals.pop_back();
         return;
     }
@@ -577,7 +583,7 @@ void Preprocessor::conditional(Frame& f, const Token& directiveName) {
     }
     if (d == "else") {
         std::vector<Token> extra = restOfLine(f);
-        if (!extra.empty() && c.parentActive) diag_.warning(extra[0].loc, "extra tokens at end of #else directive");
+        if (!extra.empty() && c.parentActive) diag_.warning(extra[0].loc, "extra tokens at end of #else directive", Group::extraTokens);
         c.seenElse = true;
         c.active = c.parentActive && !c.taken;
         c.taken = c.taken || c.active;

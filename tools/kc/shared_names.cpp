@@ -1,5 +1,6 @@
 #include "kc/shared_names.h"
 
+#include "host/option_table.h"
 #include "kavc/model.h"
 
 #include <cctype>
@@ -12,11 +13,14 @@ namespace kc {
 
 namespace {
 
-bool has(Entry* e, const char* modifier) { return kavtgetatt(e, modifier) != nullptr; }
+using darurov::Option;
+
+bool has(Entry* e, Option modifier) { return kavtgetatt(e, darurov::optionName(modifier)) != nullptr; }
+bool optionGiven(Option option) { return kavtgetgatt(darurov::optionName(option)) != nullptr; }
 
 // A modifier's value, or "" when the class does not give it (a bare one reads as "\x01").
-std::string value(Entry* cls, const char* modifier) {
-    const char* v = kavtgetatt(cls, modifier);
+std::string value(Entry* cls, Option modifier) {
+    const char* v = kavtgetatt(cls, darurov::optionName(modifier));
     return v && v[0] != '\x01' ? v : "";
 }
 
@@ -64,33 +68,88 @@ bool hasMethod(Entry* cls, const char* name) {
 
 // A class modifier named after an inherited method whose value holds "migrate=" names the class
 // whose ClassData has the method too.
-void checkMigrations(Entry* cls, int mainFile, Diagnostics& diag) {
+void checkMigrations(Entry* cls, Loc where, Diagnostics& diag) {
     for (Mod* mod = cls->mods; mod; mod = mod->next) {
         const char* at = mod->value ? std::strstr(mod->value, "migrate=") : nullptr;
         if (!at || !hasMethod(cls, mod->name)) continue;
         std::string target = at + std::strlen("migrate=");
         Entry* found = kavc::findClass(target);
         if (found && hasMethod(found, mod->name)) continue;
-        diag.warning(Loc{mainFile, cls->lineno, 1},
+        diag.warning(where,
                      "class " + quote(cls->name) + " migrates " + quote(mod->name) + " to " + quote(target) + ", " +
                          (found ? "which has no such method" : "which is no class of this file or its includes") +
                          "; the header names " + target + "ClassData." + mod->name +
-                         ", which a header of the implementation must then declare");
+                         ", which a header of the implementation must then declare", Group::migration);
+    }
+}
+
+bool isInstanceMember(Entry* member, int meta) {
+    return has(member, Option::metaclassMember) == (meta == 1) && !has(member, Option::staticdata);
+}
+
+// The access macros: `_<member>` for each data member of a pass with instance data
+// (VARIABLE_MACROS, outside the class's source selection, so every source of the header that
+// defines VARIABLE_MACROS sees them all) and `_<method>` for each method of a pass (METHOD_MACROS,
+// in the class's own source). A name that is both reads two ways: a source that selects the
+// method's class and defines both sets does not compile.
+void warnSharedAccessMacros(const std::vector<Entry*>& classes, const DeclarationPlaces& places, Diagnostics& diag) {
+    struct Member {
+        std::string owner;
+        Entry* data;
+    };
+    std::map<std::string, Member> variables;
+    std::vector<std::pair<std::string, std::string>> methods;  // macro name, the class of the pass
+    for (Entry* cls : classes) {
+        ReintroducedMethods reintroduced{};
+        kavtGetReintroducedMethods(&reintroduced, cls);
+        for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
+            std::string owner = meta ? "M_" + std::string(cls->name) : cls->name;
+            bool instanceData = false;
+            for (Entry* d = cls->data; d; d = d->next) instanceData |= isInstanceMember(d, meta);
+            for (Entry* d = cls->data; d && instanceData; d = d->next)
+                if (has(d, Option::metaclassMember) == (meta == 1)) variables.emplace(d->name, Member{owner, d});
+            for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+                if (ref->method && has(ref->method, Option::metaclassMember) == (meta == 1)) methods.emplace_back(ref->method->name, owner);
+            for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) methods.emplace_back(m->name, owner);
+            for (Entry* m = cls->methods; m; m = m->next)
+                if (has(m, Option::metaclassMember) == (meta == 1)) methods.emplace_back(m->name, owner);
+            for (int i = 0; !meta && i < reintroduced.count; ++i) methods.emplace_back(reintroduced.methods[i]->name, owner);
+        }
+        for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
+        kavtsmfree(reintroduced.methods, 0);
+    }
+    // Each shared name once, with the member's own class when it has the method too.
+    std::vector<std::string> shared;
+    std::map<std::string, std::string> methodOwner;
+    for (const auto& [name, owner] : methods) {
+        auto member = variables.find(name);
+        if (member == variables.end()) continue;
+        auto [at, isNew] = methodOwner.emplace(name, owner);
+        if (isNew) shared.push_back(name);
+        if (owner == member->second.owner) at->second = owner;
+    }
+    for (const std::string& name : shared) {
+        const Member& member = variables[name];
+        const std::string& owner = methodOwner[name];
+        diag.warning(places.of(member.data),
+                     "the data member " + quote(name) + " of class " + quote(member.owner) + " and the method " +
+                         quote(name) + " of class " + quote(owner) + " both define the macro '_" + name +
+                         "'; a source of " + quote(owner) +
+                         " that defines both VARIABLE_MACROS and METHOD_MACROS does not compile: rename one of them",
+                     Group::sharedNames);
     }
 }
 
 }  // namespace
 
-void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& sources, Diagnostics& diag) {
-    const bool zdl = kavtgetgatt("csc") != nullptr;
+void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const DeclarationPlaces& places, Diagnostics& diag) {
+    const bool zdl = optionGiven(Option::csc);
     // Per-method stubs and records (kavRD_<m>, kavAP_<m>, <m>MethodInfo, <m>Stubs) carry the
     // method name with the host's global prefix only; a ZDL class without either stub has none.
-    const bool perMethodNames = !(zdl && kavtgetgatt("noapstubs") && kavtgetgatt("nordstubs"));
+    const bool perMethodNames = !(zdl && optionGiven(Option::noapstubs) && optionGiven(Option::nordstubs));
     const std::string hostPrefix = kavtclassPrefix ? kavtclassPrefix : "";
-    int mainFile = -1;
-    for (int i = 0; i < sources.count(); ++i)
-        if (kavtfilePath && sources.file(i).path == kavtfilePath) mainFile = i;
 
+    const std::vector<Entry*> classes = headerClasses(toEmit);
     std::map<std::string, Declared> seen;
     std::set<std::pair<std::string, std::string>> reported;
     auto declare = [&](const std::string& name, const Declared& d, const std::string& what) {
@@ -102,11 +161,11 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
                            "implements both (" + moduleSourceMacro() + "): ";
         text += d.separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
                                     : "give one of them the modifier \"" + d.separator + "\" to separate them";
-        diag.warning(Loc{mainFile, d.cls->lineno, 1}, text);
+        diag.warning(places.of(d.cls), text, Group::sharedNames);
     };
 
-    for (Entry* cls : headerClasses(toEmit)) {
-        checkMigrations(cls, mainFile, diag);
+    for (Entry* cls : classes) {
+        checkMigrations(cls, places.of(cls), diag);
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
@@ -115,19 +174,19 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
             for (Entry* m = cls->methods; m; m = m->next) methods.push_back(m);
             for (int i = 0; i < reintroduced.count; ++i) methods.push_back(reintroduced.methods[i]);
             for (Entry* m : methods) {
-                if (has(m, "class") != (meta == 1)) continue;
+                if (has(m, Option::metaclassMember) != (meta == 1)) continue;
                 // An override of a procedure or non-static method is refused (error 26) and
                 // declares nothing.
                 if (m->type == kavtOverrideType && m->origin &&
-                    (has(m->origin, "procedure") || has(m->origin, "nonstatic") || has(m->origin, "nonstaticaccessors")))
+                    (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) || has(m->origin, Option::nonstaticaccessors)))
                     continue;
-                bool classMethod = has(m, "class");
-                d.separator = classMethod ? "classprefix" : "externalprefix";
-                std::string prefix = classMethod ? value(cls, "classprefix")
-                                                 : (kavtgetatt(cls, "externalprefix") ? value(cls, "externalprefix") : hostPrefix);
+                bool classMethod = has(m, Option::metaclassMember);
+                d.separator = darurov::optionName(classMethod ? Option::classprefix : Option::externalprefix);
+                std::string prefix = classMethod ? value(cls, Option::classprefix)
+                                                 : (has(cls, Option::externalprefix) ? value(cls, Option::externalprefix) : hostPrefix);
                 declare(prefix + m->name, d, "the function " + quote(prefix + m->name));
                 bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
-                if (introduced && perMethodNames && !has(m, "procedure")) {
+                if (introduced && perMethodNames && !has(m, Option::procedure)) {
                     d.separator.clear();
                     declare("kavRD_" + hostPrefix + m->name, d,
                             "the stubs and records named after " + quote(hostPrefix + m->name));
@@ -137,6 +196,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Sources& s
         for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
         kavtsmfree(reintroduced.methods, 0);
     }
+    warnSharedAccessMacros(classes, places, diag);
 }
 
 }  // namespace kc
