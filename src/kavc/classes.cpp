@@ -190,8 +190,9 @@ Entry* newModule(std::string_view name, const std::vector<std::string>& scope, E
 }
 
 Entry* newClass(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
-                int line) {
+                int line, std::string_view cName) {
     Entry* cls = newScoped(kavtClassType, name, scope, parent, line);
+    if (!cName.empty()) cls->name = copyString(cName);
     model().classes.push_back(cls);
     return cls;
 }

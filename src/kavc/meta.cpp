@@ -16,6 +16,14 @@ bool anyClassMember(Entry* chain) {
     return false;
 }
 
+// The IDL name of a class: the last part of its scoped name (its `name` is the C name).
+const char* idlName(Entry* cls) {
+    const char* last = cls->name;
+    for (char** part = cls->scopedName; part && *part; ++part)
+        if (**part) last = *part;
+    return last;
+}
+
 // The metaclass name a class stands for in the metaclass pass.
 std::string metaclassName(Entry* cls) {
     if (cls->metaclass) return cls->metaclass->name;
@@ -64,14 +72,16 @@ void kavtinitialiseMeta(Entry* cls, Stab* /*stab*/, int pass, int implicitFlag) 
     inf.savedScopedName = cls->scopedName;
     inf.savedMetaclass = cls->metaclass;
     inf.savedCompanion = cls->companionClass;
+    // M_<C name> in C; M_<IDL name> in the scoped name, which guards and qualified names read.
     std::vector<char*> parts;
     for (char** p = cls->scopedName; p && *p; ++p) parts.push_back(*p);
+    char* scopedMeta = copyString(std::string("M_") + idlName(cls));
     cls->name = copyString(std::string("M_") + inf.savedName);
     if (parts.empty()) parts.push_back(copyString(""));
     if (parts.size() == 1)
-        parts.push_back(cls->name);
+        parts.push_back(scopedMeta);
     else
-        parts.back() = cls->name;
+        parts.back() = scopedMeta;
     parts.push_back(nullptr);
     cls->scopedName = model().nameArrays.emplace_back(std::move(parts)).data();
     cls->metaclass = nullptr;
@@ -122,7 +132,7 @@ Entry* kavtAncestorClass(Entry* cls, const char* name) {
     std::set<Entry*> visited;
     std::function<Entry*(Entry*)> search = [&](Entry* c) -> Entry* {
         if (!visited.insert(c).second) return nullptr;
-        if (std::strcmp(c->name, name) == 0) return c;
+        if (std::strcmp(c->name, name) == 0 || std::strcmp(idlName(c), name) == 0) return c;
         for (Entry* ref = c->parents; ref; ref = ref->next)
             if (ref->cls)
                 if (Entry* found = search(ref->cls)) return found;

@@ -60,10 +60,12 @@ std::string cTypeText(TypeCode* tc);                    // the C spelling of the
 // its `members`; top-level entries are listed by topLevel().
 Entry* newModule(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
                  int line);
+// A class's `name` is its C name: `cName` when given (Zoo_Animal for ::Zoo::Animal), else
+// `name`; the scoped name keeps the IDL name.
 Entry* newClass(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
-                int line);
+                int line, std::string_view cName = {});
 const std::vector<Entry*>& topLevel();
-Entry* findClass(std::string_view name);  // by simple name or "::"-joined scoped name
+Entry* findClass(std::string_view name);  // by C name or "::"-joined scoped name
 
 Entry* addParent(Entry* cls, Entry* parentClass, int line);  // appends a parent reference
 // A new method (type 28) introduced by `cls`, returning `result`.

@@ -7,11 +7,11 @@ using testing_support::HostTest;
 
 class KavcMeta : public HostTest {
   protected:
-    // Base has a class method and Counted class data (implicit metaclasses); Plain has neither;
-    // Explicit names its metaclass M_Explicit.
+    // Base (Zoo::Base, C name Zoo_Base) has a class method and Counted class data (implicit
+    // metaclasses); Plain has neither; Explicit names its metaclass M_Explicit.
     void SetUp() override {
         HostTest::SetUp();
-        base = kavc::newClass("Base", {"Zoo"}, nullptr, 1);
+        base = kavc::newClass("Base", {"Zoo"}, nullptr, 1, "Zoo_Base");
         kavc::addMod(kavc::addMethod(base, "make", kavc::basicType("long"), 2), "class");
         kavc::finishClass(base);
         plain = kavc::newClass("Plain", {}, nullptr, 3);
@@ -49,32 +49,33 @@ TEST_F(KavcMeta, MetaclassPassPresentsTheMetaclassAndUninitialiseRestores) {
     for (int pass : {0, 1}) {
         kavtinitialiseMeta(base, kavc::unitStab(), pass, pass == 0);
         EXPECT_EQ(kavtmeta, pass);
-        EXPECT_STREQ(base->name, "Base");
+        EXPECT_STREQ(base->name, "Zoo_Base");
         EXPECT_EQ(base->companionClass, nullptr);
     }
     kavtinitialiseMeta(base, kavc::unitStab(), 1, 1);
     EXPECT_EQ(kavtmeta, 1);
-    EXPECT_STREQ(base->name, "M_Base");
+    // M_ before the C name; the scoped name (guards, qualified names) keeps the IDL name
+    EXPECT_STREQ(base->name, "M_Zoo_Base");
     EXPECT_STREQ(kavtsatos(base->scopedName, "::", buffer), "::Zoo::M_Base");
     EXPECT_STREQ(kavtincludeOnce(base, "mxih", buffer), "Zoo_M_Base_mxih");
     EXPECT_STREQ(kavtincludeOnce(plain, "xih", buffer), "Plain_xih");
     EXPECT_EQ(base->metaclass, nullptr);
     ASSERT_NE(base->companionClass, nullptr);
-    EXPECT_STREQ(base->companionClass->name, "Base");
+    EXPECT_STREQ(base->companionClass->name, "Zoo_Base");
     EXPECT_EQ(base->methods, methods);
     EXPECT_EQ(base->mods, mods);
     EXPECT_STREQ(kavtprefixedPrototype(buffer, kavc::findMethod(base, "make"), ", ", 0, "M_"),
-                 "long KAVLINK M_make(M_Base *kavSelf, Environment *ev)");
+                 "long KAVLINK M_make(M_Zoo_Base *kavSelf, Environment *ev)");
     // the presented class keeps its name; other classes stand for their metaclass
     const std::pair<Entry*, const char*> names[] = {
-        {base, "M_Base"}, {withExplicit, "M_Explicit"}, {counted, "M_Counted"},
+        {base, "M_Zoo_Base"}, {withExplicit, "M_Explicit"}, {counted, "M_Counted"},
         {plain, "Plain"}, {kavtkavcls, "KAVClass"}};
     for (const auto& [cls, name] : names) EXPECT_STREQ(kavtclsname(cls), name);
 
     kavtuninitialiseMeta(base);
     EXPECT_EQ(kavtmeta, 0);
     EXPECT_STREQ(kavtsatos(base->scopedName, "::", buffer), "::Zoo::Base");
-    EXPECT_STREQ(base->name, "Base");
+    EXPECT_STREQ(base->name, "Zoo_Base");
     EXPECT_EQ(base->companionClass, nullptr);
 }
 
@@ -88,8 +89,8 @@ TEST_F(KavcMeta, NonRepeatedParentsInBothPasses) {
     };
     kavc::finishClass(child);
     // null: the name was given by an earlier reference (Plain2 would be a second KAVClass)
-    const char* expected[2][5] = {{"Base", "Plain", "Explicit", nullptr, "Plain2"},
-                                  {"M_Base", "KAVClass", "M_Explicit", nullptr, nullptr}};
+    const char* expected[2][5] = {{"Zoo_Base", "Plain", "Explicit", nullptr, "Plain2"},
+                                  {"M_Zoo_Base", "KAVClass", "M_Explicit", nullptr, nullptr}};
     for (int pass = 0; pass < 2; ++pass) {
         kavtinitialiseMeta(child, kavc::unitStab(), pass, 1);
         for (int i = 0; i < 5; ++i) {
@@ -110,7 +111,8 @@ TEST_F(KavcMeta, AncestorClass) {
     kavc::addParent(leaf, mid, 21);
     kavc::finishClass(leaf);
     const std::pair<const char*, Entry*> table[] = {
-        {"Leaf", leaf}, {"Mid", mid}, {"Base", base}, {"Plain", plain},
+        {"Leaf", leaf}, {"Mid", mid}, {"Plain", plain},
+        {"Base", base}, {"Zoo_Base", base},  // by IDL name (a default direct-init list) or C name
         {"KAVObject", kavc::findClass("KAVObject")},  // reached by every class, listed or not
         {"Explicit", nullptr},
     };

@@ -33,7 +33,7 @@ TEST_F(KcLowering, ScopedNamesModulesAndTheEmitList) {
         << messages()[0];
     Entry* animal = cls("Zoo::Animal");
     ASSERT_NE(animal, nullptr);
-    EXPECT_STREQ(animal->name, "Animal");
+    EXPECT_STREQ(animal->name, "Zoo_Animal");  // the C name; the scoped name is the IDL one
     EXPECT_EQ(parts(animal->scopedName), (std::vector<std::string>{"", "Zoo", "Animal"}));
     Entry* deep = cls("Zoo::Inner::Deep");
     ASSERT_NE(deep, nullptr);
@@ -45,10 +45,10 @@ TEST_F(KcLowering, ScopedNamesModulesAndTheEmitList) {
     // is a block of its own, holding only its own classes.
     ASSERT_EQ(toEmit.size(), 3u);
     EXPECT_EQ(toEmit[0]->type, kavtModuleType);
-    EXPECT_EQ(chain(toEmit[0]->members), (std::vector<std::string>{"Animal", "Inner"}));
-    EXPECT_EQ(chain(toEmit[0]->members->next->members), (std::vector<std::string>{"Deep"}));
+    EXPECT_EQ(chain(toEmit[0]->members), (std::vector<std::string>{"Zoo_Animal", "Inner"}));
+    EXPECT_EQ(chain(toEmit[0]->members->next->members), (std::vector<std::string>{"Zoo_Inner_Deep"}));
     EXPECT_EQ(toEmit[1], cls("Keeper"));
-    EXPECT_EQ(chain(toEmit[2]->members), (std::vector<std::string>{"Cage"}));
+    EXPECT_EQ(chain(toEmit[2]->members), (std::vector<std::string>{"Zoo_Cage"}));
 }
 
 TEST_F(KcLowering, IncludedDeclarationsAreBuiltButNotEmitted) {
@@ -282,7 +282,73 @@ TEST_F(KcLowering, NamesResolveThroughScopesAndParents) {
     EXPECT_STREQ(where->returnTypeText, "Zoo_Animal_Point");
     EXPECT_STREQ(where->params->declarator, "Zoo_Age a");
     Entry* at = kavc::findMethod(cls("Keeper"), "at");
-    EXPECT_STREQ(at->params->declarator, "Dog* d");
+    EXPECT_STREQ(at->params->declarator, "Zoo_Dog* d");
+}
+
+// A class's Entry is named in C: its scoped name joined with '_' (Zoo_Inner_Animal); the
+// scoped name keeps the IDL names.
+TEST_F(KcLowering, AClassInAModuleIsNamedInCByItsScopedName) {
+    ASSERT_TRUE(compile(
+        "interface Top {};\n"
+        "module Zoo {\n"
+        "  interface Food;\n"
+        "  abstract interface Named {}; local interface Keeper {};\n"
+        "  valuetype Coin { public long face; }; valuetype Box long; eventtype Ring {};\n"
+        "  interface class {};\n"
+        "  interface M_Animal : KAVClass {};\n"
+        "  module Inner { interface Animal : Named {\n"
+        "    void eat(in Food f); implementation { metaclass = M_Animal; }; }; };\n"
+        "};\n"
+        "module M { interface KAVClass {}; };\n"))
+        << messages()[0];
+    const std::pair<const char*, const char*> names[] = {
+        {"Top", "Top"},
+        {"Zoo::Named", "Zoo_Named"},
+        {"Zoo::Keeper", "Zoo_Keeper"},
+        {"Zoo::Coin", "Zoo_Coin"},
+        {"Zoo::Box", "Zoo_Box"},
+        {"Zoo::Ring", "Zoo_Ring"},
+        {"Zoo::_cxx_class", "Zoo_class"},  // a keyword alone is escaped; the joined name is none
+        {"Zoo::M_Animal", "Zoo_M_Animal"},
+        {"Zoo::Inner::Animal", "Zoo_Inner_Animal"},
+        {"Zoo::Food", "Zoo_Food"},  // only declared: made when a type names it
+        {"M::KAVClass", "M_KAVClass"},
+    };
+    for (const auto& [scoped, cName] : names) {
+        Entry* c = cls(scoped);
+        ASSERT_NE(c, nullptr) << scoped;
+        EXPECT_STREQ(c->name, cName);
+        EXPECT_EQ(cls(cName), c) << cName;
+    }
+    Entry* animal = cls("Zoo::Inner::Animal");
+    EXPECT_EQ(animal->metaclass, cls("Zoo::M_Animal"));
+    EXPECT_STREQ(kavc::findMethod(animal, "eat")->params->declarator, "Zoo_Food* f");
+    EXPECT_STREQ(animal->parents->name, "Zoo_Named");
+}
+
+// Modifier values that name a class are written as IDL names and reach the header as C names;
+// a name kc does not know is kept as written.
+TEST_F(KcLowering, ModifierValuesNamingAClassGetItsCName) {
+    ASSERT_TRUE(compile(
+        "module Zoo {\n"
+        "  interface Food { void eat(); };\n"
+        "  interface Animal { void walk(); void run(); };\n"
+        "  interface Dog : Animal, Food { implementation {\n"
+        "    shadow = Animal;\n"
+        "    walk: override, select = ::Zoo::Food;\n"
+        "    eat: migrate = Animal;\n"
+        "    run: migrate = Nowhere;\n"
+        "  }; };\n"
+        "};\n"))
+        << messages()[0];
+    Entry* dog = cls("Zoo::Dog");
+    const std::pair<std::string, const char*> values[] = {
+        {mod(dog, "shadow"), "Zoo_Animal"},
+        {mod(kavc::findMethod(dog, "walk"), "select"), "Zoo_Food"},
+        {mod(dog, "eat"), "migrate=Zoo_Animal"},
+        {mod(dog, "run"), "migrate=Nowhere"},
+    };
+    for (const auto& [value, expected] : values) EXPECT_EQ(value, expected);
 }
 
 TEST_F(KcLowering, ANewMethodMayNotRepeatAnInheritedNameUnlessChecksAreOff) {
@@ -343,7 +409,10 @@ INSTANTIATE_TEST_SUITE_P(
         SemanticError{"interface KAVObject {};", "test.idl:1:11: error: redefinition of built-in interface 'KAVObject'"},
         SemanticError{"interface A { void f(in long a, in long a); };", "test.idl:1:41: error: redefinition of parameter 'a'"},
         SemanticError{"interface A { implementation { long q; }; implementation { long r; }; };",
-                      "test.idl:1:43: error: a second implementation section for 'A'"}));
+                      "test.idl:1:43: error: a second implementation section for 'A'"},
+        SemanticError{"module Z { interface B { void f(); }; };\ninterface C : Z::B { void f(); };",
+                      "test.idl:2:27: error: 'f' is already introduced by 'Z::B'; write 'f: reintroduce;' in the "
+                      "implementation section to declare it again"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Implementation, KcSemanticErrors,

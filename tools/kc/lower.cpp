@@ -77,6 +77,7 @@ void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
 
 void Lowering::lowerClass(Symbol* cls) {
     Entry* entry = cls->entry;
+    class_ = cls;
     dataEntries_.clear();
     reintroduced_.clear();
     attributes_.clear();
@@ -142,7 +143,9 @@ void Lowering::checkNotInherited(Symbol* cls, const std::string& name, Loc at) {
     if (kavtg_f[darurov::duplicateCheckOffWord] & darurov::duplicateCheckOffBit) return;
     Entry* inherited = kavc::findInheritedMethod(cls->entry, cxxName(name));
     if (!inherited) return;
-    diag_.error(at, quote(name) + " is already introduced by " + quote(inherited->cls->name) +
+    std::string introducer;
+    kavtsatos(inherited->cls->scopedName, "::", introducer);  // "::Zoo::Animal": the IDL name
+    diag_.error(at, quote(name) + " is already introduced by " + quote(introducer.substr(2)) +
                         "; write '" + name + ": reintroduce;' in the implementation section to declare it again");
 }
 
@@ -222,8 +225,8 @@ void Lowering::checkRepositoryNames() {
     }
 }
 
-// A class named by a modifier value (metaclass, companion): a defined interface.
-Symbol* Lowering::classNamed(Symbol* cls, const std::string& text, Loc at, const char* role) {
+// What a modifier value names in the class's scope ("Food", "Zoo::Food", "::Zoo::Food").
+Symbol* Lowering::nameInValue(Symbol* cls, const std::string& text, Loc at) {
     ScopedName name;
     name.loc = at;
     std::string rest = text;
@@ -237,7 +240,20 @@ Symbol* Lowering::classNamed(Symbol* cls, const std::string& text, Loc at, const
         if (sep == std::string::npos) break;
         from = sep + 2;
     }
-    Symbol* sym = lookup(cls->inner, name);
+    return lookup(cls->inner, name);
+}
+
+// The value of a modifier that names a class (select = Animal, migrate = Food): the header
+// compares it with class names or writes it into identifiers, so a class of the unit is given
+// by its C name. A name kc does not know stays as written (a passthru include may declare it).
+std::string Lowering::classValue(Symbol* cls, const Modifier& m) {
+    Symbol* named = nameInValue(cls, m.value, m.loc);
+    return named && named->kind == Symbol::Interface ? classEntry(named)->name : m.value;
+}
+
+// A class named by a modifier value (metaclass, companion): a defined interface.
+Symbol* Lowering::classNamed(Symbol* cls, const std::string& text, Loc at, const char* role) {
+    Symbol* sym = nameInValue(cls, text, at);
     if (!sym || sym->kind != Symbol::Interface) {
         diag_.error(at, std::string("unknown ") + role + " " + quote(text) + ": not an interface");
         return nullptr;
@@ -317,6 +333,14 @@ std::string valueProblem(const std::string& name, const std::string& value) {
     return {};
 }
 
+// Modifiers whose value is compared with class names (a parent, the shadowed ancestor) or
+// written into one (the ClassData a method migrates to).
+bool namesAClass(const std::string& name) {
+    for (darurov::Option id : {darurov::Option::select, darurov::Option::shadow, darurov::Option::migrate})
+        if (name == darurov::optionName(id)) return true;
+    return false;
+}
+
 // The modifier names of the option table, for "did you mean".
 const std::vector<std::string_view>& modifierNames() {
     static const std::vector<std::string_view> names = [] {
@@ -367,7 +391,8 @@ void Lowering::addModifiers(Entry* e, const std::string& what, const std::vector
             diag_.error(m.loc, "duplicate modifier " + quote(m.name) + " on " + what);
             continue;
         }
-        kavc::addMod(e, m.name, m.hasValue ? m.value.c_str() : nullptr);
+        std::string value = m.hasValue && namesAClass(m.name) ? classValue(class_, m) : m.value;
+        kavc::addMod(e, m.name, m.hasValue ? value.c_str() : nullptr);
     }
 }
 
@@ -491,7 +516,7 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
             diag_.error(m.loc, problem);
             return;
         }
-        std::string value = m.hasValue ? m.name + "=" + m.value : m.name;
+        std::string value = !m.hasValue ? m.name : m.name + "=" + (namesAClass(m.name) ? classValue(cls, m) : m.value);
         if (!modsGiven_.insert({entry, name}).second) {
             diag_.error(m.loc, "duplicate modifier for inherited method " + what);
             return;

@@ -248,7 +248,7 @@ void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
     }
     sym->defined = true;
     sym->decl = &d;
-    sym->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line);
+    sym->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line, cName(sym));
     placed(sym->entry, sym->entry, d.loc);
     interfaces_.push_back(sym);
     walk_.push_back(sym);
@@ -380,8 +380,9 @@ void Lowering::declareMember(const Decl& d, Scope* scope) {
     }
 }
 
-// The header and the bindings name a class by its simple name (AnimalClassData, the type
-// Animal): two classes of a file and its includes that share it cannot both be declared.
+// The header and the bindings name a class by its C name (Zoo_Animal for Zoo::Animal): two
+// classes of a file and its includes that share it (Zoo_Animal beside Zoo::Animal) cannot both
+// be declared.
 void Lowering::checkClassNames() {
     auto scoped = [](const Symbol* s) {
         std::string text;
@@ -389,15 +390,13 @@ void Lowering::checkClassNames() {
         return text + s->name;
     };
     std::map<std::string, const Symbol*> byName;
-    for (const char* root : {"KAVObject", "KAVClass"}) byName[root] = global_->names[root];
     for (const Symbol* cls : interfaces_) {
         auto [first, isNew] = byName.emplace(cls->entry->name, cls);
         if (isNew) continue;
         diag_.error(cls->loc, "classes " + quote(scoped(first->second)) + " and " + quote(scoped(cls)) +
-                                  " have the same name in C, " + quote(cls->entry->name) +
-                                  ": the header and the bindings name a class without its module "
-                                  "(" + cls->entry->name + "ClassData), so one of them must be renamed");
-        if (!first->second->builtin) diag_.note(first->second->loc, quote(scoped(first->second)) + " is declared here");
+                                  " have the same name in C, " + quote(cls->entry->name) + " (" + cls->entry->name +
+                                  "ClassData), so one of them must be renamed");
+        diag_.note(first->second->loc, quote(scoped(first->second)) + " is declared here");
     }
 }
 

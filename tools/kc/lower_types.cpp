@@ -33,7 +33,7 @@ std::string Lowering::cName(Symbol* sym) const {
 Entry* Lowering::classEntry(Symbol* cls) {
     if (!cls->entry) {
         // Only forward-declared: a class Entry outside every module, so that it is never written.
-        cls->entry = kavc::newClass(cxxName(cls->name), cls->owner->modules, nullptr, cls->loc.line);
+        cls->entry = kavc::newClass(cxxName(cls->name), cls->owner->modules, nullptr, cls->loc.line, cName(cls));
     }
     return cls->entry;
 }

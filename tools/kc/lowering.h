@@ -148,6 +148,8 @@ class Lowering {
     bool overridable(Symbol* cls, const std::string& name);
     void memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target);
     void addModifiers(Entry* e, const std::string& what, const std::vector<Modifier>& mods);
+    Symbol* nameInValue(Symbol* cls, const std::string& text, Loc at);
+    std::string classValue(Symbol* cls, const Modifier& m);
     Symbol* classNamed(Symbol* cls, const std::string& text, Loc at, const char* role);
 
     // Notes where the Entry `e` of class `cls` was declared; returns `e`.
@@ -171,6 +173,7 @@ class Lowering {
     int evaluationDepth_ = 0;
 
     // per class being lowered
+    Symbol* class_ = nullptr;
     std::map<std::string, Entry*> dataEntries_;
     std::map<std::string, Entry*> reintroduced_;
     std::map<std::string, Entry*> attributes_;
