@@ -127,6 +127,19 @@ TEST_F(KcIncludes, SelfIncludeStopsAtTheDepthLimit) {
     EXPECT_TRUE(r.tokens.empty());  // a loop of includes ends the input: one report, no cascade
 }
 
+TEST_F(KcIncludes, InclusionsHaveABudgetPerCompilation) {
+    write("main/empty.idl", "");
+    std::string text;
+    for (long i = 0; i <= kc::maxIncludes; ++i) text += "#include \"empty.idl\"\n";
+    auto r = preprocess(text + "after", {}, root + "/main/m.idl");
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].find(root + "/main/m.idl:" + std::to_string(kc::maxIncludes + 1) +
+                                 ":10: error: #include budget of this file exceeded"),
+              0u)
+        << r.messages[0];
+    EXPECT_TRUE(r.tokens.empty()) << "the rest of the input is not read";
+}
+
 TEST_F(KcIncludes, PragmaOnceIncludesAFileOnce) {
     write("main/once.idl", "#pragma once\nonce\n");
     auto r = preprocess("#include \"once.idl\"\n#include \"once.idl\"\nend", {}, root + "/main/m.idl");
