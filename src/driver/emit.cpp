@@ -2,9 +2,53 @@
 #include "driver/sections.h"
 #include "driver/state.h"
 
+#include <unordered_set>
+#include <vector>
+
 using namespace darurov;
 
+namespace {
+
+const char* unnamedMember(Entry* cls) {
+    for (Entry* m = cls->methods; m; m = m->next)
+        if (!m->name) return "a method without a name";
+    for (Entry* d = cls->data; d; d = d->next)
+        if (!d->name) return "a data member without a name";
+    for (MethodRef* r = cls->inheritedMethods; r; r = r->next)
+        if (!r->method || !r->method->name) return "an inherited method without a name";
+    return nullptr;
+}
+
+// What `emit` cannot work with, or null. The sections read the class and its ancestors
+// without checking each field, so a null the host should never hand over is caught here:
+// the class, its members and every ancestor, each visited once.
+const char* malformedInput(const char* fileStem, Entry* entry, Stab* stab) {
+    if (!entry) return "no entry";
+    if (entry->type != kavtClassType) return nullptr;  // a module goes back to the host
+    if (!fileStem) return "no file stem";
+    if (!stab) return "no symbol table";
+    std::unordered_set<Entry*> seen{entry};
+    std::vector<Entry*> toVisit{entry};
+    while (!toVisit.empty()) {
+        Entry* cls = toVisit.back();
+        toVisit.pop_back();
+        if (!cls->name) return "a class without a name";
+        if (const char* what = unnamedMember(cls)) return what;
+        for (Entry* ref = cls->parents; ref; ref = ref->next) {
+            if (!ref->cls) return "a parent reference without a class";
+            if (seen.insert(ref->cls).second) toVisit.push_back(ref->cls);
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 KAVT_EMIT_API FILE* KAVT_CDECL emit(const char* fileStem, Entry* entry, Stab* stab) {
+    if (const char* what = malformedInput(fileStem, entry, stab)) {
+        kavtmriinternal(kavtfilePath, entry ? entry->lineno : 0, 1, what);
+        return nullptr;
+    }
     const bool implicitMeta = kavtimplicitMeta(entry) != 0;
     kavtCPP = 1;
     if (entry->type != kavtClassType) {

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace darurov {
 
@@ -27,11 +28,47 @@ const char* prefixedName(const char* first, const char* second) {
     return pass.prefixedNameText.c_str();
 }
 
+namespace {
+
+// A whole C string literal: quotes at both ends, every inner quote and backslash escaped,
+// no control character.
+bool isStringLiteral(const char* value) {
+    size_t n = std::strlen(value);
+    if (n < 2 || value[0] != '"' || value[n - 1] != '"') return false;
+    for (size_t i = 1; i + 1 < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(value[i]);
+        if (c < 0x20 || c == 0x7f || c == '"') return false;
+        if (c == '\\' && ++i + 1 >= n) return false;  // an escape needs its character
+    }
+    return true;
+}
+
+}  // namespace
+
+// The text is written into a C string: a quote, a backslash or a control character in it is
+// escaped, so that any value gives a string literal the compiler reads back as that value.
 const char* quotedText(std::string& dest, const char* value) {
-    if (value[0] == '"')
+    if (value[0] == '"' && isStringLiteral(value)) {
         dest = value;
-    else
-        dest = formatText("\"%s\"", value);
+        return dest.c_str();
+    }
+    dest = "\"";
+    for (const char* p = value; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '"' || c == '\\') {
+            dest += '\\';
+            dest += static_cast<char>(c);
+        } else if (c == '\n') {
+            dest += "\\n";
+        } else if (c == '\t') {
+            dest += "\\t";
+        } else if (c < 0x20 || c == 0x7f) {
+            dest += formatText("\\%03o", c);
+        } else {
+            dest += static_cast<char>(c);
+        }
+    }
+    dest += '"';
     return dest.c_str();
 }
 

@@ -15,7 +15,8 @@ inline constexpr const char* scopeMacro = "KAV_Scope";
 
 // first + host class prefix (or nothing) + second; the next call overwrites the text.
 const char* prefixedName(const char* first, const char* second);
-// `value` unchanged when it starts with a double quote, else wrapped in double quotes.
+// `value` unchanged when it is a whole C string literal already, else wrapped in double
+// quotes with its quotes, backslashes and control characters escaped.
 const char* quotedText(std::string& dest, const char* value);
 // The name of a method's apply stub; "NULL" when the pass writes no apply stubs.
 // An "apply" modifier without a value is fatal (message 24).

@@ -17,6 +17,7 @@ struct MessageText {
 
 // %s placeholders take the caller's texts in order.
 constexpr MessageText messageTexts[] = {
+    {1, 1, "the emitter was handed %s"},
     {23, 1, "apply stub \"%s\" is already generated in this file; the existing stub is used"},
     {24, 0, "the \"apply\" modifier needs a value: the name of the apply stub to use"},
     {25, 2, "no parent of class \"%s\" has the overridden method \"%s\""},

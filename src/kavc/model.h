@@ -99,7 +99,8 @@ void finishClass(Entry* cls);
 void setOutputDir(std::string_view dir);
 void captureOutput();          // kavtopenEmitFile opens an in-memory stream
 std::string capturedText();    // everything written to the in-memory stream so far
-bool commitOutput();  // close; rename over the file unless it holds the same text; false on failure
+bool commitOutput();  // close, give mode 0666 & ~umask, rename; false on failure
+std::string outputError();  // why the last commitOutput failed ("No space left on device")
 void discardOutput();          // close and remove the temporary file
 int errorCount();
 int warningCount();

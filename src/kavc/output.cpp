@@ -14,6 +14,7 @@ namespace {
 
 kavc::EmitFn emitter = nullptr;
 bool toStdout = false;  // output directory "-": the committed text goes to standard output
+std::string lastOutputError;
 
 std::string vformat(const char* format, va_list args) {
     va_list again;
@@ -40,7 +41,8 @@ FILE* openFile(const std::string& key) {
     } else {
         std::string dir = m.outputDir.empty() ? "." : m.outputDir;
         file.finalPath = dir + "/" + key;
-        file.stream = kavc::platform::createTempFile(dir, key, file.tempPath);
+        file.status = std::make_shared<kavc::platform::WriteStatus>();
+        file.stream = kavc::platform::createTempFile(dir, key, file.tempPath, file.status);
         // Headers run to megabytes: large writes.
         if (file.stream) std::setvbuf(file.stream, nullptr, _IOFBF, 1 << 20);
         if (!file.stream) {
@@ -61,7 +63,9 @@ void closeAllOutput() {
     Model& m = model();
     for (OpenFile& f : m.files) {
         if (f.stream) kavc::platform::closeStream(f.stream);
-        if (!f.tempPath.empty()) std::remove(f.tempPath.c_str());
+        if (f.tempPath.empty()) continue;
+        std::remove(f.tempPath.c_str());
+        kavc::platform::forgetTempFile(f.tempPath);
     }
     m.files.clear();
 }
@@ -95,21 +99,32 @@ std::string capturedText() {
 bool commitOutput() {
     Model& m = model();
     bool ok = true;
+    lastOutputError.clear();
+    auto fail = [&](const OpenFile& f, int error) {
+        if (ok) lastOutputError = (f.finalPath.empty() ? "standard output" : f.finalPath) + ": " + std::strerror(error);
+        ok = false;
+    };
     for (OpenFile& f : m.files) {
-        if (f.stream && kavc::platform::closeStream(f.stream) != 0) ok = false;
+        if (f.stream && kavc::platform::closeStream(f.stream) != 0)
+            fail(f, f.status && f.status->error ? f.status->error : errno);
         f.stream = nullptr;
         if (f.tempPath.empty()) {
-            if (ok && toStdout)
-                ok = kavc::platform::writeStdout(std::string(m.captureData ? m.captureData : "", m.captureSize));
+            if (ok && toStdout &&
+                !kavc::platform::writeStdout(std::string(m.captureData ? m.captureData : "", m.captureSize)))
+                fail(f, errno);
             continue;
         }
+        if (ok && f.status && f.status->error) fail(f, f.status->error);  // an earlier write failed
         bool unchanged = ok && kavc::platform::sameContent(f.tempPath, f.finalPath);
-        if (ok && !unchanged && !kavc::platform::installFile(f.tempPath, f.finalPath)) ok = false;
+        if (ok && !unchanged && !kavc::platform::installFile(f.tempPath, f.finalPath)) fail(f, errno);
         if (!ok || unchanged) std::remove(f.tempPath.c_str());
+        kavc::platform::forgetTempFile(f.tempPath);
     }
     m.files.clear();
     return ok;
 }
+
+std::string outputError() { return lastOutputError; }
 
 void discardOutput() {
     Model& m = model();

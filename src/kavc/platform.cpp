@@ -1,6 +1,8 @@
 #include "kavc/platform.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -44,27 +46,162 @@ void readBack(const MemoryStream& m) {
 }
 #endif
 
+
+// ---- temporary files removed on a signal ----
+// The paths of the uncommitted files, readable from a signal handler: a slot is set before
+// the file exists and cleared before its path is freed.
+constexpr int signalSlots = 64;
+std::atomic<char*> pendingPaths[signalSlots];
+
+#ifdef _WIN32
+constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGABRT};
+
+extern "C" void removePendingAndDie(int sig) {
+    for (std::atomic<char*>& slot : pendingPaths)
+        if (char* path = slot.load()) std::remove(path);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+void removeOnSignals() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int sig : cleanedSignals) std::signal(sig, removePendingAndDie);
+}
+#else
+constexpr int cleanedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGXFSZ, SIGABRT, SIGBUS, SIGSEGV};
+
+extern "C" void removePendingAndDie(int sig) {
+    for (std::atomic<char*>& slot : pendingPaths)
+        if (char* path = slot.load()) ::unlink(path);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// Handlers go in once, for the signals whose action is still the default (a run under
+// nohup keeps ignoring SIGHUP).
+void removeOnSignals() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    // A stack of its own, so that the handler also runs after a stack overflow.
+    static char handlerStack[64 * 1024];
+    stack_t current{};
+    if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE)) {
+        stack_t own{};
+        own.ss_sp = handlerStack;
+        own.ss_size = sizeof handlerStack;
+        ::sigaltstack(&own, nullptr);
+    }
+    for (int sig : cleanedSignals) {
+        struct sigaction old{};
+        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+        struct sigaction action{};
+        action.sa_handler = removePendingAndDie;
+        action.sa_flags = SA_ONSTACK;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(sig, &action, nullptr);
+    }
+}
+
+// The stream of a real file: writes that remember why they failed.
+struct FileSink {
+    int fd;
+    std::shared_ptr<WriteStatus> status;
+};
+
+ssize_t sinkWrite(void* cookie, const char* data, size_t size) {
+    auto* sink = static_cast<FileSink*>(cookie);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(sink->fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (!sink->status->error) sink->status->error = n < 0 ? errno : EIO;
+            return done > 0 ? static_cast<ssize_t>(done) : -1;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+int sinkClose(void* cookie) {
+    auto* sink = static_cast<FileSink*>(cookie);
+    if (::close(sink->fd) != 0 && !sink->status->error) sink->status->error = errno;
+    int result = sink->status->error ? -1 : 0;
+    delete sink;
+    return result;
+}
+#endif
+
+void watchPath(const std::string& path) {
+    removeOnSignals();
+    for (std::atomic<char*>& slot : pendingPaths) {
+        char* expected = nullptr;
+        char* copy = ::strdup(path.c_str());
+        if (slot.compare_exchange_strong(expected, copy)) return;
+        std::free(copy);
+    }
+}
+
 }  // namespace
 
-FILE* createTempFile(const std::string& dir, const std::string& name, std::string& path) {
+FILE* createTempFile(const std::string& dir, const std::string& name, std::string& path,
+                     const std::shared_ptr<WriteStatus>& status) {
 #ifdef _WIN32
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = dir + "/." + name + "." + std::to_string(GetCurrentProcessId()) + "-" +
                std::to_string(++counter);
+        watchPath(path);
         int fd = _open(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
         if (fd >= 0) return _fdopen(fd, "wb");
+        forgetTempFile(path);
         if (errno != EEXIST) break;
     }
     return nullptr;
 #else
     path = dir + "/." + name + ".XXXXXX";
+    // No signal between making the file and noting its name.
+    sigset_t cleaned, before;
+    sigemptyset(&cleaned);
+    for (int sig : cleanedSignals) sigaddset(&cleaned, sig);
+    ::sigprocmask(SIG_BLOCK, &cleaned, &before);
     int fd = ::mkstemp(path.data());
+    if (fd >= 0) watchPath(path);
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) return nullptr;
-    FILE* stream = ::fdopen(fd, "w");
-    if (!stream) ::close(fd);
+    FILE* stream = nullptr;
+    if (status) {
+        auto* sink = new FileSink{fd, status};
+        cookie_io_functions_t io{};
+        io.write = sinkWrite;
+        io.close = sinkClose;
+        stream = ::fopencookie(sink, "w", io);
+        if (!stream) delete sink;
+    } else {
+        stream = ::fdopen(fd, "w");
+    }
+    if (!stream) {
+        int error = errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+        forgetTempFile(path);
+        errno = error;
+    }
     return stream;
 #endif
+}
+
+void forgetTempFile(const std::string& path) {
+    for (std::atomic<char*>& slot : pendingPaths) {
+        char* held = slot.load();
+        if (held && path == held && slot.compare_exchange_strong(held, nullptr)) {
+            std::free(held);
+            return;
+        }
+    }
 }
 
 bool installFile(const std::string& tempPath, const std::string& finalPath) {

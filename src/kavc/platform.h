@@ -4,13 +4,24 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace kavc::platform {
 
+// The first error (an errno value) that a write to a temporary file's stream, or its close, met.
+struct WriteStatus {
+    int error = 0;
+};
+
 // Creates a new, uniquely named file `<dir>/.<name>.XXXXXX` opened for binary writing; its
-// name is stored in `path`. Null (errno set) when no file can be created there.
-FILE* createTempFile(const std::string& dir, const std::string& name, std::string& path);
+// name is stored in `path`. Null (errno set) when no file can be created there. Until
+// forgetTempFile, the file is removed when a signal ends the process (interrupt, termination,
+// a crash), and `status` (when given) records why a write or the close failed.
+FILE* createTempFile(const std::string& dir, const std::string& name, std::string& path,
+                     const std::shared_ptr<WriteStatus>& status = nullptr);
+// The file at `path` is installed or removed: a signal no longer removes it.
+void forgetTempFile(const std::string& path);
 
 // Gives a finished temporary file the mode an ordinary new file would get, then moves it over
 // `finalPath` (replacing what is there). False when either step fails.

@@ -4,6 +4,7 @@
 
 #include "host/option_table.h"
 #include "kavc/model.h"
+#include "kavc/platform.h"
 
 #include <deque>
 #include <map>
@@ -91,6 +92,7 @@ struct OpenFile {
     std::string tempPath;  // empty for the in-memory stream
     std::string finalPath;
     FILE* stream = nullptr;
+    std::shared_ptr<platform::WriteStatus> status;  // a real file's; outlives the stream to tell why it failed
 };
 
 // Character storage for the unit's texts: large blocks, never moved, released by reset.

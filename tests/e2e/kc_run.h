@@ -54,6 +54,7 @@ class ScratchDir {
 
 struct KcResult {
     int status = -1;  // exit status; -1 when it did not exit normally
+    int signal = 0;   // the signal that ended it, 0 when it exited
     bool hung = false;
     std::string out;
     std::string err;
@@ -101,6 +102,7 @@ inline KcResult runProgram(std::vector<std::string> argv, const std::string& cwd
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (!result.hung && WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    if (!result.hung && WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
     result.out = readText(outPath);
     result.err = readText(errPath);
     std::remove(outPath.c_str());

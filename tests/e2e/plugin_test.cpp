@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -120,6 +121,56 @@ TEST_F(LoadedPlugin, OtherEntriesYieldNothing) {
     EXPECT_EQ(emit("animal", talk, kavc::unitStab()), nullptr);
     EXPECT_EQ(kavtCPP, 1);
     EXPECT_EQ(kavc::capturedText(), "");
+}
+
+// What the host should never hand over is reported as a host error, not followed into a crash.
+TEST_F(LoadedPlugin, MalformedInputIsReportedNotFollowed) {
+    struct Case {
+        const char* handed;
+        std::function<Entry*()> make;  // the entry; null for none
+        const char* stem;
+        bool stab;
+    };
+    auto fresh = [] {
+        Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
+        kavc::addMethod(cls, "talk", kavc::basicType("void"), 2);
+        kavc::finishClass(cls);
+        return cls;
+    };
+    const Case cases[] = {
+        {"no entry", [] { return nullptr; }, "animal", true},
+        {"no file stem", fresh, nullptr, true},
+        {"no symbol table", fresh, "animal", false},
+        {"a class without a name", [&] { Entry* c = fresh(); c->name = nullptr; return c; }, "animal", true},
+        {"a method without a name", [&] { Entry* c = fresh(); c->methods->name = nullptr; return c; }, "animal", true},
+        {"a parent reference without a class",
+         [&] {
+             Entry* c = fresh();
+             kavc::addParent(c, kavc::findClass("KAVObject"), 1)->cls = nullptr;
+             return c;
+         },
+         "animal", true},
+        {"an inherited method without a name",
+         [&] {
+             Entry* base = fresh();
+             Entry* c = kavc::newClass("Dog", {}, nullptr, 3);
+             kavc::addParent(c, base, 3);
+             kavc::finishClass(c);
+             base->methods->name = nullptr;  // an ancestor's method
+             return c;
+         },
+         "dog", true},
+    };
+    for (const Case& c : cases) {
+        int errors = kavc::errorCount();
+        EXPECT_EQ(emit(c.stem, c.make(), c.stab ? kavc::unitStab() : nullptr), nullptr) << c.handed;
+        EXPECT_EQ(kavc::errorCount(), errors + 1) << c.handed;
+        EXPECT_NE(kavc::messages().back().find(std::string("internal error: the emitter was handed ") + c.handed +
+                                               " [1]"),
+                  std::string::npos)
+            << kavc::messages().back();
+    }
+    EXPECT_EQ(kavc::capturedText(), "") << "nothing is written";
 }
 
 }  // namespace

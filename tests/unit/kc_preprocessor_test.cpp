@@ -1,6 +1,7 @@
 // The preprocessor: macros, conditionals, includes and their errors.
 #include "kc_fixture.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -123,7 +124,20 @@ TEST_F(KcIncludes, SelfIncludeStopsAtTheDepthLimit) {
     ASSERT_EQ(r.messages.size(), 1u);
     EXPECT_NE(r.messages[0].find("error: #include nested depth 64 exceeds maximum of 64"), std::string::npos)
         << r.messages[0];
-    EXPECT_EQ(r.tokens.size(), 63u);  // each completed level still contributes its x
+    EXPECT_TRUE(r.tokens.empty());  // a loop of includes ends the input: one report, no cascade
+}
+
+TEST_F(KcIncludes, InclusionsHaveABudgetPerCompilation) {
+    write("main/empty.idl", "");
+    std::string text;
+    for (long i = 0; i <= kc::maxIncludes; ++i) text += "#include \"empty.idl\"\n";
+    auto r = preprocess(text + "after", {}, root + "/main/m.idl");
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].find(root + "/main/m.idl:" + std::to_string(kc::maxIncludes + 1) +
+                                 ":10: error: #include budget of this file exceeded"),
+              0u)
+        << r.messages[0];
+    EXPECT_TRUE(r.tokens.empty()) << "the rest of the input is not read";
 }
 
 TEST_F(KcIncludes, PragmaOnceIncludesAFileOnce) {
@@ -133,10 +147,29 @@ TEST_F(KcIncludes, PragmaOnceIncludesAFileOnce) {
     EXPECT_EQ(r.spelling(), "once end");
 }
 
-TEST_F(KcIncludes, ADirectoryIsNotAnIncludeFile) {
-    auto r = preprocess("#include \"lib\"\n", {{root}, {}}, root + "/main/m.idl");
-    ASSERT_EQ(r.messages.size(), 1u);
-    EXPECT_EQ(r.messages[0], root + "/main/m.idl:1:10: error: lib: No such file or directory");
+// The first candidate that exists is the file meant; the message says why it cannot be read.
+TEST_F(KcIncludes, AnUnreadableIncludeSaysWhy) {
+    write("lib/locked.idl", "x");
+    ::mkfifo((root + "/lib/fifo.idl").c_str(), 0600);
+    ::chmod((root + "/lib/locked.idl").c_str(), 0);
+    bool root_user = ::geteuid() == 0;  // root reads a file of mode 0 all the same
+    const struct {
+        const char* name;
+        std::string said;
+    } cases[] = {
+        {"lib", root + "/lib: Is a directory"},
+        {"fifo.idl", root + "/lib/fifo.idl: not a regular file"},
+        {"/dev/zero", "/dev/zero: not a regular file"},
+        {"locked.idl", root_user ? "" : root + "/lib/locked.idl: Permission denied"},
+        {"absent.idl", "absent.idl: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        if (c.said.empty()) continue;
+        auto r = preprocess(std::string("#include \"") + c.name + "\"\n", {{root, root + "/lib"}, {}},
+                            root + "/main/m.idl");
+        ASSERT_EQ(r.messages.size(), 1u) << c.name;
+        EXPECT_EQ(r.messages[0], root + "/main/m.idl:1:10: error: " + c.said);
+    }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ struct Expr {
     std::string text;  // String/Char value; Unary/Binary operator
     ScopedName name;
     std::unique_ptr<Expr> lhs, rhs;  // Unary: lhs only
+    int height = 0;                  // operators on the longest path down from this one
 };
 
 struct TypeSpec {

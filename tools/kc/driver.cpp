@@ -205,9 +205,7 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
         return 1;
     }
     if (!kavc::commitOutput()) {
-        diag.toolError(options.outputDir == "-"
-                           ? std::string("cannot write to standard output")
-                           : "cannot write " + quote(options.outputDir + "/" + kavtfileStem + ".xih"));
+        diag.toolError("cannot write " + kavc::outputError());
         return 1;
     }
     if (options.depsToo && !writeDependencies(options, sources, diag)) return 1;

@@ -124,23 +124,26 @@ bool Lexer::atLineEnd() {
 }
 
 Token Lexer::next() {
-    Token t = scan();
-    if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
-    return t;
+    for (;;) {
+        Token t;
+        if (!token(t)) continue;
+        if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
+        return t;
+    }
 }
 
-Token Lexer::scan() {
+// One token into `t`; false after a stray character, which is reported and skipped.
+bool Lexer::token(Token& t) {
     bool sawNewline = false;
     skipSpace(sawNewline);
     if (sawNewline) lineStart_ = true;
 
-    Token t;
     t.loc = here_;
     t.startsLine = lineStart_;
     lineStart_ = false;
     if (pos_ >= text_.size()) {
         t.kind = Tok::End;
-        return t;
+        return true;
     }
 
     char c = peek();
@@ -149,7 +152,7 @@ Token Lexer::scan() {
         t.kind = peek() == '"' ? Tok::String : Tok::Char;
         t.wide = true;
         quoted(t, peek());
-        return t;
+        return true;
     }
     if (identStart(c)) {
         t.kind = Tok::Ident;
@@ -157,28 +160,28 @@ Token Lexer::scan() {
             t.text += peek();
             advance();
         }
-        return t;
+        return true;
     }
     if (std::isdigit(static_cast<unsigned char>(c)) ||
         (c == '.' && std::isdigit(static_cast<unsigned char>(peek(1))))) {
         number(t);
-        return t;
+        return true;
     }
     if (c == '"') {
         t.kind = Tok::String;
         quoted(t, '"');
-        return t;
+        return true;
     }
     if (c == '\'') {
         t.kind = Tok::Char;
         quoted(t, '\'');
-        return t;
+        return true;
     }
     if (c == '#' && t.startsLine) {
         t.kind = Tok::Hash;
         t.text += '#';
         advance();
-        return t;
+        return true;
     }
     for (const char* two : twoCharPuncts) {
         if (c == two[0] && peek(1) == two[1]) {
@@ -186,24 +189,24 @@ Token Lexer::scan() {
             t.text += two;
             advance();
             advance();
-            return t;
+            return true;
         }
     }
     if (c != '\0' && std::strchr(oneCharPuncts, c)) {
         t.kind = Tok::Punct;
         t.text = std::string(1, c);
         advance();
-        return t;
+        return true;
     }
     if (c == '#') {
         t.kind = Tok::Punct;
         t.text += '#';
         advance();
-        return t;
+        return true;
     }
     diag_.error(here_, "stray " + quote(printable(c)) + " in program");
     advance();
-    return scan();
+    return false;
 }
 
 void Lexer::number(Token& t) {
@@ -216,6 +219,16 @@ void Lexer::number(Token& t) {
         while (std::isxdigit(static_cast<unsigned char>(peek()))) {
             t.text += peek();
             advance();
+        }
+        if (t.text.size() == 2) {  // "0x" alone is no number: C reads it as 0 with a bad suffix
+            std::string suffix = t.text.substr(1);
+            while (identChar(peek())) {
+                suffix += peek();
+                advance();
+            }
+            if (!skipping_) diag_.error(t.loc, "invalid suffix " + quote(suffix) + " on integer constant");
+            t.text = "0";
+            return;
         }
     } else {
         while (std::isdigit(static_cast<unsigned char>(peek()))) {
@@ -250,6 +263,13 @@ void Lexer::number(Token& t) {
         t.kind = Tok::Fixed;  // a fixed-point literal: 1.5d
         advance();
         return;
+    }
+    if (t.kind == Tok::Int && t.text.size() > 1 && t.text[0] == '0' && t.text[1] != 'x' && t.text[1] != 'X') {
+        size_t bad = t.text.find_first_of("89");
+        if (bad != std::string::npos) {
+            if (!skipping_) diag_.error(t.loc, "invalid digit " + quote(t.text.substr(bad, 1)) + " in octal constant");
+            t.text = "0";
+        }
     }
     if (identChar(peek())) {
         std::string suffix;

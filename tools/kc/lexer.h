@@ -49,9 +49,9 @@ class Lexer {
     void setSkipping(bool on) { skipping_ = on; }
 
   private:
-    Token scan();
     char peek(size_t ahead = 0) const;
     void advance();
+    bool token(Token& t);
     void skipSpace(bool& sawNewline, bool stopAtNewline = false);
     void number(Token& t);
     void quoted(Token& t, char close);

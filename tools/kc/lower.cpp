@@ -4,6 +4,8 @@
 
 #include "host/option_table.h"
 
+#include <algorithm>
+
 namespace kc {
 
 namespace lowering {
@@ -21,6 +23,7 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
     std::vector<Symbol*> ordered, stack;
     std::set<Symbol*> visiting, done;
     for (Symbol* cls : interfaces_) order(cls, stack, visiting, done, ordered);
+    limitInheritanceDepth(ordered);
 
     // Declarations are checked and classes built in declaration order, so that messages
     // follow the source; a class whose parent is defined after it is built after that parent,
@@ -50,6 +53,26 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
         }
     }
     return toEmit;
+}
+
+// The host and the emitter walk ancestors by recursion: a class may stand at most
+// maxInheritanceDepth levels below its furthest root. `ordered` lists parents first.
+void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
+    std::map<Symbol*, int> depth;
+    for (Symbol* cls : ordered) {
+        int d = 1;
+        for (Symbol* parent : cls->parents) {
+            auto p = depth.find(parent);
+            if (p != depth.end()) d = std::max(d, p->second + 1);
+            if (parent->broken) cls->broken = true;
+        }
+        depth[cls] = d;
+        if (d > maxInheritanceDepth && !cls->broken) {
+            diag_.error(cls->loc, "inheritance too deep: " + quote(cls->name) + " stands more than " +
+                                      std::to_string(maxInheritanceDepth) + " levels below its root class");
+            cls->broken = true;
+        }
+    }
 }
 
 void Lowering::lowerClass(Symbol* cls) {
@@ -290,6 +313,26 @@ bool reintroduces(const ImplStmt& s) {
     return false;
 }
 
+// What is wrong with a modifier's value as the header would write it; empty when nothing is.
+// Values reach the header as names or C text: a control character would break it (and a
+// leading code 1 reads as "no value"). A descriptor is written as a C string, escaped.
+std::string valueProblem(const std::string& name, const std::string& value) {
+    const darurov::OptionRow* row = darurov::findOption(name);
+    if (!row || row->id != darurov::Option::descriptor)
+        for (unsigned char c : value)
+            if (c < 0x20 || c == 0x7f)
+                return "the value of modifier " + quote(name) + " contains a control character";
+    if (row && row->id == darurov::Option::align) {
+        bool digits = !value.empty() && value.size() <= 5 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+        unsigned long n = digits ? std::stoul(value) : 0;
+        if (n == 0 || n > 32768 || (n & (n - 1)) != 0)
+            return "modifier 'align' takes an alignment in bytes, a power of two such as 4 or 8, not " +
+                   quote(value);
+    }
+    return {};
+}
+
 // Modifiers whose value is compared with class names (a parent, the shadowed ancestor) or
 // written into one (the ClassData a method migrates to).
 bool namesAClass(const std::string& name) {
@@ -340,6 +383,10 @@ void Lowering::addModifiers(Entry* e, const std::string& what, const std::vector
     for (const Modifier& m : mods) {
         if (isDeclaring(m.name)) continue;
         if (!checkModifierName(m)) continue;
+        if (std::string problem = m.hasValue ? valueProblem(m.name, m.value) : ""; !problem.empty()) {
+            diag_.error(m.loc, problem);
+            continue;
+        }
         if (!modsGiven_.insert({e, m.name}).second) {
             diag_.error(m.loc, "duplicate modifier " + quote(m.name) + " on " + what);
             continue;
@@ -387,10 +434,31 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
         diag_.error(target.loc, quote(cls->name) + " inherits no method " + quote(name) + " to " + what);
         return;
     }
+    if (isOverride && !overridable(cls, name)) {
+        diag_.error(target.loc, quote(cls->name) + " inherits " + quote(name) +
+                                    " only through a parent it lists more than once; list each parent once to override it");
+        return;
+    }
     if (isOverride)
         placed(entry, kavc::addOverride(entry, inherited, target.loc.line), target.loc);
     else
         reintroduced_[name] = placed(entry, kavc::addReintroduce(entry, inherited, target.loc.line), target.loc);
+}
+
+// The header takes an overridden method from a parent that is the class's only path to
+// itself: listed once, and inherited by no other parent. Some such parent must have it.
+bool Lowering::overridable(Symbol* cls, const std::string& name) {
+    const std::vector<Symbol*>& parents = cls->parents;
+    for (Symbol* p : parents) {
+        bool onePath = std::count(parents.begin(), parents.end(), p) == 1;
+        for (Symbol* q : parents)
+            if (onePath && q != p && derivesFrom(q, p)) onePath = false;
+        if (!onePath) continue;
+        Entry* own = kavc::findMethod(p->entry, name);
+        if ((own && own->type == kavtNewMethodType && !own->origin) || kavc::findInheritedMethod(p->entry, name))
+            return true;
+    }
+    return false;
 }
 
 void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target) {
@@ -444,6 +512,10 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
         }
         const Modifier& m = s.modifiers[0];
         if (!checkModifierName(m)) return;
+        if (std::string problem = m.hasValue ? valueProblem(m.name, m.value) : ""; !problem.empty()) {
+            diag_.error(m.loc, problem);
+            return;
+        }
         std::string value = !m.hasValue ? m.name : m.name + "=" + (namesAClass(m.name) ? classValue(cls, m) : m.value);
         if (!modsGiven_.insert({entry, name}).second) {
             diag_.error(m.loc, "duplicate modifier for inherited method " + what);

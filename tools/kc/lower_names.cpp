@@ -135,6 +135,7 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
 
 void Lowering::addBuiltins() {
     Symbol* object = declare(global_, Symbol::Interface, "KAVObject", Loc{});
+    kavObject_ = object;
     Symbol* klass = declare(global_, Symbol::Interface, "KAVClass", Loc{});
     for (Symbol* s : {object, klass}) {
         s->builtin = true;
@@ -470,6 +471,12 @@ void Lowering::resolveParents(Symbol* cls) {
             cls->parentLocs.push_back(p.loc);
         }
     }
+    // Without a parent list a class inherits from KAVObject, as `: KAVObject` says: the header's
+    // parent tables, parent calls and overrides all go through the parent references.
+    if (cls->decl->parents.empty() && cls->decl->supports.empty()) {
+        cls->parents.push_back(kavObject_);
+        cls->parentLocs.push_back(cls->loc);
+    }
 }
 
 // Parents first; a cycle is reported once and its classes are not lowered.
@@ -493,7 +500,7 @@ void Lowering::order(Symbol* cls, std::vector<Symbol*>& stack, std::set<Symbol*>
             diag_.error(cls->parentLocs[i], "cyclic inheritance: " + chain + quote(parent->name));
             continue;
         }
-        if (stack.size() > static_cast<size_t>(maxResolveDepth) * 10) {
+        if (stack.size() > static_cast<size_t>(maxInheritanceDepth)) {
             diag_.error(cls->loc, "inheritance too deep");
             cls->broken = true;
             continue;

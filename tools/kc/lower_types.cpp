@@ -319,7 +319,21 @@ bool Lowering::fits(const TypeSpec& type, Scope* scope, Value& v, Loc at) {
     return false;
 }
 
+// Operators are evaluated by recursion; constants naming constants nest it further, so the
+// whole depth is bounded.
 std::optional<Value> Lowering::evaluate(const Expr& e, Scope* scope) {
+    if (e.kind != Expr::Unary && e.kind != Expr::Binary) return evaluateNode(e, scope);
+    if (evaluationDepth_ >= maxEvaluationDepth) {
+        diag_.error(e.loc, "constant expression nested too deeply");
+        return std::nullopt;
+    }
+    ++evaluationDepth_;
+    std::optional<Value> v = evaluateNode(e, scope);
+    --evaluationDepth_;
+    return v;
+}
+
+std::optional<Value> Lowering::evaluateNode(const Expr& e, Scope* scope) {
     Value v;
     switch (e.kind) {
         case Expr::Int:

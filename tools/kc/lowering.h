@@ -15,6 +15,8 @@
 namespace kc::lowering {
 
 inline constexpr int maxResolveDepth = 200;  // typedef chains, constants naming constants
+inline constexpr int maxInheritanceDepth = 2000;  // levels of classes below a root
+inline constexpr int maxEvaluationDepth = 2000;  // operators being evaluated at once, over all constants
 
 struct Scope;
 struct Symbol;
@@ -111,6 +113,7 @@ class Lowering {
 
     // inheritance
     void resolveParents(Symbol* cls);
+    void limitInheritanceDepth(const std::vector<Symbol*>& ordered);
     void order(Symbol* cls, std::vector<Symbol*>& stack, std::set<Symbol*>& visiting,
                std::set<Symbol*>& done, std::vector<Symbol*>& out);
     bool derivesFrom(Symbol* cls, Symbol* ancestor);
@@ -123,6 +126,7 @@ class Lowering {
     void checkDeclaration(Symbol* sym);
     std::string cName(Symbol* sym) const;
     std::optional<Value> evaluate(const Expr& e, Scope* scope);
+    std::optional<Value> evaluateNode(const Expr& e, Scope* scope);
     std::optional<Value> constValue(Symbol* sym, Loc use);
     std::optional<unsigned long> positive(const Expr& e, Scope* scope, const char* what);
     const TypeSpec* basicOf(const TypeSpec& t, Scope* scope, Scope*& at, Symbol*& enumSym);
@@ -141,6 +145,7 @@ class Lowering {
     bool checkModifierName(const Modifier& m);
     void classModifier(Symbol* cls, const ImplStmt& s);
     void overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const ScopedName& target);
+    bool overridable(Symbol* cls, const std::string& name);
     void memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target);
     void addModifiers(Entry* e, const std::string& what, const std::vector<Modifier>& mods);
     Symbol* nameInValue(Symbol* cls, const std::string& text, Loc at);
@@ -158,12 +163,14 @@ class Lowering {
     std::deque<Symbol> symbols_;
     std::deque<Scope> scopes_;
     Scope* global_ = nullptr;
+    Symbol* kavObject_ = nullptr;
     std::vector<Symbol*> interfaces_;   // definitions, in declaration order
     std::vector<Symbol*> walk_;  // class definitions, types, constants, exceptions: in declaration order
     std::map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
     std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import
     int depth_ = 0;
+    int evaluationDepth_ = 0;
 
     // per class being lowered
     Symbol* class_ = nullptr;

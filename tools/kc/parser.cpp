@@ -2,6 +2,7 @@
 
 #include "kavc/base_types.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -1101,6 +1102,12 @@ std::unique_ptr<Expr> Parser::binary(int level) {
         e->lhs = std::move(lhs);
         e->rhs = binary(level + 1);
         if (!e->rhs) return nullptr;
+        e->height = 1 + std::max(e->lhs->height, e->rhs->height);
+        if (e->height > maxExpressionHeight) {
+            diag_.error(e->loc, "constant expression too complex (more than " +
+                                    std::to_string(maxExpressionHeight) + " nested operations)");
+            return nullptr;
+        }
         lhs = std::move(e);
     }
     return lhs;
@@ -1116,7 +1123,9 @@ std::unique_ptr<Expr> Parser::unary() {
         e->text = take().text;
         e->lhs = unary();
         leave();
-        return e->lhs ? std::move(e) : nullptr;
+        if (!e->lhs) return nullptr;
+        e->height = 1 + e->lhs->height;
+        return e;
     }
     return primary();
 }

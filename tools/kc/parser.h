@@ -10,6 +10,9 @@
 namespace kc {
 
 inline constexpr int maxNesting = 256;  // modules, expressions, types: deeper input is refused
+// Operators stacked in one constant expression (1 + 1 + ... is a chain as deep as it is long):
+// the tree is walked and freed by recursion, so its height is bounded.
+inline constexpr int maxExpressionHeight = 1000;
 
 class Parser {
   public:

@@ -14,8 +14,6 @@ namespace {
 
 constexpr const char* builtinIncludes[] = {"kavobj.idl", "kavcls.idl"};
 
-// Macro expansion may not produce more tokens than this from one use (A -> B B, B -> C C...).
-constexpr int expansionBudget = 100000;
 constexpr int maxExpressionDepth = 200;
 
 std::string dirOf(const std::string& path) {
@@ -121,12 +119,20 @@ class IfExpression {
         }
     }
 
+    // Prefix operators are gathered first and applied innermost first: a run of them costs
+    // no stack.
     long long unary() {
-        if (accept("!")) return !unary();
-        if (accept("~")) return ~unary();
-        if (accept("-")) return wrap(0 - static_cast<unsigned long long>(unary()));
-        if (accept("+")) return unary();
-        return primary();
+        std::string ops;
+        while (peek() && peek()->kind == Tok::Punct && peek()->text.size() == 1 &&
+               std::strchr("!~-+", peek()->text[0]))
+            ops += tokens_[pos_++].text[0];
+        long long v = primary();
+        for (auto op = ops.rbegin(); op != ops.rend(); ++op) {
+            if (*op == '!') v = !v;
+            else if (*op == '~') v = ~v;
+            else if (*op == '-') v = wrap(0 - static_cast<unsigned long long>(v));
+        }
+        return v;
     }
 
     long long primary() {
@@ -217,8 +223,8 @@ bool readFile(const std::string& path, std::string& text, std::string& why) {
 
 Preprocessor::Preprocessor(Sources& sources, Diagnostics& diag, PreprocessorOptions options)
     : sources_(sources), diag_(diag), options_(std::move(options)) {
-    macros_["__KAVIDL__"] = Macro{lex("1", Loc{}), Loc{}};
-    for (const auto& [name, value] : options_.defines) macros_[name] = Macro{lex(value, Loc{}), Loc{}};
+    macros_["__KAVIDL__"] = Macro{lex("1", Loc{}), Loc{}, false};
+    for (const auto& [name, value] : options_.defines) macros_[name] = Macro{lex(value, Loc{}), Loc{}, false};
 }
 
 std::vector<Token> Preprocessor::lex(const std::string& text, Loc at) {
@@ -279,7 +285,7 @@ Token Preprocessor::next() {
             expanded_.pop_front();
             return t;
         }
-        if (frames_.empty()) {
+        if (frames_.empty() || stopped_) {
             Token end;
             end.loc = last_;
             return end;
@@ -299,10 +305,8 @@ Token Preprocessor::next() {
         if (!active(f)) continue;
         last_ = t.loc;
         if (t.kind == Tok::Ident && macros_.count(t.text)) {
-            std::set<std::string> open;
             std::vector<Token> out;
-            int budget = expansionBudget;
-            expand(t, open, out, budget);
+            expand(t, out);
             expanded_.insert(expanded_.end(), out.begin(), out.end());
             continue;
         }
@@ -310,21 +314,55 @@ Token Preprocessor::next() {
     }
 }
 
-void Preprocessor::expand(const Token& use, std::set<std::string>& open, std::vector<Token>& out,
-                          int& budget) {
-    open.insert(use.text);
-    for (Token t : macros_[use.text].body) {
-        if (budget <= 0) return;
+// Expands one use of a macro into `out`. The walk keeps its own stack, so a long chain of
+// macros costs no call depth; every body token it visits is charged to the run's budget, so
+// macros that expand to nothing cost too.
+void Preprocessor::expand(const Token& use, std::vector<Token>& out) {
+    struct Level {
+        Macro* macro;
+        size_t next;
+    };
+    std::vector<Level> stack;
+    auto enter = [&](Macro& m) {
+        m.expanding = true;
+        stack.push_back({&m, 0});
+    };
+    enter(macros_.find(use.text)->second);
+    size_t produced = 0;
+    while (!stack.empty()) {
+        Level& top = stack.back();
+        if (top.next == top.macro->body.size()) {
+            top.macro->expanding = false;
+            stack.pop_back();
+            continue;
+        }
+        Token t = top.macro->body[top.next++];
+        if (!chargeExpansion(use)) break;
+        if (t.kind == Tok::Ident) {
+            auto m = macros_.find(t.text);
+            if (m != macros_.end() && !m->second.expanding) {
+                enter(m->second);
+                continue;
+            }
+        }
         t.loc = use.loc;
         t.startsLine = false;
-        if (t.kind == Tok::Ident && macros_.count(t.text) && !open.count(t.text)) {
-            expand(t, open, out, budget);
-        } else {
-            out.push_back(t);
-            if (--budget == 0) diag_.error(use.loc, "macro expansion of " + quote(use.text) + " is too large");
+        out.push_back(std::move(t));
+        if (++produced == expansionLimit) {
+            diag_.error(use.loc, "macro expansion of " + quote(use.text) + " is too large");
+            break;
         }
     }
-    open.erase(use.text);
+    for (Level& level : stack) level.macro->expanding = false;
+}
+
+bool Preprocessor::chargeExpansion(const Token& use) {
+    if (stopped_) return false;
+    if (++expansionWork_ <= expansionBudget) return true;
+    diag_.error(use.loc, "macro expansion in this file exceeds " + std::to_string(expansionBudget) +
+                             " tokens; the rest of the input is not read");
+    stopped_ = true;
+    return false;
 }
 
 void Preprocessor::directive(Frame& f, const Token& hash) {
@@ -427,6 +465,7 @@ void Preprocessor::include(Frame& f, const Token& directiveName) {
     if (static_cast<int>(frames_.size()) >= maxIncludeDepth) {
         diag_.error(at, "#include nested depth " + std::to_string(frames_.size()) +
                             " exceeds maximum of " + std::to_string(maxIncludeDepth));
+        stopped_ = true;  // a loop of includes: one report, not one per way back into it
         return;
     }
 
@@ -437,18 +476,35 @@ void Preprocessor::include(Frame& f, const Token& directiveName) {
         candidates.push_back(joinPath(f.dir, file));
         for (const std::string& dir : options_.includeDirs) candidates.push_back(joinPath(dir, file));
     }
-    std::string text, why, found;
+    // The first candidate that exists is the file meant: when it cannot be read, say why
+    // (a directory, a FIFO, no permission) rather than searching on.
+    std::string found;
+    struct stat st{};
     for (const std::string& candidate : candidates) {
-        if (readFile(candidate, text, why)) {
+        if (::stat(candidate.c_str(), &st) == 0) {
             found = candidate;
             break;
         }
     }
     if (found.empty()) {
-        diag_.error(at, file + ": No such file or directory");
+        diag_.error(at, file + ": " + std::strerror(ENOENT));
         return;
     }
     if (onceFiles_.count(canonicalKey(found))) return;
+    if (++includes_ > maxIncludes || includedBytes_ + st.st_size > maxIncludedBytes) {
+        diag_.error(at, "#include budget of this file exceeded (" + std::to_string(maxIncludes) +
+                            " inclusions or " + std::to_string(maxIncludedBytes >> 20) +
+                            " MiB of included text): does a file include itself without a guard? "
+                            "The rest of the input is not read");
+        stopped_ = true;
+        return;
+    }
+    std::string text, why;
+    if (!readFile(found, text, why)) {
+        diag_.error(at, found + ": " + why);
+        return;
+    }
+    includedBytes_ += static_cast<long long>(text.size());
     push(sources_.add(found, std::move(text), directiveName.loc), dirOf(found));
 }
 
@@ -471,7 +527,7 @@ void Preprocessor::define(Frame& f, const Token& directiveName) {
         diag_.error(line[1].loc, "function-like macros are not supported");
         return;
     }
-    Macro m{std::vector<Token>(line.begin() + 1, line.end()), name.loc};
+    Macro m{std::vector<Token>(line.begin() + 1, line.end()), name.loc, false};
     auto old = macros_.find(name.text);
     if (old != macros_.end()) {
         bool same = old->second.body.size() == m.body.size();
@@ -562,9 +618,7 @@ bool Preprocessor::evaluate(std::vector<Token> line, Loc at) {
             resolved.push_back(value);
             i = paren ? j + 1 : j;
         } else if (t.kind == Tok::Ident && macros_.count(t.text)) {
-            std::set<std::string> open;
-            int budget = expansionBudget;
-            expand(t, open, resolved, budget);
+            expand(t, resolved);
         } else {
             resolved.push_back(t);
         }

@@ -24,6 +24,15 @@ struct PreprocessorOptions {
 bool isBuiltinInclude(const std::string& name);
 
 inline constexpr int maxIncludeDepth = 64;
+// What one compilation may spend: file inclusions (a file that includes itself twice would
+// otherwise make 2^64 of them), bytes of included text, and macro body tokens visited while
+// expanding (doubling macros would otherwise run for ever, also when they expand to nothing).
+// Past a budget the rest of the input is not read.
+inline constexpr long maxIncludes = 10000;
+inline constexpr long long maxIncludedBytes = 256ll << 20;
+inline constexpr long expansionBudget = 1l << 22;
+// Tokens that one use of a macro may produce.
+inline constexpr size_t expansionLimit = 100000;
 
 class Preprocessor {
   public:
@@ -53,6 +62,7 @@ class Preprocessor {
     struct Macro {
         std::vector<Token> body;
         Loc at;
+        bool expanding = false;  // inside its own expansion: its name stands for itself
     };
 
     void push(int file, const std::string& dir);
@@ -66,8 +76,8 @@ class Preprocessor {
     void checkRepositoryPragma(const std::vector<Token>& line, Loc at);
     void conditional(Frame& f, const Token& directiveName);
     bool evaluate(std::vector<Token> line, Loc at);
-    void expand(const Token& use, std::set<std::string>& open, std::vector<Token>& out,
-                int& budget);
+    void expand(const Token& use, std::vector<Token>& out);
+    bool chargeExpansion(const Token& use);
     std::vector<Token> lex(const std::string& text, Loc at);
 
     Sources& sources_;
@@ -78,6 +88,10 @@ class Preprocessor {
     std::map<std::string, Macro> macros_;
     std::set<std::string> onceFiles_;
     Loc last_;
+    long includes_ = 0;
+    long long includedBytes_ = 0;
+    long expansionWork_ = 0;
+    bool stopped_ = false;  // a budget is spent: the input ends here
 };
 
 // Reads a whole regular file; false with errno-style reason in `why`.

@@ -1,0 +1,218 @@
+// Extreme and hostile input, made at test time: every run ends with exit 0 or a located error,
+// never a signal, a hang or an internal error, and leaves no temporary file behind.
+#include "kc_run.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+namespace {
+
+using kc_e2e::readText;
+using kc_e2e::runKc;
+using kc_e2e::runProgram;
+using kc_e2e::ScratchDir;
+
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    out.reserve(text.size() * static_cast<size_t>(times));
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+}
+
+std::string numbered(const std::function<std::string(int)>& line, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += line(i);
+    return out;
+}
+
+const std::string aClass = "interface A : KAVObject { void f(); };\n";
+
+struct Extreme {
+    const char* label;
+    std::function<std::string()> text;  // the input file t.idl
+    int status;                         // 0, or 1 with `said` located in t.idl
+    const char* said;
+};
+
+// Each case is one of the inputs that once crashed kc, hung it or ended in an internal error.
+const Extreme extremes[] = {
+    {"StrayBytes", [] { return repeat("\x01", 26000); }, 1, "1:1: error: stray '\\001' in program"},
+    {"IfWithManyNots", [] { return "#if " + repeat("!", 52000) + "1\n#endif\n" + aClass; }, 0, ""},
+    {"LongConstSum",
+     [] { return "const long C = 1" + repeat(" + 1", 17600) + ";\n" + aClass; }, 1,
+     "1:4018: error: constant expression too complex (more than 1000 nested operations)"},
+    {"ConstSumAtTheLimit", [] { return "const long C = 1" + repeat("+1", 1000) + ";\n" + aClass; }, 0, ""},
+    {"LongDefineChain",
+     [] {
+         return numbered([](int i) { return "#define M" + std::to_string(i) + " M" + std::to_string(i + 1) + "\n"; },
+                         26000) +
+                "#define M26000 long\ntypedef M0 T;\n" + aClass;
+     },
+     0, ""},
+    {"FileIncludingItselfTwice", [] { return "#include \"t.idl\"\n#include \"t.idl\"\n" + aClass; }, 1,
+     "1:10: error: #include nested depth 64 exceeds maximum of 64"},
+    {"DoublingEmptyMacros",
+     [] {
+         return "#define D0\n" +
+                numbered([](int i) { return "#define D" + std::to_string(i + 1) + " D" + std::to_string(i) + " D" +
+                                            std::to_string(i) + "\n"; },
+                         60) +
+                "D60\n" + aClass;
+     },
+     1, "62:1: error: macro expansion in this file exceeds 4194304 tokens; the rest of the input is not read"},
+    {"MacroAmplifier",
+     [] {
+         // Each use gives 10^4 declarators ",x" (the names repeat, but the input ends before
+         // that is checked).
+         std::string text = "#define A0 ,x\n";
+         for (int i = 1; i <= 4; ++i)
+             text += "#define A" + std::to_string(i) + repeat(" A" + std::to_string(i - 1), 10) + "\n";
+         return text + "struct S {\n" +
+                numbered([](int i) { return "long y" + std::to_string(i) + " A4;\n"; }, 800) + "};\n" + aClass;
+     },
+     1, "141:11: error: macro expansion in this file exceeds 4194304 tokens; the rest of the input is not read"},
+    {"DeepInheritance",
+     [] {
+         return "interface C0 : KAVObject {};\n" +
+                numbered([](int i) { return "interface C" + std::to_string(i + 1) + " : C" + std::to_string(i) + " {};\n"; },
+                         2500);
+     },
+     1, "2001:11: error: inheritance too deep: 'C2000' stands more than 2000 levels below its root class"},
+    {"OctalWithADigitNine", [] { return "const long a = 019;\n" + aClass; }, 1,
+     "1:16: error: invalid digit '9' in octal constant"},
+    {"HexWithoutDigits", [] { return "const long a = 0x;\n" + aClass; }, 1,
+     "1:16: error: invalid suffix 'x' on integer constant"},
+    {"AlignThatIsNoNumber",
+     [] { return "interface A : KAVObject { implementation { align = abc; }; };\n"; }, 1,
+     "1:44: error: modifier 'align' takes an alignment in bytes, a power of two such as 4 or 8, not 'abc'"},
+    {"ControlByteInAModifierValue",
+     [] { return "interface A : KAVObject { implementation { externalprefix = \"\\x01\"; }; };\n"; }, 1,
+     "1:44: error: the value of modifier 'externalprefix' contains a control character"},
+    {"OverrideInAClassWithoutParentList",
+     [] { return "interface A {\n  void f();\n  implementation { kavGetSize: override; kavDefaultInit: override; };\n};\n"; },
+     0, ""},
+    {"OverrideThroughAParentWithoutParentList",
+     [] { return "interface X { void f(); };\ninterface Y : X { implementation { kavGetSize: override; }; };\n"; }, 0,
+     ""},
+    {"OverrideThroughAParentListedTwice",
+     [] { return "interface B : KAVObject { void g(); };\ninterface A : B, B {\n  implementation { g: override; };\n};\n"; },
+     1,
+     "3:20: error: 'A' inherits 'g' only through a parent it lists more than once; list each parent once to "
+     "override it"},
+    {"IncludeOfADirectory", [] { return "#include \"/\"\n" + aClass; }, 1, "1:10: error: /: Is a directory"},
+    {"IncludeOfDevZero", [] { return "#include \"/dev/zero\"\n" + aClass; }, 1,
+     "1:10: error: /dev/zero: not a regular file"},
+};
+
+class ExtremeInput : public ::testing::TestWithParam<Extreme> {};
+
+TEST_P(ExtremeInput, EndsWithExitZeroOrALocatedError) {
+    const Extreme& c = GetParam();
+    ScratchDir dir;
+    std::ofstream(dir / "t.idl", std::ios::binary) << c.text();
+    // The limit is a safety net against a hang, far above what any case takes.
+    auto r = runKc({"--emitter", PLUGIN_PATH, "-o", "out", "t.idl"}, dir.path(), std::chrono::seconds(120));
+    ASSERT_FALSE(r.hung);
+    ASSERT_EQ(r.signal, 0) << r.err.substr(0, 2000);
+    EXPECT_EQ(r.status, c.status) << r.err.substr(0, 2000);
+    EXPECT_EQ(r.err.find("internal error"), std::string::npos) << r.err.substr(0, 2000);
+    if (c.status == 0) {
+        EXPECT_NE(readText(dir / "out/t.xih").find("NewClass (integer4 kavntmajorVersion"), std::string::npos);
+    } else {
+        EXPECT_NE(r.err.find("t.idl:" + std::string(c.said)), std::string::npos)
+            << "expected t.idl:" << c.said << "\n" << r.err.substr(0, 2000);
+        EXPECT_FALSE(std::filesystem::exists(dir / "out/t.xih"));
+    }
+    if (std::filesystem::exists(dir / "out")) {
+        EXPECT_LE(dir.entries("out").size(), 1u) << "a temporary file is left";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, ExtremeInput, ::testing::ValuesIn(extremes),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// Two cases that need every class's type description built once per run and ancestor paths
+// counted with memoised sums; they are enabled together with that work.
+std::string lattice(int layers) {
+    std::string text = "interface L0a : KAVObject { void m0(); };\ninterface L0b : KAVObject { void n0(); };\n";
+    for (int i = 1; i < layers; ++i)
+        for (const char* side : {"a", "b"})
+            text += "interface L" + std::to_string(i) + side + " : L" + std::to_string(i - 1) + "a, L" +
+                    std::to_string(i - 1) + "b { implementation { m0: override; }; };\n";
+    return text;
+}
+
+size_t occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+void expectHeaderOfEveryClass(const std::string& input, size_t classes) {
+    ScratchDir dir;
+    std::ofstream(dir / "t.idl") << input;
+    auto r = runKc({"--emitter", PLUGIN_PATH, "-o", "out", "t.idl"}, dir.path(), std::chrono::seconds(600));
+    ASSERT_FALSE(r.hung);
+    ASSERT_EQ(r.signal, 0);
+    ASSERT_EQ(r.status, 0) << r.err.substr(0, 2000);
+    std::string header = readText(dir / "out/t.xih");
+    EXPECT_EQ(occurrences(header, "NewClass (integer4 kavntmajorVersion"), classes);
+}
+
+TEST(LargeInput, TwentyThousandClassesInOneFile) {
+    expectHeaderOfEveryClass(numbered([](int i) { return "interface C" + std::to_string(i) + " : KAVObject { void m(); };\n"; },
+                                      20000),
+                             20000);
+}
+
+TEST(LargeInput, FortyLayerDiamondLattice) { expectHeaderOfEveryClass(lattice(40), 80); }
+
+// ---- the output file under signals and write failures ----
+
+// A plug-in that opens the header, writes a line and raises the signal named in
+// KC_TEST_RAISE: the run is interrupted while the temporary file exists.
+TEST(Interrupted, SignalRemovesTheTemporaryFile) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGABRT}) {
+        ScratchDir dir;
+        std::ofstream(dir / "t.idl") << aClass;
+        std::string raise = "KC_TEST_RAISE=" + std::to_string(sig);
+        auto r = runProgram({"/usr/bin/env", raise, KC_PATH, "--emitter", SIGNAL_PLUGIN_PATH, "-o", "out", "t.idl"},
+                            dir.path());
+        ASSERT_FALSE(r.hung);
+        EXPECT_EQ(r.signal, sig) << "kc ends by the signal it got, after cleaning up";
+        EXPECT_EQ(dir.entries("out"), std::vector<std::string>{}) << "signal " << sig;
+    }
+}
+
+TEST(Interrupted, WriteFailureSaysWhy) {
+    ScratchDir dir;
+    // A file size limit of 4 KiB with SIGXFSZ ignored: the writes fail with EFBIG.
+    std::string command = "trap '' XFSZ; ulimit -f 4; exec '" KC_PATH "' --emitter '" PLUGIN_PATH
+                          "' -o out '" EXAMPLES_DIR "/animal.idl'";
+    auto r = runProgram({"/bin/sh", "-c", command}, dir.path());
+    ASSERT_FALSE(r.hung);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kc: error: cannot write out/animal.xih: File too large\n");
+    EXPECT_EQ(dir.entries("out"), std::vector<std::string>{});
+}
+
+TEST(Interrupted, OutOfMemoryIsAFatalErrorNotACrash) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    ScratchDir dir;
+    // 64 MiB of comment: reading it alone exceeds a 50 MB address space.
+    std::ofstream(dir / "t.idl") << "/*" << std::string(64 << 20, 'x') << "*/\n" << aClass;
+    std::string command = "ulimit -v 50000; exec '" KC_PATH "' --emitter '" PLUGIN_PATH "' -o out t.idl";
+    auto r = runProgram({"/bin/sh", "-c", command}, dir.path());
+    ASSERT_FALSE(r.hung);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("kc: fatal error: out of memory\n"), std::string::npos) << r.err.substr(0, 500);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/t.xih"));
+#endif
+}
+
+}  // namespace
