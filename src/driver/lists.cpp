@@ -20,14 +20,24 @@ namespace {
 
 // Cells come in blocks from the host allocator and go back to a free list when a list is
 // released: a list of tens of thousands of methods costs no allocation per cell. The blocks
-// stay for the next pass (the pool only holds as many cells as one pass had at once).
+// stay for the next pass (the pool only holds as many cells as one pass had at once) and go
+// back to the host when the plug-in is unloaded.
 struct CellPool {
     static constexpr std::size_t blockCells = 1024;
     MethodCell* free = nullptr;
+    std::vector<MethodCell*> blocks;
+
+    CellPool() = default;
+    CellPool(const CellPool&) = delete;
+    CellPool& operator=(const CellPool&) = delete;
+    ~CellPool() {
+        for (MethodCell* block : blocks) kavtsmfree(block, 0);
+    }
 
     MethodCell* take() {
         if (!free) {
             auto* block = static_cast<MethodCell*>(kavtsmalloc(sizeof(MethodCell) * blockCells, 0));
+            blocks.push_back(block);
             for (std::size_t i = 0; i < blockCells; ++i) give(&block[i]);
         }
         MethodCell* cell = free;
