@@ -254,9 +254,7 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
     addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
     inf.defaultDescriptor = m->mods;
     appendChain(cls->methods, classInfo(cls).lastMethod, m);
-    Entry** introducers = model().names.introducers(m->name);
-    inf.nextIntroducer = *introducers;
-    *introducers = m;
+    model().introduced.try_emplace(ClassAndName{cls, m->name}, m);
     return m;
 }
 
@@ -390,12 +388,13 @@ Entry* findMethod(Entry* cls, std::string_view name) {
 // that introduce the name are candidates (usually none or one).
 Entry* findInheritedMethod(Entry* cls, std::string_view name) {
     if (!cls) return nullptr;
-    Entry** introducers = model().names.introducers(name);
-    if (!introducers || !*introducers) return nullptr;
+    Model& m = model();
+    const char* interned = m.names.find(name);
+    if (!interned) return nullptr;
     Entry* found = nullptr;
     forEachAncestor(cls, [&](Entry* ancestor) {
-        for (Entry* m = *introducers; m; m = info(m).nextIntroducer)  // latest first
-            if (m->cls == ancestor && introducedHere(m)) found = m;
+        auto at = m.introduced.find(ClassAndName{ancestor, interned});
+        if (at != m.introduced.end()) found = at->second;
         return found != nullptr;
     });
     return found;

@@ -67,12 +67,6 @@ char* NameTable::find(std::string_view name) const {
     return slots_[slotOf(name, std::hash<std::string_view>{}(name))].text;
 }
 
-Entry** NameTable::introducers(std::string_view name) {
-    if (slots_.empty()) return nullptr;
-    Slot& slot = slots_[slotOf(name, std::hash<std::string_view>{}(name))];
-    return slot.text ? &slot.introducers : nullptr;
-}
-
 char* NameTable::intern(std::string_view name, TextArena& texts) {
     std::size_t hash = std::hash<std::string_view>{}(name);
     if ((used_ + 1) * 4 > slots_.size() * 3) {  // keep a quarter free: short probes
@@ -83,7 +77,7 @@ char* NameTable::intern(std::string_view name, TextArena& texts) {
     }
     Slot& slot = slots_[slotOf(name, hash)];
     if (!slot.text) {
-        slot = {hash, texts.copy(name), name.size(), nullptr};
+        slot = {hash, texts.copy(name), name.size()};
         ++used_;
     }
     return slot.text;

@@ -6,6 +6,7 @@
 #include "kavc/model.h"
 #include "kavc/platform.h"
 
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
@@ -75,7 +76,6 @@ struct EntryInfo {
     Entry* setter = nullptr;
     Entry* attribute = nullptr;
     Entry* lastParam = nullptr;  // method: the end of its parameter chain
-    Entry* nextIntroducer = nullptr;  // new method: the one made before it with the same name
     ClassInfo* cls = nullptr;    // class: the class's own record
     bool context = false;        // method with a context clause
 };
@@ -111,20 +111,28 @@ class NameTable {
 public:
     char* find(std::string_view name) const;           // null when the unit has no such name
     char* intern(std::string_view name, TextArena& texts);
-    // The new methods of that name, the latest first (linked by EntryInfo::nextIntroducer);
-    // null when the unit has no such name.
-    Entry** introducers(std::string_view name);
 
 private:
     struct Slot {
         std::size_t hash = 0;
         char* text = nullptr;
         std::size_t size = 0;
-        Entry* introducers = nullptr;
     };
     std::size_t slotOf(std::string_view name, std::size_t hash) const;
     std::vector<Slot> slots_;
     std::size_t used_ = 0;
+};
+
+struct ClassAndName {
+    const Entry* cls;
+    const char* name;
+    bool operator==(const ClassAndName&) const = default;
+    struct Hash {
+        std::size_t operator()(const ClassAndName& key) const {
+            auto mix = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p) * 0x9E3779B97F4A7C15ull; };
+            return static_cast<std::size_t>(mix(key.cls) ^ (mix(key.name) >> 17));
+        }
+    };
 };
 
 struct Model {
@@ -140,6 +148,9 @@ struct Model {
     std::deque<ReleaseItem> releaseItems;
     std::deque<NameList> nameLists;
     std::map<std::string, TypeCode*> basics;
+    // The first method a class introduced under an interned name: inherited-method searches
+    // ask each ancestor once, whatever the number of classes sharing the name.
+    std::unordered_map<ClassAndName, Entry*, ClassAndName::Hash> introduced;
 
     // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
     unsigned long revision = 1;
