@@ -154,12 +154,12 @@ std::vector<std::string> compilers() {
     return found;
 }
 
-// Every .idl under tests/idl (errors/ holds inputs kc must reject) and examples/.
+// Every .idl under tests/idl and examples/.
 std::vector<std::string> inputs() {
     std::vector<std::string> found;
     for (const char* root : {TESTS_DIR "/idl", EXAMPLES_DIR})
         for (const auto& e : fs::recursive_directory_iterator(root))
-            if (e.path().extension() == ".idl" && e.path().string().find("/errors/") == std::string::npos)
+            if (e.path().extension() == ".idl")
                 found.push_back(e.path().string());
     std::sort(found.begin(), found.end());
     return found;
@@ -304,166 +304,103 @@ TEST(CompileCheckItself, FailsOnABrokenHeader) {
     }
 }
 
-// A file stem that is no C identifier still gives a module macro that is one; the stem header
-// keeps the file's own name.
-TEST(CompileCheckInputs, StemsThatAreNoIdentifiers) {
+// Inputs whose headers need a decision of kc's: a module macro made from a file stem that is no
+// C identifier; warnings about names two classes share (a source then compiles one class, or one
+// macro set, at a time: joined they fail) and about migration targets the header cannot reach;
+// the stub a stubs record names.
+struct InputCase {
+    std::string file;  // written in the scratch folder
+    std::string idl;
+    std::vector<std::string> options;
+    std::vector<std::string> said;     // kc's messages hold each; empty: kc says nothing
+    std::vector<std::string> written;  // the header holds each
+    const char* fails = nullptr;       // null: every unit compiles; else the compiler names this
+    const char* failsJoined = nullptr; // kc split the units: joined, the compiler names this
+};
+
+std::string lazy(const char* target) {
+    return std::string("interface Runner : KAVObject { void run(); };\ninterface Idle : KAVObject {};\n"
+                       "interface Lazy : Runner { implementation { run: migrate = ") + target + "; }; };\n";
+}
+
+std::vector<InputCase> inputCases() {
+    const std::string shapes = kc_e2e::readText(TESTS_DIR "/idl/valid/shapes.idl");
+    const std::string stubRecord = kc_e2e::readText(TESTS_DIR "/idl/compile/stub_record.idl");
+    auto overriding = [](const char* square, const char* circle) {
+        return std::string("interface Shape : KAVObject { double area(); };\n") +
+               "interface Square : Shape { implementation { " + square + " area: override; }; };\n" +
+               "interface Circle : Shape { implementation { " + circle + " area: override; }; };\n";
+    };
+    std::vector<InputCase> cases = {
+        {"shapes.idl", overriding("", ""), {},
+         {"shapes.idl:2:11: warning: classes 'Shape' and 'Square' both declare the function 'area'",
+          "classes 'Shape' and 'Circle' both declare the function 'area'",
+          "(KAV_Module_shapes_Source): give one of them the modifier \"externalprefix\""},
+         {}, nullptr, "area"},
+        {"shapes.idl", overriding("externalprefix = square_;", "externalprefix = circle_;"), {}, {}, {}},
+        {"pens.idl",
+         "interface Pen : KAVObject { void draw(); implementation { externalprefix = pen_; }; };\n"
+         "interface Brush : KAVObject { void draw(); implementation { externalprefix = brush_; }; };\n",
+         {}, {"pens.idl:2:11: warning: classes 'Pen' and 'Brush' both declare the stubs and records named after 'draw'",
+              "no modifier separates them"},
+         {}, nullptr, "drawMethodInfo"},
+        // a data member named like a method: both access macros are `_<name>`
+        {"macros.idl", "interface Shape : KAVObject { void show(); };\ninterface Box : Shape { implementation { long show; }; };\n",
+         {}, {"macros.idl:2:47: warning: the data member 'show' of class 'Box' and the method 'show' of class 'Box' both "
+              "define the macro '_show'; a source of 'Box' that defines both VARIABLE_MACROS and METHOD_MACROS does not compile"},
+         {}, nullptr, "redefined"},
+        {"macros.idl", "valuetype Amount long;\ninterface Till : KAVObject { long value(); };\n", {},
+         {"macros.idl:1:18: warning: the data member 'value' of class 'Amount' and the method 'value' of class 'Till'"},
+         {}, nullptr, "redefined"},
+        // data members of one name in two classes give the same macro twice, which is valid
+        {"macros.idl", "interface A : KAVObject { implementation { long size; }; };\n"
+                       "interface B : KAVObject { implementation { long size; }; };\n", {}, {}, {}},
+        {"lazy.idl", lazy("Runner"), {}, {}, {}},
+        {"lazy.idl", lazy("Idle"), {},
+         {"lazy.idl:3:11: warning: class 'Lazy' migrates 'run' to 'Idle', which has no such method; the header names IdleClassData.run"},
+         {}, "IdleClassData"},
+        {"lazy.idl", lazy("Nobody"), {},
+         {"lazy.idl:3:11: warning: class 'Lazy' migrates 'run' to 'Nobody', which is no class of this file or its includes"},
+         {}, "NobodyClassData"},
+    };
+    // a stubs record names the redispatch stub with the host prefix, whatever "externalprefix" says
+    for (const char* language : {"notc", "csc"})
+        cases.push_back({"stub_record.idl", stubRecord, {"-m", language, "-p", "host_"}, {},
+                         {"static Spot KAVLINK kavRD_host_where(Pin *kavSelf", "{(kavMethodProc *)kavRD_host_where,\n"}});
     const std::pair<const char*, const char*> stems[] = {
-        {"my-file", "KAV_Module_my_file_Source"}, {"v1.2", "KAV_Module_v1_2_Source"}, {"my file", "KAV_Module_my_file_Source"},
-        {"Caps-2", "KAV_Module_caps_2_Source"}};
-    for (const auto& [stem, macro] : stems) {
-        ScratchDir dir;
-        Check check(dir);
-        fs::copy_file(TESTS_DIR "/idl/valid/shapes.idl", dir / (std::string(stem) + ".idl"));
-        std::string why;
-        ASSERT_TRUE(check.add(dir / (std::string(stem) + ".idl"), {}, why)) << why;
-        std::string text = kc_e2e::readText(check.last().path);
-        EXPECT_NE(text.find(std::string("defined(") + macro + "))"), std::string::npos) << stem;
-        EXPECT_NE(text.find(std::string("#include <") + stem + ".xh>"), std::string::npos) << stem;
-        EXPECT_EQ(check.compile(GXX_PATH), "") << stem;
-    }
+        {"my-file", "my_file"}, {"v1.2", "v1_2"}, {"my file", "my_file"}, {"Caps-2", "caps_2"}};
+    for (const auto& [stem, macro] : stems)
+        cases.push_back({std::string(stem) + ".idl", shapes, {}, {},
+                         {std::string("defined(KAV_Module_") + macro + "_Source))", std::string("#include <") + stem + ".xh>"}});
+    return cases;
 }
 
-// Two classes that both override a method without "externalprefix" declare one function name
-// twice: kc names both classes and the modifier, and only a source per class compiles.
-TEST(CompileCheckInputs, TwoClassesSharingAFunctionName) {
-    const std::string shapes = "interface Shape : KAVObject { double area(); };\n"
-                               "interface Square : Shape { implementation { %s area: override; }; };\n"
-                               "interface Circle : Shape { implementation { %s area: override; }; };\n";
-    auto withPrefixes = [&](const std::string& square, const std::string& circle) {
-        std::string text = shapes;
-        text.replace(text.find("%s"), 2, square);
-        text.replace(text.find("%s"), 2, circle);
-        return text;
-    };
-    {
+TEST(CompileCheckInputs, DecisionsOfKcReachACompilingHeader) {
+    for (const InputCase& c : inputCases()) {
+        SCOPED_TRACE(c.file + ":\n" + c.idl);
         ScratchDir dir;
         Check check(dir);
-        writeText(dir / "shapes.idl", withPrefixes("", ""));
+        writeText(dir / c.file, c.idl);
         std::string why;
-        ASSERT_TRUE(check.add(dir / "shapes.idl", {}, why)) << why;
-        const std::string& kc = check.kcMessages();
-        EXPECT_NE(kc.find("shapes.idl:2:11: warning: classes 'Shape' and 'Square' both declare the function 'area'"),
-                  std::string::npos) << kc;
-        EXPECT_NE(kc.find("classes 'Shape' and 'Circle' both declare the function 'area'"), std::string::npos) << kc;
-        EXPECT_NE(kc.find("(KAV_Module_shapes_Source): give one of them the modifier \"externalprefix\""),
-                  std::string::npos) << kc;
-        EXPECT_FALSE(check.last().wholeModule);
-        EXPECT_EQ(check.compile(GXX_PATH), "") << "each class's own source compiles";
-        Header module = check.last();
-        module.wholeModule = true;
-        check.addHeader(module);
-        EXPECT_NE(check.compile(GXX_PATH).find("area"), std::string::npos) << "the module source does not";
-    }
-    ScratchDir dir;
-    Check check(dir);
-    writeText(dir / "shapes.idl", withPrefixes("externalprefix = square_;", "externalprefix = circle_;"));
-    std::string why;
-    ASSERT_TRUE(check.add(dir / "shapes.idl", {}, why)) << why;
-    EXPECT_EQ(check.kcMessages(), "");
-    EXPECT_TRUE(check.last().wholeModule);
-    EXPECT_EQ(check.compile(GXX_PATH), "");
-}
-
-// Two unrelated classes introducing one method name share the names of its stubs and records,
-// which no modifier separates.
-TEST(CompileCheckInputs, TwoClassesIntroducingOneMethodName) {
-    ScratchDir dir;
-    Check check(dir);
-    writeText(dir / "pens.idl", "interface Pen : KAVObject { void draw(); implementation { externalprefix = pen_; }; };\n"
-                                "interface Brush : KAVObject { void draw(); implementation { externalprefix = brush_; }; };\n");
-    std::string why;
-    ASSERT_TRUE(check.add(dir / "pens.idl", {}, why)) << why;
-    EXPECT_NE(check.kcMessages().find("pens.idl:2:11: warning: classes 'Pen' and 'Brush' both declare the stubs and "
-                                      "records named after 'draw'"),
-              std::string::npos) << check.kcMessages();
-    EXPECT_NE(check.kcMessages().find("no modifier separates them"), std::string::npos);
-    EXPECT_EQ(check.compile(GXX_PATH), "") << "each class's own source compiles";
-    Header module = check.last();
-    module.wholeModule = true;
-    check.addHeader(module);
-    EXPECT_NE(check.compile(GXX_PATH).find("drawMethodInfo"), std::string::npos) << "the module source does not";
-}
-
-// A data member named like a method of a class of the header: both access macros are
-// `_<name>`, so kc warns, and a source compiles with METHOD_MACROS or VARIABLE_MACROS, not both.
-// Data members of one name in two classes give the same macro twice, which is valid.
-TEST(CompileCheckInputs, DataMemberAndMethodSharingAMacro) {
-    const struct {
-        const char* idl;
-        const char* warning;  // null: none
-    } cases[] = {
-        {"interface Shape : KAVObject { void show(); };\ninterface Box : Shape { implementation { long show; }; };\n",
-         "macros.idl:2:47: warning: the data member 'show' of class 'Box' and the method 'show' of class 'Box' both "
-         "define the macro '_show'; a source of 'Box' that defines both VARIABLE_MACROS and METHOD_MACROS does not compile"},
-        {"valuetype Amount long;\ninterface Till : KAVObject { long value(); };\n",
-         "macros.idl:1:18: warning: the data member 'value' of class 'Amount' and the method 'value' of class 'Till'"},
-        {"interface A : KAVObject { implementation { long size; }; };\n"
-         "interface B : KAVObject { implementation { long size; }; };\n",
-         nullptr},
-    };
-    for (const auto& c : cases) {
-        ScratchDir dir;
-        Check check(dir);
-        writeText(dir / "macros.idl", c.idl);
-        std::string why;
-        ASSERT_TRUE(check.add(dir / "macros.idl", {}, why)) << why;
-        EXPECT_EQ(check.compile(GXX_PATH), "") << c.idl;
-        if (!c.warning) {
+        ASSERT_TRUE(check.add(dir / c.file, c.options, why)) << why;
+        if (c.said.empty()) {
             EXPECT_EQ(check.kcMessages(), "");
+        }
+        for (const std::string& said : c.said) EXPECT_NE(check.kcMessages().find(said), std::string::npos) << check.kcMessages();
+        std::string text = kc_e2e::readText(check.last().path);
+        for (const std::string& part : c.written) EXPECT_NE(text.find(part), std::string::npos) << part;
+        std::string compiled = check.compile(GXX_PATH);
+        if (c.fails) {
+            EXPECT_NE(compiled.find(c.fails), std::string::npos) << compiled;
             continue;
         }
-        EXPECT_NE(check.kcMessages().find(c.warning), std::string::npos) << check.kcMessages();
-        EXPECT_FALSE(check.last().macrosTogether);
-        Header both = check.last();
-        both.macrosTogether = true;
-        check.addHeader(both);
-        EXPECT_NE(check.compile(GXX_PATH).find("redefined"), std::string::npos) << "both sets together do not compile";
-    }
-}
-
-// A migrated method names the target's ClassData member: kc warns when the target is no class of
-// the unit or lacks the method, and the header then does not compile without another header.
-TEST(CompileCheckInputs, MigrationTargets) {
-    const struct {
-        const char* target;
-        const char* warning;  // null: none
-    } cases[] = {
-        {"Runner", nullptr},
-        {"Idle", "class 'Lazy' migrates 'run' to 'Idle', which has no such method; the header names IdleClassData.run"},
-        {"Nobody", "class 'Lazy' migrates 'run' to 'Nobody', which is no class of this file or its includes"},
-    };
-    for (const auto& c : cases) {
-        ScratchDir dir;
-        Check check(dir);
-        writeText(dir / "lazy.idl", std::string("interface Runner : KAVObject { void run(); };\n"
-                                                "interface Idle : KAVObject {};\n"
-                                                "interface Lazy : Runner { implementation { run: migrate = ") +
-                                        c.target + "; }; };\n");
-        std::string why;
-        ASSERT_TRUE(check.add(dir / "lazy.idl", {}, why)) << why;
-        if (!c.warning) {
-            EXPECT_EQ(check.kcMessages(), "");
-            EXPECT_EQ(check.compile(GXX_PATH), "");
-            continue;
-        }
-        EXPECT_NE(check.kcMessages().find(std::string("lazy.idl:3:11: warning: ") + c.warning), std::string::npos)
-            << check.kcMessages();
-        EXPECT_NE(check.compile(GXX_PATH).find(std::string(c.target) + "ClassData"), std::string::npos) << c.target;
-    }
-}
-
-// The stubs record of a structure result names the redispatch stub as it is written: with the
-// host class prefix, whatever "externalprefix" the class gives its functions.
-TEST(CompileCheckInputs, StubsRecordNamesTheRedispatchStubWritten) {
-    for (const char* language : {"notc", "csc"}) {
-        ScratchDir dir;
-        Check check(dir);
-        std::string why;
-        ASSERT_TRUE(check.add(TESTS_DIR "/idl/compile/stub_record.idl", {"-m", language, "-p", "host_"}, why)) << why;
-        std::string text = kc_e2e::readText(check.last().path);
-        EXPECT_NE(text.find("static Spot KAVLINK kavRD_host_where(Pin *kavSelf"), std::string::npos) << language;
-        EXPECT_NE(text.find("{(kavMethodProc *)kavRD_host_where,\n"), std::string::npos) << language;
-        EXPECT_EQ(check.compile(GXX_PATH), "") << language;
+        EXPECT_EQ(compiled, "");
+        Header joined = check.last();
+        EXPECT_EQ(!joined.wholeModule || !joined.macrosTogether, c.failsJoined != nullptr);
+        if (!c.failsJoined) continue;
+        joined.wholeModule = joined.macrosTogether = true;
+        check.addHeader(joined);
+        EXPECT_NE(check.compile(GXX_PATH).find(c.failsJoined), std::string::npos) << "joined, the units do not compile";
     }
 }
 

@@ -11,57 +11,81 @@ using kc_e2e::readText;
 using kc_e2e::runKc;
 using kc_e2e::ScratchDir;
 
-// The emitter's stub-policy comment, the first text of every header of an IDL class.
-const std::string idlPolicy =
-    "\n/*\n"
-    " * -- By default, for classes declared using IDL,\n"
-    " * -- this emitter doesn't define redispatch/apply stubs.\n"
-    " * -- Instead, it requests that the KAV kernel produce them.\n"
-    " * -- To override this default, use the \"notc\" modifier.\n"
-    " */\n";
-const std::string zdlPolicy =
-    "\n/*\n"
-    " * -- By default, for classes declared using ZDL,\n"
-    " * -- this emitter defines redispatch/apply stubs.\n"
-    " * -- To override this default, use \"noapstubs\", and/or \"nordstubs\".\n"
-    " */\n";
-
-bool startsWith(const std::string& text, const std::string& head) { return text.rfind(head, 0) == 0; }
-
-TEST(KcCli, ShippedExampleWritesItsHeader) {
-    ScratchDir dir;
-    auto r = runKc({"-o", "out", EXAMPLES_DIR "/animal.idl"}, dir.path());
-    ASSERT_FALSE(r.hung);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"out"})) << "-o creates the directory";
-    EXPECT_EQ(dir.entries("out"), (std::vector<std::string>{"animal.xih"})) << "no temporary file is left";
-    EXPECT_TRUE(startsWith(readText(dir / "out/animal.xih"), idlPolicy));
+// Every file under `dir`, as a path relative to it, sorted.
+std::vector<std::string> files(const ScratchDir& dir) {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+        if (!e.is_directory()) found.push_back(std::filesystem::relative(e.path(), dir.path()).string());
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
-TEST(KcCli, LanguageSamplesCompile) {
-    for (const char* sample : {"language_tour", "issue_example"}) {
-        ScratchDir dir;
-        auto r = runKc({idl(std::string("valid/") + sample + ".idl")}, dir.path());
-        EXPECT_EQ(r.status, 0) << sample << ": " << r.err;
-        EXPECT_EQ(r.err, "") << sample;
-        EXPECT_EQ(dir.entries(), (std::vector<std::string>{std::string(sample) + ".xih"}));
+struct CliRun {
+    const char* name;
+    std::vector<std::string> args;  // run in a fresh scratch folder
+    int status;
+    std::string said;                // stderr holds this; "": stderr is empty
+    std::vector<std::string> wrote;  // every file in the folder afterwards
+    const char* has = "";            // the first written file holds this
+    const char* lacks = nullptr;     // and not this
+};
+
+const std::string releaseWarning = idl("valid/release_warning.idl");
+
+const CliRun runs[] = {
+    {"ShippedExample", {"-o", "out", EXAMPLES_DIR "/animal.idl"}, 0, "", {"out/animal.xih"}, "classes declared using IDL"},
+    {"LanguageTour", {idl("valid/language_tour.idl")}, 0, "", {"language_tour.xih"}},
+    {"IssueExample", {idl("valid/issue_example.idl")}, 0, "", {"issue_example.xih"}},
+    {"NestedOutputDirectory", {"-o", "a/b/c", idl("valid/prefixed.idl")}, 0, "", {"a/b/c/prefixed.xih"}},
+    {"Zdl", {"-m", "csc", idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}, "classes declared using ZDL", "using IDL"},
+    {"ClassPrefix", {"-p", "zzpre_", idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}, "zzpre_prefixedMethod"},
+    {"NoClassPrefix", {idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}, "classes declared using IDL", "zzpre_"},
+    {"ExplicitEmitter", {"--emitter", PLUGIN_PATH, idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}},
+    {"ConditionalText", {idl("valid/conditional.idl")}, 0, "", {"conditional.xih"}},
+    {"DefineSelectsBrokenText", {"-DBROKEN", idl("valid/conditional.idl")}, 1, idl("valid/conditional.idl") + ":3:", {}},
+    {"IncludeDirectory", {"-I", idl("valid/lib"), idl("valid/uses_lib.idl")}, 0, "", {"uses_lib.xih"}},
+    {"NoIncludeDirectory", {idl("valid/uses_lib.idl")}, 1,
+     idl("valid/uses_lib.idl") + ":2:10: error: base.idl: No such file or directory", {}},
+    {"DuplicateIntroducer", {idl("valid/dup_introducer.idl")}, 1, "[35]", {}},
+    {"Nodupcheck", {"-m", "nodupcheck", idl("valid/dup_introducer.idl")}, 0, "2 warnings generated.\n", {"dup_introducer.xih"}},
+    {"WarningStillSucceeds", {releaseWarning}, 0,
+     releaseWarning + ":5:32: warning: 'retired' in the release order is not a method or data member of 'Legacy'; "
+                      "its slot stays empty [-Wrelease-order]\n"
+                      "        releaseorder: current, retired;\n"
+                      "                               ^~~~~~~\n"
+                      "1 warning generated.\n",
+     {"release_warning.xih"}},
+    {"NothingToWrite", {idl("valid/types_only.idl")}, 0,
+     idl("valid/types_only.idl") + ": warning: no interface or module to write; no header written [-Wempty-output]\n"
+                                   "1 warning generated.\n",
+     {}},
+    {"FatalEmitterError", {"-m", "notc", idl("valid/apply_without_value.idl")}, 2, "fatal error:", {}},
+};
+
+class KcCliRun : public testing::TestWithParam<CliRun> {};
+
+TEST_P(KcCliRun, StatusMessagesAndFiles) {
+    const CliRun& c = GetParam();
+    ScratchDir dir;
+    auto r = runKc(c.args, dir.path());
+    ASSERT_FALSE(r.hung);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    if (c.said.empty()) {
+        EXPECT_EQ(r.err, "");
+    } else {
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+    ASSERT_EQ(files(dir), c.wrote) << "no temporary file is left, nothing is written after an error";
+    if (c.wrote.empty()) return;
+    std::string text = readText(dir / c.wrote[0]);
+    EXPECT_NE(text.find(c.has), std::string::npos) << c.has;
+    if (c.lacks) {
+        EXPECT_EQ(text.find(c.lacks), std::string::npos) << c.lacks;
     }
 }
 
-TEST(KcCli, DefaultOutputIsTheCurrentDirectory) {
-    ScratchDir dir;
-    auto r = runKc({idl("valid/prefixed.idl")}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"prefixed.xih"}));
-}
-
-TEST(KcCli, NestedOutputDirectoryIsCreated) {
-    ScratchDir dir;
-    auto r = runKc({"-o", dir / "a/b/c", idl("valid/prefixed.idl")}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(dir.entries("a/b/c"), (std::vector<std::string>{"prefixed.xih"}));
-}
+INSTANTIATE_TEST_SUITE_P(Runs, KcCliRun, testing::ValuesIn(runs),
+                         [](const testing::TestParamInfo<CliRun>& info) { return std::string(info.param.name); });
 
 // Classes and modules of the main file, in declaration order, all in one file; nothing of
 // the included file. A class shows as its include-guard name.
@@ -80,111 +104,17 @@ TEST(KcCli, EmitsTheMainFileTopLevelInDeclarationOrder) {
     EXPECT_EQ(text.find("Shape_xih"), std::string::npos) << "the included class is not written";
 }
 
-TEST(KcCli, GlobalOptionsReachTheEmitter) {
-    ScratchDir dir;
-    auto plain = runKc({"-o", "plain", idl("valid/prefixed.idl")}, dir.path());
-    auto csc = runKc({"-o", "csc", "-m", "csc", idl("valid/prefixed.idl")}, dir.path());
-    ASSERT_EQ(plain.status, 0) << plain.err;
-    ASSERT_EQ(csc.status, 0) << csc.err;
-    EXPECT_TRUE(startsWith(readText(dir / "plain/prefixed.xih"), idlPolicy));
-    EXPECT_TRUE(startsWith(readText(dir / "csc/prefixed.xih"), zdlPolicy));
-}
-
-TEST(KcCli, ClassPrefixNamesTheMethodFunctions) {
-    ScratchDir dir;
-    auto with = runKc({"-o", "with", "-p", "zzpre_", idl("valid/prefixed.idl")}, dir.path());
-    auto without = runKc({"-o", "without", idl("valid/prefixed.idl")}, dir.path());
-    ASSERT_EQ(with.status, 0) << with.err;
-    ASSERT_EQ(without.status, 0) << without.err;
-    EXPECT_NE(readText(dir / "with/prefixed.xih").find("zzpre_prefixedMethod"), std::string::npos);
-    EXPECT_EQ(readText(dir / "without/prefixed.xih").find("zzpre_"), std::string::npos);
-}
-
-TEST(KcCli, DefinesSelectConditionalText) {
-    ScratchDir dir;
-    auto plain = runKc({idl("valid/conditional.idl")}, dir.path());
-    EXPECT_EQ(plain.status, 0) << plain.err;
-    auto broken = runKc({"-o", "b", "-DBROKEN", idl("valid/conditional.idl")}, dir.path());
-    EXPECT_EQ(broken.status, 1);
-    EXPECT_NE(broken.err.find(idl("valid/conditional.idl") + ":3:"), std::string::npos) << broken.err;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"conditional.xih"}));
-}
-
-TEST(KcCli, IncludeDirectoriesAreSearched) {
-    ScratchDir dir;
-    auto found = runKc({"-I", idl("valid/lib"), idl("valid/uses_lib.idl")}, dir.path());
-    EXPECT_EQ(found.status, 0) << found.err;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"uses_lib.xih"}));
-    std::filesystem::remove(dir / "uses_lib.xih");
-    auto missing = runKc({idl("valid/uses_lib.idl")}, dir.path());
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find(idl("valid/uses_lib.idl") + ":2:10: error: base.idl: No such file or directory"),
-              std::string::npos)
-        << missing.err;
-    EXPECT_TRUE(dir.entries().empty());
-}
-
-TEST(KcCli, NodupcheckSilencesTheDuplicateIntroducerReport) {
-    ScratchDir dir;
-    auto checked = runKc({idl("valid/dup_introducer.idl")}, dir.path());
-    EXPECT_EQ(checked.status, 1);
-    EXPECT_NE(checked.err.find(": error: "), std::string::npos) << checked.err;
-    EXPECT_NE(checked.err.find("[35]"), std::string::npos) << checked.err;
-    EXPECT_TRUE(dir.entries().empty()) << "an emitter error leaves no file";
-    auto silenced = runKc({"-m", "nodupcheck", idl("valid/dup_introducer.idl")}, dir.path());
-    EXPECT_EQ(silenced.status, 0) << silenced.err;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"dup_introducer.xih"}));
-}
-
-TEST(KcCli, WarningsStillSucceed) {
-    ScratchDir dir;
-    auto r = runKc({idl("valid/release_warning.idl")}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, idl("valid/release_warning.idl") +
-                         ":5:32: warning: 'retired' in the release order is not a method or data member of "
-                         "'Legacy'; its slot stays empty [-Wrelease-order]\n"
-                         "        releaseorder: current, retired;\n"
-                         "                               ^~~~~~~\n"
-                         "1 warning generated.\n");
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"release_warning.xih"}));
-}
-
-TEST(KcCli, NothingToWriteIsAWarningWithoutAFile) {
-    ScratchDir dir;
-    auto r = runKc({idl("valid/types_only.idl")}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, idl("valid/types_only.idl") +
-                         ": warning: no interface or module to write; no header written [-Wempty-output]\n"
-                         "1 warning generated.\n");
-    EXPECT_TRUE(dir.entries().empty());
-}
-
-TEST(KcCli, FatalEmitterErrorEndsWithStatusTwoAndNoFile) {
-    ScratchDir dir;
-    auto r = runKc({"-m", "notc", idl("valid/apply_without_value.idl")}, dir.path());
-    EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_NE(r.err.find("fatal error:"), std::string::npos) << r.err;
-    EXPECT_TRUE(dir.entries().empty());
-}
-
 TEST(KcCli, HelpAndVersion) {
     ScratchDir dir;
     auto help = runKc({"--help"}, dir.path());
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(startsWith(help.out, "Usage: kc [options] FILE.idl\n"));
+    EXPECT_TRUE(help.out.starts_with("Usage: kc [options] FILE.idl\n"));
     for (const char* option : {"-o DIR", "-I DIR", "-D NAME[=VAL]", "-m NAME[=VAL]", "-p PREFIX", "--emitter PATH"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     auto version = runKc({"--version"}, dir.path());
     EXPECT_EQ(version.status, 0);
-    EXPECT_TRUE(startsWith(version.out, "kc (darurov) ")) << version.out;
+    EXPECT_TRUE(version.out.starts_with("kc (darurov) ")) << version.out;
     EXPECT_TRUE(dir.entries().empty());
-}
-
-TEST(KcCli, ExplicitEmitterIsLoaded) {
-    ScratchDir dir;
-    auto r = runKc({"--emitter", PLUGIN_PATH, idl("valid/prefixed.idl")}, dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"prefixed.xih"}));
 }
 
 }  // namespace

@@ -51,14 +51,24 @@ TEST(KcLexer, TokensCarryKindSpellingAndPosition) {
     }
 }
 
-TEST(KcLexer, CommentsAreSkippedAndCountLines) {
-    Lexed l = lex("a /* one\ntwo */ b // tail\nc");
-    ASSERT_EQ(l.tokens.size(), 3u);
-    EXPECT_EQ(where(l.tokens[1]), "2:8");
-    EXPECT_EQ(where(l.tokens[2]), "3:1");
-    EXPECT_TRUE(l.tokens[1].startsLine);  // the first token of line 2
-    EXPECT_TRUE(l.tokens[2].startsLine);
-    EXPECT_FALSE(lex("a /* x */ b").tokens[1].startsLine);
+// Where the tokens of a text start: "line:col", and '^' for the first token of a logical line.
+TEST(KcLexer, CommentsContinuationsAndDirectives) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"a /* one\ntwo */ b // tail\nc", {"^1:1 a", "^2:8 b", "^3:1 c"}},
+        {"a /* x */ b", {"^1:1 a", "1:11 b"}},
+        {"a \\\n b\nc", {"^1:1 a", "2:2 b", "^3:1 c"}},
+        {"  #define X\na # b", {"^1:3 #", "1:4 define", "1:11 X", "^2:1 a", "2:3 #", "2:5 b"}},
+    };
+    for (const auto& [text, expected] : cases) {
+        Lexed l = lex(text);
+        std::vector<std::string> seen;
+        for (const kc::Token& t : l.tokens) seen.push_back((t.startsLine ? "^" : "") + where(t) + " " + t.text);
+        EXPECT_EQ(seen, expected) << text;
+    }
+    // only the first '#' of a line starts a directive
+    Lexed l = lex("  #define X\na # b");
+    EXPECT_EQ(l.tokens[0].kind, kc::Tok::Hash);
+    EXPECT_EQ(l.tokens[4].kind, kc::Tok::Punct);
 }
 
 TEST(KcLexer, StringEscapesAreDecoded) {
@@ -66,21 +76,6 @@ TEST(KcLexer, StringEscapesAreDecoded) {
     ASSERT_EQ(l.tokens.size(), 1u);
     EXPECT_EQ(l.tokens[0].kind, kc::Tok::String);
     EXPECT_EQ(l.tokens[0].text, "a\tb\n\"q\"\\ AA");
-}
-
-TEST(KcLexer, HashIsADirectiveOnlyFirstOnItsLine) {
-    Lexed l = lex("  #define X\na # b");
-    ASSERT_EQ(l.tokens.size(), 6u);
-    EXPECT_EQ(l.tokens[0].kind, kc::Tok::Hash);
-    EXPECT_EQ(l.tokens[4].kind, kc::Tok::Punct);
-    EXPECT_EQ(l.tokens[4].text, "#");
-}
-
-TEST(KcLexer, ContinuedLineIsOneLogicalLine) {
-    Lexed l = lex("a \\\n b\nc");
-    ASSERT_EQ(l.tokens.size(), 3u);
-    EXPECT_FALSE(l.tokens[1].startsLine);
-    EXPECT_TRUE(l.tokens[2].startsLine);
 }
 
 struct LexError {

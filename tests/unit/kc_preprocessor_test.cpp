@@ -12,38 +12,26 @@ namespace {
 
 using kc_testing::preprocess;
 
-TEST(KcPreprocessor, ObjectMacrosExpandRecursivelyWithoutLooping) {
-    auto r = preprocess("#define A B + 1\n#define B A\n#define N 4\nA N C");
-    EXPECT_TRUE(r.messages.empty());
-    // A -> B + 1 -> (B -> A, not expanded again) A + 1
-    EXPECT_EQ(r.spelling(), "A + 1 4 C");
-}
-
-TEST(KcPreprocessor, KavidlAndCommandLineDefinesArePredefined) {
-    auto r = preprocess("__KAVIDL__ LIMIT FLAG", {{}, {{"LIMIT", "10"}, {"FLAG", "1"}}});
-    EXPECT_EQ(r.spelling(), "1 10 1");
-}
-
-TEST(KcPreprocessor, UndefRemovesAMacro) {
-    EXPECT_EQ(preprocess("#define X 1\n#undef X\nX").spelling(), "X");
-}
-
-TEST(KcPreprocessor, ConditionalsSelectText) {
-    const char* text =
-        "#define ON\n"
-        "#ifdef ON\na\n#else\nb\n#endif\n"
-        "#ifndef ON\nc\n#elif 2 * 3 == 6 && defined(ON)\nd\n#else\ne\n#endif\n"
-        "#if 0\n#if 1\nf\n#endif\n#elif defined OFF\ng\n#else\nh\n#endif\n"
-        "#ifdef __KAVIDL__\ni\n#endif\n";
-    auto r = preprocess(text);
-    EXPECT_TRUE(r.messages.empty()) << r.messages[0];
-    EXPECT_EQ(r.spelling(), "a d h i");
-}
-
-TEST(KcPreprocessor, SkippedTextIsNotCheckedForStrings) {
-    auto r = preprocess("#if 0\ndon't \"stop\n#endif\nx");
-    EXPECT_TRUE(r.messages.empty());
-    EXPECT_EQ(r.spelling(), "x");
+// Text in, the tokens that come out; no message.
+TEST(KcPreprocessor, MacrosConditionalsAndBuiltinIncludes) {
+    const std::pair<const char*, const char*> cases[] = {
+        // A -> B + 1 -> (B -> A, not expanded again) A + 1
+        {"#define A B + 1\n#define B A\n#define N 4\nA N C", "A + 1 4 C"},
+        {"__KAVIDL__ LIMIT FLAG", "1 10 1"},  // LIMIT and FLAG come from the command line
+        {"#define X 1\n#undef X\nX", "X"},
+        {"#define ON\n#ifdef ON\na\n#else\nb\n#endif\n"
+         "#ifndef ON\nc\n#elif 2 * 3 == 6 && defined(ON)\nd\n#else\ne\n#endif\n"
+         "#if 0\n#if 1\nf\n#endif\n#elif defined OFF\ng\n#else\nh\n#endif\n"
+         "#ifdef __KAVIDL__\ni\n#endif\n",
+         "a d h i"},
+        {"#if 0\ndon't \"stop\n#endif\nx", "x"},  // skipped text is not checked for strings
+        {"#include <kavobj.idl>\n#include \"kavcls.idl\"\nx", "x"},  // the root classes need no file
+    };
+    for (const auto& [text, spelling] : cases) {
+        auto r = preprocess(text, {{}, {{"LIMIT", "10"}, {"FLAG", "1"}}});
+        EXPECT_EQ(r.messages, std::vector<std::string>{}) << text;
+        EXPECT_EQ(r.spelling(), spelling) << text;
+    }
 }
 
 struct PpError {
@@ -76,12 +64,6 @@ INSTANTIATE_TEST_SUITE_P(
         PpError{"#include\n", "test.idl:1:2: error: #include expects \"FILENAME\" or <FILENAME>"},
         PpError{"  #include \"none.idl\"\n", "test.idl:1:12: error: none.idl: No such file or directory"},
         PpError{"#include <none.idl\n", "test.idl:1:10: error: missing terminating > character"}));
-
-TEST(KcPreprocessor, BuiltinRootClassIncludesNeedNoFile) {
-    auto r = preprocess("#include <kavobj.idl>\n#include \"kavcls.idl\"\nx");
-    EXPECT_TRUE(r.messages.empty());
-    EXPECT_EQ(r.spelling(), "x");
-}
 
 class KcIncludes : public ::testing::Test {
   protected:
