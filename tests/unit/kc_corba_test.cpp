@@ -55,64 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
         // classes of one simple name in different modules: their C names differ
         "module A { interface X {}; };\nmodule B { interface X {}; };"));
 
-struct Refused {
-    const char* text;
-    const char* message;  // the first message
-};
 
-class KcCorbaRefused : public KcCorba, public ::testing::WithParamInterface<Refused> {};
 
-TEST_P(KcCorbaRefused, ReportsWhereAndWhy) {
-    EXPECT_FALSE(compile(GetParam().text));
-    ASSERT_FALSE(messages().empty());
-    EXPECT_EQ(messages()[0], GetParam().message);
-}
 
-INSTANTIATE_TEST_SUITE_P(
-    Constructs, KcCorbaRefused,
-    ::testing::Values(
-        Refused{"interface A { void f(); void F(); };", "test.idl:1:30: error: 'F' differs only in case from 'f'"},
-        Refused{"module m {}; interface M {};", "test.idl:1:24: error: 'M' differs only in case from 'm'"},
-        Refused{"struct __s { long a; };", "test.idl:1:8: error: an identifier begins with a letter ('_' only escapes one)"},
-        Refused{"interface local {};", "test.idl:1:11: error: expected identifier before 'local'"},
-        Refused{"struct S; interface A { void f(in S s); };",
-                "test.idl:1:35: error: struct 'S' is declared but never defined"},
-        Refused{"interface I {}; valuetype V : I {};",
-                "test.idl:1:31: error: a valuetype inherits from value types; 'I' is an interface"},
-        Refused{"valuetype V {}; valuetype W supports V {};",
-                "test.idl:1:38: error: a valuetype supports interfaces; 'V' is a value type"},
-        Refused{"valuetype V {}; interface I : V {};",
-                "test.idl:1:31: error: an interface inherits from interfaces; 'V' is a value type"},
-        Refused{"abstract valuetype B long;", "test.idl:1:20: error: a value box cannot be abstract, custom or an eventtype"},
-        Refused{"valuetype V { factory f(out long x); };", "test.idl:1:25: error: expected 'in' before 'out'"},
-        Refused{"interface A { public long x; };", "test.idl:1:15: error: expected declaration before 'public'"},
-        Refused{"interface A { valuetype V {}; };", "test.idl:1:15: error: a valuetype cannot be declared inside an interface"},
-        Refused{"interface A { attribute long x, y getraises(E); };",
-                "test.idl:1:35: error: 'getraises' follows an attribute of one name only"},
-        Refused{"interface A { attribute long x getraises(E); };", "test.idl:1:42: error: unknown exception 'E'"},
-        Refused{"typeid Nope \"IDL:Nope:1.0\";", "test.idl:1:8: error: 'Nope' was not declared"},
-        Refused{"import ::Nope;", "test.idl:1:8: error: '::Nope' was not declared; kc reads declarations from #include files"},
-        Refused{"typedef long T; import T;", "test.idl:1:24: error: an import names a module, interface or value type; 'T' is a typedef"},
-        Refused{"component C { provides I p; };",
-                "test.idl:1:11: error: component 'C' cannot be written: the object model has no components, homes or ports; "
-                "declare an interface with its attributes and operations instead (the supported interfaces as its parents)"},
-        Refused{"home H manages C {};",
-                "test.idl:1:6: error: home 'H' cannot be written: the object model has no components, homes or ports; "
-                "declare an interface with its attributes and operations instead (the supported interfaces as its parents)"},
-        Refused{"const wchar C = 1;", "test.idl:1:17: error: a constant of type 'wchar' needs a character value"},
-        Refused{"typedef fixed F;", "test.idl:1:9: error: 'fixed' needs its digits and scale here: fixed<digits, scale>"},
-        Refused{"typedef fixed<3, 4> F;",
-                "test.idl:1:9: error: fixed<digits, scale> takes 1 to 31 digits and a scale from 0 to the digits"},
-        Refused{"const fixed F = 1.5;", "test.idl:1:17: error: a constant of type 'fixed' needs a fixed-point value (1.5d)"},
-        Refused{"const fixed F = 1.5d + 2.5;", "test.idl:1:22: error: invalid operands to '+'"},
-        Refused{"const string S = \"a\" L\"b\";", "test.idl:1:22: error: a wide and a narrow string cannot be joined"},
-        Refused{"const unsigned long long U = -1;", "test.idl:1:30: error: constant value out of range for 'unsigned long long'"},
-        Refused{"typedef unsigned double D;", "test.idl:1:18: error: expected 'long' before 'double'"},
-        Refused{"interface A_X {};\nmodule A { interface X {}; };",
-                "test.idl:2:22: error: classes 'A_X' and 'A::X' have the same name in C, 'A_X' (A_XClassData), so one "
-                "of them must be renamed"},
-        Refused{"union U switch (long double) { case 1: long a; };",
-                "test.idl:1:17: error: a union discriminator must be an integer, char, boolean or enum type"}));
 
 TEST_F(KcCorba, NamesDifferingInCaseNoteTheFirstDeclaration) {
     EXPECT_FALSE(compile("struct Point { long x; };\n\ntypedef long point;\n"));

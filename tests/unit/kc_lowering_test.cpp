@@ -377,104 +377,172 @@ TEST_F(KcLowering, UnknownReleaseOrderNameIsOnlyAWarning) {
     EXPECT_EQ(items, (std::vector<std::string>{"f", "retired"}));
 }
 
-struct SemanticError {
+// The first message for text that does not compile: syntax, declarations that do not hold
+// together, CORBA constructs kc refuses.
+struct Refused {
     const char* text;
     const char* message;
 };
 
-class KcSemanticErrors : public KcLowering, public ::testing::WithParamInterface<SemanticError> {};
+class KcRefused : public KcLowering, public ::testing::WithParamInterface<Refused> {};
 
-TEST_P(KcSemanticErrors, FirstMessage) {
+TEST_P(KcRefused, FirstMessage) {
     EXPECT_FALSE(compile(GetParam().text));
     ASSERT_FALSE(messages().empty()) << GetParam().text;
     EXPECT_EQ(messages()[0], GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Declarations, KcSemanticErrors,
+    Declarations, KcRefused,
     ::testing::Values(
-        SemanticError{"interface A : Nope {};", "test.idl:1:15: error: unknown parent interface 'Nope'"},
-        SemanticError{"typedef long T;\ninterface A : T {};", "test.idl:2:15: error: 'T' is a typedef, not an interface"},
-        SemanticError{"interface F;\ninterface A : F {};",
+        Refused{"interface A : Nope {};", "test.idl:1:15: error: unknown parent interface 'Nope'"},
+        Refused{"typedef long T;\ninterface A : T {};", "test.idl:2:15: error: 'T' is a typedef, not an interface"},
+        Refused{"interface F;\ninterface A : F {};",
                       "test.idl:2:15: error: interface 'F' is declared but never defined; it cannot be a parent"},
-        SemanticError{"interface A : C {};\ninterface B : A {};\ninterface C : B {};",
+        Refused{"interface A : C {};\ninterface B : A {};\ninterface C : B {};",
                       "test.idl:2:15: error: cyclic inheritance: 'A' -> 'C' -> 'B' -> 'A'"},
-        SemanticError{"interface A : A {};", "test.idl:1:15: error: cyclic inheritance: 'A' -> 'A'"},
-        SemanticError{"interface A { void f(in Foo x); };", "test.idl:1:25: error: unknown type 'Foo'"},
-        SemanticError{"interface A { exception E { long c; }; void f(in E e); };",
+        Refused{"interface A : A {};", "test.idl:1:15: error: cyclic inheritance: 'A' -> 'A'"},
+        Refused{"interface A { void f(in Foo x); };", "test.idl:1:25: error: unknown type 'Foo'"},
+        Refused{"interface A { exception E { long c; }; void f(in E e); };",
                       "test.idl:1:50: error: exception 'E' cannot be used as a type"},
-        SemanticError{"interface A { void f(); void f(); };", "test.idl:1:30: error: redefinition of 'f'"},
-        SemanticError{"interface A { attribute long x; void _set_x(); void set_x(); };", "test.idl:1:53: error: redefinition of 'set_x'"},
-        SemanticError{"interface A {};\nmodule A {};", "test.idl:2:8: error: redefinition of 'A'"},
-        SemanticError{"interface KAVObject {};", "test.idl:1:11: error: redefinition of built-in interface 'KAVObject'"},
-        SemanticError{"interface A { void f(in long a, in long a); };", "test.idl:1:41: error: redefinition of parameter 'a'"},
-        SemanticError{"interface A { implementation { long q; }; implementation { long r; }; };",
+        Refused{"interface A { void f(); void f(); };", "test.idl:1:30: error: redefinition of 'f'"},
+        Refused{"interface A { attribute long x; void _set_x(); void set_x(); };", "test.idl:1:53: error: redefinition of 'set_x'"},
+        Refused{"interface A {};\nmodule A {};", "test.idl:2:8: error: redefinition of 'A'"},
+        Refused{"interface KAVObject {};", "test.idl:1:11: error: redefinition of built-in interface 'KAVObject'"},
+        Refused{"interface A { void f(in long a, in long a); };", "test.idl:1:41: error: redefinition of parameter 'a'"},
+        Refused{"interface A { implementation { long q; }; implementation { long r; }; };",
                       "test.idl:1:43: error: a second implementation section for 'A'"},
-        SemanticError{"module Z { interface B { void f(); }; };\ninterface C : Z::B { void f(); };",
+        Refused{"module Z { interface B { void f(); }; };\ninterface C : Z::B { void f(); };",
                       "test.idl:2:27: error: 'f' is already introduced by 'Z::B'; write 'f: reintroduce;' in the "
                       "implementation section to declare it again"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    Implementation, KcSemanticErrors,
+    Implementation, KcRefused,
     ::testing::Values(
-        SemanticError{"interface A { implementation { classprefix; }; };",
+        Refused{"interface A { implementation { classprefix; }; };",
                       "test.idl:1:32: error: modifier 'classprefix' needs a value"},
-        SemanticError{"interface A { void f(); implementation { f: descriptor; }; };",
+        Refused{"interface A { void f(); implementation { f: descriptor; }; };",
                       "test.idl:1:45: error: modifier 'descriptor' needs a value"},
-        SemanticError{"interface A { implementation { ghost: namelookup; }; };",
+        Refused{"interface A { implementation { ghost: namelookup; }; };",
                       "test.idl:1:32: error: 'ghost' is not a method, attribute, data member or parent of 'A'"},
-        SemanticError{"interface A { implementation { A::B: abstract; }; };",
+        Refused{"interface A { implementation { A::B: abstract; }; };",
                       "test.idl:1:32: error: 'A::B' is not a method, attribute, data member or parent of 'A'"},
-        SemanticError{"interface A { void f(); implementation { f: override; }; };",
+        Refused{"interface A { void f(); implementation { f: override; }; };",
                       "test.idl:1:42: error: 'f' is introduced by 'A' itself; only inherited methods can be given to override"},
-        SemanticError{"interface A { implementation { nothing: override; }; };",
+        Refused{"interface A { implementation { nothing: override; }; };",
                       "test.idl:1:32: error: 'A' inherits no method 'nothing' to override"},
-        SemanticError{"interface A { implementation { kavInit: override; kavInit: override; }; };",
+        Refused{"interface A { implementation { kavInit: override; kavInit: override; }; };",
                       "test.idl:1:51: error: 'kavInit' is already overridden in 'A'"},
-        SemanticError{"interface A { implementation { kavInit: override = x; }; };",
+        Refused{"interface A { implementation { kavInit: override = x; }; };",
                       "test.idl:1:41: error: 'override' takes no value"},
-        SemanticError{"interface A { void f(); implementation { f: namelookup; f: namelookup; }; };",
+        Refused{"interface A { void f(); implementation { f: namelookup; f: namelookup; }; };",
                       "test.idl:1:60: error: duplicate modifier 'namelookup' on 'f'"},
-        SemanticError{"interface A { implementation { align = 4; align = 8; }; };",
+        Refused{"interface A { implementation { align = 4; align = 8; }; };",
                       "test.idl:1:43: error: duplicate modifier 'align' on 'A'"},
-        SemanticError{"interface A { implementation { kavInit: migrate = B, class; }; };",
+        Refused{"interface A { implementation { kavInit: migrate = B, class; }; };",
                       "test.idl:1:54: error: an inherited method that is not overridden takes one modifier; override 'kavInit' to give it more"},
-        SemanticError{"interface A { implementation { metaclass = Nope; }; };",
+        Refused{"interface A { implementation { metaclass = Nope; }; };",
                       "test.idl:1:32: error: unknown metaclass 'Nope': not an interface"},
-        SemanticError{"interface B {};\ninterface A { implementation { metaclass = B; }; };",
+        Refused{"interface B {};\ninterface A { implementation { metaclass = B; }; };",
                       "test.idl:2:32: error: metaclass 'B' does not derive from 'KAVClass'"},
-        SemanticError{"interface A { implementation { metaclass; }; };",
+        Refused{"interface A { implementation { metaclass; }; };",
                       "test.idl:1:32: error: 'metaclass' needs a class name: metaclass = Name;"},
-        SemanticError{"interface A { implementation { companion = Nope; }; };",
+        Refused{"interface A { implementation { companion = Nope; }; };",
                       "test.idl:1:32: error: unknown companion 'Nope': not an interface"},
-        SemanticError{"interface A { implementation { passthru xih = \"x\"; }; };",
+        Refused{"interface A { implementation { passthru xih = \"x\"; }; };",
                       "test.idl:1:32: error: passthru name 'xih' must read <language>_<kind>[_after], e.g. C_xih"},
-        SemanticError{"interface A { void f(); implementation { releaseorder: f, f; }; };",
+        Refused{"interface A { void f(); implementation { releaseorder: f, f; }; };",
                       "test.idl:1:59: error: 'f' appears twice in the release order"},
-        SemanticError{"interface A { void f(); implementation { long f; }; };",
+        Refused{"interface A { void f(); implementation { long f; }; };",
                       "test.idl:1:47: error: redefinition of 'f'"},
-        SemanticError{"interface A { implementation { long q; long q; }; };",
+        Refused{"interface A { implementation { long q; long q; }; };",
                       "test.idl:1:45: error: redefinition of data member 'q'"}));
 
 INSTANTIATE_TEST_SUITE_P(
-    TypesAndConstants, KcSemanticErrors,
+    TypesAndConstants, KcRefused,
     ::testing::Values(
-        SemanticError{"const short S = 40000;", "test.idl:1:17: error: constant value out of range for 'short'"},
-        SemanticError{"const long L = 1 / 0;", "test.idl:1:18: error: division by zero in constant expression"},
-        SemanticError{"const long L = \"text\";", "test.idl:1:16: error: a constant of type 'long' needs an integer value"},
-        SemanticError{"const long A = B;\nconst long B = A;", "test.idl:2:16: error: constant 'A' depends on itself"},
-        SemanticError{"const long long L = 9223372036854775807 + 1;",
+        Refused{"const short S = 40000;", "test.idl:1:17: error: constant value out of range for 'short'"},
+        Refused{"const long L = 1 / 0;", "test.idl:1:18: error: division by zero in constant expression"},
+        Refused{"const long L = \"text\";", "test.idl:1:16: error: a constant of type 'long' needs an integer value"},
+        Refused{"const long A = B;\nconst long B = A;", "test.idl:2:16: error: constant 'A' depends on itself"},
+        Refused{"const long long L = 9223372036854775807 + 1;",
                       "test.idl:1:41: error: integer overflow in constant expression"},
-        SemanticError{"typedef long T[0];", "test.idl:1:16: error: array size is not a positive integer constant"},
-        SemanticError{"typedef string<-1> T;", "test.idl:1:16: error: string bound is not a positive integer constant"},
-        SemanticError{"struct S { long a; S kids[2]; };", "test.idl:1:20: error: type 'S' refers to itself"},
-        SemanticError{"struct S { long a; long a; };", "test.idl:1:25: error: duplicate member 'a'"},
-        SemanticError{"union U switch (float) { case 1: long a; };",
+        Refused{"typedef long T[0];", "test.idl:1:16: error: array size is not a positive integer constant"},
+        Refused{"typedef string<-1> T;", "test.idl:1:16: error: string bound is not a positive integer constant"},
+        Refused{"struct S { long a; S kids[2]; };", "test.idl:1:20: error: type 'S' refers to itself"},
+        Refused{"struct S { long a; long a; };", "test.idl:1:25: error: duplicate member 'a'"},
+        Refused{"union U switch (float) { case 1: long a; };",
                       "test.idl:1:17: error: a union discriminator must be an integer, char, boolean or enum type"},
-        SemanticError{"enum E { a, b };\nconst E X = 1;", "test.idl:2:13: error: the value is not an enumerator of 'E'"},
-        SemanticError{"interface A { exception X { long c; }; void f() raises(A); };",
+        Refused{"enum E { a, b };\nconst E X = 1;", "test.idl:2:13: error: the value is not an enumerator of 'E'"},
+        Refused{"interface A { exception X { long c; }; void f() raises(A); };",
                       "test.idl:1:56: error: 'A' is an interface, not an exception"},
-        SemanticError{"interface A { oneway void f(out long x); };",
+        Refused{"interface A { oneway void f(out long x); };",
                       "test.idl:1:29: error: a oneway operation has only 'in' parameters"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Syntax, KcRefused,
+    ::testing::Values(
+        // a missing ';' is placed right after the previous token
+        Refused{"interface A {\n  void f()\n};\n", "test.idl:2:11: error: expected ';' before '}'"},
+        Refused{"interface A {}\ninterface B {};", "test.idl:1:15: error: expected ';' before 'interface'"},
+        Refused{"interface 3 {};", "test.idl:1:11: error: expected identifier before numeric constant"},
+        Refused{"interface A { void f(long x); };", "test.idl:1:22: error: expected 'in', 'out' or 'inout' before 'long'"},
+        Refused{"interface A { void f(in void x); };", "test.idl:1:25: error: 'void' is only allowed as the result of an operation"},
+        Refused{"module M { interface A { module N {}; }; };", "test.idl:1:26: error: a module cannot be declared inside an interface"},
+        Refused{"interface A {", "test.idl:1:14: error: expected '}' at end of input"},
+        Refused{"struct S {};", "test.idl:1:8: error: struct 'S' has no members"},
+        Refused{"typedef unsigned T;", "test.idl:1:18: error: expected 'long' before 'T'"},
+        Refused{"typedef fixed<3> T;", "test.idl:1:16: error: expected ',' before '>'"},
+        Refused{"interface A { implementation { x = ; }; };", "test.idl:1:36: error: expected modifier value before ';'"},
+        Refused{"interface A { implementation { a.b; }; };", "test.idl:1:33: error: expected ':', '=' or ';' before '.'"},
+        Refused{"interface A { implementation { a::b = 1; }; };", "test.idl:1:32: error: a class modifier name is a simple identifier"},
+        Refused{"const long X = (1 + ;", "test.idl:1:21: error: expected expression before ';'"},
+        Refused{"}", "test.idl:1:1: error: expected declaration before '}'"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Corba, KcRefused,
+    ::testing::Values(
+        Refused{"interface A { void f(); void F(); };", "test.idl:1:30: error: 'F' differs only in case from 'f'"},
+        Refused{"module m {}; interface M {};", "test.idl:1:24: error: 'M' differs only in case from 'm'"},
+        Refused{"struct __s { long a; };", "test.idl:1:8: error: an identifier begins with a letter ('_' only escapes one)"},
+        Refused{"interface local {};", "test.idl:1:11: error: expected identifier before 'local'"},
+        Refused{"struct S; interface A { void f(in S s); };",
+                "test.idl:1:35: error: struct 'S' is declared but never defined"},
+        Refused{"interface I {}; valuetype V : I {};",
+                "test.idl:1:31: error: a valuetype inherits from value types; 'I' is an interface"},
+        Refused{"valuetype V {}; valuetype W supports V {};",
+                "test.idl:1:38: error: a valuetype supports interfaces; 'V' is a value type"},
+        Refused{"valuetype V {}; interface I : V {};",
+                "test.idl:1:31: error: an interface inherits from interfaces; 'V' is a value type"},
+        Refused{"abstract valuetype B long;", "test.idl:1:20: error: a value box cannot be abstract, custom or an eventtype"},
+        Refused{"valuetype V { factory f(out long x); };", "test.idl:1:25: error: expected 'in' before 'out'"},
+        Refused{"interface A { public long x; };", "test.idl:1:15: error: expected declaration before 'public'"},
+        Refused{"interface A { valuetype V {}; };", "test.idl:1:15: error: a valuetype cannot be declared inside an interface"},
+        Refused{"interface A { attribute long x, y getraises(E); };",
+                "test.idl:1:35: error: 'getraises' follows an attribute of one name only"},
+        Refused{"interface A { attribute long x getraises(E); };", "test.idl:1:42: error: unknown exception 'E'"},
+        Refused{"typeid Nope \"IDL:Nope:1.0\";", "test.idl:1:8: error: 'Nope' was not declared"},
+        Refused{"import ::Nope;", "test.idl:1:8: error: '::Nope' was not declared; kc reads declarations from #include files"},
+        Refused{"typedef long T; import T;", "test.idl:1:24: error: an import names a module, interface or value type; 'T' is a typedef"},
+        Refused{"component C { provides I p; };",
+                "test.idl:1:11: error: component 'C' cannot be written: the object model has no components, homes or ports; "
+                "declare an interface with its attributes and operations instead (the supported interfaces as its parents)"},
+        Refused{"home H manages C {};",
+                "test.idl:1:6: error: home 'H' cannot be written: the object model has no components, homes or ports; "
+                "declare an interface with its attributes and operations instead (the supported interfaces as its parents)"},
+        Refused{"const wchar C = 1;", "test.idl:1:17: error: a constant of type 'wchar' needs a character value"},
+        Refused{"typedef fixed F;", "test.idl:1:9: error: 'fixed' needs its digits and scale here: fixed<digits, scale>"},
+        Refused{"typedef fixed<3, 4> F;",
+                "test.idl:1:9: error: fixed<digits, scale> takes 1 to 31 digits and a scale from 0 to the digits"},
+        Refused{"const fixed F = 1.5;", "test.idl:1:17: error: a constant of type 'fixed' needs a fixed-point value (1.5d)"},
+        Refused{"const fixed F = 1.5d + 2.5;", "test.idl:1:22: error: invalid operands to '+'"},
+        Refused{"const string S = \"a\" L\"b\";", "test.idl:1:22: error: a wide and a narrow string cannot be joined"},
+        Refused{"const unsigned long long U = -1;", "test.idl:1:30: error: constant value out of range for 'unsigned long long'"},
+        Refused{"typedef unsigned double D;", "test.idl:1:18: error: expected 'long' before 'double'"},
+        Refused{"interface A_X {};\nmodule A { interface X {}; };",
+                "test.idl:2:22: error: classes 'A_X' and 'A::X' have the same name in C, 'A_X' (A_XClassData), so one "
+                "of them must be renamed"},
+        Refused{"union U switch (long double) { case 1: long a; };",
+                "test.idl:1:17: error: a union discriminator must be an integer, char, boolean or enum type"}));
 
 }  // namespace

@@ -99,38 +99,9 @@ TEST_F(KcParser, ImplementationStatements) {
     EXPECT_EQ(s[8].passthruText, "#include <a.h>\n#include <b.h>");
 }
 
-struct SyntaxError {
-    const char* text;
-    const char* message;
-};
 
-class KcSyntaxErrors : public KcParser, public ::testing::WithParamInterface<SyntaxError> {};
 
-TEST_P(KcSyntaxErrors, FirstMessage) {
-    EXPECT_FALSE(parse(GetParam().text));
-    ASSERT_FALSE(messages().empty());
-    EXPECT_EQ(messages()[0], GetParam().message);
-}
 
-INSTANTIATE_TEST_SUITE_P(
-    All, KcSyntaxErrors,
-    ::testing::Values(
-        // a missing ';' is placed right after the previous token
-        SyntaxError{"interface A {\n  void f()\n};\n", "test.idl:2:11: error: expected ';' before '}'"},
-        SyntaxError{"interface A {}\ninterface B {};", "test.idl:1:15: error: expected ';' before 'interface'"},
-        SyntaxError{"interface 3 {};", "test.idl:1:11: error: expected identifier before numeric constant"},
-        SyntaxError{"interface A { void f(long x); };", "test.idl:1:22: error: expected 'in', 'out' or 'inout' before 'long'"},
-        SyntaxError{"interface A { void f(in void x); };", "test.idl:1:25: error: 'void' is only allowed as the result of an operation"},
-        SyntaxError{"module M { interface A { module N {}; }; };", "test.idl:1:26: error: a module cannot be declared inside an interface"},
-        SyntaxError{"interface A {", "test.idl:1:14: error: expected '}' at end of input"},
-        SyntaxError{"struct S {};", "test.idl:1:8: error: struct 'S' has no members"},
-        SyntaxError{"typedef unsigned T;", "test.idl:1:18: error: expected 'long' before 'T'"},
-        SyntaxError{"typedef fixed<3> T;", "test.idl:1:16: error: expected ',' before '>'"},
-        SyntaxError{"interface A { implementation { x = ; }; };", "test.idl:1:36: error: expected modifier value before ';'"},
-        SyntaxError{"interface A { implementation { a.b; }; };", "test.idl:1:33: error: expected ':', '=' or ';' before '.'"},
-        SyntaxError{"interface A { implementation { a::b = 1; }; };", "test.idl:1:32: error: a class modifier name is a simple identifier"},
-        SyntaxError{"const long X = (1 + ;", "test.idl:1:21: error: expected expression before ';'"},
-        SyntaxError{"}", "test.idl:1:1: error: expected declaration before '}'"}));
 
 TEST_F(KcParser, RecoversAndReportsLaterErrors) {
     EXPECT_FALSE(parse(
