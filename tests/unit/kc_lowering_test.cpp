@@ -129,12 +129,6 @@ TEST_F(KcLowering, ParametersDeclaratorsAndImplicitArguments) {
     EXPECT_STREQ(kavtimplicitArgs(kavc::findMethod(cls("Zoo::Animal"), "look")), ",ev,ctx");
 }
 
-TEST_F(KcLowering, CscClassesHaveNoImplicitArguments) {
-    kavc::setOption("csc", nullptr);
-    ASSERT_TRUE(compile("interface A { void f() context(\"x\"); };"));
-    EXPECT_STREQ(kavtimplicitArgs(kavc::findMethod(cls("A"), "f")), "");
-}
-
 TEST_F(KcLowering, ReleaseOrderAndDataLists) {
     ASSERT_TRUE(compile(
         "interface A {\n"
