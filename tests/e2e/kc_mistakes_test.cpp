@@ -58,6 +58,8 @@ const Mistake mistakes[] = {
     // missing punctuation, wrong nesting
     {"SemicolonAfterOperation", "interface A {\n  void f()\n};\n", {}, "t.idl:2:11: error: expected ';' before '}'",
      "          ^", 1},
+    {"TabBeforeTheError", "interface A {\n\tvoid f()\n};\n", {}, "t.idl:2:10: error: expected ';' before '}'",
+     "                ^", 1},
     {"NoNameForModule", "module { };\n", {}, "t.idl:1:8: error: expected identifier before '{'", "       ^", 1},
     {"DeclarationExpected", "interface A {};\n42;\n", {}, "t.idl:2:1: error: expected declaration before numeric constant",
      "^~", 1},
@@ -85,6 +87,10 @@ const Mistake mistakes[] = {
      "                   ^~~~~~~~~~", 1},
     {"OnewayWithResult", "interface A {\n  oneway long f();\n};\n", {}, "t.idl:2:10: error: a oneway operation returns void",
      "         ^~~~", 1},
+    {"DataMemberNamedLikeAMethod", "interface Shape : KAVObject { void show(); };\n"
+     "interface Box : Shape { implementation { long show; }; };\n", {},
+     "t.idl:2:47: warning: the data member 'show' of class 'Box' and the method 'show' of class 'Box' both define the "
+     "macro '_show'; *", "                                              ^~~~", 0},
     // the lexer
     {"StrayCharacter", "interface A @ {};\n", {}, "t.idl:1:13: error: stray '@' in program", "            ^", 1},
     {"BinaryGarbage", std::string("\0\1garbage\xff{{{(((", 16), {}, "t.idl:1:1: error: stray '\\000' in program", "*", 1},

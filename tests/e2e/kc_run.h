@@ -2,6 +2,8 @@
 // directory of its own; a run that does not end in time is killed and counts as a hang.
 #pragma once
 
+#include "support/text.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -22,35 +24,7 @@ extern char** environ;
 
 namespace kc_e2e {
 
-// A fresh directory, removed with everything in it.
-class ScratchDir {
-  public:
-    ScratchDir() {
-        char pattern[] = "/tmp/kc-e2e-XXXXXX";
-        if (mkdtemp(pattern)) path_ = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    // Every entry name in the directory (hidden ones too), sorted.
-    std::vector<std::string> entries(const std::string& sub = "") const {
-        std::vector<std::string> names;
-        std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(sub.empty() ? path_ : path_ + "/" + sub, ec))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-  private:
-    std::string path_;
-};
+using testing_support::ScratchDir;
 
 struct KcResult {
     int status = -1;  // exit status; -1 when it did not exit normally

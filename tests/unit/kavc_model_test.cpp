@@ -73,6 +73,7 @@ TEST_F(KavcModel, RootClassesExistAfterResetOutsideTheUnit) {
     EXPECT_STREQ(kavtkavcls->name, "KAVClass");
     EXPECT_EQ(names(kavc::findClass("KAVObject")->methods), objectMethods);
     EXPECT_EQ(names(kavtkavcls->inheritedMethods), objectMethods);
+    EXPECT_EQ(kavc::findClass("KAVObject")->inheritedMethods, nullptr) << "the root is no parent of its own";
     for (const char* name : {"kavNew", "kavGetName", "kavDeallocate", "_get_kavDirectInitClasses"})
         EXPECT_NE(kavc::findMethod(kavtkavcls, name), nullptr) << name;
     EXPECT_TRUE(kavc::topLevel().empty());
@@ -127,7 +128,8 @@ TEST_F(KavcModel, OverridesAndCounts) {
 
 TEST_F(KavcModel, InheritedMethodsOncePerNameDepthFirstThroughADiamond) {
     Entry* d = kavc::newClass("D", {}, nullptr, 4);
-    const std::pair<const char*, const char*> sides[] = {{"B", "fb"}, {"C", "fc"}};
+    // C introduces a name Animal introduces too: listed once, Animal's
+    const std::pair<const char*, const char*> sides[] = {{"B", "fb"}, {"C", "talk"}};
     for (auto [name, method] : sides) {
         Entry* side = kavc::newClass(name, {}, nullptr, 2);
         kavc::addParent(side, cls, 2);
@@ -139,7 +141,6 @@ TEST_F(KavcModel, InheritedMethodsOncePerNameDepthFirstThroughADiamond) {
     // Animal's overrides and its reintroduced nap are not listed: only the introducing methods
     Names expected = {"fb", "talk", "_get_weight", "_set_weight", "proc", "nonstat", "priv", "counter", "make", "nap"};
     expected.insert(expected.end(), objectMethods.begin(), objectMethods.end());
-    expected.push_back("fc");
     EXPECT_EQ(names(d->inheritedMethods), expected);
     EXPECT_EQ(kavc::findInheritedMethod(d, "kavDefaultInit"), rootMethod("kavDefaultInit"));
 }

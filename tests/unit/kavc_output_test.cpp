@@ -2,9 +2,7 @@
 #include "support/text.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,22 +21,11 @@ class KavcOutput : public HostTest {
   protected:
     void SetUp() override {
         HostTest::SetUp();
-        dir = fs::temp_directory_path() / ("kavc_output_" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        kavc::setOutputDir(dir.string());
+        kavc::setOutputDir(scratch.path());
     }
-    void TearDown() override {
-        HostTest::TearDown();
-        fs::remove_all(dir);
-    }
-    Names listing() const {
-        Names names;
-        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path dir;
+    Names listing() const { return scratch.entries(); }
+    testing_support::ScratchDir scratch;
+    fs::path dir{scratch.path()};
 };
 
 TEST_F(KavcOutput, CommentLayout) {

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -25,6 +24,7 @@ TEST(KcPreprocessor, MacrosConditionalsAndBuiltinIncludes) {
          "#ifdef __KAVIDL__\ni\n#endif\n",
          "a d h i"},
         {"#if 0\ndon't \"stop\n#endif\nx", "x"},  // skipped text is not checked for strings
+        {"#if 1 && 0\nx\n#elif 0 || 1\ny\n#endif", "y"},
         {"#include <kavobj.idl>\n#include \"kavcls.idl\"\nx", "x"},  // the root classes need no file
     };
     for (const auto& [text, spelling] : cases) {
@@ -68,16 +68,13 @@ INSTANTIATE_TEST_SUITE_P(
 class KcIncludes : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kc-include-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
         std::filesystem::create_directories(root + "/main");
         std::filesystem::create_directories(root + "/lib");
     }
-    void TearDown() override { std::filesystem::remove_all(root); }
     void write(const std::string& path, const std::string& text) { std::ofstream(root + "/" + path) << text; }
 
-    std::string root;
+    testing_support::ScratchDir scratch;
+    std::string root = scratch.path();
 };
 
 TEST_F(KcIncludes, IncluderDirectoryComesBeforeIncludeDirs) {
