@@ -1,5 +1,6 @@
-// Mistakes users make, as kc reports them: the first message line, the caret line under the
-// quoted source, and the exit status. Then the presentation itself: order, limits, flags.
+// Mistakes users make in IDL and on the command line, as kc reports them: the first message
+// line, the caret line under the quoted source, the exit status, and no file after a failure.
+// Then the presentation itself: order, limits, flags.
 #include "kc_run.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ struct Mistake {
     std::string idl;                // written to t.idl; "" for none
     std::vector<std::string> args;  // before t.idl
     std::string first;              // the first line of stderr; a final '*' matches any rest
-    const char* caret;              // the line with the caret ("" when the message has no source position)
+    const char* caret;              // the caret line, matched alike ("" when the message has no position)
     int status;
 };
 
