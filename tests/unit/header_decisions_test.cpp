@@ -76,6 +76,28 @@ TEST_F(EmitterDecisions, OverrideNoParentHasIsInternalError25AndWritesNothing) {
                                           "the overridden method \"stray\" [25]"));
 }
 
+// A parent that another parent also derives from contributes its methods through that other
+// parent only; the destructor's override gets no parent call macros.
+TEST_F(EmitterDecisions, ParentReachedTwiceContributesThroughTheOtherPath) {
+    Entry* base = newClass("Base", {root()});
+    kavc::addMethod(base, "feed", kavc::basicType("long"), 3);
+    kavc::finishClass(base);
+    Entry* derived = newClass("Derived", {base});
+    kavc::addMethod(derived, "run", kavc::basicType("void"), 4);
+    kavc::finishClass(derived);
+    cls = newClass("Pet", {base, derived});
+    kavc::addOverride(cls, kavc::findMethod(base, "feed"), 5);
+    Entry* destruct = overrideRoot("kavDestruct");
+    startPass();
+    InheritedMethodList inherited = nullptr;
+    capture([&](FILE* out) { inherited = writeOverriddenMethods(out, cls); });
+    ASSERT_NE(inherited, nullptr);
+    EXPECT_STREQ(inherited->method->name, "run");
+    releaseMethodList(inherited);
+    const std::string macros = capture([&](FILE* out) { emitParentCallMacros(out, cls, destruct, "kavSelf,ev"); });
+    EXPECT_FALSE(contains(macros, "_parents_kavDestruct")) << macros;
+}
+
 // A default assignment method whose prototype does not name KAVObject is declared as the host
 // wrote it; one that does names the class instead.
 TEST_F(EmitterDecisions, DefaultAssignmentKeepsAPrototypeWithoutTheRootName) {
