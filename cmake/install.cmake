@@ -13,7 +13,17 @@ install(TARGETS kc kavc EXPORT darurovTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS darurov EXPORT darurovTargets LIBRARY DESTINATION ${DARUROV_INSTALL_PLUGINDIR})
 install(FILES src/host/kavc.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/darurov/host)
-install(FILES man/kc.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Manual pages are installed compressed where gzip is at hand, as Debian's tools expect.
+find_program(GZIP_PROGRAM gzip)
+if(GZIP_PROGRAM AND NOT WIN32)
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kc.1.gz
+    COMMAND ${GZIP_PROGRAM} -9n -c ${CMAKE_CURRENT_SOURCE_DIR}/man/kc.1 > ${CMAKE_CURRENT_BINARY_DIR}/kc.1.gz
+    DEPENDS man/kc.1 VERBATIM)
+  add_custom_target(manpage ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/kc.1.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kc.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES man/kc.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -5,7 +5,7 @@ stage=$CI_SCRATCH/stage moved=$CI_SCRATCH/moved/usr
 rm -rf "$stage" "$CI_SCRATCH/moved"
 cmake --install build-dist --prefix "$stage"
 for f in bin/kc "lib/$multiarch/libkavc.so.0" "lib/$multiarch/darurov/libdarurov.so" \
-         include/darurov/host/kavc.h share/man/man1/kc.1 share/doc/darurov/platform.md \
+         include/darurov/host/kavc.h share/man/man1/kc.1.gz share/doc/darurov/platform.md \
          "lib/$multiarch/cmake/darurov/darurovConfig.cmake"; do
   [ -e "$stage/$f" ] || { echo "not installed: $f" >&2; exit 1; }
 done

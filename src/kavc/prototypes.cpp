@@ -40,6 +40,22 @@ std::string trimmed(std::string text) {
     return text;
 }
 
+// A value passed through "..." arrives promoted: float as double, the types narrower than int
+// as int. Reading it as its own type is undefined (and g++ makes such a read abort).
+const char* promotedType(TypeCode* real) {
+    if (!real) return nullptr;
+    switch (real->kind) {
+        case kavtTkFloat: return "double";
+        case kavtTkShort:
+        case kavtTkUShort:
+        case kavtTkBoolean:
+        case kavtTkChar:
+        case kavtTkWChar:
+        case kavtTkOctet: return "int";
+        default: return nullptr;
+    }
+}
+
 }  // namespace
 
 const char* kavtimplicitArgs(Entry* method) {
@@ -120,6 +136,11 @@ void kavtdeclareIdlVarargs(FILE* out, Entry* method) {
         } else if (declared) {
             declaration = p->declarator ? p->declarator : "";
             type = paramCType(declared, p->mode);
+            if (const char* promoted = p->mode == kavtModeIn ? promotedType(real) : nullptr) {
+                // Read as what the variable argument list holds, then narrowed back.
+                std::fprintf(out, "\t%s = (%s)va_arg(__ap, %s);\n", declaration.c_str(), type.c_str(), promoted);
+                continue;
+            }
         } else {
             // No declared type: the declarator without the name is the type.
             declaration = p->declarator ? p->declarator : "";

@@ -26,7 +26,9 @@ void writeMigratedMethodTable(FILE* out, Entry* cls, InheritedMethodList inherit
     unsigned& rows = pass.counts.migratedMethods;
     for (MethodCell* cell = inherited; cell; cell = cell->next) {
         Entry* m = cell->method;
-        const char* target = migrationTarget(kavtgetatt(cls, m->name));
+        // Like every section, the table takes only the methods of the pass: the metaclass's
+        // ClassData has no member for an instance method.
+        const char* target = belongsToPass(m) ? migrationTarget(kavtgetatt(cls, m->name)) : nullptr;
         if (!target) continue;
         // Rows end without a newline so the closing brace shares the last row's line.
         if (startRow(out, rows))

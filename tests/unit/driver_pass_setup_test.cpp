@@ -163,14 +163,18 @@ TEST_F(InitializerOrder, NamelessItemBecomesNoNameAndTerminatorEndsTheWalk) {
     first->next->next = terminator.next;
 }
 
-TEST_F(InitializerOrder, ItemWithoutEntryPlacesTheInitializerOfItsName) {
+// Of two initializers of one name the item places the first.
+TEST_F(InitializerOrder, ItemWithoutEntryPlacesTheFirstInitializerOfItsName) {
     method("alpha");
-    method("beta");
+    Entry* first = method("beta");
+    Entry* second = method("beta");
     kavc::setReleaseOrder(cls, {"beta"});
     kavc::finishClass(cls);
     cls->releaseOrder->entry = nullptr;
     setUp();
-    EXPECT_EQ(names(), (std::vector<std::string>{"beta", "alpha"}));
+    EXPECT_EQ(names(), (std::vector<std::string>{"beta", "alpha", "beta"}));
+    EXPECT_EQ(pass.initializers.methods[0], first);
+    EXPECT_EQ(pass.initializers.methods[2], second);
 }
 
 TEST_F(InitializerOrder, OverridingInitializerIsError228WithoutShadow) {
