@@ -150,6 +150,8 @@ void watchPath(const std::string& path) {
 FILE* createTempFile(const std::string& dir, const std::string& name, std::string& path,
                      const std::shared_ptr<WriteStatus>& status) {
 #ifdef _WIN32
+    // A plain stream: a failed write is seen through ferror and errno at its close.
+    (void)status;
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = dir + "/." + name + "." + std::to_string(GetCurrentProcessId()) + "-" +
