@@ -12,7 +12,7 @@ namespace lowering {
 
 // ---- classes -------------------------------------------------------------------------------
 
-std::vector<Entry*> Lowering::run(const Specification& spec) {
+std::vector<Entry*> Lowering::run(Specification& spec) {
     global_ = newScope(nullptr, nullptr, false);
     addBuiltins();
     declareAll(spec.decls, global_, nullptr, true);
@@ -38,8 +38,11 @@ std::vector<Entry*> Lowering::run(const Specification& spec) {
             continue;
         }
         auto at = place.find(sym);
-        for (; at != place.end() && built <= at->second; ++built)
-            if (!ordered[built]->broken) lowerClass(ordered[built]);
+        for (; at != place.end() && built <= at->second; ++built) {
+            if (ordered[built]->broken) continue;
+            lowerClass(ordered[built]);
+            releaseMembers(ordered[built]);
+        }
     }
 
     std::map<const Decl*, Entry*> classOf;
@@ -119,6 +122,25 @@ void Lowering::lowerClass(Symbol* cls) {
     }
     if (cls->implementation) lowerImplementation(cls);
     kavc::finishClass(entry);
+}
+
+// A built class's operations, attributes, state members and implementation section live on in
+// the host model: later declarations only look their names up, and those symbols keep their
+// kind and place. The class's nested types and constants stay, as later declarations may use
+// them.
+void Lowering::releaseMembers(Symbol* cls) {
+    auto spent = [](const Decl& d) {
+        return d.kind == Decl::Operation || d.kind == Decl::Attribute || d.kind == Decl::Factory ||
+               d.kind == Decl::State || d.kind == Decl::Implementation;
+    };
+    for (auto& [name, sym] : cls->inner->names)
+        if (sym->decl && spent(*sym->decl)) sym->decl = nullptr;
+    cls->implementation = nullptr;
+    std::map<std::string, const Declarator*>().swap(cls->data);
+    // The tree is the caller's, handed over for this pass (lower() takes it non-const).
+    auto& body = const_cast<Decl*>(cls->decl)->body;
+    std::erase_if(body, [&](const std::unique_ptr<Decl>& d) { return spent(*d); });
+    body.shrink_to_fit();
 }
 
 // The types, constants and exceptions a class declares are checked at their place in it.
@@ -651,28 +673,59 @@ bool passthruSection(const std::string& name, std::string& section, bool& after)
     return true;
 }
 
-std::vector<Entry*> lower(const Specification& spec, Diagnostics& diag, DeclarationPlaces* places) {
+std::vector<Entry*> lower(Specification& spec, Diagnostics& diag, DeclarationPlaces* places) {
     lowering::Lowering pass(diag, places);
     return pass.run(spec);
 }
 
 void DeclarationPlaces::add(Entry* cls, Entry* e, Loc at) {
-    byLine.emplace(at.line, std::make_pair(cls, at));
-    entries.emplace(e, at);
+    places_.push_back(Place{cls, e, at});
+    byEntry_.clear();
+    byLine_.clear();
 }
 
+namespace {
+
+// The indexes of `places` ordered by `key`, equal keys in the order they were noted.
+template <class Place, class Key>
+void sortedIndex(const std::vector<Place>& places, std::vector<std::uint32_t>& index, Key key) {
+    if (!index.empty()) return;
+    index.resize(places.size());
+    for (std::uint32_t i = 0; i < index.size(); ++i) index[i] = i;
+    std::stable_sort(index.begin(), index.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return key(places[a]) < key(places[b]); });
+}
+
+// The first and past-the-last index of `index` whose place has the key `want`.
+template <class Place, class Key, class Value>
+std::pair<const std::uint32_t*, const std::uint32_t*> equalKeys(const std::vector<Place>& places,
+                                                                const std::vector<std::uint32_t>& index,
+                                                                Key key, Value want) {
+    const std::uint32_t* from = std::partition_point(index.data(), index.data() + index.size(),
+                                                     [&](std::uint32_t i) { return key(places[i]) < want; });
+    const std::uint32_t* to = std::partition_point(from, index.data() + index.size(),
+                                                   [&](std::uint32_t i) { return !(want < key(places[i])); });
+    return {from, to};
+}
+
+}  // namespace
+
 Loc DeclarationPlaces::of(Entry* e) const {
-    auto found = entries.find(e);
-    return found == entries.end() ? Loc{} : found->second;
+    auto key = [](const Place& p) { return reinterpret_cast<std::uintptr_t>(p.entry); };
+    sortedIndex(places_, byEntry_, key);
+    auto [from, to] = equalKeys(places_, byEntry_, key, reinterpret_cast<std::uintptr_t>(e));
+    return from != to ? places_[*from].at : Loc{};
 }
 
 Loc DeclarationPlaces::find(Entry* cls, int line) const {
     if (line == 0) return of(cls);
-    auto [from, to] = byLine.equal_range(line);
+    auto key = [](const Place& p) { return p.at.line; };
+    sortedIndex(places_, byLine_, key);
+    auto [from, to] = equalKeys(places_, byLine_, key, line);
     if (from == to) return Loc{};
     for (auto p = from; p != to; ++p)
-        if (p->second.first == cls) return p->second.second;
-    return from->second.second;
+        if (places_[*p].cls == cls) return places_[*p].at;
+    return places_[*from].at;
 }
 
 }  // namespace kc

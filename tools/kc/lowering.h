@@ -90,7 +90,7 @@ class Lowering {
   public:
     Lowering(Diagnostics& diag, DeclarationPlaces* places) : diag_(diag), places_(places) {}
 
-    std::vector<Entry*> run(const Specification& spec);
+    std::vector<Entry*> run(Specification& spec);
 
   private:
     // declaring
@@ -135,6 +135,7 @@ class Lowering {
 
     // classes
     void lowerClass(Symbol* cls);
+    void releaseMembers(Symbol* cls);
     void lowerOperation(Symbol* cls, const Decl& d);
     void lowerFactory(Symbol* cls, const Decl& d);
     void addParams(Symbol* cls, Entry* method, const Decl& d);

@@ -488,6 +488,7 @@ bool Parser::factory(DeclList& out, const char* keyword) {
             if (!expectKeyword("in") || !typeSpec(p.type, false) || !declarator(p.declarator)) return false;
             d->params.push_back(std::move(p));
         } while (accept(","));
+        d->params.shrink_to_fit();  // held until the class is built: no spare room
         if (!expect(")")) return false;
     }
     if (peek().ident("raises")) {
