@@ -3,11 +3,62 @@
 
 #include "kc/diagnostics.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace kc {
+
+// A list that most declarations leave empty (a parameter's array bounds, an operation's
+// supported interfaces, ...): one pointer until something is added. A syntax tree holds
+// one per declaration of every kind, so a std::vector's three words would add up.
+template <class T>
+class SparseList {
+  public:
+    SparseList() = default;
+    SparseList(std::initializer_list<T> items) {
+        if (items.size()) items_ = std::make_unique<std::vector<T>>(items);
+    }
+
+    bool empty() const { return !items_ || items_->empty(); }
+    size_t size() const { return items_ ? items_->size() : 0; }
+    T* begin() { return items_ ? items_->data() : nullptr; }
+    T* end() { return begin() + size(); }
+    const T* begin() const { return items_ ? items_->data() : nullptr; }
+    const T* end() const { return begin() + size(); }
+    T& operator[](size_t i) { return (*items_)[i]; }
+    const T& operator[](size_t i) const { return (*items_)[i]; }
+    T& front() { return items_->front(); }
+    const T& front() const { return items_->front(); }
+    T& back() { return items_->back(); }
+    const T& back() const { return items_->back(); }
+
+    template <class... Args>
+    T& emplace_back(Args&&... args) {
+        return items().emplace_back(std::forward<Args>(args)...);
+    }
+    void push_back(T item) { items().push_back(std::move(item)); }
+    void shrink_to_fit() {
+        if (items_) items_->shrink_to_fit();
+    }
+    // The elements as a vector, made when there is none.
+    std::vector<T>& items() {
+        if (!items_) items_ = std::make_unique<std::vector<T>>();
+        return *items_;
+    }
+
+    operator std::span<const T>() const { return {begin(), size()}; }
+
+    friend bool operator==(const SparseList& list, const std::vector<T>& other) {
+        return std::equal(list.begin(), list.end(), other.begin(), other.end());
+    }
+
+  private:
+    std::unique_ptr<std::vector<T>> items_;
+};
 
 struct ScopedName {
     std::vector<std::string> parts;
@@ -44,7 +95,7 @@ struct TypeSpec {
 struct Declarator {
     std::string name;
     Loc loc;
-    std::vector<std::unique_ptr<Expr>> dims;  // a[2][3]
+    SparseList<std::unique_ptr<Expr>> dims;  // a[2][3]
 };
 
 // struct, exception and data members: one type, several declarators.
@@ -115,36 +166,36 @@ struct Decl {
     std::string name;
     std::string keyword;  // Interface/Forward: "interface", "valuetype", "eventtype", "struct", ...
 
-    std::vector<std::unique_ptr<Decl>> body;  // Module, Interface, Component, Home
-    std::vector<ScopedName> parents;          // Interface, Component, Home: inherited (or boxed: none)
-    std::vector<ScopedName> supports;         // valuetype, component, home
+    SparseList<std::unique_ptr<Decl>> body;  // Module, Interface, Component, Home
+    SparseList<ScopedName> parents;          // Interface, Component, Home: inherited (or boxed: none)
+    SparseList<ScopedName> supports;         // valuetype, component, home
     bool isAbstract = false;  // abstract interface or valuetype
     bool isLocal = false;     // local interface
     bool isCustom = false;    // custom valuetype
     bool truncatable = false;
     bool boxed = false;   // value box: `valuetype Name Type;` (its type in `type`)
     bool multiple = false;  // uses multiple
-    ScopedName target;    // TypeId, TypePrefix, Import; Home: the managed component
+    std::unique_ptr<ScopedName> target;  // TypeId, TypePrefix, Import; Home: the managed component
     std::string text;     // TypeId, TypePrefix, Import "..."
-    std::vector<ScopedName> getraises, setraises;  // Attribute
+    SparseList<ScopedName> getraises, setraises;  // Attribute
 
     TypeSpec type;                         // Typedef, Const, Attribute, Operation (result), State, Port
-    std::vector<Declarator> declarators;   // Typedef, State; Attribute (its names)
-    std::vector<Member> members;           // Struct, Exception
-    TypeSpec discriminator;                // Union
-    std::vector<UnionCase> cases;          // Union
-    std::vector<std::pair<std::string, Loc>> enumerators;  // Enum
+    SparseList<Declarator> declarators;   // Typedef, State; Attribute (its names)
+    SparseList<Member> members;           // Struct, Exception
+    std::unique_ptr<TypeSpec> discriminator;  // Union
+    SparseList<UnionCase> cases;          // Union
+    SparseList<std::pair<std::string, Loc>> enumerators;  // Enum
     std::unique_ptr<Expr> value;           // Const
 
     bool readonly = false;  // Attribute
     bool isPublic = false;  // State
     bool oneway = false;    // Operation
-    std::vector<Param> params;
-    std::vector<ScopedName> raises;
+    SparseList<Param> params;
+    SparseList<ScopedName> raises;
     bool hasContext = false;
-    std::vector<std::string> context;
+    SparseList<std::string> context;
 
-    std::vector<ImplStmt> impl;  // Implementation
+    SparseList<ImplStmt> impl;  // Implementation
 };
 
 struct Specification {

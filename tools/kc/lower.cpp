@@ -38,11 +38,8 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
             continue;
         }
         auto at = place.find(sym);
-        for (; at != place.end() && built <= at->second; ++built) {
-            if (ordered[built]->broken) continue;
-            lowerClass(ordered[built]);
-            releaseMembers(ordered[built]);
-        }
+        for (; at != place.end() && built <= at->second; ++built)
+            if (!ordered[built]->broken) lowerClass(ordered[built]);
     }
 
     std::map<const Decl*, Entry*> classOf;
@@ -98,7 +95,8 @@ void Lowering::lowerClass(Symbol* cls) {
                             cls->decl->type.loc),
                      darurov::optionName(darurov::Option::publicData));
     }
-    for (const auto& member : cls->decl->body) {
+    // The tree is the caller's, handed over for this pass (lower() takes it non-const).
+    for (std::unique_ptr<Decl>& member : const_cast<Decl*>(cls->decl)->body) {
         const Decl& d = *member;
         checkInnerDeclaration(cls, d);
         if (d.kind == Decl::Operation) {
@@ -119,27 +117,40 @@ void Lowering::lowerClass(Symbol* cls) {
                 attributes_[host] = placed(entry, kavc::addAttribute(entry, host, type, d.readonly, name.loc.line), name.loc);
             }
         }
+        if (d.kind == Decl::Operation || d.kind == Decl::Factory || d.kind == Decl::State || d.kind == Decl::Attribute)
+            releaseMember(cls, member);
     }
     if (cls->implementation) lowerImplementation(cls);
     kavc::finishClass(entry);
+    releaseMembers(cls);
 }
 
-// A built class's operations, attributes, state members and implementation section live on in
-// the host model: later declarations only look their names up, and those symbols keep their
-// kind and place. The class's nested types and constants stay, as later declarations may use
-// them.
-void Lowering::releaseMembers(Symbol* cls) {
-    auto spent = [](const Decl& d) {
-        return d.kind == Decl::Operation || d.kind == Decl::Attribute || d.kind == Decl::Factory ||
-               d.kind == Decl::State || d.kind == Decl::Implementation;
+// An operation, attribute or state member lives on in the host model once it is built: the
+// rest of the unit only looks its names up, and their symbols keep their kind and place.
+void Lowering::releaseMember(Symbol* cls, std::unique_ptr<Decl>& member) {
+    const Decl& d = *member;
+    auto forget = [&](const std::string& name) {
+        auto found = cls->inner->names.find(name);
+        if (found != cls->inner->names.end() && found->second->decl == &d) found->second->decl = nullptr;
     };
-    for (auto& [name, sym] : cls->inner->names)
-        if (sym->decl && spent(*sym->decl)) sym->decl = nullptr;
+    if (d.kind == Decl::Operation || d.kind == Decl::Factory) forget(d.name);
+    for (const Declarator& dd : d.declarators) {
+        forget(dd.name);
+        if (d.kind == Decl::Attribute) {
+            forget("_get_" + dd.name);
+            forget("_set_" + dd.name);
+        }
+    }
+    member.reset();
+}
+
+// A built class keeps its nested types and constants, which later declarations may use; its
+// implementation section and the members released while it was built leave the tree.
+void Lowering::releaseMembers(Symbol* cls) {
     cls->implementation = nullptr;
     std::map<std::string, const Declarator*>().swap(cls->data);
-    // The tree is the caller's, handed over for this pass (lower() takes it non-const).
     auto& body = const_cast<Decl*>(cls->decl)->body;
-    std::erase_if(body, [&](const std::unique_ptr<Decl>& d) { return spent(*d); });
+    std::erase_if(body.items(), [](const std::unique_ptr<Decl>& d) { return !d || d->kind == Decl::Implementation; });
     body.shrink_to_fit();
 }
 
@@ -199,7 +210,7 @@ void Lowering::addParams(Symbol* cls, Entry* method, const Decl& d) {
 }
 
 // The object model keeps no exceptions of a method: the names are only checked.
-void Lowering::checkRaises(Scope* scope, const std::vector<ScopedName>& raises) {
+void Lowering::checkRaises(Scope* scope, const SparseList<ScopedName>& raises) {
     for (const ScopedName& r : raises) {
         Symbol* e = lookup(scope, r);
         if (!e)
@@ -235,15 +246,16 @@ void Lowering::lowerState(Symbol* cls, const Decl& d) {
 void Lowering::checkRepositoryNames() {
     for (const auto& [d, scope] : repositoryNames_) {
         if (d->kind == Decl::Import && !d->text.empty()) continue;
-        Symbol* sym = lookup(scope, d->target);
+        const ScopedName& target = *d->target;
+        Symbol* sym = lookup(scope, target);
         if (!sym) {
-            diag_.error(d->target.loc, quote(d->target.text()) + " was not declared" +
+            diag_.error(target.loc, quote(target.text()) + " was not declared" +
                                            (d->kind == Decl::Import ? "; kc reads declarations from #include files" : ""));
             continue;
         }
         if (d->kind == Decl::Import && sym->kind != Symbol::Module && sym->kind != Symbol::Interface)
-            diag_.error(d->target.loc, "an import names a module, interface or value type; " +
-                                           quote(d->target.text()) + " is " + withArticle(sym->kind));
+            diag_.error(target.loc, "an import names a module, interface or value type; " +
+                                        quote(target.text()) + " is " + withArticle(sym->kind));
     }
 }
 
@@ -560,7 +572,7 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
 void Lowering::lowerImplementation(Symbol* cls) {
     Entry* entry = cls->entry;
     Scope* scope = cls->inner;
-    const std::vector<ImplStmt>& stmts = cls->implementation->impl;
+    const SparseList<ImplStmt>& stmts = cls->implementation->impl;
 
     // Where each override or reintroduction is declared: modifiers before it wait for it.
     std::map<std::string, size_t> declaredAt;

@@ -172,7 +172,7 @@ void Lowering::notInTheModel(const Decl& d) {
                            "(the supported interfaces as its parents)");
 }
 
-void Lowering::declareAll(const std::vector<std::unique_ptr<Decl>>& decls, Scope* scope,
+void Lowering::declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* scope,
                           Entry* module, bool topLevel) {
     for (const auto& owned : decls) {
         const Decl& d = *owned;

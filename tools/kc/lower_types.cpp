@@ -169,12 +169,12 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
         case Symbol::Union: {
             Scope* at = scope;
             Symbol* enumSym = nullptr;
-            const TypeSpec* basic = basicOf(d.discriminator, scope, at, enumSym);
-            TypeCode* disc = resolveType(d.discriminator, scope);
+            const TypeSpec* basic = basicOf((*d.discriminator), scope, at, enumSym);
+            TypeCode* disc = resolveType((*d.discriminator), scope);
             bool okDisc = enumSym || (basic && basic->kind == TypeSpec::Basic &&
                                       discriminatorType(basic->basic));
             if (disc && !okDisc) {
-                diag_.error(d.discriminator.loc, "a union discriminator must be an integer, char, boolean or enum type");
+                diag_.error((*d.discriminator).loc, "a union discriminator must be an integer, char, boolean or enum type");
                 disc = nullptr;
             }
             std::vector<std::pair<std::string, TypeCode*>> members;

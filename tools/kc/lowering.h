@@ -97,13 +97,13 @@ class Lowering {
     Scope* newScope(Scope* parent, Symbol* owner, bool isModule);
     Symbol* declare(Scope* scope, Symbol::Kind kind, const std::string& name, Loc at);
     void redefinition(const std::string& name, Loc at, Symbol* previous);
-    void declareAll(const std::vector<std::unique_ptr<Decl>>& decls, Scope* scope, Entry* module,
+    void declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* scope, Entry* module,
                     bool topLevel);
     void declareInterface(const Decl& d, Scope* scope, Entry* module);
     void declareMember(const Decl& d, Scope* scope);
     void addBuiltins();
     void notInTheModel(const Decl& d);
-    void checkRaises(Scope* scope, const std::vector<ScopedName>& raises);
+    void checkRaises(Scope* scope, const SparseList<ScopedName>& raises);
     void checkRepositoryNames();
     void checkClassNames();
 
@@ -135,6 +135,7 @@ class Lowering {
 
     // classes
     void lowerClass(Symbol* cls);
+    void releaseMember(Symbol* cls, std::unique_ptr<Decl>& member);
     void releaseMembers(Symbol* cls);
     void lowerOperation(Symbol* cls, const Decl& d);
     void lowerFactory(Symbol* cls, const Decl& d);

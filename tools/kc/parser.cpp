@@ -6,38 +6,42 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <set>
+#include <string_view>
+#include <unordered_set>
 
 namespace kc {
 
 namespace {
 
-const std::set<std::string> reservedWords = {
-    "module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway", "raises",
-    "context", "typedef", "struct", "union", "switch", "case", "default", "enum", "const",
-    "exception", "sequence", "TRUE", "FALSE",
-    // value types and the other CORBA 2 additions
-    "abstract", "custom", "factory", "local", "native", "private", "public", "supports", "truncatable",
-    "valuetype"};
-
-// A word of a base type's keyword spelling ("unsigned", "long", "wchar").
-bool baseTypeWord(const std::string& word) {
-    for (const kavc::BaseType& b : kavc::baseTypes) {
-        if (!b.keyword) continue;
-        std::string_view idl = b.idl;
-        for (size_t from = 0; from <= idl.size();) {
-            size_t blank = idl.find(' ', from);
-            if (blank == std::string_view::npos) blank = idl.size();
-            if (idl.substr(from, blank - from) == word) return true;
-            from = blank + 1;
+// The reserved words, and every word of a base type's keyword spelling ("unsigned", "long",
+// "wchar").
+const std::unordered_set<std::string_view>& reservedWords() {
+    static const std::unordered_set<std::string_view> words = [] {
+        std::unordered_set<std::string_view> all = {
+            "module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway", "raises",
+            "context", "typedef", "struct", "union", "switch", "case", "default", "enum", "const",
+            "exception", "sequence", "TRUE", "FALSE",
+            // value types and the other CORBA 2 additions
+            "abstract", "custom", "factory", "local", "native", "private", "public", "supports",
+            "truncatable", "valuetype"};
+        for (const kavc::BaseType& b : kavc::baseTypes) {
+            if (!b.keyword) continue;
+            std::string_view idl = b.idl;
+            for (size_t from = 0; from <= idl.size();) {
+                size_t blank = idl.find(' ', from);
+                if (blank == std::string_view::npos) blank = idl.size();
+                all.insert(idl.substr(from, blank - from));
+                from = blank + 1;
+            }
         }
-    }
-    return false;
+        return all;
+    }();
+    return words;
 }
 
 }  // namespace
 
-bool isReserved(const std::string& word) { return reservedWords.count(word) != 0 || baseTypeWord(word); }
+bool isReserved(const std::string& word) { return reservedWords().count(word) != 0; }
 
 // ---- tokens ------------------------------------------------------------------------------
 
@@ -54,7 +58,8 @@ const Token& Parser::peek(size_t ahead) {
 }
 
 Token Parser::take() {
-    Token t = peek();
+    peek();
+    Token t = std::move(ahead_.front());
     ahead_.pop_front();
     ++taken_;
     diag_.settle(static_cast<std::int64_t>(taken_));
@@ -310,7 +315,7 @@ bool Parser::module(DeclList& out) {
     if (!enter()) return false;
     Decl* m = d.get();
     out.push_back(std::move(d));
-    definitions(m->body, Body::Module, false);
+    definitions(m->body.items(), Body::Module, false);
     leave();
     return expect("}") && expect(";");
 }
@@ -362,16 +367,16 @@ bool Parser::classDecl(DeclList& out) {
             take();
             d->truncatable = true;
         }
-        if (!scopedNames(d->parents)) return false;
+        if (!scopedNames(d->parents.items())) return false;
     }
     if (value && peek().ident("supports")) {
         take();
-        if (!scopedNames(d->supports)) return false;
+        if (!scopedNames(d->supports.items())) return false;
     }
     if (!expect("{")) return false;
     Decl* i = d.get();
     out.push_back(std::move(d));
-    definitions(i->body, value ? Body::Value : Body::Interface, false);
+    definitions(i->body.items(), value ? Body::Value : Body::Interface, false);
     return expect("}") && expect(";");
 }
 
@@ -387,10 +392,10 @@ bool Parser::component(DeclList& out) {
         out.push_back(std::move(d));
         return true;
     }
-    if (accept(":") && !scopedNames(d->parents)) return false;
+    if (accept(":") && !scopedNames(d->parents.items())) return false;
     if (peek().ident("supports")) {
         take();
-        if (!scopedNames(d->supports)) return false;
+        if (!scopedNames(d->supports.items())) return false;
     }
     if (!expect("{")) return false;
     while (!accept("}")) {
@@ -400,7 +405,7 @@ bool Parser::component(DeclList& out) {
             return false;
         }
         if (t.ident("attribute") || t.ident("readonly")) {
-            if (!attribute(d->body)) return false;
+            if (!attribute(d->body.items())) return false;
             continue;
         }
         static const char* const ports[] = {"provides", "uses", "emits", "publishes", "consumes"};
@@ -431,12 +436,12 @@ bool Parser::home(DeclList& out) {
     d->kind = Decl::Home;
     take();
     if (!expectIdent(d->name, d->loc)) return false;
-    if (accept(":") && !scopedNames(d->parents)) return false;
+    if (accept(":") && !scopedNames(d->parents.items())) return false;
     if (peek().ident("supports")) {
         take();
-        if (!scopedNames(d->supports)) return false;
+        if (!scopedNames(d->supports.items())) return false;
     }
-    if (!expectKeyword("manages") || !scopedName(d->target)) return false;
+    if (!expectKeyword("manages") || !scopedName(*(d->target = std::make_unique<ScopedName>()))) return false;
     if (peek().ident("primarykey")) {
         take();
         if (!typeSpec(d->type, false)) return false;
@@ -450,9 +455,9 @@ bool Parser::home(DeclList& out) {
             return false;
         }
         size_t before = taken_;
-        hoist_ = &h->body;
-        bool ok = (peek().ident("factory") || peek().ident("finder")) ? factory(h->body, peek().text.c_str())
-                                                                      : definition(h->body, Body::Interface);
+        hoist_ = &h->body.items();
+        bool ok = (peek().ident("factory") || peek().ident("finder")) ? factory(h->body.items(), peek().text.c_str())
+                                                                      : definition(h->body.items(), Body::Interface);
         if (!ok) {
             recover();
             if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();
@@ -468,7 +473,7 @@ bool Parser::stateMember(DeclList& out) {
     d->kind = Decl::State;
     d->loc = peek().loc;
     d->isPublic = take().text == "public";
-    if (!typeSpec(d->type, false) || !declarators(d->declarators)) return false;
+    if (!typeSpec(d->type, false) || !declarators(d->declarators.items())) return false;
     d->name = d->declarators.front().name;
     out.push_back(std::move(d));
     return expect(";");
@@ -493,7 +498,7 @@ bool Parser::factory(DeclList& out, const char* keyword) {
     }
     if (peek().ident("raises")) {
         take();
-        if (!expect("(") || !scopedNames(d->raises) || !expect(")")) return false;
+        if (!expect("(") || !scopedNames(d->raises.items()) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
     return expect(";");
@@ -504,7 +509,7 @@ bool Parser::repositoryId(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = peek().ident("typeid") ? Decl::TypeId : Decl::TypePrefix;
     d->loc = take().loc;
-    if (!scopedName(d->target)) return false;
+    if (!scopedName(*(d->target = std::make_unique<ScopedName>()))) return false;
     d->text = take().text;  // the string, checked by the caller's look-ahead
     out.push_back(std::move(d));
     return expect(";");
@@ -517,7 +522,7 @@ bool Parser::importDecl(DeclList& out) {
     d->loc = take().loc;
     if (peek().kind == Tok::String) {
         d->text = take().text;
-    } else if (!scopedName(d->target)) {
+    } else if (!scopedName(*(d->target = std::make_unique<ScopedName>()))) {
         return false;
     }
     out.push_back(std::move(d));
@@ -557,7 +562,7 @@ std::unique_ptr<Decl> Parser::constructedType() {
     if (!expectIdent(d->name, d->loc)) return nullptr;
     if (keyword == "struct" || keyword == "exception") {
         d->kind = keyword == "struct" ? Decl::Struct : Decl::Exception;
-        if (!expect("{") || !members(d->members)) return nullptr;
+        if (!expect("{") || !members(d->members.items())) return nullptr;
         if (d->kind == Decl::Struct && d->members.empty()) {
             diag_.error(d->loc, "struct " + quote(d->name) + " has no members");
             return nullptr;
@@ -576,7 +581,7 @@ std::unique_ptr<Decl> Parser::constructedType() {
         return d;
     }
     d->kind = Decl::Union;
-    if (!expectKeyword("switch") || !expect("(") || !typeSpec(d->discriminator, false) ||
+    if (!expectKeyword("switch") || !expect("(") || !typeSpec(*(d->discriminator = std::make_unique<TypeSpec>()), false) ||
         !expect(")") || !expect("{"))
         return nullptr;
     while (!accept("}")) {
@@ -645,7 +650,7 @@ bool Parser::typedefDecl(DeclList& out) {
     } else if (!typeSpec(d->type, false)) {
         return false;
     }
-    if (!declarators(d->declarators)) return false;
+    if (!declarators(d->declarators.items())) return false;
     d->name = d->declarators.front().name;
     out.push_back(std::move(d));
     return expect(";");
@@ -681,7 +686,7 @@ bool Parser::attribute(DeclList& out) {
     // one, `getraises` and `setraises` of the other.
     for (;;) {
         const Token& t = peek();
-        std::vector<ScopedName>* list = nullptr;
+        SparseList<ScopedName>* list = nullptr;
         if (d->readonly && t.ident("raises") && d->getraises.empty()) list = &d->getraises;
         if (!d->readonly && t.ident("getraises") && d->getraises.empty() && d->setraises.empty()) list = &d->getraises;
         if (!d->readonly && t.ident("setraises") && d->setraises.empty()) list = &d->setraises;
@@ -691,7 +696,7 @@ bool Parser::attribute(DeclList& out) {
             return false;
         }
         take();
-        if (!expect("(") || !scopedNames(*list) || !expect(")")) return false;
+        if (!expect("(") || !scopedNames(list->items()) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
     return expect(";");

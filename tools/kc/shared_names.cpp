@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -46,8 +47,8 @@ std::vector<Entry*> headerClasses(const std::vector<Entry*>& toEmit) {
 // One function a pass of a class declares, and the modifier that would give it another name
 // (empty: none does).
 struct Declared {
-    std::string owner;  // the class of the pass: C, or its implicit metaclass M_C
-    std::string separator;
+    const std::string* owner;  // the class of the pass: C, or its implicit metaclass M_C
+    std::string_view separator;
     Entry* cls;
 };
 
@@ -160,27 +161,35 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     const std::string hostPrefix = kavtclassPrefix ? kavtclassPrefix : "";
 
     const std::vector<Entry*> classes = headerClasses(toEmit);
+    std::deque<std::string> owners;  // the passes' class names, which `seen` points into
     std::map<std::string, Declared> seen;
     std::set<std::pair<std::string, std::string>> reported;
-    auto declare = [&](const std::string& name, const Declared& d, const std::string& what) {
+    // `stubs`: the name is a method's stubs and records, kavRD_<prefix><method>; else the
+    // function itself.
+    auto declare = [&](const std::string& name, const Declared& d, bool stubs) {
         auto [first, isNew] = seen.emplace(name, d);
-        if (isNew || first->second.owner == d.owner || !reported.emplace(first->second.owner + "/" + d.owner, name).second)
-            return;
-        std::string text = "classes " + quote(first->second.owner) + " and " + quote(d.owner) + " both declare " +
-                           what + "; the header compiles for each class's own source, not for a source that "
+        const std::string& owner = *d.owner;
+        const std::string& firstOwner = *first->second.owner;
+        if (isNew || firstOwner == owner || !reported.emplace(firstOwner + "/" + owner, name).second) return;
+        std::string what = stubs ? "the stubs and records named after " + quote(name.substr(std::strlen("kavRD_")))
+                                 : "the function " + quote(name);
+        std::string text = "classes " + quote(firstOwner) + " and " + quote(owner) + " both declare " + what +
+                           "; the header compiles for each class's own source, not for a source that "
                            "implements both (" + moduleSourceMacro() + "): ";
         text += d.separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
-                                    : "give one of them the modifier \"" + d.separator + "\" to separate them";
+                                    : "give one of them the modifier \"" + std::string(d.separator) + "\" to separate them";
         diag.warning(places.of(d.cls), text, Group::sharedNames);
     };
 
+    std::vector<Entry*> methods;
+    std::string name;
     for (Entry* cls : classes) {
         checkMigrations(cls, places.of(cls), diag);
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
-            Declared d{meta ? "M_" + std::string(cls->name) : cls->name, "", cls};
-            std::vector<Entry*> methods;
+            Declared d{&owners.emplace_back(meta ? "M_" + std::string(cls->name) : cls->name), "", cls};
+            methods.clear();
             for (Entry* m = cls->methods; m; m = m->next) methods.push_back(m);
             for (int i = 0; i < reintroduced.count; ++i) methods.push_back(reintroduced.methods[i]);
             for (Entry* m : methods) {
@@ -192,14 +201,15 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
                     continue;
                 bool classMethod = has(m, Option::metaclassMember);
                 d.separator = darurov::optionName(classMethod ? Option::classprefix : Option::externalprefix);
-                std::string prefix = classMethod ? value(cls, Option::classprefix)
-                                                 : (has(cls, Option::externalprefix) ? value(cls, Option::externalprefix) : hostPrefix);
-                declare(prefix + m->name, d, "the function " + quote(prefix + m->name));
+                name = classMethod ? value(cls, Option::classprefix)
+                                   : (has(cls, Option::externalprefix) ? value(cls, Option::externalprefix) : hostPrefix);
+                name += m->name;
+                declare(name, d, false);
                 bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
                 if (introduced && perMethodNames && !has(m, Option::procedure)) {
-                    d.separator.clear();
-                    declare("kavRD_" + hostPrefix + m->name, d,
-                            "the stubs and records named after " + quote(hostPrefix + m->name));
+                    d.separator = {};
+                    name.assign("kavRD_").append(hostPrefix).append(m->name);
+                    declare(name, d, true);
                 }
             }
         }
