@@ -148,7 +148,7 @@ void Lowering::releaseMember(Symbol* cls, std::unique_ptr<Decl>& member) {
 // implementation section and the members released while it was built leave the tree.
 void Lowering::releaseMembers(Symbol* cls) {
     cls->implementation = nullptr;
-    std::map<std::string, const Declarator*>().swap(cls->data);
+    cls->data.reset();
     auto& body = const_cast<Decl*>(cls->decl)->body;
     std::erase_if(body.items(), [](const std::unique_ptr<Decl>& d) { return !d || d->kind == Decl::Implementation; });
     body.shrink_to_fit();
@@ -482,7 +482,7 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
 // The header takes an overridden method from a parent that is the class's only path to
 // itself: listed once, and inherited by no other parent. Some such parent must have it.
 bool Lowering::overridable(Symbol* cls, const std::string& name) {
-    const std::vector<Symbol*>& parents = cls->parents;
+    const SparseList<Symbol*>& parents = cls->parents;
     for (Symbol* p : parents) {
         bool onePath = std::count(parents.begin(), parents.end(), p) == 1;
         for (Symbol* q : parents)
@@ -601,8 +601,7 @@ void Lowering::lowerImplementation(Symbol* cls) {
             case ImplStmt::DataMember: {
                 TypeCode* base = resolveType(s.data.type, scope);
                 for (const Declarator& dd : s.data.declarators) {
-                    auto known = cls->data.find(dd.name);
-                    if (known == cls->data.end() || known->second != &dd) continue;  // reported
+                    if (cls->dataMember(dd.name) != &dd) continue;  // reported
                     TypeCode* type = withDims(base, dd, scope);
                     std::string host = cxxName(dd.name);
                     dataEntries_[host] = placed(entry, kavc::addData(entry, host, type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
@@ -616,7 +615,7 @@ void Lowering::lowerImplementation(Symbol* cls) {
                     std::string name = cxxName(target.parts.back());
                     bool simple = target.parts.size() == 1 && !target.absolute;
                     auto later = declaredAt.find(name);
-                    bool laterData = cls->data.count(target.parts.back()) && !dataEntries_.count(name);
+                    bool laterData = cls->dataMember(target.parts.back()) && !dataEntries_.count(name);
                     if (simple && ((later != declaredAt.end() && later->second > i) || laterData))
                         waiting.emplace(name, std::make_pair(&s, &target));
                     else
@@ -641,7 +640,7 @@ void Lowering::lowerImplementation(Symbol* cls) {
                     // A method of the class, a data member or a reintroduced method, wherever
                     // the section declares it.
                     auto decl = declaredAt.find(host);
-                    bool known = kavc::findMethod(entry, host) || cls->data.count(name) ||
+                    bool known = kavc::findMethod(entry, host) || cls->dataMember(name) ||
                                  (decl != declaredAt.end() && reintroduces(stmts[decl->second]));
                     if (!known)
                         diag_.warning(at, quote(name) + " in the release order is not a method or data member of " +

@@ -116,7 +116,11 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
         redefinition(name, at, found->second);
         return nullptr;
     }
-    auto& sameFold = scope->folded[folded(name)];
+    const std::string lower = folded(name);
+    const std::size_t key = std::hash<std::string>()(lower);
+    Symbol* sameFold = nullptr;
+    for (auto [at, to] = scope->folded.equal_range(key); at != to && !sameFold; ++at)
+        if (folded(at->second->name) == lower) sameFold = at->second;
     if (sameFold) {
         // IDL names of one scope must differ in more than case.
         diag_.error(at, quote(name) + " differs only in case from " + quote(sameFold->name));
@@ -129,7 +133,7 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
     s.loc = at;
     s.owner = scope;
     scope->names[name] = &s;
-    sameFold = &s;
+    scope->folded.emplace(key, &s);
     return &s;
 }
 
@@ -288,13 +292,13 @@ void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
                 }
                 continue;
             }
-            auto twice = sym->data.find(dd.name);
-            if (twice != sym->data.end()) {
+            if (const Declarator* twice = sym->dataMember(dd.name)) {
                 diag_.error(dd.loc, "redefinition of data member " + quote(dd.name));
-                diag_.note(twice->second->loc, "previous declaration of " + quote(dd.name) + " was here");
+                diag_.note(twice->loc, "previous declaration of " + quote(dd.name) + " was here");
                 continue;
             }
-            sym->data[dd.name] = &dd;
+            if (!sym->data) sym->data = std::make_unique<std::map<std::string, const Declarator*>>();
+            (*sym->data)[dd.name] = &dd;
         }
     }
 }

@@ -252,14 +252,14 @@ std::optional<Value> Lowering::constValue(Symbol* sym, Loc use) {
         diag_.error(use, "constants nested too deeply");
         return std::nullopt;
     }
-    if (sym->state == Symbol::Done) return sym->constant;
+    if (sym->state == Symbol::Done) return sym->constant ? std::optional<Value>(*sym->constant) : std::nullopt;
     ++depth_;
     sym->state = Symbol::Busy;
     std::optional<Value> v = evaluate(*sym->decl->value, sym->owner);
     if (v && !fits(sym->decl->type, sym->owner, *v, sym->decl->value->loc)) v.reset();
     sym->state = Symbol::Done;
     --depth_;
-    sym->constant = v;
+    if (v) sym->constant = std::make_unique<Value>(*v);
     return v;
 }
 

@@ -7,9 +7,11 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kc::lowering {
@@ -51,15 +53,22 @@ struct Symbol {
     bool defined = false;
     bool broken = false;  // in or below an inheritance cycle: not lowered
     Entry* entry = nullptr;
-    std::vector<Symbol*> parents;
-    std::vector<Loc> parentLocs;
+    SparseList<Symbol*> parents;
+    SparseList<Loc> parentLocs;
     const Decl* implementation = nullptr;
-    std::map<std::string, const Declarator*> data;  // data members by name
+    std::unique_ptr<std::map<std::string, const Declarator*>> data;  // data members by name, until built
+
+    // The data member of this name, or null.
+    const Declarator* dataMember(const std::string& member) const {
+        if (!data) return nullptr;
+        auto found = data->find(member);
+        return found == data->end() ? nullptr : found->second;
+    }
 
     // Typedef, Struct, Union, Enum, Const: resolved lazily, once
     enum State { Fresh, Busy, Done } state = Fresh;
     TypeCode* type = nullptr;
-    std::optional<Value> constant;
+    std::unique_ptr<Value> constant;  // Const, when it has a value
 };
 
 // The names declared in the global scope, a module (all its blocks) or an interface.
@@ -69,7 +78,8 @@ struct Scope {
     std::vector<std::string> path;  // enclosing names from the outside, this scope's included
     std::vector<std::string> modules;  // the module names only (a class's scope list)
     std::map<std::string, Symbol*> names;
-    std::map<std::string, Symbol*> folded;  // by lower-case name: names differing in case collide
+    // By the hash of the lower-case name: names of one scope that differ only in case collide.
+    std::unordered_multimap<std::size_t, Symbol*> folded;
 };
 
 // The name the host model and the header use for an IDL name: a C or C++ keyword, and for a
