@@ -3,6 +3,8 @@
 
 #include <cctype>
 #include <functional>
+#include <iterator>
+#include <unordered_set>
 
 namespace kc::lowering {
 
@@ -55,9 +57,8 @@ constexpr std::string_view cxxKeywords[] = {
 constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
 
 bool isCxxKeyword(std::string_view name) {
-    for (std::string_view k : cxxKeywords)
-        if (name == k) return true;
-    return false;
+    static const std::unordered_set<std::string_view> keywords(std::begin(cxxKeywords), std::end(cxxKeywords));
+    return keywords.count(name) != 0;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 #include <string_view>
 #include <unordered_set>
 
@@ -69,6 +70,13 @@ Token Parser::take() {
         prevEnd_.width = 0;
     }
     return t;
+}
+
+// The parameters gathered in params_, moved to `out` in one allocation of their number: they
+// are held until their class is built.
+void Parser::takeParams(SparseList<Param>& out) {
+    out.items().assign(std::make_move_iterator(params_.begin()), std::make_move_iterator(params_.end()));
+    params_.clear();
 }
 
 bool Parser::accept(const char* punct) {
@@ -487,13 +495,14 @@ bool Parser::factory(DeclList& out, const char* keyword) {
     take();
     if (!expectIdent(d->name, d->loc) || !expect("(")) return false;
     if (!accept(")")) {
+        params_.clear();  // what a failed operation left
         do {
             Param p;
             p.loc = peek().loc;
             if (!expectKeyword("in") || !typeSpec(p.type, false) || !declarator(p.declarator)) return false;
-            d->params.push_back(std::move(p));
+            params_.push_back(std::move(p));
         } while (accept(","));
-        d->params.shrink_to_fit();  // held until the class is built: no spare room
+        takeParams(d->params);
         if (!expect(")")) return false;
     }
     if (peek().ident("raises")) {
@@ -711,6 +720,7 @@ bool Parser::operation(DeclList& out) {
     }
     if (!typeSpec(d->type, true) || !expectIdent(d->name, d->loc) || !expect("(")) return false;
     if (!accept(")")) {
+        params_.clear();  // what a failed operation left
         do {
             Param p;
             p.loc = peek().loc;
@@ -724,8 +734,9 @@ bool Parser::operation(DeclList& out) {
             }
             take();
             if (!typeSpec(p.type, false) || !declarator(p.declarator)) return false;
-            d->params.push_back(std::move(p));
+            params_.push_back(std::move(p));
         } while (accept(","));
+        takeParams(d->params);
         if (!expect(")")) return false;
     }
     if (peek().ident("raises")) {

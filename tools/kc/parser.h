@@ -25,6 +25,7 @@ class Parser {
 
     const Token& peek(size_t ahead = 0);
     Token take();
+    void takeParams(SparseList<Param>& out);
     bool accept(const char* punct);
     bool expect(const char* punct);
     bool expectKeyword(const char* word);
@@ -85,6 +86,7 @@ class Parser {
     bool reportedEnd_ = false;
     bool inImplementation_ = false;  // names there are the host's as written: no escapes
     DeclList* hoist_ = nullptr;      // where a type declared inside a member goes
+    std::vector<Param> params_;      // the parameters of the operation being read
 };
 
 // Reserved words of the language: not usable as declared names.
