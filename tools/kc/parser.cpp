@@ -14,6 +14,22 @@ namespace kc {
 
 namespace {
 
+// Calls `onWord(from, to)` for each word of every base type's keyword spelling ("unsigned
+// long": [0, 8) and [9, 13)).
+template <class F>
+void forEachBaseTypeWord(F onWord) {
+    for (const kavc::BaseType& b : kavc::baseTypes) {
+        if (!b.keyword) continue;
+        std::string_view idl = b.idl;
+        for (size_t from = 0; from <= idl.size();) {
+            size_t blank = idl.find(' ', from);
+            if (blank == std::string_view::npos) blank = idl.size();
+            onWord(idl, from, blank);
+            from = blank + 1;
+        }
+    }
+}
+
 // The reserved words, and every word of a base type's keyword spelling ("unsigned", "long",
 // "wchar").
 const std::unordered_set<std::string_view>& reservedWords() {
@@ -25,19 +41,22 @@ const std::unordered_set<std::string_view>& reservedWords() {
             // value types and the other CORBA 2 additions
             "abstract", "custom", "factory", "local", "native", "private", "public", "supports",
             "truncatable", "valuetype"};
-        for (const kavc::BaseType& b : kavc::baseTypes) {
-            if (!b.keyword) continue;
-            std::string_view idl = b.idl;
-            for (size_t from = 0; from <= idl.size();) {
-                size_t blank = idl.find(' ', from);
-                if (blank == std::string_view::npos) blank = idl.size();
-                all.insert(idl.substr(from, blank - from));
-                from = blank + 1;
-            }
-        }
+        forEachBaseTypeWord([&](std::string_view idl, size_t from, size_t to) { all.insert(idl.substr(from, to - from)); });
         return all;
     }();
     return words;
+}
+
+// True when `words` is a base type's keyword spelling or its first words ("unsigned",
+// "long long"), as kavc::startsBaseType says, from every such beginning gathered once: the
+// parser asks it for every type it reads.
+bool startsBaseType(std::string_view words) {
+    static const std::unordered_set<std::string_view> starts = [] {
+        std::unordered_set<std::string_view> all;
+        forEachBaseTypeWord([&](std::string_view idl, size_t, size_t to) { all.insert(idl.substr(0, to)); });
+        return all;
+    }();
+    return starts.count(words) != 0;
 }
 
 }  // namespace
@@ -801,7 +820,7 @@ bool Parser::implementation(DeclList& out) {
 }
 
 bool Parser::startsType(const Token& t) const {
-    return t.kind == Tok::Ident && (t.text == "sequence" || kavc::startsBaseType(t.text) || !isReserved(t.text));
+    return t.kind == Tok::Ident && (t.text == "sequence" || startsBaseType(t.text) || !isReserved(t.text));
 }
 
 bool Parser::implStatement(Decl& impl) {
@@ -971,7 +990,7 @@ bool Parser::scopedName(ScopedName& n) {
         Loc at;
         const Token& t = peek();
         if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && kavc::findBaseType(t.text) &&
-            !kavc::startsBaseType(t.text + " ")) {
+            !startsBaseType(t.text + " ")) {
             n.parts.push_back(take().text);  // CORBA::TypeCode, CORBA::Object: predefined names
             continue;
         }
@@ -1017,12 +1036,12 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         t.basic = "void";
         return true;
     }
-    if (kavc::startsBaseType(w)) {
+    if (startsBaseType(w)) {
         // The longest keyword spelling: "unsigned long long" before "unsigned long".
         take();
         t.kind = TypeSpec::Basic;
         t.basic = w;
-        while (peek().kind == Tok::Ident && kavc::startsBaseType(t.basic + " " + peek().text))
+        while (peek().kind == Tok::Ident && startsBaseType(t.basic + " " + peek().text))
             t.basic += " " + take().text;
         const kavc::BaseType* b = kavc::findBaseType(t.basic);
         if (!b) {
