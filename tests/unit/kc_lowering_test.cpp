@@ -389,6 +389,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"interface A : C {};\ninterface B : A {};\ninterface C : B {};",
                       "test.idl:2:15: error: cyclic inheritance: 'A' -> 'C' -> 'B' -> 'A'"},
         Refused{"interface A : A {};", "test.idl:1:15: error: cyclic inheritance: 'A' -> 'A'"},
+        // A's operations leave the tree once A is built; B still finds the name.
+        Refused{"interface A { void f(); };\ninterface B : A { void g(in f x); };",
+                "test.idl:2:29: error: 'f' is an operation, not a type"},
         Refused{"interface A { void f(in Foo x); };", "test.idl:1:25: error: unknown type 'Foo'"},
         Refused{"interface A { exception E { long c; }; void f(in E e); };",
                       "test.idl:1:50: error: exception 'E' cannot be used as a type"},

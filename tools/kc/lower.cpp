@@ -323,7 +323,7 @@ void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
             diag_.error(m.loc, "a class cannot be its own metaclass");
             return;
         }
-        Symbol* root = global_->names["KAVClass"];
+        Symbol* root = global_->names.find("KAVClass")->second;
         if (!derivesFrom(target, root)) {
             diag_.error(m.loc, "metaclass " + quote(m.value) + " does not derive from 'KAVClass'");
             return;

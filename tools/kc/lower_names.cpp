@@ -133,7 +133,7 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
     s.name = name;
     s.loc = at;
     s.owner = scope;
-    scope->names[name] = &s;
+    scope->names.emplace(s.name, &s);
     scope->folded.emplace(key, &s);
     return &s;
 }

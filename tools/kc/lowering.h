@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -77,7 +78,7 @@ struct Scope {
     Symbol* owner = nullptr;  // null for the global scope
     std::vector<std::string> path;  // enclosing names from the outside, this scope's included
     std::vector<std::string> modules;  // the module names only (a class's scope list)
-    std::map<std::string, Symbol*> names;
+    std::map<std::string_view, Symbol*, std::less<>> names;  // keys view the symbols' own names
     // By the hash of the lower-case name: names of one scope that differ only in case collide.
     std::unordered_multimap<std::size_t, Symbol*> folded;
 };
