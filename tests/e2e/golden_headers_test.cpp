@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -15,6 +14,7 @@
 namespace {
 
 using kc_e2e::readText;
+using kc_e2e::unifiedDiff;
 using kc_e2e::ScratchDir;
 
 struct GoldenCase {
@@ -27,18 +27,6 @@ struct GoldenCase {
 void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.label; }
 
 const std::string projectDir = std::string(TESTS_DIR) + "/..";
-
-// `diff -u` of the two files, for the failure message.
-std::string unifiedDiff(const std::string& expectedPath, const std::string& actualPath) {
-    std::string command = "diff -u '" + expectedPath + "' '" + actualPath + "'";
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
-        pclose(pipe);
-    }
-    return text;
-}
 
 class GoldenHeaders : public ::testing::TestWithParam<GoldenCase> {};
 

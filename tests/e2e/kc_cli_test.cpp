@@ -87,6 +87,45 @@ TEST_P(KcCliRun, StatusMessagesAndFiles) {
 INSTANTIATE_TEST_SUITE_P(Runs, KcCliRun, testing::ValuesIn(runs),
                          [](const testing::TestParamInfo<CliRun>& info) { return std::string(info.param.name); });
 
+// Bad runs that no input file can carry: kc's one message and exit 1, and nothing left behind,
+// not even a directory (the messages of bad input: tests/diagnostics/).
+struct BadRun {
+    const char* name;
+    std::vector<std::string> args;  // run where "plain" is a file and "dir.idl" a directory
+    std::string said;               // stderr starts with this
+};
+
+// A loadable library without the entry point.
+const std::string hostLibrary = std::filesystem::path(PLUGIN_PATH).parent_path().string() + "/libkavc.so";
+
+const BadRun badRuns[] = {
+    {"InputIsADirectory", {"dir.idl"}, "kc: error: dir.idl: Is a directory\n"},
+    {"MissingInput", {"none.idl"}, "kc: error: none.idl: No such file or directory\n"},
+    {"NoInput", {}, "kc: error: no input file (try 'kc --help')\n"},
+    {"OutputDirectoryThatIsAFile", {"-o", "plain", "t.idl"}, "kc: error: output directory 'plain' is not a directory\n"},
+    {"OutputDirectoryThatCannotBeMade", {"-o", "plain/sub", "t.idl"}, "kc: error: cannot create output directory 'plain/sub': "},
+    {"EmitterNoLibrary", {"--emitter", "plain", "t.idl"}, "kc: error: cannot load emitter './plain': "},
+    {"EmitterWithoutEmit", {"--emitter", hostLibrary, "t.idl"},
+     "kc: error: emitter '" + hostLibrary + "' has no 'emit' entry point\n"},
+};
+
+class KcBadRun : public testing::TestWithParam<BadRun> {};
+
+TEST_P(KcBadRun, SaysWhyAndLeavesNothing) {
+    ScratchDir dir;
+    std::filesystem::create_directory(dir / "dir.idl");
+    std::ofstream(dir / "plain") << "x";
+    std::ofstream(dir / "t.idl") << "interface A {};\n";
+    auto r = runKc(GetParam().args, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with(GetParam().said)) << r.err;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"dir.idl", "plain", "t.idl"}));
+    EXPECT_EQ(dir.entries("dir.idl"), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, KcBadRun, testing::ValuesIn(badRuns),
+                         [](const testing::TestParamInfo<BadRun>& info) { return std::string(info.param.name); });
+
 // Classes and modules of the main file, in declaration order, all in one file; nothing of
 // the included file. A class shows as its include-guard name.
 TEST(KcCli, EmitsTheMainFileTopLevelInDeclarationOrder) {

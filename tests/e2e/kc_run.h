@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,13 +42,26 @@ inline std::string readText(const std::string& path) {
     return text.str();
 }
 
+// `diff -u` of the two files, for the failure message.
+inline std::string unifiedDiff(const std::string& expectedPath, const std::string& actualPath) {
+    std::string command = "diff -u '" + expectedPath + "' '" + actualPath + "'";
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
 // Runs `argv` (a program path, then its arguments) in `cwd`; stdout and stderr are collected
-// through files beside it.
+// through files of a scratch folder of their own.
 inline KcResult runProgram(std::vector<std::string> argv, const std::string& cwd,
                            std::chrono::seconds limit = std::chrono::seconds(60)) {
     KcResult result;
-    std::string outPath = cwd + "/../" + std::filesystem::path(cwd).filename().string() + ".stdout";
-    std::string errPath = cwd + "/../" + std::filesystem::path(cwd).filename().string() + ".stderr";
+    ScratchDir capture;
+    std::string outPath = capture / "stdout";
+    std::string errPath = capture / "stderr";
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
@@ -79,8 +93,6 @@ inline KcResult runProgram(std::vector<std::string> argv, const std::string& cwd
     if (!result.hung && WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
     result.out = readText(outPath);
     result.err = readText(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
     return result;
 }
 

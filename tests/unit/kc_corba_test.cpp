@@ -1,5 +1,5 @@
-// The CORBA 3 constructs and the name rules: what reads, what is refused and how each
-// construct lands in the host model.
+// How the CORBA 3 constructs and the name rules land in the host model (which inputs read and
+// which are refused, with their messages: tests/diagnostics/valid-* and corba-*).
 #include "kc_fixture.h"
 #include "kavc/store.h"
 
@@ -16,54 +16,6 @@ class KcCorba : public kc_testing::KcTest {
         return out;
     }
 };
-
-// Each of these reads without a message.
-class KcCorbaValid : public KcCorba, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(KcCorbaValid, Reads) {
-    EXPECT_TRUE(compile(GetParam()));
-    EXPECT_EQ(messages(), std::vector<std::string>{});
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Constructs, KcCorbaValid,
-    ::testing::Values(
-        "typedef unsigned long long U; typedef long double D; typedef wchar W; typedef wstring<4> S;",
-        "typedef fixed<31, 0> F; const fixed G = 10.5d / 2d; const fixed H = 1d;",
-        "const wchar C = L'x'; const wstring S = L\"a\\u20acb\"; const wchar E = L'\\u00e9';",
-        "const unsigned long long B = 0x7FFFFFFFFFFFFFFF; const long double LD = 1.5;",
-        "native Handle; interface A { void f(in Handle h); };",
-        "interface A { Object o(); ValueBase v(); CORBA::TypeCode t(); CORBA::Object p(in ::CORBA::Principal x); };",
-        "module CORBA { typedef string Identifier; }; typedef CORBA::Identifier I;",  // the module reopens
-        "struct S; union U; struct S { long a; }; union U switch (long) { case 1: S s; };",
-        // a type that contains itself through a sequence
-        "struct Node; typedef sequence<Node> Nodes; struct Node { Nodes kids; sequence<Node, 2> pair; };"
-        "union T switch (boolean) { case TRUE: sequence<T> branches; case FALSE: long leaf; };",
-        "struct Outer { struct Inner { long x; } in1; enum Color { red } c; }; typedef Inner I; typedef Color K;",
-        "union U switch (enum E { a, b }) { case a: struct P { long x; } p; case b: long n; }; typedef E X;",
-        "struct _struct { long _long; }; typedef _struct S;",  // escaped identifiers
-        "abstract interface P {}; local interface L : P {}; interface A : P {}; abstract interface F;",
-        "valuetype V; valuetype B long; abstract valuetype AV { void f(); }; interface I {};"
-        "valuetype V : truncatable AV supports I { public long a; private string b, c[2]; factory make(in long a); };",
-        "custom valuetype C { public long x; }; eventtype E { private short s; }; abstract eventtype AE {};",
-        "exception E {}; interface A { attribute long x getraises(E) setraises(E); readonly attribute long y raises(E); };",
-        "interface A {}; typeid A \"IDL:A:1.0\"; typeprefix A \"x.org\"; import ::A; import \"IDL:B:1.0\";",
-        "interface A { void implementation(); attribute long implementation2; }; typedef long implementation;",
-        "interface A { void home(); void component(); long eventtype(in long provides, in long uses); };",
-        "#pragma prefix \"omg.org\"\n#pragma ID A \"IDL:A:1.0\"\n#pragma version A 2.3\ninterface A {};",
-        "\xEF\xBB\xBFinterface A {};",  // a UTF-8 byte-order mark
-        // classes of one simple name in different modules: their C names differ
-        "module A { interface X {}; };\nmodule B { interface X {}; };"));
-
-
-
-
-
-TEST_F(KcCorba, NamesDifferingInCaseNoteTheFirstDeclaration) {
-    EXPECT_FALSE(compile("struct Point { long x; };\n\ntypedef long point;\n"));
-    EXPECT_EQ(messages(), (std::vector<std::string>{"test.idl:3:14: error: 'point' differs only in case from 'Point'",
-                                                    "test.idl:1:8: note: 'Point' was declared here"}));
-}
 
 TEST_F(KcCorba, ValueTypesAreClasses) {
     ASSERT_TRUE(compile(
