@@ -2,11 +2,9 @@
 // orders, types (its errors, with their full text: tests/diagnostics/).
 #include "kc_fixture.h"
 
-#include <fstream>
 
 namespace {
 
-using testing_support::capture;
 
 std::vector<std::string> parts(char** scoped) {
     std::vector<std::string> out;
@@ -45,18 +43,6 @@ TEST_F(KcLowering, ScopedNamesModulesAndTheEmitList) {
     EXPECT_EQ(chain(toEmit[0]->members->next->members), (std::vector<std::string>{"Zoo_Inner_Deep"}));
     EXPECT_EQ(toEmit[1], cls("Keeper"));
     EXPECT_EQ(chain(toEmit[2]->members), (std::vector<std::string>{"Zoo_Cage"}));
-}
-
-TEST_F(KcLowering, IncludedDeclarationsAreBuiltButNotEmitted) {
-    testing_support::ScratchDir dir;
-    std::ofstream(dir / "base.idl") << "interface Base { void ping(); };\nmodule Lib { interface Tool {}; };\n";
-    ASSERT_TRUE(compile("#include \"" + dir / "base.idl\"\ninterface Derived : Base { void pong(); };\n"))
-        << messages()[0];
-    ASSERT_NE(cls("Base"), nullptr);
-    ASSERT_NE(cls("Lib::Tool"), nullptr);
-    ASSERT_EQ(toEmit.size(), 1u);
-    EXPECT_EQ(toEmit[0], cls("Derived"));
-    EXPECT_NE(kavc::findInheritedMethod(cls("Derived"), "ping"), nullptr);
 }
 
 TEST_F(KcLowering, MethodChainHoldsOperationsThenOverridesInStatementOrder) {
@@ -216,23 +202,6 @@ TEST_F(KcLowering, ClassOnAnAttributeOrMethodMakesAnImplicitMetaclass) {
     EXPECT_EQ(kavtimplicitMeta(cls("A")), 1);
     EXPECT_EQ(kavtimplicitMeta(cls("B")), 1);
     EXPECT_EQ(kavtimplicitMeta(cls("C")), 0);
-}
-
-TEST_F(KcLowering, PassthruGoesToItsSectionAndPosition) {
-    ASSERT_TRUE(compile(
-        "interface A { implementation {\n"
-        "  passthru C_xih = \"#include <a.h>\";\n"
-        "  passthru C_xih_after = \"/* after */\";\n"
-        "  passthru C_ih = \"ih text\";\n"
-        "}; };\n"));
-    Entry* a = cls("A");
-    auto text = [&](const char* section, const char* position) {
-        return capture([&](FILE* out) { kavtemitPassthru(out, a, section, 2, position); });
-    };
-    EXPECT_EQ(text("C.xih", "!after"), "#include <a.h>\n");
-    EXPECT_EQ(text("C.xih", "after"), "/* after */\n");
-    EXPECT_EQ(text("C.ih", "!after"), "ih text\n");
-    EXPECT_EQ(text("C.ih", "after"), "");
 }
 
 TEST(KcPassthruNames, SectionAndPosition) {
