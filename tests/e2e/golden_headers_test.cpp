@@ -81,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GoldenCase{"menagerieZdlNoapstubsNothunks", "tests/idl/header/menagerie.idl",
                                  {"-m", "csc", "-m", "noapstubs", "-m", "nothunks", "-p", ""},
                                  "menagerie.csc_noapstubs_nothunks.xih"},
+                      GoldenCase{"frontEnd", "tests/idl/header/front_end.idl", {}, "front_end.xih"},
                       GoldenCase{"sharedNameNodupcheck", "tests/idl/valid/dup_introducer.idl",
                                  {"-m", "nodupcheck"}, "dup_introducer.nodupcheck.xih"}),
     [](const auto& info) { return std::string(info.param.label); });
