@@ -1,4 +1,4 @@
-// The set-up of a pass: stub policy, initializer order, error 228.
+// The set-up of a pass: stub policy, state reset, initializer order.
 #include "driver/lists.h"
 #include "driver/state.h"
 #include "driver/text.h"
@@ -166,39 +166,8 @@ TEST_F(InitializerOrder, ItemWithoutEntryPlacesTheFirstInitializerOfItsName) {
     EXPECT_EQ(pass.initializers.methods[2], second);
 }
 
-TEST_F(InitializerOrder, OverridingInitializerIsError228WithoutShadow) {
-    Entry* base = kavc::newClass("Base", {}, nullptr, 1);
-    Entry* baseInit = kavc::addMethod(base, "withSize", kavc::basicType("void"), 3);
-    kavc::addMod(baseInit, "init");
-    kavc::finishClass(base);
-    kavc::addParent(cls, base, 1);
-    Entry* over = kavc::addOverride(cls, baseInit, 7);
-    kavc::addMod(over, "init");
-    method("own");
-    kavc::finishClass(cls);
-    setUp();
-    EXPECT_EQ(names(), (std::vector<std::string>{"own"}));
-    ASSERT_EQ(kavc::errorCount(), 1);
-    EXPECT_NE(kavc::messages().back().find(":7: error: "), std::string::npos);
-    EXPECT_NE(kavc::messages().back().find("withSize"), std::string::npos);
-    EXPECT_NE(kavc::messages().back().find("[228]"), std::string::npos);
-}
-
-TEST_F(InitializerOrder, ShadowClassMayOverrideInitializers) {
-    Entry* base = kavc::newClass("Base", {}, nullptr, 1);
-    Entry* baseInit = kavc::addMethod(base, "withSize", kavc::basicType("void"), 3);
-    kavc::addMod(baseInit, "init");
-    kavc::finishClass(base);
-    kavc::addParent(cls, base, 1);
-    kavc::addMod(cls, "shadow", "Base");
-    kavc::addMod(kavc::addOverride(cls, baseInit, 7), "init");
-    kavc::finishClass(cls);
-    setUp();
-    EXPECT_EQ(names(), (std::vector<std::string>{"withSize"}));
-    EXPECT_EQ(kavc::errorCount(), 0);
-    EXPECT_STREQ(pass.classShadow, "Base");
-}
-
+// Error 228 and a shadow class's initializer override: tests/diagnostics/emitter-initializer-*
+// and the golden headers of tests/idl/header/menagerie.idl.
 TEST_F(InitializerOrder, OnlyInitializersOfThePassAreTaken) {
     method("instanceInit");
     kavc::addMod(method("classInit"), "class");
