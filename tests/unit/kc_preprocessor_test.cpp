@@ -72,13 +72,6 @@ TEST_F(KcIncludes, InclusionsHaveABudgetPerCompilation) {
     EXPECT_TRUE(r.tokens.empty()) << "the rest of the input is not read";
 }
 
-TEST_F(KcIncludes, PragmaOnceIncludesAFileOnce) {
-    write("main/once.idl", "#pragma once\nonce\n");
-    auto r = preprocess("#include \"once.idl\"\n#include \"once.idl\"\nend", {}, root + "/main/m.idl");
-    EXPECT_TRUE(r.messages.empty());
-    EXPECT_EQ(r.spelling(), "once end");
-}
-
 // The first candidate that exists is the file meant; the message says why it cannot be read.
 TEST_F(KcIncludes, AnUnreadableIncludeSaysWhy) {
     write("lib/locked.idl", "x");
