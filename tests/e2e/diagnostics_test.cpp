@@ -1,6 +1,6 @@
 // kc's complete standard error and exit status for each input of tests/diagnostics/, against
-// the reviewed <name>.err beside it (tests/diagnostics/README.md), shown as a unified diff on a
-// difference. A run that fails leaves no file in its output directory.
+// the reviewed <name>.err beside it, with the files it wrote (tests/diagnostics/README.md), shown
+// as a unified diff on a difference. A run that fails leaves no file in its output directory.
 #include "kc_run.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +49,8 @@ TEST_P(Diagnostics, AreTheReviewedOnes) {
         EXPECT_EQ(dir.entries("out"), std::vector<std::string>{}) << "a failed run leaves no file";
     }
 
-    const std::string actual = run.err + "exit: " + std::to_string(run.status) + "\n";
+    std::string actual = run.err + "exit: " + std::to_string(run.status) + "\n";
+    for (const std::string& file : dir.entries("out")) actual += "wrote: " + file + "\n";
     const std::string expectedPath = casesDir + "/" + name + ".err";
     if (std::getenv("DARUROV_UPDATE_GOLDEN")) {
         std::ofstream(expectedPath, std::ios::binary) << actual;
