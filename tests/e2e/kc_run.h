@@ -106,24 +106,4 @@ inline KcResult runKc(const std::vector<std::string>& args, const std::string& c
 
 inline std::string idl(const std::string& name) { return std::string(TESTS_DIR) + "/idl/" + name; }
 
-// One kc run of tests/idl/<name>.idl with the built plug-in, and the header it wrote.
-struct Compiled {
-    KcResult run;
-    bool wroteFile = false;
-    std::string header;
-};
-
-inline Compiled compileIdl(const std::string& name, const std::vector<std::string>& options = {}) {
-    ScratchDir dir;
-    std::vector<std::string> args{"--emitter", PLUGIN_PATH, "-o", dir.path()};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(idl(name + ".idl"));
-    Compiled result;
-    result.run = runKc(args, dir.path());
-    std::string file = dir / (std::filesystem::path(name).filename().string() + ".xih");
-    result.wroteFile = std::filesystem::exists(file);
-    result.header = readText(file);
-    return result;
-}
-
 }  // namespace kc_e2e

@@ -84,9 +84,7 @@ TEST_F(KcIncludes, AnUnreadableIncludeSaysWhy) {
     } cases[] = {
         {"lib", root + "/lib: Is a directory"},
         {"fifo.idl", root + "/lib/fifo.idl: not a regular file"},
-        {"/dev/zero", "/dev/zero: not a regular file"},
         {"locked.idl", root_user ? "" : root + "/lib/locked.idl: Permission denied"},
-        {"absent.idl", "absent.idl: No such file or directory"},
     };
     for (const auto& c : cases) {
         if (c.said.empty()) continue;
