@@ -32,6 +32,8 @@ std::vector<std::string> argumentsOf(const std::string& text) {
     return args;
 }
 
+TEST(DiagnosticsCases, AreListed) { EXPECT_GE(caseNames().size(), 200u) << "tests/diagnostics is missing cases"; }
+
 class Diagnostics : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Diagnostics, AreTheReviewedOnes) {
