@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
 
@@ -56,6 +58,7 @@ TEST_P(Diagnostics, AreTheReviewedOnes) {
     const std::string expectedPath = casesDir + "/" + name + ".err";
     if (std::getenv("DARUROV_UPDATE_GOLDEN")) {
         std::ofstream(expectedPath, std::ios::binary) << actual;
+        if (!run.out.empty()) std::ofstream(outPath, std::ios::binary) << run.out;
         GTEST_SKIP() << "rewrote " << expectedPath;
     }
     if (actual == readText(expectedPath)) return;
