@@ -306,71 +306,40 @@ TEST(CompileCheckItself, FailsOnABrokenHeader) {
 
 // Inputs whose headers need a decision of kc's: a module macro made from a file stem that is no
 // C identifier; warnings about names two classes share (a source then compiles one class, or one
-// macro set, at a time: joined they fail) and about migration targets the header cannot reach;
-// the stub a stubs record names.
+// macro set, at a time: joined they fail) and about migration targets the header cannot reach
+// (those inputs, and kc's messages for them, are cases of tests/diagnostics/); the stub a stubs
+// record names.
 struct InputCase {
     std::string file;  // written in the scratch folder
-    std::string idl;
+    std::string idl;   // empty: the file is the case of tests/diagnostics/ of that name
     std::vector<std::string> options;
-    std::vector<std::string> said;     // kc's messages hold each; empty: kc says nothing
     std::vector<std::string> written;  // the header holds each
     const char* fails = nullptr;       // null: every unit compiles; else the compiler names this
     const char* failsJoined = nullptr; // kc split the units: joined, the compiler names this
 };
 
-std::string lazy(const char* target) {
-    return std::string("interface Runner : KAVObject { void run(); };\ninterface Idle : KAVObject {};\n"
-                       "interface Lazy : Runner { implementation { run: migrate = ") + target + "; }; };\n";
-}
-
 std::vector<InputCase> inputCases() {
     const std::string shapes = kc_e2e::readText(TESTS_DIR "/idl/valid/shapes.idl");
     const std::string stubRecord = kc_e2e::readText(TESTS_DIR "/idl/compile/stub_record.idl");
-    auto overriding = [](const char* square, const char* circle) {
-        return std::string("interface Shape : KAVObject { double area(); };\n") +
-               "interface Square : Shape { implementation { " + square + " area: override; }; };\n" +
-               "interface Circle : Shape { implementation { " + circle + " area: override; }; };\n";
-    };
     std::vector<InputCase> cases = {
-        {"shapes.idl", overriding("", ""), {},
-         {"shapes.idl:2:11: warning: classes 'Shape' and 'Square' both declare the function 'area'",
-          "classes 'Shape' and 'Circle' both declare the function 'area'",
-          "(KAV_Module_shapes_Source): give one of them the modifier \"externalprefix\""},
-         {}, nullptr, "area"},
-        {"shapes.idl", overriding("externalprefix = square_;", "externalprefix = circle_;"), {}, {}, {}},
-        {"pens.idl",
-         "interface Pen : KAVObject { void draw(); implementation { externalprefix = pen_; }; };\n"
-         "interface Brush : KAVObject { void draw(); implementation { externalprefix = brush_; }; };\n",
-         {}, {"pens.idl:2:11: warning: classes 'Pen' and 'Brush' both declare the stubs and records named after 'draw'",
-              "no modifier separates them"},
-         {}, nullptr, "drawMethodInfo"},
-        // a data member named like a method: both access macros are `_<name>`
-        {"macros.idl", "interface Shape : KAVObject { void show(); };\ninterface Box : Shape { implementation { long show; }; };\n",
-         {}, {"macros.idl:2:47: warning: the data member 'show' of class 'Box' and the method 'show' of class 'Box' both "
-              "define the macro '_show'; a source of 'Box' that defines both VARIABLE_MACROS and METHOD_MACROS does not compile"},
-         {}, nullptr, "redefined"},
-        {"macros.idl", "valuetype Amount long;\ninterface Till : KAVObject { long value(); };\n", {},
-         {"macros.idl:1:18: warning: the data member 'value' of class 'Amount' and the method 'value' of class 'Till'"},
-         {}, nullptr, "redefined"},
-        // data members of one name in two classes give the same macro twice, which is valid
-        {"macros.idl", "interface A : KAVObject { implementation { long size; }; };\n"
-                       "interface B : KAVObject { implementation { long size; }; };\n", {}, {}, {}},
-        {"lazy.idl", lazy("Runner"), {}, {}, {}},
-        {"lazy.idl", lazy("Idle"), {},
-         {"lazy.idl:3:11: warning: class 'Lazy' migrates 'run' to 'Idle', which has no such method; the header names IdleClassData.run"},
-         {}, "IdleClassData"},
-        {"lazy.idl", lazy("Nobody"), {},
-         {"lazy.idl:3:11: warning: class 'Lazy' migrates 'run' to 'Nobody', which is no class of this file or its includes"},
-         {}, "NobodyClassData"},
+        {"shared-function-name.idl", "", {}, {}, nullptr, "area"},
+        {"shared-function-name-separated.idl", "", {}, {}},
+        {"shared-stub-names.idl", "", {}, {}, nullptr, "drawMethodInfo"},
+        {"user-data-member-named-like-a-method.idl", "", {}, {}, nullptr, "redefined"},
+        {"shared-access-macro-of-a-box.idl", "", {}, {}, nullptr, "redefined"},
+        {"shared-data-member-name.idl", "", {}, {}},  // the same macro twice is valid
+        {"migrate-to-the-introducer.idl", "", {}, {}},
+        {"migrate-to-a-class-without-the-method.idl", "", {}, {}, "IdleClassData"},
+        {"migrate-to-no-class.idl", "", {}, {}, "NobodyClassData"},
     };
     // a stubs record names the redispatch stub with the host prefix, whatever "externalprefix" says
     for (const char* language : {"notc", "csc"})
-        cases.push_back({"stub_record.idl", stubRecord, {"-m", language, "-p", "host_"}, {},
+        cases.push_back({"stub_record.idl", stubRecord, {"-m", language, "-p", "host_"},
                          {"static Spot KAVLINK kavRD_host_where(Pin *kavSelf", "{(kavMethodProc *)kavRD_host_where,\n"}});
     const std::pair<const char*, const char*> stems[] = {
         {"my-file", "my_file"}, {"v1.2", "v1_2"}, {"my file", "my_file"}, {"Caps-2", "caps_2"}};
     for (const auto& [stem, macro] : stems)
-        cases.push_back({std::string(stem) + ".idl", shapes, {}, {},
+        cases.push_back({std::string(stem) + ".idl", shapes, {},
                          {std::string("defined(KAV_Module_") + macro + "_Source))", std::string("#include <") + stem + ".xh>"}});
     return cases;
 }
@@ -380,13 +349,12 @@ TEST(CompileCheckInputs, DecisionsOfKcReachACompilingHeader) {
         SCOPED_TRACE(c.file + ":\n" + c.idl);
         ScratchDir dir;
         Check check(dir);
-        writeText(dir / c.file, c.idl);
+        writeText(dir / c.file, c.idl.empty() ? kc_e2e::readText(TESTS_DIR "/diagnostics/" + c.file) : c.idl);
         std::string why;
         ASSERT_TRUE(check.add(dir / c.file, c.options, why)) << why;
-        if (c.said.empty()) {
-            EXPECT_EQ(check.kcMessages(), "");
+        if (!c.idl.empty()) {
+            EXPECT_EQ(check.kcMessages(), "");  // a diagnostics case's messages are its .err
         }
-        for (const std::string& said : c.said) EXPECT_NE(check.kcMessages().find(said), std::string::npos) << check.kcMessages();
         std::string text = kc_e2e::readText(check.last().path);
         for (const std::string& part : c.written) EXPECT_NE(text.find(part), std::string::npos) << part;
         std::string compiled = check.compile(GXX_PATH);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,13 +42,26 @@ inline std::string readText(const std::string& path) {
     return text.str();
 }
 
+// `diff -u` of the two files, for the failure message.
+inline std::string unifiedDiff(const std::string& expectedPath, const std::string& actualPath) {
+    std::string command = "diff -u '" + expectedPath + "' '" + actualPath + "'";
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
 // Runs `argv` (a program path, then its arguments) in `cwd`; stdout and stderr are collected
-// through files beside it.
+// through files of a scratch folder of their own.
 inline KcResult runProgram(std::vector<std::string> argv, const std::string& cwd,
                            std::chrono::seconds limit = std::chrono::seconds(60)) {
     KcResult result;
-    std::string outPath = cwd + "/../" + std::filesystem::path(cwd).filename().string() + ".stdout";
-    std::string errPath = cwd + "/../" + std::filesystem::path(cwd).filename().string() + ".stderr";
+    ScratchDir capture;
+    std::string outPath = capture / "stdout";
+    std::string errPath = capture / "stderr";
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
@@ -79,8 +93,6 @@ inline KcResult runProgram(std::vector<std::string> argv, const std::string& cwd
     if (!result.hung && WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
     result.out = readText(outPath);
     result.err = readText(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
     return result;
 }
 
@@ -93,25 +105,5 @@ inline KcResult runKc(const std::vector<std::string>& args, const std::string& c
 }
 
 inline std::string idl(const std::string& name) { return std::string(TESTS_DIR) + "/idl/" + name; }
-
-// One kc run of tests/idl/<name>.idl with the built plug-in, and the header it wrote.
-struct Compiled {
-    KcResult run;
-    bool wroteFile = false;
-    std::string header;
-};
-
-inline Compiled compileIdl(const std::string& name, const std::vector<std::string>& options = {}) {
-    ScratchDir dir;
-    std::vector<std::string> args{"--emitter", PLUGIN_PATH, "-o", dir.path()};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(idl(name + ".idl"));
-    Compiled result;
-    result.run = runKc(args, dir.path());
-    std::string file = dir / (std::filesystem::path(name).filename().string() + ".xih");
-    result.wroteFile = std::filesystem::exists(file);
-    result.header = readText(file);
-    return result;
-}
 
 }  // namespace kc_e2e

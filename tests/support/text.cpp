@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 namespace testing_support {
 
@@ -15,17 +14,6 @@ std::string capture(const std::function<void(FILE*)>& write) {
     std::string text(data, size);
     std::free(data);
     return text;
-}
-
-std::string comment(const std::string& text) {
-    std::string body = text;
-    if (!body.empty() && body.back() == '\n') body.pop_back();
-    std::string result = "\n/*\n";
-    std::istringstream in(body);
-    std::string line;
-    while (std::getline(in, line)) result += line.empty() ? " *\n" : " * " + line + "\n";
-    if (body.empty()) result += " *\n";
-    return result + " */\n";
 }
 
 std::string lines(std::initializer_list<std::string> each) {

@@ -18,9 +18,6 @@ namespace testing_support {
 // Runs `write` on an in-memory stream and returns what it wrote.
 std::string capture(const std::function<void(FILE*)>& write);
 
-// The text kavtfullComment writes for `text` (already formatted).
-std::string comment(const std::string& text);
-
 // Joins lines, each followed by "\n".
 std::string lines(std::initializer_list<std::string> each);
 

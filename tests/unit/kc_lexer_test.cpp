@@ -1,4 +1,4 @@
-// Tokens, their positions, and the lexical errors of IDL text.
+// Tokens and their positions (the lexical errors, as kc prints them: tests/diagnostics/lex-*).
 #include "kc/lexer.h"
 
 #include <gtest/gtest.h>
@@ -76,35 +76,6 @@ TEST(KcLexer, StringEscapesAreDecoded) {
     ASSERT_EQ(l.tokens.size(), 1u);
     EXPECT_EQ(l.tokens[0].kind, kc::Tok::String);
     EXPECT_EQ(l.tokens[0].text, "a\tb\n\"q\"\\ AA");
-}
-
-struct LexError {
-    const char* text;
-    const char* message;
-};
-
-class KcLexerErrors : public ::testing::TestWithParam<LexError> {};
-
-TEST_P(KcLexerErrors, ReportsWithPosition) {
-    Lexed l = lex(GetParam().text);
-    ASSERT_FALSE(l.messages.empty());
-    EXPECT_EQ(l.messages[0], GetParam().message);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    All, KcLexerErrors,
-    ::testing::Values(LexError{"a\n  /* never closed\n", "t.idl:2:3: error: unterminated comment"},
-                      LexError{"x = \"abc\ny", "t.idl:1:5: error: missing terminating \" character"},
-                      LexError{"x = 'ab'", "t.idl:1:5: error: multi-character character constant"},
-                      LexError{"x = ''", "t.idl:1:5: error: empty character constant"},
-                      LexError{"long @x", "t.idl:1:6: error: stray '@' in program"},
-                      LexError{"a\x01", "t.idl:1:2: error: stray '\\001' in program"},
-                      LexError{"10abc", "t.idl:1:1: error: invalid suffix 'abc' on numeric constant"}));
-
-TEST(KcLexer, StrayCharacterIsSkippedAndLexingGoesOn) {
-    Lexed l = lex("a $ b");
-    ASSERT_EQ(l.tokens.size(), 2u);
-    EXPECT_EQ(l.tokens[1].text, "b");
 }
 
 }  // namespace

@@ -100,18 +100,12 @@ TEST_F(KcParser, ImplementationStatements) {
 }
 
 
-
-
-
 TEST_F(KcParser, RecoversAndReportsLaterErrors) {
     EXPECT_FALSE(parse(
         "interface A { void f(; };\n"
         "interface B { long g() };\n"
         "interface C { implementation { x y z; ok: init; }; };\n"));
-    ASSERT_EQ(messages().size(), 3u) << messages()[0];
-    EXPECT_EQ(messages()[0], "test.idl:1:22: error: expected 'in', 'out' or 'inout' before ';'");
-    EXPECT_EQ(messages()[1], "test.idl:2:24: error: expected ';' before '}'");
-    EXPECT_EQ(messages()[2], "test.idl:3:36: error: expected ';' before 'z'");
+    EXPECT_EQ(messages().size(), 3u);  // their text: tests/diagnostics/syntax-recovers-*
     ASSERT_EQ(spec.decls.size(), 3u);  // C is kept, with its good statement
     ASSERT_EQ(spec.decls[2]->body.size(), 1u);
     EXPECT_EQ(spec.decls[2]->body[0]->impl.size(), 1u);
