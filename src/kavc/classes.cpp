@@ -257,7 +257,7 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
     addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
     inf.defaultDescriptor = m->mods;
     appendChain(cls->methods, classInfo(cls).lastMethod, m);
-    model().introduced.try_emplace(ClassAndName{cls, m->name}, m);
+    model().introduced.add(cls, m->name, m);
     return m;
 }
 
@@ -397,8 +397,7 @@ Entry* findInheritedMethod(Entry* cls, std::string_view name) {
     if (!interned) return nullptr;
     Entry* found = nullptr;
     forEachAncestor(cls, [&](Entry* ancestor) {
-        auto at = m.introduced.find(ClassAndName{ancestor, interned});
-        if (at != m.introduced.end()) found = at->second;
+        found = m.introduced.find(ancestor, interned);
         return found != nullptr;
     });
     return found;

@@ -83,6 +83,33 @@ char* NameTable::intern(std::string_view name, TextArena& texts) {
     return slot.text;
 }
 
+std::size_t IntroducedIndex::slotOf(const Entry* cls, const char* name) const {
+    auto bits = [](const void* p) { return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p)); };
+    std::size_t hash = (bits(cls) * 0x9E3779B97F4A7C15ull) ^ (bits(name) * 0xC2B2AE3D27D4EB4Full);
+    std::size_t mask = slots_.size() - 1;
+    std::size_t at = (hash >> 20) & mask;
+    while (slots_[at].cls && !(slots_[at].cls == cls && slots_[at].name == name)) at = (at + 1) & mask;
+    return at;
+}
+
+Entry* IntroducedIndex::find(const Entry* cls, const char* name) const {
+    if (slots_.empty()) return nullptr;
+    return slots_[slotOf(cls, name)].method;
+}
+
+void IntroducedIndex::add(const Entry* cls, const char* name, Entry* method) {
+    if ((used_ + 1) * 4 > slots_.size() * 3) {  // keep a quarter free: short probes
+        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.cls) slots_[slotOf(slot.cls, slot.name)] = slot;
+    }
+    Slot& slot = slots_[slotOf(cls, name)];
+    if (slot.cls) return;
+    slot = {cls, name, method};
+    ++used_;
+}
+
 char* internName(std::string_view name) {
     Model& m = model();
     return m.names.intern(name, m.texts);

@@ -162,16 +162,22 @@ private:
     std::size_t used_ = 0;
 };
 
-struct ClassAndName {
-    const Entry* cls;
-    const char* name;
-    bool operator==(const ClassAndName&) const = default;
-    struct Hash {
-        std::size_t operator()(const ClassAndName& key) const {
-            auto mix = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p) * 0x9E3779B97F4A7C15ull; };
-            return static_cast<std::size_t>(mix(key.cls) ^ (mix(key.name) >> 17));
-        }
+// The first method each class introduced under each interned name, in one open-addressing
+// table (no node per method): inherited-method searches ask each ancestor once.
+class IntroducedIndex {
+public:
+    void add(const Entry* cls, const char* name, Entry* method);  // keeps an earlier one
+    Entry* find(const Entry* cls, const char* name) const;
+
+private:
+    struct Slot {
+        const Entry* cls = nullptr;
+        const char* name = nullptr;
+        Entry* method = nullptr;
     };
+    std::size_t slotOf(const Entry* cls, const char* name) const;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
 };
 
 struct Model {
@@ -189,9 +195,7 @@ struct Model {
     Pool<ReleaseItem> releaseItems;
     Pool<NameList> nameLists;
     std::map<std::string, TypeCode*> basics;
-    // The first method a class introduced under an interned name: inherited-method searches
-    // ask each ancestor once, whatever the number of classes sharing the name.
-    std::unordered_map<ClassAndName, Entry*, ClassAndName::Hash> introduced;
+    IntroducedIndex introduced;
 
     // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
     unsigned long revision = 1;
