@@ -95,10 +95,7 @@ struct Entry {
     char* name;
     char** scopedName;  // null-terminated parts, e.g. {"", "Zoo", "Animal", nullptr}
     Mod* mods;
-    TypeCode* typeCode;  // method: its result; parameter/data: its type (after kavtcreateTypeCodes)
     Entry* next;  // next entry of the chain this entry stands in
-    // parent reference: the parent class; method: the introducing class
-    Entry* cls;
     // host-private: anything the host model keeps per entry
     void* hostData;
     int type;
@@ -121,6 +118,12 @@ struct Entry {
         };
         // method, parameter, data member, parent reference, attribute
         struct {
+            // parent reference: the parent class; method, data member, attribute: the
+            // introducing class
+            Entry* cls;
+            // method: its result; parameter, data member, attribute: its type (after
+            // kavtcreateTypeCodes)
+            TypeCode* typeCode;
             // method
             char* returnType;      // base type name of the result ("void", "long", ...)
             char* returnTypeText;  // C text of the result type
