@@ -9,19 +9,22 @@ using namespace darurov;
 
 namespace {
 
-const char* unnamedMember(Entry* cls) {
+// The inherited-method list is checked for the class being emitted only: the sections walk
+// it, while an ancestor's list is only indexed by name, and the ancestors' lists together grow
+// with the square of a chain's length.
+const char* unnamedMember(Entry* cls, bool withInherited) {
     for (Entry* m = cls->methods; m; m = m->next)
         if (!m->name) return "a method without a name";
     for (Entry* d = cls->data; d; d = d->next)
         if (!d->name) return "a data member without a name";
-    for (MethodRef* r = cls->inheritedMethods; r; r = r->next)
+    for (MethodRef* r = withInherited ? cls->inheritedMethods : nullptr; r; r = r->next)
         if (!r->method || !r->method->name) return "an inherited method without a name";
     return nullptr;
 }
 
 // What `emit` cannot work with, or null. The sections read the class and its ancestors
 // without checking each field, so a null the host should never hand over is caught here:
-// the class, its members and every ancestor, each visited once.
+// the class, its members and every ancestor with its members, each visited once.
 const char* malformedInput(const char* fileStem, Entry* entry, Stab* stab) {
     if (!entry) return "no entry";
     if (entry->type != kavtClassType) return nullptr;  // a module goes back to the host
@@ -33,7 +36,7 @@ const char* malformedInput(const char* fileStem, Entry* entry, Stab* stab) {
         Entry* cls = toVisit.back();
         toVisit.pop_back();
         if (!cls->name) return "a class without a name";
-        if (const char* what = unnamedMember(cls)) return what;
+        if (const char* what = unnamedMember(cls, cls == entry)) return what;
         for (Entry* ref = cls->parents; ref; ref = ref->next) {
             if (!ref->cls) return "a parent reference without a class";
             if (seen.insert(ref->cls).second) toVisit.push_back(ref->cls);

@@ -69,7 +69,8 @@ struct PassState {
     const char* guardSuffix = "xih";
     std::string nameBuffer;  // guard names, the lower-cased stem
 
-    std::string prefixedNameText;  // what prefixedName returns
+    std::string prefixedNameText;     // what prefixedName returns
+    std::string prefixedNameScratch;  // where it builds the next one
     // Pushed by the override section, drained (most recent first) by the class creation.
     DeferredResolution* deferred = nullptr;
     // Host-made reintroduced-method copies that lists of this pass may point to.

@@ -23,8 +23,9 @@ std::string formatText(const char* format, ...) {
 
 const char* prefixedName(const char* first, const char* second) {
     // Built aside first: a caller may pass the previous result back in.
-    pass.prefixedNameText =
-        formatText("%s%s%s", first, kavtclassPrefix ? kavtclassPrefix : "", second);
+    std::string& text = pass.prefixedNameScratch;
+    text.assign(first).append(kavtclassPrefix ? kavtclassPrefix : "").append(second);
+    text.swap(pass.prefixedNameText);
     return pass.prefixedNameText.c_str();
 }
 

@@ -87,48 +87,54 @@ struct MethodRef {
     MethodRef* next;
 };
 
-// The host's record of one declared item. Which fields are meaningful depends on `type`.
+// The host's record of one declared item. Which fields are meaningful depends on `type`: the
+// fields of a class (and module) and those of a method, parameter or data member share their
+// storage, so each is read only on entries of its kinds; the others are null on those kinds.
 struct Entry {
     // every entry
     char* name;
-    int type;
     char** scopedName;  // null-terminated parts, e.g. {"", "Zoo", "Animal", nullptr}
     Mod* mods;
-    TypeCode* typeCode;  // method: its result; parameter/data: its type (after kavtcreateTypeCodes)
-    int lineno;
     Entry* next;  // next entry of the chain this entry stands in
-
-    // class
-    char* file;
-    Entry* metaclass;  // explicit metaclass or null
-    Entry* parents;    // chain of parent references (type kavtParentRefType)
-    ReleaseItem* releaseOrder;
-    Entry* data;     // chain of data members
-    Entry* methods;  // chain of methods (new methods and overrides)
-    MethodRef* inheritedMethods;
-    TypeCode* dataTypeCode;
-    Entry* companionClass;
-
-    // parent reference: the parent class; method: the introducing class
-    Entry* cls;
-
-    // method
-    char* returnType;      // base type name of the result ("void", "long", ...)
-    char* returnTypeText;  // C text of the result type
-    short argCount;        // explicit parameters
-    Entry* params;         // chain of parameters
-    Entry* origin;         // overridden or reintroduced method, or null
-
-    // data member and parameter
-    char* declarator;  // C declaration text, e.g. "long a[10]"
-    // parameter
-    int mode;
-
-    // module: its contents (classes and modules) in declaration order
-    Entry* members;
-
     // host-private: anything the host model keeps per entry
     void* hostData;
+    int type;
+    int lineno;
+
+    union {
+        // class and module
+        struct {
+            char* file;
+            Entry* metaclass;  // explicit metaclass or null
+            Entry* parents;    // chain of parent references (type kavtParentRefType)
+            ReleaseItem* releaseOrder;
+            Entry* data;     // chain of data members
+            Entry* methods;  // chain of methods (new methods and overrides)
+            MethodRef* inheritedMethods;
+            TypeCode* dataTypeCode;
+            Entry* companionClass;
+            // module: its contents (classes and modules) in declaration order
+            Entry* members;
+        };
+        // method, parameter, data member, parent reference, attribute
+        struct {
+            // parent reference: the parent class; method, data member, attribute: the
+            // introducing class
+            Entry* cls;
+            // method: its result; parameter, data member, attribute: its type (after
+            // kavtcreateTypeCodes)
+            TypeCode* typeCode;
+            // method
+            char* returnType;      // base type name of the result ("void", "long", ...)
+            char* returnTypeText;  // C text of the result type
+            Entry* params;         // chain of parameters
+            Entry* origin;         // overridden or reintroduced method, or null
+            // data member and parameter
+            char* declarator;  // C declaration text, e.g. "long a[10]"
+            short argCount;    // method: explicit parameters
+            int mode;          // parameter
+        };
+    };
 };
 
 // The host's string-keyed table. Records are copied in; iteration is in insertion order.

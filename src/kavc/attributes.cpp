@@ -30,13 +30,13 @@ const char* prefixOf(Entry* accessor, const char* externalPrefix, const char* cl
 }  // namespace
 
 void kavtgenAttStubs(FILE* out, Entry* cls, const char* externalPrefix, const char* classPrefix) {
-    if (!out || !cls || !cls->hostData) return;
+    if (!out || !cls || cls->type != kavtClassType || !cls->hostData) return;
     bool meta = kavtmeta != 0;
     const std::vector<Entry*>& attributes = classInfo(cls).attributes;
     if (attributes.empty()) return;
     std::unordered_map<const char*, Entry*> storage = storageByName(cls, meta);
     for (Entry* a : attributes) {
-        EntryInfo& attr = info(a);
+        AttributeInfo& attr = attributeInfo(a);
         TypeCode* real = resolveAlias(attr.declared);
         if (real && real->kind == kavtTkArray) continue;
         if (!storage.count(a->name)) continue;
@@ -44,17 +44,17 @@ void kavtgenAttStubs(FILE* out, Entry* cls, const char* externalPrefix, const ch
         Entry* getter = attr.getter;
         if (getter && hasMod(getter, darurov::Option::metaclassMember) == meta && !hasMod(a, darurov::Option::noget)) {
             kavtprefixedPrototype(prototype, getter, ", ", 0, prefixOf(getter, externalPrefix, classPrefix));
-            std::fprintf(out, "\n/* Accessor of attribute %s */\n", a->name);
-            std::fprintf(out, "KAV_Scope %s\n{\n", prototype.c_str());
-            std::fprintf(out, "    return %sGetData(kavSelf)->%s;\n}\n", cls->name, a->name);
+            kavtokfprintf(out, "\n/* Accessor of attribute %s */\n", a->name);
+            kavtokfprintf(out, "KAV_Scope %s\n{\n", prototype.c_str());
+            kavtokfprintf(out, "    return %sGetData(kavSelf)->%s;\n}\n", cls->name, a->name);
         }
         Entry* setter = attr.setter;
         if (setter && hasMod(setter, darurov::Option::metaclassMember) == meta && !hasMod(a, darurov::Option::noset)) {
             kavtprefixedPrototype(prototype, setter, ", ", 0, prefixOf(setter, externalPrefix, classPrefix));
             const char* value = passedByReference(attr.declared) ? "*" : "";
-            std::fprintf(out, "\n/* Accessor of attribute %s */\n", a->name);
-            std::fprintf(out, "KAV_Scope %s\n{\n", prototype.c_str());
-            std::fprintf(out, "    %sGetData(kavSelf)->%s = %s%s;\n}\n", cls->name, a->name, value,
+            kavtokfprintf(out, "\n/* Accessor of attribute %s */\n", a->name);
+            kavtokfprintf(out, "KAV_Scope %s\n{\n", prototype.c_str());
+            kavtokfprintf(out, "    %sGetData(kavSelf)->%s = %s%s;\n}\n", cls->name, a->name, value,
                          setter->params ? setter->params->name : a->name);
         }
     }

@@ -78,7 +78,7 @@ void computeInheritedMethods(Entry* cls) {
     forEachAncestor(cls, [&](Entry* parent) {
         for (Entry* method = parent->methods; method; method = method->next) {
             if (!introducedHere(method) || !names.insert(method->name)) continue;
-            MethodRef& ref = m.methodRefs.emplace_back();
+            MethodRef& ref = *m.methodRefs.make();
             ref.method = method;
             *tail = &ref;
             tail = &ref.next;
@@ -99,7 +99,7 @@ NameList* nameList(const std::vector<Entry*>& members) {
     NameList* head = nullptr;
     NameList** tail = &head;
     for (Entry* d : members) {
-        NameList& cell = model().nameLists.emplace_back();
+        NameList& cell = *model().nameLists.make();
         cell.name = d->name;
         *tail = &cell;
         tail = &cell.next;
@@ -114,14 +114,14 @@ void buildReleaseOrder(Entry* cls) {
     ReleaseItem* head = nullptr;
     ReleaseItem** tail = &head;
     for (const std::string& name : inf.releaseNames) {
-        ReleaseItem& item = m.releaseItems.emplace_back();
+        ReleaseItem& item = *m.releaseItems.make();
         item.name = internName(name);
         item.entry = memberNamed(cls, name);
         *tail = &item;
         tail = &item.next;
     }
     // An empty release order still needs an item to carry the data lists: a terminator.
-    if (!head) head = &m.releaseItems.emplace_back();
+    if (!head) head = m.releaseItems.make();
     std::vector<Entry*> lists[3];
     for (Entry* d = cls->data; d; d = d->next) {
         if (kavtgetAtt(d->mods, modName(darurov::Option::publicData), 0))
@@ -240,7 +240,7 @@ Entry* addParent(Entry* cls, Entry* parentClass, int line) {
 Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) {
     Entry* m = newEntry(kavtNewMethodType, name, line);
     m->cls = cls;
-    EntryInfo& inf = info(m);
+    MethodInfo& inf = methodInfo(m);
     inf.owner = cls;
     inf.declared = result ? result : basicType("void");
     std::string text = cTypeText(inf.declared);
@@ -250,11 +250,14 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
                         ? internName(real->cName)
                         : m->returnTypeText;
     // Every new method has a descriptor; a written one replaces this default (addMod).
-    std::string descriptor = '"' + qualified(cls) + "::" + std::string(name) + "\"";
+    ClassInfo& owner = classInfo(cls);
+    if (owner.qualifiedName.empty()) owner.qualifiedName = qualified(cls);
+    std::string& descriptor = model().scratch;
+    descriptor.assign(1, '"').append(owner.qualifiedName).append("::").append(name).append(1, '"');
     addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
     inf.defaultDescriptor = m->mods;
     appendChain(cls->methods, classInfo(cls).lastMethod, m);
-    model().introduced.try_emplace(ClassAndName{cls, m->name}, m);
+    model().introduced.add(cls, m->name, m);
     return m;
 }
 
@@ -268,14 +271,14 @@ Entry* addParam(Entry* method, std::string_view name, TypeCode* type, int mode,
     p->declarator = declarator.empty() ? internName(defaultDeclarator(type, mode, name, true))
                                        : internName(declarator);
     if (method) {
-        appendChain(method->params, info(method).lastParam, p);
+        appendChain(method->params, methodInfo(method).lastParam, p);
         ++method->argCount;
     }
     return p;
 }
 
 void addContext(Entry* method) {
-    if (method) info(method).context = true;
+    if (method) methodInfo(method).context = true;
 }
 
 Entry* addOverride(Entry* cls, Entry* overridden, int line) {
@@ -288,8 +291,8 @@ Entry* addOverride(Entry* cls, Entry* overridden, int line) {
     e->returnTypeText = overridden->returnTypeText;
     e->params = overridden->params;
     e->argCount = overridden->argCount;
-    EntryInfo& inf = info(e);
-    EntryInfo& from = info(overridden);
+    MethodInfo& inf = methodInfo(e);
+    MethodInfo& from = methodInfo(overridden);
     inf.owner = cls;
     inf.declared = from.declared;
     inf.context = from.context;
@@ -312,13 +315,14 @@ Entry* addReintroduce(Entry* cls, Entry* ancestorMethod, int line) {
     // The ancestor's modifiers come first; the reintroduction's own follow (addMod appends).
     Mod** tail = &e->mods;
     for (Mod* mod = ancestorMethod->mods; mod; mod = mod->next) {
-        Mod& copy = model().mods.emplace_back(*mod);
+        Mod& copy = *model().mods.make();
+        copy = *mod;
         copy.next = nullptr;
         *tail = &copy;
         tail = &copy.next;
     }
-    EntryInfo& inf = info(e);
-    EntryInfo& from = info(ancestorMethod);
+    MethodInfo& inf = methodInfo(e);
+    MethodInfo& from = methodInfo(ancestorMethod);
     inf.owner = cls;
     inf.declared = from.declared;
     inf.context = from.context;
@@ -342,16 +346,16 @@ Entry* addData(Entry* cls, std::string_view name, TypeCode* type, int line,
 Entry* addAttribute(Entry* cls, std::string_view name, TypeCode* type, bool readonly, int line) {
     Entry* a = newEntry(kavtAttributeType, name, line);
     a->cls = cls;
-    EntryInfo& inf = info(a);
+    AttributeInfo& inf = attributeInfo(a);
     inf.owner = cls;
     inf.declared = type;
     std::string n(name);
     inf.getter = addMethod(cls, "_get_" + n, type, line);
-    info(inf.getter).attribute = a;
+    methodInfo(inf.getter).attribute = a;
     if (!readonly) {
         inf.setter = addMethod(cls, "_set_" + n, basicType("void"), line);
         addParam(inf.setter, name, type, kavtModeIn);
-        info(inf.setter).attribute = a;
+        methodInfo(inf.setter).attribute = a;
     }
     classInfo(cls).attributes.push_back(a);
     return a;
@@ -393,8 +397,7 @@ Entry* findInheritedMethod(Entry* cls, std::string_view name) {
     if (!interned) return nullptr;
     Entry* found = nullptr;
     forEachAncestor(cls, [&](Entry* ancestor) {
-        auto at = m.introduced.find(ClassAndName{ancestor, interned});
-        if (at != m.introduced.end()) found = at->second;
+        found = m.introduced.find(ancestor, interned);
         return found != nullptr;
     });
     return found;

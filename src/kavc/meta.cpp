@@ -71,7 +71,8 @@ void kavtinitialiseMeta(Entry* cls, Stab* /*stab*/, int pass, int implicitFlag) 
     // The companion shows the class as it was; the Entry itself becomes M_<Class>. Both views
     // are made once per class and shown again in a later metaclass pass.
     if (!inf.companion) {
-        inf.companion = &model().entries.emplace_back();
+        inf.companion = model().entries.make();
+        inf.companion->hostData = &model().classInfos.emplace_back();
         info(inf.companion).owner = cls;
     }
     Entry* companion = inf.companion;
@@ -181,7 +182,7 @@ ReintroducedMethods* kavtGetReintroducedMethods(ReintroducedMethods* result, Ent
     if (!result) result = &spare;
     result->count = 0;
     result->methods = nullptr;
-    if (!cls || !cls->hostData) return result;
+    if (!cls || cls->type != kavtClassType || !cls->hostData) return result;
     const std::vector<Entry*>& list = classInfo(cls).reintroduced;
     if (list.empty()) return result;
     result->methods = static_cast<Entry**>(kavtsmalloc(list.size() * sizeof(Entry*), 0));

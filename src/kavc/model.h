@@ -98,7 +98,7 @@ void finishClass(Entry* cls);
 // and put in place by commitOutput), or an in-memory buffer for tests. DIR "-": standard output.
 void setOutputDir(std::string_view dir);
 void captureOutput();          // kavtopenEmitFile opens an in-memory stream
-std::string capturedText();    // everything written to the in-memory stream so far
+const std::string& capturedText();  // everything written to the in-memory output so far
 bool commitOutput();  // close, give mode 0666 & ~umask, rename; false on failure
 std::string outputError();  // why the last commitOutput failed ("No space left on device")
 void discardOutput();          // close and remove the temporary file

@@ -37,22 +37,51 @@ FILE* openFile(const std::string& key) {
         std::free(m.captureData);  // text of a committed earlier stream
         m.captureData = nullptr;
         m.captureSize = 0;
+        m.captured.clear();
         file.stream = kavc::platform::openMemoryStream(&m.captureData, &m.captureSize);
     } else {
         std::string dir = m.outputDir.empty() ? "." : m.outputDir;
         file.finalPath = dir + "/" + key;
         file.status = std::make_shared<kavc::platform::WriteStatus>();
         file.stream = kavc::platform::createTempFile(dir, key, file.tempPath, file.status);
-        // Headers run to megabytes: large writes.
-        if (file.stream) std::setvbuf(file.stream, nullptr, _IOFBF, 1 << 20);
         if (!file.stream) {
             std::string text = "cannot create output file " + file.finalPath + ": " + std::strerror(errno);
             reportLine(kavtfilePath, 0, "fatal error", text, 0, true, false);
             kavtcleanFilesFatal(-1);
         }
     }
-    m.files.push_back(file);
-    return file.stream;
+    file.buffer = std::make_unique<OutputBuffer>();
+    file.buffer->stream = file.stream;
+    if (file.tempPath.empty()) file.buffer->collect = &m.captured;
+    m.files.push_back(std::move(file));
+    return m.files.back().stream;
+}
+
+// The buffer of the last stream written to, so that a line finds it without a search.
+FILE* cachedStream = nullptr;
+OutputBuffer* cachedBuffer = nullptr;
+
+void forgetCachedBuffer() {
+    cachedStream = nullptr;
+    cachedBuffer = nullptr;
+}
+
+// The host's buffer in front of `out`; null for a stream the host did not open.
+OutputBuffer* bufferOf(FILE* out) {
+    if (out == cachedStream) return cachedBuffer;
+    for (OpenFile& f : model().files)
+        if (f.stream == out && f.buffer) {
+            cachedStream = out;
+            cachedBuffer = f.buffer.get();
+            return cachedBuffer;
+        }
+    return nullptr;
+}
+
+// Hands everything held for the open files to their streams.
+void flushBuffers() {
+    for (OpenFile& f : model().files)
+        if (f.buffer) f.buffer->flush();
 }
 
 }  // namespace
@@ -61,6 +90,7 @@ namespace kavc::detail {
 
 void closeAllOutput() {
     Model& m = model();
+    forgetCachedBuffer();
     for (OpenFile& f : m.files) {
         if (f.stream) kavc::platform::closeStream(f.stream);
         if (f.tempPath.empty()) continue;
@@ -87,11 +117,9 @@ void captureOutput() {
     toStdout = false;
 }
 
-std::string capturedText() {
-    Model& m = model();
-    for (OpenFile& f : m.files)
-        if (f.tempPath.empty() && f.stream) kavc::platform::flushMemoryStream(f.stream);
-    return m.captureData ? std::string(m.captureData, m.captureSize) : std::string();
+const std::string& capturedText() {
+    flushBuffers();
+    return model().captured;
 }
 
 // A file whose text is what it already holds is left alone (its time stamp too), so that
@@ -104,13 +132,15 @@ bool commitOutput() {
         if (ok) lastOutputError = (f.finalPath.empty() ? "standard output" : f.finalPath) + ": " + std::strerror(error);
         ok = false;
     };
+    flushBuffers();
+    forgetCachedBuffer();
     for (OpenFile& f : m.files) {
         if (f.stream && kavc::platform::closeStream(f.stream) != 0)
             fail(f, f.status && f.status->error ? f.status->error : errno);
         f.stream = nullptr;
         if (f.tempPath.empty()) {
             if (ok && toStdout &&
-                !kavc::platform::writeStdout(std::string(m.captureData ? m.captureData : "", m.captureSize)))
+                !kavc::platform::writeStdout(m.captured))
                 fail(f, errno);
             continue;
         }
@@ -132,6 +162,7 @@ void discardOutput() {
     std::free(m.captureData);
     m.captureData = nullptr;
     m.captureSize = 0;
+    m.captured.clear();  // its storage serves the next in-memory output; reset releases it
 }
 
 }  // namespace kavc
@@ -157,7 +188,7 @@ FILE* kavtemitModule(const char* stem, Entry* module, const char* kind) {
 namespace {
 
 // One thread writes a unit's output: glibc's stdio without its per-call lock where there is one.
-void writeText(FILE* out, const char* text, std::size_t size) {
+void writeToStream(FILE* out, const char* text, std::size_t size) {
 #ifdef __GLIBC__
     fwrite_unlocked(text, 1, size, out);
 #else
@@ -165,100 +196,163 @@ void writeText(FILE* out, const char* text, std::size_t size) {
 #endif
 }
 
-void writeChar(FILE* out, int c) {
+// Where formatted text goes: the host's buffer of an output it opened, any other stream
+// (written through), or a string.
+class Sink {
+public:
+    explicit Sink(FILE* out) : buffer_(bufferOf(out)), stream_(out) {}
+    explicit Sink(std::string& text) : text_(&text) {}
+
+    void write(const char* text, std::size_t size) {
+        if (buffer_) {
+            if (size > OutputBuffer::capacity - buffer_->used) {
+                buffer_->flush();
+                if (size >= OutputBuffer::capacity) return writeToStream(stream_, text, size);
+            }
+            std::memcpy(buffer_->data.get() + buffer_->used, text, size);
+            buffer_->used += size;
+        } else if (text_) {
+            text_->append(text, size);
+        } else {
+            writeToStream(stream_, text, size);
+        }
+    }
+    void put(char c) { write(&c, 1); }
+
+private:
+    OutputBuffer* buffer_ = nullptr;
+    FILE* stream_ = nullptr;
+    std::string* text_ = nullptr;
+};
+
+// Decimal digits of a value, written backwards from `end`; returns the first.
+char* digitsOf(unsigned long value, char* end) {
+    do {
+        *--end = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    return end;
+}
+
+// The next '%' of a format, or its terminating null.
+const char* nextConversion(const char* at) {
 #ifdef __GLIBC__
-    putc_unlocked(c, out);
+    return strchrnul(at, '%');
 #else
-    std::putc(c, out);
+    while (*at && *at != '%') ++at;
+    return at;
 #endif
 }
 
-// printf for the formats the emitter writes: literal text and %s, %d, %u, %c, %%, also with the
-// l length. Text goes to the stream in whole spans; anything else is left to vfprintf from that
+// printf for the formats the host writes: literal text and %s, %d, %u, %c, %%, also with the
+// l length, written straight to the sink. Anything else is left to vsnprintf from that
 // conversion on, so every format prints as printf would print it.
-void formatTo(FILE* out, const char* format, va_list args) {
-    const char* span = format;
+void formatTo(Sink& out, const char* format, va_list args) {
     const char* at = format;
     for (;;) {
-        while (*at && *at != '%') ++at;
-        if (at != span) writeText(out, span, static_cast<std::size_t>(at - span));
+        const char* span = at;
+        at = nextConversion(at);
+        if (at != span) out.write(span, static_cast<std::size_t>(at - span));
         if (!*at) return;
         const char* conversion = at + 1;
         bool isLong = *conversion == 'l';
         if (isLong) ++conversion;
         char digits[24];
+        char* const end = digits + sizeof digits;
         switch (*conversion) {
             case 's': {
-                const char* text = isLong ? nullptr : va_arg(args, const char*);
                 if (isLong) break;
+                const char* text = va_arg(args, const char*);
                 if (!text) text = "(null)";
-                writeText(out, text, std::strlen(text));
-                span = at = conversion + 1;
+                out.write(text, std::strlen(text));
+                at = conversion + 1;
                 continue;
             }
             case 'd': {
                 long value = isLong ? va_arg(args, long) : va_arg(args, int);
-                int n = std::snprintf(digits, sizeof digits, "%ld", value);
-                writeText(out, digits, static_cast<std::size_t>(n));
-                span = at = conversion + 1;
+                unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+                char* first = digitsOf(magnitude, end);
+                if (value < 0) *--first = '-';
+                out.write(first, static_cast<std::size_t>(end - first));
+                at = conversion + 1;
                 continue;
             }
             case 'u': {
                 unsigned long value = isLong ? va_arg(args, unsigned long) : va_arg(args, unsigned);
-                int n = std::snprintf(digits, sizeof digits, "%lu", value);
-                writeText(out, digits, static_cast<std::size_t>(n));
-                span = at = conversion + 1;
+                char* first = digitsOf(value, end);
+                out.write(first, static_cast<std::size_t>(end - first));
+                at = conversion + 1;
                 continue;
             }
             case 'c':
                 if (isLong) break;
-                writeChar(out, va_arg(args, int));
-                span = at = conversion + 1;
+                out.put(static_cast<char>(va_arg(args, int)));
+                at = conversion + 1;
                 continue;
             case '%':
                 if (isLong) break;
-                writeChar(out, '%');
-                span = at = conversion + 1;
+                out.put('%');
+                at = conversion + 1;
                 continue;
             default: break;
         }
-        std::vfprintf(out, at, args);
+        std::string rest = vformat(at, args);
+        out.write(rest.data(), rest.size());
         return;
     }
 }
 
 }  // namespace
 
+namespace kavc::detail {
+
+void OutputBuffer::flush() {
+    if (used && collect)
+        collect->append(data.get(), used);
+    else if (used && stream)
+        writeToStream(stream, data.get(), used);
+    used = 0;
+}
+
+}  // namespace kavc::detail
+
 void kavtokfprintf(FILE* out, const char* format, ...) {
     if (!out || !format) return;
     va_list args;
     va_start(args, format);
-    formatTo(out, format, args);
+    Sink sink(out);
+    formatTo(sink, format, args);
     va_end(args);
 }
 
 void kavtfullComment(FILE* out, const char* format, ...) {
     if (!out || !format) return;
+    static std::string body;  // kept between comments: no allocation per comment
+    body.clear();
     va_list args;
     va_start(args, format);
-    std::string body = vformat(format, args);
+    Sink text(body);
+    formatTo(text, format, args);
     va_end(args);
     if (!body.empty() && body.back() == '\n') body.pop_back();
     // Each line of the body behind " * ", an empty line as " *", an empty body as one " *".
-    std::string text = "\n/*\n";
-    if (body.empty()) text += " *\n";
+    Sink sink(out);
+    sink.write("\n/*\n", 4);
+    if (body.empty()) sink.write(" *\n", 3);
     std::size_t start = 0;
     while (start < body.size()) {
         std::size_t end = body.find('\n', start);
         if (end == std::string::npos) end = body.size();
-        if (end == start)
-            text += " *\n";
-        else
-            text.append(" * ").append(body, start, end - start).append("\n");
+        if (end == start) {
+            sink.write(" *\n", 3);
+        } else {
+            sink.write(" * ", 3);
+            sink.write(body.data() + start, end - start);
+            sink.put('\n');
+        }
         start = end + 1;
     }
-    text += " */\n";
-    writeText(out, text.data(), text.size());
+    sink.write(" */\n", 4);
 }
 
 const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer) {
@@ -277,13 +371,12 @@ const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer)
 }
 
 int kavtemitPassthru(FILE* out, Entry* cls, const char* section, int /*mode*/, const char* position) {
-    if (!out || !cls || !section || !cls->hostData) return 0;
+    if (!out || !cls || cls->type != kavtClassType || !section || !cls->hostData) return 0;
     bool after = position && std::strcmp(position, "after") == 0;
     int wrote = 0;
     for (const Passthru& p : classInfo(cls).passthru) {
         if (p.section != section || p.after != after) continue;
-        std::fputs(p.text.c_str(), out);
-        std::fputc('\n', out);
+        kavtokfprintf(out, "%s\n", p.text.c_str());
         wrote = 1;
     }
     return wrote;

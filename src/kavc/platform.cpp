@@ -248,15 +248,6 @@ FILE* openMemoryStream(char** data, std::size_t* size) {
 #endif
 }
 
-void flushMemoryStream(FILE* stream) {
-#ifdef _WIN32
-    for (const MemoryStream& m : memoryStreams)
-        if (m.stream == stream) readBack(m);
-#else
-    std::fflush(stream);
-#endif
-}
-
 int closeStream(FILE* stream) {
 #ifdef _WIN32
     for (std::size_t i = 0; i < memoryStreams.size(); ++i) {

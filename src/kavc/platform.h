@@ -30,10 +30,9 @@ bool installFile(const std::string& tempPath, const std::string& finalPath);
 // True when both files can be read and hold the same bytes.
 bool sameContent(const std::string& pathA, const std::string& pathB);
 
-// A stream whose text collects in memory: *data and *size describe it after
-// flushMemoryStream or closeStream (the buffer belongs to the caller: std::free).
+// A stream whose text collects in memory: *data and *size describe it after closeStream
+// (the buffer belongs to the caller: std::free).
 FILE* openMemoryStream(char** data, std::size_t* size);
-void flushMemoryStream(FILE* stream);
 // Closes any stream of this library; a memory stream's text is final afterwards. 0 or EOF.
 int closeStream(FILE* stream);
 

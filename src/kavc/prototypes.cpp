@@ -7,29 +7,44 @@ using namespace kavc::detail;
 
 namespace {
 
+// A method with a context clause: an implicit `ctx` argument after `ev`.
+bool hasContext(Entry* method) {
+    return method && method->hostData &&
+           (method->type == kavtNewMethodType || method->type == kavtOverrideType) && methodInfo(method).context;
+}
+
 bool zdlCallStyle() { return kavtgetgatt(darurov::optionName(darurov::Option::csc)) != nullptr; }
 
 // The implicit parameters after the target object: names and declarations.
-std::vector<std::pair<const char*, const char*>> implicitParams(Entry* method) {
-    if (zdlCallStyle()) return {};
-    std::vector<std::pair<const char*, const char*>> result{{"ev", "Environment *ev"}};
-    if (method && method->hostData && info(method).context) result.emplace_back("ctx", "Context *ctx");
+struct ImplicitParams {
+    int count = 0;
+    std::pair<const char*, const char*> params[2];
+    const auto* begin() const { return params; }
+    const auto* end() const { return params + count; }
+};
+
+ImplicitParams implicitParams(Entry* method) {
+    ImplicitParams result;
+    if (zdlCallStyle()) return result;
+    result.params[result.count++] = {"ev", "Environment *ev"};
+    if (hasContext(method)) result.params[result.count++] = {"ctx", "Context *ctx"};
     return result;
 }
 
-std::string join(const std::vector<std::string>& parts, const char* separator) {
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i) text += separator ? separator : "";
-        text += parts[i];
-    }
-    return text;
+// Appends `item`, after `separator` unless it is the first of the list.
+void appendItem(std::string& list, bool& first, const char* separator, const char* item) {
+    if (!first && separator) list += separator;
+    first = false;
+    list += item;
 }
 
-std::vector<std::string> declarators(Entry* method) {
-    std::vector<std::string> result;
-    for (Entry* p = method->params; p; p = p->next) result.emplace_back(p->declarator ? p->declarator : "");
-    return result;
+// The parameter list of a prototype: `self`, the implicit parameters, the declarators.
+void appendParams(std::string& buffer, Entry* method, const char* separator, const char* selfType) {
+    buffer += selfType;
+    buffer += " *kavSelf";
+    bool first = false;
+    for (const auto& param : implicitParams(method)) appendItem(buffer, first, separator, param.second);
+    for (Entry* p = method->params; p; p = p->next) appendItem(buffer, first, separator, p->declarator ? p->declarator : "");
 }
 
 const char* nameOf(Entry* e) { return e && e->name ? e->name : ""; }
@@ -60,29 +75,32 @@ const char* promotedType(TypeCode* real) {
 
 const char* kavtimplicitArgs(Entry* method) {
     if (zdlCallStyle()) return "";
-    return method && method->hostData && info(method).context ? ",ev,ctx" : ",ev";
+    return hasContext(method) ? ",ev,ctx" : ",ev";
 }
 
 const char* kavtshortArgList(std::string& buffer, Entry* method, const char* separator,
                              int /*unused*/, int flag) {
-    std::vector<std::string> names;
+    buffer.clear();
+    bool first = true;
     if (flag) {
-        names.emplace_back("kavSelf");
-        for (const auto& param : implicitParams(method)) names.emplace_back(param.first);
+        appendItem(buffer, first, separator, "kavSelf");
+        for (const auto& param : implicitParams(method)) appendItem(buffer, first, separator, param.first);
     }
-    for (Entry* p = method ? method->params : nullptr; p; p = p->next) names.emplace_back(nameOf(p));
-    buffer = join(names, separator);
+    for (Entry* p = method ? method->params : nullptr; p; p = p->next) appendItem(buffer, first, separator, nameOf(p));
     return buffer.c_str();
 }
 
 const char* kavtprefixedPrototype(std::string& buffer, Entry* method, const char* separator,
                                   int /*unused*/, const char* prefix) {
     if (!method) return buffer.c_str();
-    std::vector<std::string> params{std::string(nameOf(selfClass(method))) + " *kavSelf"};
-    for (const auto& param : implicitParams(method)) params.emplace_back(param.second);
-    for (const std::string& d : declarators(method)) params.push_back(d);
-    buffer = std::string(method->returnTypeText ? method->returnTypeText : "void") + " KAVLINK " +
-             (prefix ? prefix : "") + nameOf(method) + "(" + join(params, separator) + ")";
+    buffer.clear();
+    buffer += method->returnTypeText ? method->returnTypeText : "void";
+    buffer += " KAVLINK ";
+    buffer += prefix ? prefix : "";
+    buffer += nameOf(method);
+    buffer += '(';
+    appendParams(buffer, method, separator, nameOf(selfClass(method)));
+    buffer += ')';
     return buffer.c_str();
 }
 
@@ -106,11 +124,15 @@ const char* kavtfullTypedef(std::string& buffer, Entry* cls, Entry* method) {
     if (!cls || !method) return buffer.c_str();
     Entry* introducer = method->cls;
     const char* selfType = kavtmeta && hasMod(method, darurov::Option::metaclassMember) ? kavtclsname(introducer) : nameOf(introducer);
-    std::vector<std::string> params{std::string(selfType ? selfType : "") + " *kavSelf"};
-    for (const auto& param : implicitParams(method)) params.emplace_back(param.second);
-    for (const std::string& d : declarators(method)) params.push_back(d);
-    buffer = std::string(method->returnTypeText ? method->returnTypeText : "void") + " (KAVLINK *kavTD_" +
-             nameOf(cls) + "_" + nameOf(method) + ")(" + join(params, ", ") + ")";
+    buffer.clear();
+    buffer += method->returnTypeText ? method->returnTypeText : "void";
+    buffer += " (KAVLINK *kavTD_";
+    buffer += nameOf(cls);
+    buffer += '_';
+    buffer += nameOf(method);
+    buffer += ")(";
+    appendParams(buffer, method, ", ", selfType ? selfType : "");
+    buffer += ')';
     return buffer.c_str();
 }
 
@@ -120,7 +142,7 @@ void kavtdeclareIdlVarargs(FILE* out, Entry* method) {
     // arguments, then the explicit ones. The stub's call names them all.
     for (const auto& [name, declaration] : implicitParams(method)) {
         std::string type(declaration, 0, std::strlen(declaration) - std::strlen(name));
-        std::fprintf(out, "\t%s = va_arg(__ap, %s);\n", declaration, trimmed(type).c_str());
+        kavtokfprintf(out, "\t%s = va_arg(__ap, %s);\n", declaration, trimmed(type).c_str());
     }
     for (Entry* p = method->params; p; p = p->next) {
         TypeCode* declared = p->hostData ? info(p).declared : nullptr;
@@ -138,7 +160,7 @@ void kavtdeclareIdlVarargs(FILE* out, Entry* method) {
             type = paramCType(declared, p->mode);
             if (const char* promoted = p->mode == kavtModeIn ? promotedType(real) : nullptr) {
                 // Read as what the variable argument list holds, then narrowed back.
-                std::fprintf(out, "\t%s = (%s)va_arg(__ap, %s);\n", declaration.c_str(), type.c_str(), promoted);
+                kavtokfprintf(out, "\t%s = (%s)va_arg(__ap, %s);\n", declaration.c_str(), type.c_str(), promoted);
                 continue;
             }
         } else {
@@ -147,7 +169,7 @@ void kavtdeclareIdlVarargs(FILE* out, Entry* method) {
             int at = kavtfindMethodName(declaration.c_str(), nameOf(p));
             type = trimmed(at < 0 ? declaration : declaration.substr(0, static_cast<std::size_t>(at)));
         }
-        std::fprintf(out, "\t%s = va_arg(__ap, %s);\n", declaration.c_str(), type.c_str());
+        kavtokfprintf(out, "\t%s = va_arg(__ap, %s);\n", declaration.c_str(), type.c_str());
     }
 }
 

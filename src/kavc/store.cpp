@@ -83,6 +83,33 @@ char* NameTable::intern(std::string_view name, TextArena& texts) {
     return slot.text;
 }
 
+std::size_t IntroducedIndex::slotOf(const Entry* cls, const char* name) const {
+    auto bits = [](const void* p) { return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p)); };
+    std::size_t hash = (bits(cls) * 0x9E3779B97F4A7C15ull) ^ (bits(name) * 0xC2B2AE3D27D4EB4Full);
+    std::size_t mask = slots_.size() - 1;
+    std::size_t at = (hash >> 20) & mask;
+    while (slots_[at].cls && !(slots_[at].cls == cls && slots_[at].name == name)) at = (at + 1) & mask;
+    return at;
+}
+
+Entry* IntroducedIndex::find(const Entry* cls, const char* name) const {
+    if (slots_.empty()) return nullptr;
+    return slots_[slotOf(cls, name)].method;
+}
+
+void IntroducedIndex::add(const Entry* cls, const char* name, Entry* method) {
+    if ((used_ + 1) * 4 > slots_.size() * 3) {  // keep a quarter free: short probes
+        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.cls) slots_[slotOf(slot.cls, slot.name)] = slot;
+    }
+    Slot& slot = slots_[slotOf(cls, name)];
+    if (slot.cls) return;
+    slot = {cls, name, method};
+    ++used_;
+}
+
 char* internName(std::string_view name) {
     Model& m = model();
     return m.names.intern(name, m.texts);
@@ -94,26 +121,43 @@ char* bareValue() {
     return value;
 }
 
+namespace {
+
+// The host record an Entry of that kind needs.
+EntryInfo* newInfo(int type) {
+    Model& m = model();
+    switch (type) {
+        case kavtClassType:
+        case kavtModuleType: return &m.classInfos.emplace_back();
+        case kavtNewMethodType:
+        case kavtOverrideType: return m.methodInfos.make();
+        case kavtAttributeType: return m.attributeInfos.make();
+        default: return m.infos.make();
+    }
+}
+
+}  // namespace
+
 Entry* newEntry(int type, std::string_view name, int line) {
-    Entry& e = model().entries.emplace_back();
+    Entry& e = *model().entries.make();
     e.type = type;
     e.name = internName(name);
     e.lineno = line;
-    e.hostData = &model().infos.emplace_back();
+    e.hostData = newInfo(type);
     ++model().revision;
     return &e;
 }
 
 EntryInfo& info(Entry* e) {
-    if (!e->hostData) e->hostData = &model().infos.emplace_back();
+    if (!e->hostData) e->hostData = newInfo(e->type);
     return *static_cast<EntryInfo*>(e->hostData);
 }
 
-ClassInfo& classInfo(Entry* cls) {
-    EntryInfo& inf = info(cls);
-    if (!inf.cls) inf.cls = &model().classInfos.emplace_back();
-    return *inf.cls;
-}
+MethodInfo& methodInfo(Entry* method) { return static_cast<MethodInfo&>(info(method)); }
+
+AttributeInfo& attributeInfo(Entry* attribute) { return static_cast<AttributeInfo&>(info(attribute)); }
+
+ClassInfo& classInfo(Entry* cls) { return static_cast<ClassInfo&>(info(cls)); }
 
 Mod* findMod(Mod* mods, const char* name) {
     if (!name) return nullptr;
@@ -160,26 +204,29 @@ char* str(std::string_view text) { return copyString(text); }
 
 void addMod(Entry* e, std::string_view name, const char* value) {
     if (!e) return;
-    EntryInfo& inf = info(e);
     char* text = value ? copyString(value) : bareValue();
+    const bool isMethod = e->type == kavtNewMethodType || e->type == kavtOverrideType;
+    const bool isClass = e->type == kavtClassType;
     // A written descriptor replaces the default one made by addMethod.
-    if (name == modName(darurov::Option::descriptor) && inf.defaultDescriptor) {
+    if (isMethod && name == modName(darurov::Option::descriptor) && methodInfo(e).defaultDescriptor) {
+        MethodInfo& inf = methodInfo(e);
         inf.defaultDescriptor->value = text;
         inf.defaultDescriptor = nullptr;
         return;
     }
-    Mod& mod = model().mods.emplace_back();
+    Mod& mod = *model().mods.make();
     mod.name = internName(name);
     mod.value = text;
     // A class may carry many modifiers (one per inherited method it migrates): keep its end.
     Mod** link = &e->mods;
-    if (e->type == kavtClassType && inf.cls && inf.cls->lastMod) link = &inf.cls->lastMod->next;
+    if (isClass && classInfo(e).lastMod) link = &classInfo(e).lastMod->next;
     while (*link) link = &(*link)->next;
     *link = &mod;
-    if (e->type == kavtClassType) classInfo(e).lastMod = &mod;
+    if (isClass) classInfo(e).lastMod = &mod;
     ++model().revision;
     // An attribute's "class" makes both accessors members of the metaclass pass.
     if (e->type == kavtAttributeType && name == modName(darurov::Option::metaclassMember)) {
+        AttributeInfo& inf = attributeInfo(e);
         if (inf.getter && !hasMod(inf.getter, darurov::Option::metaclassMember)) addMod(inf.getter, modName(darurov::Option::metaclassMember));
         if (inf.setter && !hasMod(inf.setter, darurov::Option::metaclassMember)) addMod(inf.setter, modName(darurov::Option::metaclassMember));
     }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -39,8 +40,26 @@ struct Passthru {
     std::string text;
 };
 
-// What the host keeps per class (EntryInfo::cls), made on first use.
-struct ClassInfo {
+// What the host keeps per Entry (Entry::hostData), by kind: members and parent references
+// have only this; methods, attributes and classes (and modules) the larger records below.
+struct EntryInfo {
+    Entry* owner = nullptr;        // member: the class it was declared in; parent ref: its class
+    TypeCode* declared = nullptr;  // method result, parameter or data type, attribute type
+};
+
+struct MethodInfo : EntryInfo {
+    Mod* defaultDescriptor = nullptr;  // the descriptor modifier made by addMethod
+    Entry* attribute = nullptr;        // accessor: its attribute
+    Entry* lastParam = nullptr;        // the end of its parameter chain
+    bool context = false;              // a context clause
+};
+
+struct AttributeInfo : EntryInfo {
+    Entry* getter = nullptr;
+    Entry* setter = nullptr;
+};
+
+struct ClassInfo : EntryInfo {
     std::vector<Entry*> reintroduced;
     std::vector<Passthru> passthru;
     std::vector<Entry*> attributes;
@@ -64,20 +83,28 @@ struct ClassInfo {
     Entry* lastParent = nullptr;
     Entry* lastMember = nullptr;
     Mod* lastMod = nullptr;
+    // the qualified name of the class ("Zoo::Animal"), which every method's descriptor starts with
+    std::string qualifiedName;
 };
 
-// What the host keeps per Entry (Entry::hostData). Small: every method and parameter has one.
-struct EntryInfo {
-    Entry* owner = nullptr;        // member: the class it was declared in; parent ref: its class
-    TypeCode* declared = nullptr;  // method result, parameter or data type, attribute type
-    Mod* defaultDescriptor = nullptr;  // the descriptor modifier made by addMethod
-    // attribute: its accessors; accessor: its attribute
-    Entry* getter = nullptr;
-    Entry* setter = nullptr;
-    Entry* attribute = nullptr;
-    Entry* lastParam = nullptr;  // method: the end of its parameter chain
-    ClassInfo* cls = nullptr;    // class: the class's own record
-    bool context = false;        // method with a context clause
+// Storage for records of one kind, made zeroed in large blocks, never moved, released with
+// the model: no allocation per record, and the records can be visited in the order made.
+template <typename T>
+class Pool {
+    static_assert(std::is_trivially_destructible_v<T>);
+
+public:
+    static constexpr std::size_t perBlock = sizeof(T) >= 16 * 1024 ? 1 : 64 * 1024 / sizeof(T);
+    T* make() {
+        if (size_ % perBlock == 0) blocks_.push_back(std::make_unique<T[]>(perBlock));
+        return &blocks_.back()[size_++ % perBlock];
+    }
+    std::size_t size() const { return size_; }
+    T& operator[](std::size_t i) { return blocks_[i / perBlock][i % perBlock]; }
+
+private:
+    std::vector<std::unique_ptr<T[]>> blocks_;
+    std::size_t size_ = 0;
 };
 
 struct StabImpl {
@@ -87,11 +114,23 @@ struct StabImpl {
     std::size_t cursor = 0;
 };
 
+// Text the host writes to an output it opened collects here and goes to the stream in large
+// pieces: one formatted line is a copy into memory, not a stdio call.
+struct OutputBuffer {
+    static constexpr std::size_t capacity = 128 * 1024;
+    FILE* stream = nullptr;
+    std::string* collect = nullptr;  // in-memory output: the text collects here, not in `stream`
+    std::unique_ptr<char[]> data{new char[capacity]};
+    std::size_t used = 0;
+    void flush();  // hands what is held to the stream (or to `collect`)
+};
+
 struct OpenFile {
     std::string key;       // "<stem>.<kind>"
     std::string tempPath;  // empty for the in-memory stream
     std::string finalPath;
     FILE* stream = nullptr;
+    std::unique_ptr<OutputBuffer> buffer;
     std::shared_ptr<platform::WriteStatus> status;  // a real file's; outlives the stream to tell why it failed
 };
 
@@ -123,34 +162,40 @@ private:
     std::size_t used_ = 0;
 };
 
-struct ClassAndName {
-    const Entry* cls;
-    const char* name;
-    bool operator==(const ClassAndName&) const = default;
-    struct Hash {
-        std::size_t operator()(const ClassAndName& key) const {
-            auto mix = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p) * 0x9E3779B97F4A7C15ull; };
-            return static_cast<std::size_t>(mix(key.cls) ^ (mix(key.name) >> 17));
-        }
+// The first method each class introduced under each interned name, in one open-addressing
+// table (no node per method): inherited-method searches ask each ancestor once.
+class IntroducedIndex {
+public:
+    void add(const Entry* cls, const char* name, Entry* method);  // keeps an earlier one
+    Entry* find(const Entry* cls, const char* name) const;
+
+private:
+    struct Slot {
+        const Entry* cls = nullptr;
+        const char* name = nullptr;
+        Entry* method = nullptr;
     };
+    std::size_t slotOf(const Entry* cls, const char* name) const;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
 };
 
 struct Model {
     TextArena texts;
     NameTable names;  // equal names are one pointer
-    std::deque<Entry> entries;
-    std::deque<EntryInfo> infos;
+    Pool<Entry> entries;
+    Pool<EntryInfo> infos;
+    Pool<MethodInfo> methodInfos;
+    Pool<AttributeInfo> attributeInfos;
     std::deque<ClassInfo> classInfos;
-    std::deque<Mod> mods;
+    Pool<Mod> mods;
     std::deque<TypeCode> types;
     std::deque<std::vector<char*>> nameArrays;
-    std::deque<MethodRef> methodRefs;
-    std::deque<ReleaseItem> releaseItems;
-    std::deque<NameList> nameLists;
+    Pool<MethodRef> methodRefs;
+    Pool<ReleaseItem> releaseItems;
+    Pool<NameList> nameLists;
     std::map<std::string, TypeCode*> basics;
-    // The first method a class introduced under an interned name: inherited-method searches
-    // ask each ancestor once, whatever the number of classes sharing the name.
-    std::unordered_map<ClassAndName, Entry*, ClassAndName::Hash> introduced;
+    IntroducedIndex introduced;
 
     // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
     unsigned long revision = 1;
@@ -165,14 +210,16 @@ struct Model {
     std::vector<StabImpl*> stabs;  // every live Stab, freed by reset
 
     std::vector<std::pair<std::string, char*>> options;  // insertion order
+    std::string scratch;  // a text being put together before it is copied or interned
     Entry* current = nullptr;  // the class being emitted (kavtinitialiseMeta)
 
     // output
     std::string outputDir = ".";
     bool capture = false;
     std::vector<OpenFile> files;
-    char* captureData = nullptr;
+    char* captureData = nullptr;  // the in-memory stream's own storage (it only names the output)
     std::size_t captureSize = 0;
+    std::string captured;  // what was written to the in-memory output
 
     // messages
     std::vector<std::string> messages;
@@ -186,8 +233,12 @@ char* copyString(std::string_view text);
 char* internName(std::string_view name);  // one pointer per distinct name
 char* bareValue();  // the model's "\x01"
 Entry* newEntry(int type, std::string_view name, int line);
-EntryInfo& info(Entry* e);   // creates the record on first use
-ClassInfo& classInfo(Entry* cls);  // creates the record on first use
+// The host's record of an Entry, made with it (newEntry) for its kind; the kind's own forms
+// below may be asked only of entries of that kind.
+EntryInfo& info(Entry* e);
+MethodInfo& methodInfo(Entry* method);        // new method, override or reintroduction
+AttributeInfo& attributeInfo(Entry* attribute);
+ClassInfo& classInfo(Entry* cls);             // class or module
 Mod* findMod(Mod* mods, const char* name);
 bool hasMod(Entry* e, const char* name);
 // The host reads modifiers by their row of the option table, never by a literal name.

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -71,6 +72,31 @@ TEST_F(KavcOutput, FileIsWrittenUnderATemporaryNameAndCommitted) {
     std::stringstream text;
     text << std::ifstream(dir / "animal.xih").rdbuf();
     EXPECT_EQ(text.str(), "first 1\nsecond\n");
+}
+
+// The host buffers what it writes to its own files: text larger than the buffer, and text
+// around a piece larger than the whole buffer, keeps its order; numbers print as printf's.
+TEST_F(KavcOutput, LongOutputKeepsItsOrderAndNumbersPrintAsPrintf) {
+    FILE* out = kavtopenEmitFile("animal", "xih");
+    std::string expected;
+    const std::string large(300 * 1024, 'x');
+    char line[80];
+    for (int i = -20000; i < 20000; ++i) {
+        if (i == 0) {
+            kavtokfprintf(out, "%s\n", large.c_str());
+            expected += large + "\n";
+        }
+        kavtokfprintf(out, "line %d\n", i);
+        std::snprintf(line, sizeof line, "line %d\n", i);
+        expected += line;
+    }
+    kavtokfprintf(out, "%d %ld %u %lu %c%%\n", INT_MIN, LONG_MIN, UINT_MAX, ULONG_MAX, 'z');
+    std::snprintf(line, sizeof line, "%d %ld %u %lu %c%%\n", INT_MIN, LONG_MIN, UINT_MAX, ULONG_MAX, 'z');
+    expected += line;
+    ASSERT_TRUE(kavc::commitOutput());
+    std::stringstream text;
+    text << std::ifstream(dir / "animal.xih").rdbuf();
+    EXPECT_TRUE(text.str() == expected) << "sizes " << text.str().size() << " and " << expected.size();
 }
 
 TEST_F(KavcOutput, CommittedFileGetsTheModeOfAnOrdinaryFile) {
