@@ -89,7 +89,7 @@ struct MethodRef {
 
 // The host's record of one declared item. Which fields are meaningful depends on `type`: the
 // fields of a class (and module) and those of a method, parameter or data member share their
-// storage, so each is read only on entries of its kinds; the others are null on those kinds.
+// storage, so each group is read only on entries of its own kinds.
 struct Entry {
     // every entry
     char* name;
@@ -101,7 +101,9 @@ struct Entry {
     int type;
     int lineno;
 
-    union {
+    // An anonymous struct in a union is a GNU extension (MSVC has it too); `__extension__`
+    // keeps -pedantic builds that include this header quiet.
+    __extension__ union {
         // class and module
         struct {
             char* file;
