@@ -34,6 +34,7 @@ const CliRun runs[] = {
     {"ShippedExample", {"-o", "out", EXAMPLES_DIR "/animal.idl"}, 0, "", {"out/animal.xih"}, "classes declared using IDL"},
     {"LanguageTour", {idl("valid/language_tour.idl")}, 0, "", {"language_tour.xih"}},
     {"IssueExample", {idl("valid/issue_example.idl")}, 0, "", {"issue_example.xih"}},
+    {"EveryConstruct", {idl("valid/every_construct.idl")}, 0, "", {"every_construct.xih"}},
     {"NestedOutputDirectory", {"-o", "a/b/c", idl("valid/prefixed.idl")}, 0, "", {"a/b/c/prefixed.xih"}},
     {"Zdl", {"-m", "csc", idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}, "classes declared using ZDL", "using IDL"},
     {"ClassPrefix", {"-p", "zzpre_", idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}, "zzpre_prefixedMethod"},
@@ -109,23 +110,6 @@ TEST_P(KcBadRun, SaysWhyAndLeavesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Runs, KcBadRun, testing::ValuesIn(badRuns),
                          [](const testing::TestParamInfo<BadRun>& info) { return std::string(info.param.name); });
-
-// Classes and modules of the main file, in declaration order, all in one file; nothing of
-// the included file. A class shows as its include-guard name.
-TEST(KcCli, EmitsTheMainFileTopLevelInDeclarationOrder) {
-    ScratchDir dir;
-    auto r = runKc({"-o", dir.path(), idl("valid/zoo.idl")}, dir.path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::string text = readText(dir / "zoo.xih");
-    std::vector<size_t> at;
-    for (const char* guard : {"#define Keeper_xih", "#define Zoo_Animal_xih", "#define Zoo_Dog_xih",
-                              "#define Visitor_xih"}) {
-        at.push_back(text.find(guard));
-        EXPECT_NE(at.back(), std::string::npos) << guard;
-    }
-    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
-    EXPECT_EQ(text.find("Shape_xih"), std::string::npos) << "the included class is not written";
-}
 
 TEST(KcCli, HelpAndVersion) {
     ScratchDir dir;
