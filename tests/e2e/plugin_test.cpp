@@ -154,33 +154,20 @@ TEST_F(LoadedPlugin, MalformedInputIsReportedNotFollowed) {
     EXPECT_EQ(kavc::capturedText(), "") << "nothing is written";
 }
 
-}  // namespace
-
-namespace {
-
-struct TypeCodeCase {
-    const char* label;
-    std::vector<const char*> options;
-    bool built;
-};
-
-class TypeCodesOnce : public LoadedPlugin, public ::testing::WithParamInterface<TypeCodeCase> {};
-
-TEST_P(TypeCodesOnce, BuiltOnlyForIdlClassesWithoutNotc) {
-    for (const char* option : GetParam().options) kavc::setOption(option, nullptr);
-    Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
-    Entry* talk = kavc::addMethod(cls, "talk", kavc::basicType("long"), 2);
-    kavc::finishClass(cls);
-    emit("animal", cls, kavc::unitStab());
-    EXPECT_EQ(talk->typeCode != nullptr, GetParam().built);
+// Type codes are built for IDL classes only, and not with "notc".
+TEST_F(LoadedPlugin, TypeCodesBuiltOnlyForIdlClassesWithoutNotc) {
+    const std::pair<std::vector<const char*>, bool> cases[] = {
+        {{}, true}, {{"notc"}, false}, {{"csc"}, false}, {{"csc", "notc"}, false}, {{"kavboot"}, true}};
+    for (const auto& [options, built] : cases) {
+        kavc::reset();
+        kavc::captureOutput();
+        for (const char* option : options) kavc::setOption(option, nullptr);
+        Entry* cls = kavc::newClass("Animal", {}, nullptr, 1);
+        Entry* talk = kavc::addMethod(cls, "talk", kavc::basicType("long"), 2);
+        kavc::finishClass(cls);
+        emit("animal", cls, kavc::unitStab());
+        EXPECT_EQ(talk->typeCode != nullptr, built) << testing::PrintToString(options);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Options, TypeCodesOnce,
-                         ::testing::Values(TypeCodeCase{"idl", {}, true},
-                                           TypeCodeCase{"notc", {"notc"}, false},
-                                           TypeCodeCase{"csc", {"csc"}, false},
-                                           TypeCodeCase{"cscNotc", {"csc", "notc"}, false},
-                                           TypeCodeCase{"kavboot", {"kavboot"}, true}),
-                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
