@@ -1,29 +1,15 @@
 // The plug-in as the host loads it: its exports, and `emit` called through dlsym.
-#include "support/text.h"
+#include "kc_run.h"
 
 #include <dlfcn.h>
 
-#include <array>
-#include <cstdio>
 #include <functional>
-#include <memory>
-#include <sstream>
 
 using namespace testing_support;
 
 namespace {
 
 using EmitFn = FILE* (*)(const char*, Entry*, Stab*);
-
-std::string run(const std::string& command) {
-    std::array<char, 4096> chunk{};
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return output;
-    while (size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe.get()))
-        output.append(chunk.data(), n);
-    return output;
-}
 
 size_t occurrences(const std::string& text, const std::string& what) {
     size_t count = 0;
@@ -33,7 +19,7 @@ size_t occurrences(const std::string& text, const std::string& what) {
 }
 
 TEST(PluginExports, EmitIsTheOnlyDefinedDynamicSymbol) {
-    std::string symbols = run("nm -D --defined-only '" PLUGIN_PATH "'");
+    std::string symbols = kc_e2e::runProgram({"/bin/sh", "-c", "nm -D --defined-only '" PLUGIN_PATH "'"}, ".").out;
     ASSERT_FALSE(symbols.empty()) << "nm printed nothing for " PLUGIN_PATH;
     std::istringstream in(symbols);
     std::string address, kind, name;
