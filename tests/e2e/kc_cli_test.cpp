@@ -7,7 +7,6 @@
 namespace {
 
 using kc_e2e::idl;
-using kc_e2e::readText;
 using kc_e2e::runKc;
 using kc_e2e::ScratchDir;
 
@@ -26,19 +25,15 @@ struct CliRun {
     int status;
     std::string said;                // stderr holds this; "": stderr is empty
     std::vector<std::string> wrote;  // every file in the folder afterwards
-    const char* has = "";            // the first written file holds this
-    const char* lacks = nullptr;     // and not this
 };
 
 const CliRun runs[] = {
-    {"ShippedExample", {"-o", "out", EXAMPLES_DIR "/animal.idl"}, 0, "", {"out/animal.xih"}, "classes declared using IDL"},
+    // -m, -p and --emitter reach the emitter as the golden headers show (tests/golden/cases).
+    {"ShippedExample", {"-o", "out", EXAMPLES_DIR "/animal.idl"}, 0, "", {"out/animal.xih"}},
     {"LanguageTour", {idl("valid/language_tour.idl")}, 0, "", {"language_tour.xih"}},
     {"IssueExample", {idl("valid/issue_example.idl")}, 0, "", {"issue_example.xih"}},
+    {"EveryConstruct", {idl("valid/every_construct.idl")}, 0, "", {"every_construct.xih"}},
     {"NestedOutputDirectory", {"-o", "a/b/c", idl("valid/prefixed.idl")}, 0, "", {"a/b/c/prefixed.xih"}},
-    {"Zdl", {"-m", "csc", idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}, "classes declared using ZDL", "using IDL"},
-    {"ClassPrefix", {"-p", "zzpre_", idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}, "zzpre_prefixedMethod"},
-    {"NoClassPrefix", {idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}, "classes declared using IDL", "zzpre_"},
-    {"ExplicitEmitter", {"--emitter", PLUGIN_PATH, idl("valid/prefixed.idl")}, 0, "", {"prefixed.xih"}},
     {"ConditionalText", {idl("valid/conditional.idl")}, 0, "", {"conditional.xih"}},
     {"DefineSelectsBrokenText", {"-DBROKEN", idl("valid/conditional.idl")}, 1, idl("valid/conditional.idl") + ":3:", {}},
     {"IncludeDirectory", {"-I", idl("valid/lib"), idl("valid/uses_lib.idl")}, 0, "", {"uses_lib.xih"}},
@@ -59,13 +54,7 @@ TEST_P(KcCliRun, StatusMessagesAndFiles) {
     } else {
         EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
     }
-    ASSERT_EQ(files(dir), c.wrote) << "no temporary file is left, nothing is written after an error";
-    if (c.wrote.empty()) return;
-    std::string text = readText(dir / c.wrote[0]);
-    EXPECT_NE(text.find(c.has), std::string::npos) << c.has;
-    if (c.lacks) {
-        EXPECT_EQ(text.find(c.lacks), std::string::npos) << c.lacks;
-    }
+    EXPECT_EQ(files(dir), c.wrote) << "no temporary file is left, nothing is written after an error";
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, KcCliRun, testing::ValuesIn(runs),
@@ -110,30 +99,9 @@ TEST_P(KcBadRun, SaysWhyAndLeavesNothing) {
 INSTANTIATE_TEST_SUITE_P(Runs, KcBadRun, testing::ValuesIn(badRuns),
                          [](const testing::TestParamInfo<BadRun>& info) { return std::string(info.param.name); });
 
-// Classes and modules of the main file, in declaration order, all in one file; nothing of
-// the included file. A class shows as its include-guard name.
-TEST(KcCli, EmitsTheMainFileTopLevelInDeclarationOrder) {
+// The help text: tests/diagnostics/user-option-help.
+TEST(KcCli, Version) {
     ScratchDir dir;
-    auto r = runKc({"-o", dir.path(), idl("valid/zoo.idl")}, dir.path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::string text = readText(dir / "zoo.xih");
-    std::vector<size_t> at;
-    for (const char* guard : {"#define Keeper_xih", "#define Zoo_Animal_xih", "#define Zoo_Dog_xih",
-                              "#define Visitor_xih"}) {
-        at.push_back(text.find(guard));
-        EXPECT_NE(at.back(), std::string::npos) << guard;
-    }
-    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
-    EXPECT_EQ(text.find("Shape_xih"), std::string::npos) << "the included class is not written";
-}
-
-TEST(KcCli, HelpAndVersion) {
-    ScratchDir dir;
-    auto help = runKc({"--help"}, dir.path());
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("Usage: kc [options] FILE.idl\n"));
-    for (const char* option : {"-o DIR", "-I DIR", "-D NAME[=VAL]", "-m NAME[=VAL]", "-p PREFIX", "--emitter PATH"})
-        EXPECT_NE(help.out.find(option), std::string::npos) << option;
     auto version = runKc({"--version"}, dir.path());
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.starts_with("kc (darurov) ")) << version.out;

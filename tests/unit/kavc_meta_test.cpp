@@ -54,18 +54,15 @@ TEST_F(KavcMeta, MetaclassPassPresentsTheMetaclassAndUninitialiseRestores) {
     }
     kavtinitialiseMeta(base, kavc::unitStab(), 1, 1);
     EXPECT_EQ(kavtmeta, 1);
-    // M_ before the C name; the scoped name (guards, qualified names) keeps the IDL name
+    // M_ before the C name; the scoped name keeps the IDL name (the guards and prototypes this
+    // gives: the golden headers of tests/idl/header/menagerie.idl)
     EXPECT_STREQ(base->name, "M_Zoo_Base");
     EXPECT_STREQ(kavtsatos(base->scopedName, "::", buffer), "::Zoo::M_Base");
-    EXPECT_STREQ(kavtincludeOnce(base, "mxih", buffer), "Zoo_M_Base_mxih");
-    EXPECT_STREQ(kavtincludeOnce(plain, "xih", buffer), "Plain_xih");
     EXPECT_EQ(base->metaclass, nullptr);
     ASSERT_NE(base->companionClass, nullptr);
     EXPECT_STREQ(base->companionClass->name, "Zoo_Base");
     EXPECT_EQ(base->methods, methods);
     EXPECT_EQ(base->mods, mods);
-    EXPECT_STREQ(kavtprefixedPrototype(buffer, kavc::findMethod(base, "make"), ", ", 0, "M_"),
-                 "long KAVLINK M_make(M_Zoo_Base *kavSelf, Environment *ev)");
     // the presented class keeps its name; other classes stand for their metaclass
     const std::pair<Entry*, const char*> names[] = {
         {base, "M_Zoo_Base"}, {withExplicit, "M_Explicit"}, {counted, "M_Counted"},

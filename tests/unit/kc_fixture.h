@@ -50,26 +50,15 @@ class KcTest : public testing_support::HostTest {
         pp.openText("test.idl", text);
         kc::Parser parser(pp, diag);
         spec = parser.parse();
-        if (diag.errors() == 0) toEmit = kc::lower(spec, diag);
+        if (diag.errors() == 0) kc::lower(spec, diag);
         return diag.errors() == 0;
     }
     const std::vector<std::string>& messages() const { return diag.messages(); }
 
     static Entry* cls(const char* name) { return kavc::findClass(name); }
-    static std::vector<std::string> chain(Entry* first) {
-        std::vector<std::string> names;
-        for (Entry* e = first; e; e = e->next) names.push_back(e->name);
-        return names;
-    }
-    static std::string mod(Entry* e, const char* name) {
-        const char* v = kavtgetatt(e, name);
-        return v ? v : "<absent>";
-    }
-
     kc::Sources sources;
     kc::Diagnostics diag{sources};
     kc::Specification spec;
-    std::vector<Entry*> toEmit;
 };
 
 }  // namespace kc_testing
