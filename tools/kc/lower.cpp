@@ -95,8 +95,7 @@ void Lowering::lowerClass(Symbol* cls) {
                             cls->decl->type.loc),
                      darurov::optionName(darurov::Option::publicData));
     }
-    // The tree is the caller's, handed over for this pass (lower() takes it non-const).
-    for (std::unique_ptr<Decl>& member : const_cast<Decl*>(cls->decl)->body) {
+    for (std::unique_ptr<Decl>& member : cls->decl->body) {
         const Decl& d = *member;
         checkInnerDeclaration(cls, d);
         if (d.kind == Decl::Operation) {
@@ -149,7 +148,7 @@ void Lowering::releaseMember(Symbol* cls, std::unique_ptr<Decl>& member) {
 void Lowering::releaseMembers(Symbol* cls) {
     cls->implementation = nullptr;
     cls->data.reset();
-    auto& body = const_cast<Decl*>(cls->decl)->body;
+    auto& body = cls->decl->body;
     std::erase_if(body.items(), [](const std::unique_ptr<Decl>& d) { return !d || d->kind == Decl::Implementation; });
     body.shrink_to_fit();
 }

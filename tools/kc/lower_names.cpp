@@ -180,7 +180,7 @@ void Lowering::notInTheModel(const Decl& d) {
 void Lowering::declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* scope,
                           Entry* module, bool topLevel) {
     for (const auto& owned : decls) {
-        const Decl& d = *owned;
+        Decl& d = *owned;
         bool main = topLevel && d.loc.file == 0;
         switch (d.kind) {
             case Decl::Module: {
@@ -235,7 +235,7 @@ void Lowering::declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* s
     }
 }
 
-void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
+void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     auto found = scope->names.find(d.name);
     Symbol* sym = nullptr;
     if (found != scope->names.end()) {
@@ -304,7 +304,7 @@ void Lowering::declareInterface(const Decl& d, Scope* scope, Entry* module) {
     }
 }
 
-void Lowering::declareMember(const Decl& d, Scope* scope) {
+void Lowering::declareMember(Decl& d, Scope* scope) {
     switch (d.kind) {
         case Decl::Typedef:
             for (const Declarator& dd : d.declarators) {

@@ -43,7 +43,7 @@ struct Symbol {
     Loc loc;
     Scope* owner = nullptr;  // where it is declared
     Scope* inner = nullptr;  // Module, Interface: its own scope
-    const Decl* decl = nullptr;
+    Decl* decl = nullptr;  // lowering frees the parts of its tree that it has built
     const Declarator* declarator = nullptr;  // Typedef: which of the declared names
     Symbol* enumType = nullptr;              // Enumerator
     int enumIndex = 0;
@@ -110,8 +110,8 @@ class Lowering {
     void redefinition(const std::string& name, Loc at, Symbol* previous);
     void declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* scope, Entry* module,
                     bool topLevel);
-    void declareInterface(const Decl& d, Scope* scope, Entry* module);
-    void declareMember(const Decl& d, Scope* scope);
+    void declareInterface(Decl& d, Scope* scope, Entry* module);
+    void declareMember(Decl& d, Scope* scope);
     void addBuiltins();
     void notInTheModel(const Decl& d);
     void checkRaises(Scope* scope, const SparseList<ScopedName>& raises);
