@@ -3,7 +3,7 @@
 
 #include "driver/state.h"
 #include "driver/text.h"
-#include "host/pointer_set.h"
+#include "host/open_table.h"
 
 #include <algorithm>
 #include <climits>

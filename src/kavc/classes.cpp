@@ -1,6 +1,6 @@
 // Building the unit: modules, classes and their members, the derived class fields, and the
 // root classes every unit starts with.
-#include "host/pointer_set.h"
+#include "host/open_table.h"
 #include "kavc/store.h"
 
 #include <cstring>

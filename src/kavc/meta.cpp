@@ -1,6 +1,6 @@
 // Passes and the metaclass view of a class, class names, ancestors, method counts and the
 // reintroduced-method copies.
-#include "host/pointer_set.h"
+#include "host/open_table.h"
 #include "kavc/store.h"
 
 #include <algorithm>

@@ -53,61 +53,43 @@ char* TextArena::copy(std::string_view text) {
 
 char* copyString(std::string_view text) { return model().texts.copy(text); }
 
-std::size_t NameTable::slotOf(std::string_view name, std::size_t hash) const {
-    std::size_t mask = slots_.size() - 1;
-    std::size_t at = hash & mask;
-    while (slots_[at].text &&
-           !(slots_[at].hash == hash && std::string_view(slots_[at].text, slots_[at].size) == name))
-        at = (at + 1) & mask;
-    return at;
+std::size_t NameTable::indexOf(std::string_view name, std::size_t hash) const {
+    return table_.indexOf(hash, [&](const Slot& slot) {
+        return slot.hash == hash && std::string_view(slot.text, slot.size) == name;
+    });
 }
 
 char* NameTable::find(std::string_view name) const {
-    if (slots_.empty()) return nullptr;
-    return slots_[slotOf(name, std::hash<std::string_view>{}(name))].text;
+    if (table_.empty()) return nullptr;
+    return table_[indexOf(name, std::hash<std::string_view>{}(name))].text;
 }
 
 char* NameTable::intern(std::string_view name, TextArena& texts) {
     std::size_t hash = std::hash<std::string_view>{}(name);
-    if ((used_ + 1) * 4 > slots_.size() * 3) {  // keep a quarter free: short probes
-        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
-        old.swap(slots_);
-        for (const Slot& slot : old)
-            if (slot.text) slots_[slotOf(std::string_view(slot.text, slot.size), slot.hash)] = slot;
-    }
-    Slot& slot = slots_[slotOf(name, hash)];
-    if (!slot.text) {
-        slot = {hash, texts.copy(name), name.size()};
-        ++used_;
-    }
-    return slot.text;
+    table_.makeRoom([](const Slot& slot) { return slot.hash; });
+    std::size_t at = indexOf(name, hash);
+    if (!table_[at]) table_.fill(at, {hash, texts.copy(name), name.size()});
+    return table_[at].text;
 }
 
-std::size_t IntroducedIndex::slotOf(const Entry* cls, const char* name) const {
+std::size_t IntroducedIndex::hashOf(const Entry* cls, const char* name) {
     auto bits = [](const void* p) { return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p)); };
-    std::size_t hash = (bits(cls) * 0x9E3779B97F4A7C15ull) ^ (bits(name) * 0xC2B2AE3D27D4EB4Full);
-    std::size_t mask = slots_.size() - 1;
-    std::size_t at = (hash >> 20) & mask;
-    while (slots_[at].cls && !(slots_[at].cls == cls && slots_[at].name == name)) at = (at + 1) & mask;
-    return at;
+    return ((bits(cls) * 0x9E3779B97F4A7C15ull) ^ (bits(name) * 0xC2B2AE3D27D4EB4Full)) >> 20;
+}
+
+std::size_t IntroducedIndex::indexOf(const Entry* cls, const char* name) const {
+    return table_.indexOf(hashOf(cls, name), [&](const Slot& slot) { return slot.cls == cls && slot.name == name; });
 }
 
 Entry* IntroducedIndex::find(const Entry* cls, const char* name) const {
-    if (slots_.empty()) return nullptr;
-    return slots_[slotOf(cls, name)].method;
+    if (table_.empty()) return nullptr;
+    return table_[indexOf(cls, name)].method;
 }
 
 void IntroducedIndex::add(const Entry* cls, const char* name, Entry* method) {
-    if ((used_ + 1) * 4 > slots_.size() * 3) {  // keep a quarter free: short probes
-        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
-        old.swap(slots_);
-        for (const Slot& slot : old)
-            if (slot.cls) slots_[slotOf(slot.cls, slot.name)] = slot;
-    }
-    Slot& slot = slots_[slotOf(cls, name)];
-    if (slot.cls) return;
-    slot = {cls, name, method};
-    ++used_;
+    table_.makeRoom([](const Slot& slot) { return hashOf(slot.cls, slot.name); });
+    std::size_t at = indexOf(cls, name);
+    if (!table_[at]) table_.fill(at, {cls, name, method});
 }
 
 char* internName(std::string_view name) {

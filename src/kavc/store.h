@@ -2,6 +2,7 @@
 // the unit, and the per-entry facts that the Entry record has no field for.
 #pragma once
 
+#include "host/open_table.h"
 #include "host/option_table.h"
 #include "kavc/model.h"
 #include "kavc/platform.h"
@@ -156,10 +157,10 @@ private:
         std::size_t hash = 0;
         char* text = nullptr;
         std::size_t size = 0;
+        explicit operator bool() const { return text; }
     };
-    std::size_t slotOf(std::string_view name, std::size_t hash) const;
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
+    std::size_t indexOf(std::string_view name, std::size_t hash) const;
+    OpenTable<Slot> table_;
 };
 
 // The first method each class introduced under each interned name, in one open-addressing
@@ -174,10 +175,11 @@ private:
         const Entry* cls = nullptr;
         const char* name = nullptr;
         Entry* method = nullptr;
+        explicit operator bool() const { return cls; }
     };
-    std::size_t slotOf(const Entry* cls, const char* name) const;
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
+    static std::size_t hashOf(const Entry* cls, const char* name);
+    std::size_t indexOf(const Entry* cls, const char* name) const;
+    OpenTable<Slot> table_;
 };
 
 struct Model {
