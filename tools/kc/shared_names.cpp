@@ -3,14 +3,16 @@
 #include "host/option_table.h"
 #include "kavc/model.h"
 
+#include "host/open_table.h"
+
 #include <cctype>
+#include <cstdint>
 #include <cstring>
-#include <deque>
-#include <map>
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
+#include <utility>
 
 namespace kc {
 
@@ -21,8 +23,9 @@ using darurov::Option;
 bool has(Entry* e, Option modifier) { return kavtgetatt(e, darurov::optionName(modifier)) != nullptr; }
 bool optionGiven(Option option) { return kavtgetgatt(darurov::optionName(option)) != nullptr; }
 
-// A modifier's value, or "" when the class does not give it (a bare one reads as "\x01").
-std::string value(Entry* cls, Option modifier) {
+// A modifier's value, or "" when the class does not give it (a bare one reads as "\x01"); the
+// host model holds the text.
+std::string_view value(Entry* cls, Option modifier) {
     const char* v = kavtgetatt(cls, darurov::optionName(modifier));
     return v && v[0] != '\x01' ? v : "";
 }
@@ -44,12 +47,90 @@ std::vector<Entry*> headerClasses(const std::vector<Entry*>& toEmit) {
     return classes;
 }
 
-// One function a pass of a class declares, and the modifier that would give it another name
-// (empty: none does).
-struct Declared {
-    const std::string* owner;  // the class of the pass: C, or its implicit metaclass M_C
-    std::string_view separator;
+// A pass of a class: the class itself (C) or its implicit metaclass (M_C).
+struct Pass {
     Entry* cls;
+    bool meta;
+    std::string_view prefix() const { return meta ? "M_" : ""; }
+    std::string name() const { return std::string(prefix()) + cls->name; }
+};
+
+// a + b and c + d are the same text (compared in pieces, nothing joined).
+bool sameJoined(std::string_view a, std::string_view b, std::string_view c, std::string_view d) {
+    if (a.size() + b.size() != c.size() + d.size()) return false;
+    if (a.size() > c.size()) {
+        std::swap(a, c);
+        std::swap(b, d);
+    }
+    std::string_view middle = c.substr(a.size());  // c = a + middle, so b = middle + d
+    return c.starts_with(a) && b.starts_with(middle) && b.substr(middle.size()) == d;
+}
+
+// Two passes of the same name (a class may be called M_C).
+bool sameOwner(const Pass& p, const Pass& q) {
+    return (p.cls == q.cls && p.meta == q.meta) || sameJoined(p.prefix(), p.cls->name, q.prefix(), q.cls->name);
+}
+
+std::uint32_t hashBytes(std::uint32_t h, std::string_view text) {
+    for (unsigned char c : text) h = (h ^ c) * 16777619u;
+    return h;
+}
+
+// The prefixes of the names a pass declares: a class method's function carries the class's
+// "classprefix", another method's its "externalprefix" or else the host's global prefix; a
+// method's stubs and records carry "kavRD_" and the global prefix.
+// The last class asked about is remembered: its names are declared together.
+struct Prefixes {
+    std::string_view host;
+    std::string stubs;
+    std::string_view of(Entry* cls, bool classMethod, bool stub) {
+        if (stub) return stubs;
+        if (cls != last) {
+            last = cls;
+            classPrefix = value(cls, Option::classprefix);
+            externalPrefix = has(cls, Option::externalprefix) ? value(cls, Option::externalprefix) : host;
+        }
+        return classMethod ? classPrefix : externalPrefix;
+    }
+
+  private:
+    Entry* last = nullptr;
+    std::string_view classPrefix, externalPrefix;
+};
+
+// Every function and stub name that the header's passes declare, with the first pass that
+// declares it: open addressing over slots of the method's interned name and the declaring
+// pass, from which the prefix follows, so that no name is joined or copied.
+class DeclaredNames {
+  public:
+    DeclaredNames(const std::vector<Entry*>& classes, Prefixes& prefixes) : classes_(classes), prefixes_(prefixes) {}
+
+    // The first pass that declares the name that pass `pass` of classes[index] declares for
+    // `method` (its stubs' name when `stub`), and whether that is this one (a new name).
+    std::pair<Pass, bool> declare(std::uint32_t index, bool meta, bool stub, const char* method) {
+        const std::string_view prefix = prefixes_.of(classes_[index], meta, stub);
+        const std::uint32_t h = hashBytes(hashBytes(2166136261u, prefix), method);
+        table_.makeRoom([](const Slot& s) { return s.hash; });
+        std::size_t at = table_.indexOf(h, [&](const Slot& s) {
+            if (s.hash != h) return false;
+            Entry* cls = classes_[s.pass >> 2];
+            return sameJoined(prefixes_.of(cls, s.pass & 2, s.pass & 1), s.method, prefix, method);
+        });
+        if (table_[at]) return {Pass{classes_[table_[at].pass >> 2], (table_[at].pass & 2) != 0}, false};
+        table_.fill(at, Slot{method, h, index << 2 | (meta ? 2u : 0u) | (stub ? 1u : 0u)});
+        return {Pass{classes_[index], meta}, true};
+    }
+
+  private:
+    struct Slot {
+        const char* method = nullptr;  // null: a free slot
+        std::uint32_t hash = 0;
+        std::uint32_t pass = 0;  // the class's index, then a bit for the metaclass pass and one for stubs
+        explicit operator bool() const { return method; }
+    };
+    const std::vector<Entry*>& classes_;
+    Prefixes& prefixes_;
+    OpenTable<Slot> table_;
 };
 
 // The macro that selects every class of the header: the stem as the emitter writes it there,
@@ -97,53 +178,56 @@ bool isInstanceMember(Entry* member, int meta) {
 // method's class and defines both sets does not compile.
 void warnSharedAccessMacros(const std::vector<Entry*>& classes, const DeclarationPlaces& places, Diagnostics& diag) {
     struct Member {
-        std::string owner;
+        Pass owner;
         Entry* data;
     };
-    std::map<std::string, Member> variables;
-    std::vector<std::pair<std::string, std::string>> methods;  // macro name, the class of the pass
+    // The host interns names, so one name is one pointer throughout.
+    std::unordered_map<const char*, Member> variables;
+    std::vector<std::pair<const char*, Pass>> methods;  // macro name, the pass
     // Only a data member's name can be shared, so only such methods are listed: every class
     // lists all it inherits, and that list grows with the square of a chain's length.
-    std::unordered_set<std::string_view> dataNames;
+    PointerSet dataNames;
     for (Entry* cls : classes)
         for (Entry* d = cls->data; d; d = d->next) dataNames.insert(d->name);
-    auto listMethod = [&](const char* name, const std::string& owner) {
-        if (dataNames.count(name)) methods.emplace_back(name, owner);
+    auto listMethod = [&](const char* name, Pass owner) {
+        if (dataNames.contains(name)) methods.emplace_back(name, owner);
     };
     for (Entry* cls : classes) {
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
-            std::string owner = meta ? "M_" + std::string(cls->name) : cls->name;
+            const Pass owner{cls, meta == 1};
             bool instanceData = false;
             for (Entry* d = cls->data; d; d = d->next) instanceData |= isInstanceMember(d, meta);
             for (Entry* d = cls->data; d && instanceData; d = d->next)
                 if (has(d, Option::metaclassMember) == (meta == 1)) variables.emplace(d->name, Member{owner, d});
             for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-                if (ref->method && has(ref->method, Option::metaclassMember) == (meta == 1)) listMethod(ref->method->name, owner);
+                if (ref->method && dataNames.contains(ref->method->name) &&
+                    has(ref->method, Option::metaclassMember) == (meta == 1))
+                    listMethod(ref->method->name, owner);
             for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) listMethod(m->name, owner);
             for (Entry* m = cls->methods; m; m = m->next)
-                if (has(m, Option::metaclassMember) == (meta == 1)) listMethod(m->name, owner);
+                if (dataNames.contains(m->name) && has(m, Option::metaclassMember) == (meta == 1)) listMethod(m->name, owner);
             for (int i = 0; !meta && i < reintroduced.count; ++i) listMethod(reintroduced.methods[i]->name, owner);
         }
         for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
         kavtsmfree(reintroduced.methods, 0);
     }
     // Each shared name once, with the member's own class when it has the method too.
-    std::vector<std::string> shared;
-    std::map<std::string, std::string> methodOwner;
+    std::vector<const char*> shared;
+    std::unordered_map<const char*, Pass> methodOwner;
     for (const auto& [name, owner] : methods) {
         auto member = variables.find(name);
         if (member == variables.end()) continue;
         auto [at, isNew] = methodOwner.emplace(name, owner);
         if (isNew) shared.push_back(name);
-        if (owner == member->second.owner) at->second = owner;
+        if (sameOwner(owner, member->second.owner)) at->second = owner;
     }
-    for (const std::string& name : shared) {
-        const Member& member = variables[name];
-        const std::string& owner = methodOwner[name];
+    for (const char* name : shared) {
+        const Member& member = variables.at(name);
+        const std::string owner = methodOwner.at(name).name();
         diag.warning(places.of(member.data),
-                     "the data member " + quote(name) + " of class " + quote(member.owner) + " and the method " +
+                     "the data member " + quote(name) + " of class " + quote(member.owner.name()) + " and the method " +
                          quote(name) + " of class " + quote(owner) + " both define the macro '_" + name +
                          "'; a source of " + quote(owner) +
                          " that defines both VARIABLE_MACROS and METHOD_MACROS does not compile: rename one of them",
@@ -158,59 +242,58 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     // Per-method stubs and records (kavRD_<m>, kavAP_<m>, <m>MethodInfo, <m>Stubs) carry the
     // method name with the host's global prefix only; a ZDL class without either stub has none.
     const bool perMethodNames = !(zdl && optionGiven(Option::noapstubs) && optionGiven(Option::nordstubs));
-    const std::string hostPrefix = kavtclassPrefix ? kavtclassPrefix : "";
+    Prefixes prefixes;
+    prefixes.host = kavtclassPrefix ? kavtclassPrefix : "";
+    prefixes.stubs = "kavRD_" + std::string(prefixes.host);
 
     const std::vector<Entry*> classes = headerClasses(toEmit);
-    std::deque<std::string> owners;  // the passes' class names, which `seen` points into
-    std::map<std::string, Declared> seen;
+    DeclaredNames seen(classes, prefixes);
     std::set<std::pair<std::string, std::string>> reported;
-    // `stubs`: the name is a method's stubs and records, kavRD_<prefix><method>; else the
-    // function itself.
-    auto declare = [&](const std::string& name, const Declared& d, bool stubs) {
-        auto [first, isNew] = seen.emplace(name, d);
-        const std::string& owner = *d.owner;
-        const std::string& firstOwner = *first->second.owner;
-        if (isNew || firstOwner == owner || !reported.emplace(firstOwner + "/" + owner, name).second) return;
+    auto declare = [&](std::uint32_t index, bool meta, bool stubs, const char* method) {
+        auto [first, isNew] = seen.declare(index, meta, stubs, method);
+        const Pass pass{classes[index], meta};
+        if (isNew || sameOwner(first, pass)) return;
+        const std::string firstOwner = first.name(), owner = pass.name();
+        const std::string name = std::string(prefixes.of(pass.cls, meta, stubs)) + method;
+        if (!reported.emplace(firstOwner + "/" + owner, name).second) return;
+        // The modifier that would give a function another prefix; none does for stubs.
+        const std::string_view separator =
+            stubs ? "" : darurov::optionName(meta ? Option::classprefix : Option::externalprefix);
         std::string what = stubs ? "the stubs and records named after " + quote(name.substr(std::strlen("kavRD_")))
                                  : "the function " + quote(name);
         std::string text = "classes " + quote(firstOwner) + " and " + quote(owner) + " both declare " + what +
                            "; the header compiles for each class's own source, not for a source that "
                            "implements both (" + moduleSourceMacro() + "): ";
-        text += d.separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
-                                    : "give one of them the modifier \"" + std::string(d.separator) + "\" to separate them";
-        diag.warning(places.of(d.cls), text, Group::sharedNames);
+        text += separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
+                                  : "give one of them the modifier \"" + std::string(separator) + "\" to separate them";
+        diag.warning(places.of(pass.cls), text, Group::sharedNames);
     };
 
-    std::vector<Entry*> methods;
-    std::string name;
-    for (Entry* cls : classes) {
+    struct Method {
+        Entry* entry;
+        bool classMethod;
+    };
+    std::vector<Method> methods;
+    for (std::uint32_t index = 0; index < classes.size(); ++index) {
+        Entry* cls = classes[index];
         checkMigrations(cls, places.of(cls), diag);
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
+        methods.clear();
+        for (Entry* m = cls->methods; m; m = m->next) methods.push_back({m, has(m, Option::metaclassMember)});
+        for (int i = 0; i < reintroduced.count; ++i)
+            methods.push_back({reintroduced.methods[i], has(reintroduced.methods[i], Option::metaclassMember)});
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
-            Declared d{&owners.emplace_back(meta ? "M_" + std::string(cls->name) : cls->name), "", cls};
-            methods.clear();
-            for (Entry* m = cls->methods; m; m = m->next) methods.push_back(m);
-            for (int i = 0; i < reintroduced.count; ++i) methods.push_back(reintroduced.methods[i]);
-            for (Entry* m : methods) {
-                if (has(m, Option::metaclassMember) != (meta == 1)) continue;
+            for (const auto& [m, classMethod] : methods) {
+                if (classMethod != (meta == 1)) continue;
                 // An override of a procedure or non-static method is refused (error 26) and
                 // declares nothing.
                 if (m->type == kavtOverrideType && m->origin &&
                     (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) || has(m->origin, Option::nonstaticaccessors)))
                     continue;
-                bool classMethod = has(m, Option::metaclassMember);
-                d.separator = darurov::optionName(classMethod ? Option::classprefix : Option::externalprefix);
-                name = classMethod ? value(cls, Option::classprefix)
-                                   : (has(cls, Option::externalprefix) ? value(cls, Option::externalprefix) : hostPrefix);
-                name += m->name;
-                declare(name, d, false);
+                declare(index, classMethod, false, m->name);
                 bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
-                if (introduced && perMethodNames && !has(m, Option::procedure)) {
-                    d.separator = {};
-                    name.assign("kavRD_").append(hostPrefix).append(m->name);
-                    declare(name, d, true);
-                }
+                if (introduced && perMethodNames && !has(m, Option::procedure)) declare(index, classMethod, true, m->name);
             }
         }
         for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
