@@ -129,8 +129,8 @@ void Lowering::lowerClass(Symbol* cls) {
 void Lowering::releaseMember(Symbol* cls, std::unique_ptr<Decl>& member) {
     const Decl& d = *member;
     auto forget = [&](const std::string& name) {
-        auto found = cls->inner->names.find(name);
-        if (found != cls->inner->names.end() && found->second->decl == &d) found->second->decl = nullptr;
+        Symbol* s = names_.find(cls->inner, name);
+        if (s && s->decl == &d) s->decl = nullptr;
     };
     if (d.kind == Decl::Operation || d.kind == Decl::Factory) forget(d.name);
     for (const Declarator& dd : d.declarators) {
@@ -156,8 +156,8 @@ void Lowering::releaseMembers(Symbol* cls) {
 // The types, constants and exceptions a class declares are checked at their place in it.
 void Lowering::checkInnerDeclaration(Symbol* cls, const Decl& d) {
     auto check = [&](const std::string& name) {
-        auto found = cls->inner->names.find(name);
-        if (found != cls->inner->names.end() && found->second->decl == &d) checkDeclaration(found->second);
+        Symbol* s = names_.find(cls->inner, name);
+        if (s && s->decl == &d) checkDeclaration(s);
     };
     switch (d.kind) {
         case Decl::Typedef:
@@ -231,8 +231,8 @@ void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
 void Lowering::lowerState(Symbol* cls, const Decl& d) {
     TypeCode* base = resolveType(d.type, cls->inner);
     for (const Declarator& dd : d.declarators) {
-        auto declared = cls->inner->names.find(dd.name);
-        if (declared == cls->inner->names.end() || declared->second->decl != &d) continue;  // reported
+        Symbol* declared = names_.find(cls->inner, dd.name);
+        if (!declared || declared->decl != &d) continue;  // reported
         TypeCode* type = withDims(base, dd, cls->inner);
         Entry* data = placed(cls->entry, kavc::addData(cls->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
         kavc::addMod(data, darurov::optionName(d.isPublic ? darurov::Option::publicData : darurov::Option::privateData));
@@ -322,7 +322,7 @@ void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
             diag_.error(m.loc, "a class cannot be its own metaclass");
             return;
         }
-        Symbol* root = global_->names.find("KAVClass")->second;
+        Symbol* root = names_.find(global_, "KAVClass");
         if (!derivesFrom(target, root)) {
             diag_.error(m.loc, "metaclass " + quote(m.value) + " does not derive from 'KAVClass'");
             return;

@@ -2,6 +2,7 @@
 #include "kc/lowering.h"
 
 #include <cctype>
+#include <cstdint>
 #include <functional>
 #include <iterator>
 #include <unordered_set>
@@ -81,15 +82,24 @@ Scope* Lowering::newScope(Scope* parent, Symbol* owner, bool isModule) {
     Scope& s = scopes_.emplace_back();
     s.parent = parent;
     s.owner = owner;
-    if (parent) {
-        s.path = parent->path;
+    if (isModule) {
         s.modules = parent->modules;
-    }
-    if (owner) {
-        s.path.push_back(owner->name);
-        if (isModule) s.modules.push_back(owner->name);
+        s.modules.push_back(owner->name);
     }
     return &s;
+}
+
+const std::vector<std::string>& modulesOf(const Scope* scope) {
+    while (scope->owner && scope->owner->kind == Symbol::Interface) scope = scope->parent;
+    return scope->modules;
+}
+
+std::string scopedText(const Scope* scope, std::string_view name, std::string_view separator) {
+    std::vector<const Symbol*> owners;
+    for (; scope && scope->owner; scope = scope->parent) owners.push_back(scope->owner);
+    std::string text;
+    for (auto owner = owners.rbegin(); owner != owners.rend(); ++owner) text.append((*owner)->name).append(separator);
+    return text.append(name);
 }
 
 void Lowering::redefinition(const std::string& name, Loc at, Symbol* previous) {
@@ -104,24 +114,50 @@ void Lowering::redefinition(const std::string& name, Loc at, Symbol* previous) {
 
 namespace {
 
-std::string folded(std::string name) {
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
+char lowerCase(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+bool sameButCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerCase(a[i]) != lowerCase(b[i])) return false;
+    return true;
 }
 
 }  // namespace
 
+std::size_t NameIndex::hashOf(const Scope* scope, std::string_view name) {
+    std::uint64_t h = 0xcbf29ce484222325ull ^ (reinterpret_cast<std::uintptr_t>(scope) >> 4);
+    for (char c : name) h = (h ^ static_cast<unsigned char>(lowerCase(c))) * 0x100000001b3ull;
+    return static_cast<std::size_t>(h ^ h >> 29);
+}
+
+std::size_t NameIndex::indexOf(const Scope* scope, std::string_view name, std::size_t hash) const {
+    return table_.indexOf(hash, [&](const Slot& slot) {
+        return slot.hash == hash && slot.symbol->owner == scope && sameButCase(slot.symbol->name, name);
+    });
+}
+
+Symbol* NameIndex::folded(const Scope* scope, std::string_view name) const {
+    return table_.empty() ? nullptr : table_[indexOf(scope, name, hashOf(scope, name))].symbol;
+}
+
+Symbol* NameIndex::find(const Scope* scope, std::string_view name) const {
+    Symbol* s = folded(scope, name);
+    return s && s->name == name ? s : nullptr;
+}
+
+void NameIndex::add(Symbol* s) {
+    table_.makeRoom([](const Slot& slot) { return slot.hash; });
+    const std::size_t hash = hashOf(s->owner, s->name);
+    table_.fill(indexOf(s->owner, s->name, hash), Slot{s, hash});
+}
+
 Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& name, Loc at) {
-    auto found = scope->names.find(name);
-    if (found != scope->names.end()) {
-        redefinition(name, at, found->second);
+    Symbol* sameFold = names_.folded(scope, name);
+    if (sameFold && sameFold->name == name) {
+        redefinition(name, at, sameFold);
         return nullptr;
     }
-    const std::string lower = folded(name);
-    const std::size_t key = std::hash<std::string>()(lower);
-    Symbol* sameFold = nullptr;
-    for (auto [at, to] = scope->folded.equal_range(key); at != to && !sameFold; ++at)
-        if (folded(at->second->name) == lower) sameFold = at->second;
     if (sameFold) {
         // IDL names of one scope must differ in more than case.
         diag_.error(at, quote(name) + " differs only in case from " + quote(sameFold->name));
@@ -133,8 +169,7 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
     s.name = name;
     s.loc = at;
     s.owner = scope;
-    scope->names.emplace(s.name, &s);
-    scope->folded.emplace(key, &s);
+    names_.add(&s);
     return &s;
 }
 
@@ -184,16 +219,13 @@ void Lowering::declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* s
         bool main = topLevel && d.loc.file == 0;
         switch (d.kind) {
             case Decl::Module: {
-                auto found = scope->names.find(d.name);
-                Symbol* sym = nullptr;
-                if (found == scope->names.end()) {
+                Symbol* sym = names_.find(scope, d.name);
+                if (!sym) {
                     sym = declare(scope, Symbol::Module, d.name, d.loc);
                     if (!sym) continue;
                     sym->inner = newScope(scope, sym, true);
-                } else if (found->second->kind == Symbol::Module) {
-                    sym = found->second;  // a module may be reopened
-                } else {
-                    redefinition(d.name, d.loc, found->second);
+                } else if (sym->kind != Symbol::Module) {  // a module may be reopened
+                    redefinition(d.name, d.loc, sym);
                     continue;
                 }
                 // Each block is its own Entry: the emitter writes a block's own classes.
@@ -216,12 +248,12 @@ void Lowering::declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* s
                     declareMember(d, scope);
                     break;
                 }
-                auto found = scope->names.find(d.name);
-                if (found == scope->names.end()) {
+                Symbol* found = names_.find(scope, d.name);
+                if (!found) {
                     if (Symbol* sym = declare(scope, Symbol::Interface, d.name, d.loc))
                         sym->inner = newScope(scope, sym, false);
-                } else if (found->second->kind != Symbol::Interface) {
-                    redefinition(d.name, d.loc, found->second);
+                } else if (found->kind != Symbol::Interface) {
+                    redefinition(d.name, d.loc, found);
                 }
                 break;
             }
@@ -236,10 +268,8 @@ void Lowering::declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* s
 }
 
 void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
-    auto found = scope->names.find(d.name);
     Symbol* sym = nullptr;
-    if (found != scope->names.end()) {
-        Symbol* previous = found->second;
+    if (Symbol* previous = names_.find(scope, d.name)) {
         if (previous->kind != Symbol::Interface || previous->defined) {
             redefinition(d.name, d.loc, previous);
             return;
@@ -280,9 +310,8 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     for (const ImplStmt& s : sym->implementation->impl) {
         if (s.kind != ImplStmt::DataMember) continue;
         for (const Declarator& dd : s.data.declarators) {
-            auto clash = sym->inner->names.find(dd.name);
-            if (clash != sym->inner->names.end() && clash->second->kind != Symbol::Attribute) {
-                Symbol* other = clash->second;
+            Symbol* other = names_.find(sym->inner, dd.name);
+            if (other && other->kind != Symbol::Attribute) {
                 bool dataFirst = dd.loc.line < other->loc.line ||
                                  (dd.loc.line == other->loc.line && dd.loc.col < other->loc.col);
                 if (dataFirst && dd.loc.file == other->loc.file) {
@@ -317,8 +346,8 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
             break;
         case Decl::Forward: {  // struct X;  union X;
             Symbol::Kind k = d.keyword == "struct" ? Symbol::Struct : Symbol::Union;
-            auto found = scope->names.find(d.name);
-            if (found != scope->names.end() && found->second->kind == k) break;  // declared again
+            Symbol* found = names_.find(scope, d.name);
+            if (found && found->kind == k) break;  // declared again
             if (Symbol* s = declare(scope, k, d.name, d.loc)) s->forwardOnly = true;
             break;
         }
@@ -332,16 +361,15 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
                              : d.kind == Decl::Const ? Symbol::Const
                              : d.kind == Decl::Native ? Symbol::Native
                                                      : Symbol::Exception;
-            auto found = scope->names.find(d.name);
-            if (found != scope->names.end() && found->second->kind == k && found->second->forwardOnly) {
-                Symbol* s = found->second;  // the definition of a forward-declared struct or union
+            Symbol* s = names_.find(scope, d.name);
+            if (s && s->kind == k && s->forwardOnly) {  // the definition of a forward-declared struct or union
                 s->forwardOnly = false;
                 s->decl = &d;
                 s->loc = d.loc;
                 walk_.push_back(s);
                 break;
             }
-            if (Symbol* s = declare(scope, k, d.name, d.loc)) {
+            if ((s = declare(scope, k, d.name, d.loc))) {
                 s->decl = &d;
                 walk_.push_back(s);
             }
@@ -389,11 +417,7 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
 // classes of a file and its includes that share it (Zoo_Animal beside Zoo::Animal) cannot both
 // be declared.
 void Lowering::checkClassNames() {
-    auto scoped = [](const Symbol* s) {
-        std::string text;
-        for (const std::string& part : s->owner->path) text += part + "::";
-        return text + s->name;
-    };
+    auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
     std::map<std::string, const Symbol*> byName;
     for (const Symbol* cls : interfaces_) {
         auto [first, isNew] = byName.emplace(cls->entry->name, cls);
@@ -407,14 +431,28 @@ void Lowering::checkClassNames() {
 
 // ---- names ---------------------------------------------------------------------------------
 
-// A name in this scope, or inherited into an interface's scope from its parents.
-Symbol* Lowering::findIn(Scope* scope, const std::string& name, std::set<Scope*>& seen) {
-    if (!scope || !seen.insert(scope).second) return nullptr;
-    auto found = scope->names.find(name);
-    if (found != scope->names.end()) return found->second;
-    if (scope->owner && scope->owner->kind == Symbol::Interface)
-        for (Symbol* parent : scope->owner->parents)
-            if (Symbol* s = findIn(parent->inner, name, seen)) return s;
+// A name in this scope, or inherited into an interface's scope from its parents: their
+// scopes depth first in the order listed, each once.
+Symbol* Lowering::findIn(Scope* scope, const std::string& name) {
+    if (!scope) return nullptr;
+    if (Symbol* s = names_.find(scope, name)) return s;
+    if (!scope->owner || scope->owner->kind != Symbol::Interface) return nullptr;
+    const unsigned search = ++searches_;
+    scope->visited = search;
+    searching_.clear();
+    auto pushParents = [&](const Scope* s) {
+        const SparseList<Symbol*>& parents = s->owner->parents;
+        for (auto p = parents.end(); p != parents.begin();) searching_.push_back((*--p)->inner);
+    };
+    pushParents(scope);
+    while (!searching_.empty()) {
+        Scope* s = searching_.back();
+        searching_.pop_back();
+        if (!s || s->visited == search) continue;
+        s->visited = search;
+        if (Symbol* found = names_.find(s, name)) return found;
+        if (s->owner && s->owner->kind == Symbol::Interface) pushParents(s);
+    }
     return nullptr;
 }
 
@@ -422,18 +460,11 @@ Symbol* Lowering::lookup(Scope* from, const ScopedName& name) {
     if (name.parts.empty()) return nullptr;
     Symbol* sym = nullptr;
     if (name.absolute) {
-        std::set<Scope*> seen;
-        sym = findIn(global_, name.parts[0], seen);
+        sym = findIn(global_, name.parts[0]);
     } else {
-        for (Scope* s = from; s && !sym; s = s->parent) {
-            std::set<Scope*> seen;
-            sym = findIn(s, name.parts[0], seen);
-        }
+        for (Scope* s = from; s && !sym; s = s->parent) sym = findIn(s, name.parts[0]);
     }
-    for (size_t i = 1; sym && i < name.parts.size(); ++i) {
-        std::set<Scope*> seen;
-        sym = sym->inner ? findIn(sym->inner, name.parts[i], seen) : nullptr;
-    }
+    for (size_t i = 1; sym && i < name.parts.size(); ++i) sym = sym->inner ? findIn(sym->inner, name.parts[i]) : nullptr;
     return sym;
 }
 

@@ -25,15 +25,13 @@ bool discriminatorType(const std::string& basic) {
 // ---- types and constants -------------------------------------------------------------------
 
 std::string Lowering::cName(Symbol* sym) const {
-    std::string text;
-    for (const std::string& part : sym->owner->path) text += part + "_";
-    return cxxName(text + sym->name);
+    return cxxName(scopedText(sym->owner, sym->name, "_"));
 }
 
 Entry* Lowering::classEntry(Symbol* cls) {
     if (!cls->entry) {
         // Only forward-declared: a class Entry outside every module, so that it is never written.
-        cls->entry = kavc::newClass(cxxName(cls->name), cls->owner->modules, nullptr, cls->loc.line, cName(cls));
+        cls->entry = kavc::newClass(cxxName(cls->name), modulesOf(cls->owner), nullptr, cls->loc.line, cName(cls));
     }
     return cls->entry;
 }

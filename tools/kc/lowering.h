@@ -3,6 +3,7 @@
 #pragma once
 
 #include "kc/lower.h"
+#include "host/open_table.h"
 #include "kavc/base_types.h"
 
 #include <deque>
@@ -72,16 +73,45 @@ struct Symbol {
     std::unique_ptr<Value> constant;  // Const, when it has a value
 };
 
-// The names declared in the global scope, a module (all its blocks) or an interface.
+// The global scope, a module (all its blocks) or an interface; its names are in the
+// Lowering's NameIndex.
 struct Scope {
     Scope* parent = nullptr;
     Symbol* owner = nullptr;  // null for the global scope
-    std::vector<std::string> path;  // enclosing names from the outside, this scope's included
-    std::vector<std::string> modules;  // the module names only (a class's scope list)
-    std::map<std::string_view, Symbol*, std::less<>> names;  // keys view the symbols' own names
-    // By the hash of the lower-case name: names of one scope that differ only in case collide.
-    std::unordered_multimap<std::size_t, Symbol*> folded;
+    // The enclosing module names, this one's included (a class's scope list); an interface's
+    // scope leaves it empty and has its module's.
+    std::vector<std::string> modules;
+    unsigned visited = 0;  // the last search of inherited names that came here
 };
+
+// Every declared name of the unit, by its scope and its lower-case spelling. Names of one
+// scope that differ only in case are refused, so a scope has at most one symbol per spelling
+// in lower case. Open addressing: no node per name, and the keys are the symbols' own names.
+class NameIndex {
+  public:
+    // The symbol of `scope` whose name equals `name` but for case, or null.
+    Symbol* folded(const Scope* scope, std::string_view name) const;
+    // The symbol of `scope` named `name`, or null.
+    Symbol* find(const Scope* scope, std::string_view name) const;
+    // Adds a symbol that no symbol of its scope equals but for case.
+    void add(Symbol* s);
+
+  private:
+    struct Slot {
+        Symbol* symbol = nullptr;
+        std::size_t hash = 0;
+        explicit operator bool() const { return symbol; }
+    };
+    static std::size_t hashOf(const Scope* scope, std::string_view name);
+    std::size_t indexOf(const Scope* scope, std::string_view name, std::size_t hash) const;
+    OpenTable<Slot> table_;
+};
+
+// The module names around a scope, outermost first (a class's scope list).
+const std::vector<std::string>& modulesOf(const Scope* scope);
+// `name` after the names of the modules and interfaces around `scope`, outermost first, each
+// followed by `separator`: "Zoo::Animal::Kind" for "::", "Zoo_Animal_Kind" for "_".
+std::string scopedText(const Scope* scope, std::string_view name, std::string_view separator);
 
 // The name the host model and the header use for an IDL name: a C or C++ keyword, and for a
 // parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_"; so
@@ -119,7 +149,7 @@ class Lowering {
     void checkClassNames();
 
     // names
-    Symbol* findIn(Scope* scope, const std::string& name, std::set<Scope*>& seen);
+    Symbol* findIn(Scope* scope, const std::string& name);
     Symbol* lookup(Scope* from, const ScopedName& name);
 
     // inheritance
@@ -175,6 +205,9 @@ class Lowering {
     DeclarationPlaces* places_;
     std::deque<Symbol> symbols_;
     std::deque<Scope> scopes_;
+    NameIndex names_;
+    unsigned searches_ = 0;  // searches of inherited names so far
+    std::vector<Scope*> searching_;  // the scopes a search is still to visit
     Scope* global_ = nullptr;
     Symbol* kavObject_ = nullptr;
     std::vector<Symbol*> interfaces_;   // definitions, in declaration order
