@@ -78,6 +78,7 @@ void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
 void Lowering::lowerClass(Symbol* cls) {
     Entry* entry = cls->entry;
     class_ = cls;
+    memberCursor_ = cls->firstMember;
     dataEntries_.clear();
     reintroduced_.clear();
     attributes_.clear();
@@ -126,19 +127,14 @@ void Lowering::lowerClass(Symbol* cls) {
 
 // An operation, attribute or state member lives on in the host model once it is built: the
 // rest of the unit only looks its names up, and their symbols keep their kind and place.
+// Members are built in the order they were declared, so their symbols come in turn among the
+// class's symbols, between those of its nested types and constants (which stay).
 void Lowering::releaseMember(Symbol* cls, std::unique_ptr<Decl>& member) {
-    const Decl& d = *member;
-    auto forget = [&](const std::string& name) {
-        Symbol* s = names_.find(cls->inner, name);
-        if (s && s->decl == &d) s->decl = nullptr;
-    };
-    if (d.kind == Decl::Operation || d.kind == Decl::Factory) forget(d.name);
-    for (const Declarator& dd : d.declarators) {
-        forget(dd.name);
-        if (d.kind == Decl::Attribute) {
-            forget("_get_" + dd.name);
-            forget("_set_" + dd.name);
-        }
+    for (; memberCursor_ < cls->endMember; ++memberCursor_) {
+        Symbol& s = symbols_[memberCursor_];
+        if (s.kind != Symbol::Operation && s.kind != Symbol::Attribute && s.kind != Symbol::State) continue;
+        if (s.decl != member.get()) break;  // a later member's
+        s.decl = nullptr;
     }
     member.reset();
 }

@@ -114,7 +114,8 @@ void Lowering::redefinition(const std::string& name, Loc at, Symbol* previous) {
 
 namespace {
 
-char lowerCase(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// IDL identifiers are ASCII.
+char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool sameButCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -288,6 +289,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     interfaces_.push_back(sym);
     walk_.push_back(sym);
 
+    sym->firstMember = static_cast<std::uint32_t>(symbols_.size());
     for (const auto& member : d.body) {
         if (member->kind == Decl::TypeId || member->kind == Decl::TypePrefix || member->kind == Decl::Import) {
             repositoryNames_.emplace_back(member.get(), sym->inner);
@@ -304,6 +306,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
         }
         sym->implementation = member.get();
     }
+    sym->endMember = static_cast<std::uint32_t>(symbols_.size());
     // Data members share the interface's names, except an attribute's: that member is
     // the attribute's storage.
     if (!sym->implementation) return;

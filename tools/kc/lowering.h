@@ -6,6 +6,7 @@
 #include "host/open_table.h"
 #include "kavc/base_types.h"
 
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
@@ -40,6 +41,8 @@ struct Symbol {
         Module, Interface, Typedef, Struct, Union, Enum, Enumerator, Const, Exception,
         Attribute, Operation, Native, State,
     } kind = Module;
+    // Interface: its members' symbols are symbols_[firstMember, endMember), in the order declared.
+    std::uint32_t firstMember = 0;
     std::string name;
     Loc loc;
     Scope* owner = nullptr;  // where it is declared
@@ -69,6 +72,7 @@ struct Symbol {
 
     // Typedef, Struct, Union, Enum, Const: resolved lazily, once
     enum State { Fresh, Busy, Done } state = Fresh;
+    std::uint32_t endMember = 0;
     TypeCode* type = nullptr;
     std::unique_ptr<Value> constant;  // Const, when it has a value
 };
@@ -215,6 +219,7 @@ class Lowering {
     std::map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
     std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import
+    std::size_t memberCursor_ = 0;  // the next symbol of the class being lowered to release
     int depth_ = 0;
     int evaluationDepth_ = 0;
 
