@@ -46,3 +46,28 @@ TEST_F(KcLowering, UnknownReleaseOrderNameKeepsItsSlot) {
 }
 
 }  // namespace
+
+// A repeated parameter name is reported at each repetition, with the first one's place, in a
+// short parameter list and in a long one alike.
+TEST_F(KcLowering, ARepeatedParameterPointsAtTheFirst) {
+    std::string text;
+    std::vector<std::string> expected;
+    for (int count : {5, 12}) {
+        // every other parameter is called 'a'
+        text += "interface A" + std::to_string(count) + " { void f(";
+        std::string first;
+        for (int i = 0; i < count; ++i) {
+            text += i ? ", in long " : "in long ";
+            const std::string col = std::to_string(text.size() + 1);
+            text += i % 2 ? "p" + std::to_string(i) : "a";
+            if (i == 0) first = col;
+            if (i % 2 == 0 && i > 0) {
+                expected.push_back("test.idl:1:" + col + ": error: redefinition of parameter 'a'");
+                expected.push_back("test.idl:1:" + first + ": note: previous declaration of 'a' was here");
+            }
+        }
+        text += "); }; ";
+    }
+    EXPECT_FALSE(compile(text));
+    EXPECT_EQ(messages(), expected);
+}

@@ -5,6 +5,7 @@
 #include "host/option_table.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace kc {
 
@@ -21,14 +22,16 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
     checkRepositoryNames();
 
     std::vector<Symbol*> ordered, stack;
-    std::set<Symbol*> visiting, done;
+    std::unordered_set<Symbol*> visiting, done;
+    done.reserve(interfaces_.size());
     for (Symbol* cls : interfaces_) order(cls, stack, visiting, done, ordered);
     limitInheritanceDepth(ordered);
 
     // Declarations are checked and classes built in declaration order, so that messages
     // follow the source; a class whose parent is defined after it is built after that parent,
     // when its own place comes. A type declared in a class is checked with the class.
-    std::map<Symbol*, size_t> place;
+    std::unordered_map<Symbol*, size_t> place;
+    place.reserve(ordered.size());
     for (size_t i = 0; i < ordered.size(); ++i) place[ordered[i]] = i;
     size_t built = 0;
     for (Symbol* sym : walk_) {
@@ -42,7 +45,8 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
             if (!ordered[built]->broken) lowerClass(ordered[built]);
     }
 
-    std::map<const Decl*, Entry*> classOf;
+    std::unordered_map<const Decl*, Entry*> classOf;
+    classOf.reserve(interfaces_.size());
     for (Symbol* cls : interfaces_) classOf.emplace(cls->decl, cls->entry);
     std::vector<Entry*> toEmit;
     for (const Decl* d : mainTopLevel_) {
@@ -58,7 +62,8 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
 // The host and the emitter walk ancestors by recursion: a class may stand at most
 // maxInheritanceDepth levels below its furthest root. `ordered` lists parents first.
 void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
-    std::map<Symbol*, int> depth;
+    std::unordered_map<Symbol*, int> depth;
+    depth.reserve(ordered.size());
     for (Symbol* cls : ordered) {
         int d = 1;
         for (Symbol* parent : cls->parents) {
@@ -192,12 +197,23 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
 }
 
 void Lowering::addParams(Symbol* cls, Entry* method, const Decl& d) {
-    std::map<std::string, Loc> names;
-    for (const Param& p : d.params) {
+    // Most lists are short: a name is compared with the ones before it; a long list is indexed.
+    constexpr std::size_t shortList = 8;
+    std::map<std::string_view, Loc> index;
+    for (std::size_t i = 0; i < d.params.size(); ++i) {
+        const Param& p = d.params[i];
         const Declarator& dd = p.declarator;
-        if (!names.emplace(dd.name, dd.loc).second) {
+        const Loc* first = nullptr;
+        if (d.params.size() > shortList) {
+            auto [at, isNew] = index.emplace(dd.name, dd.loc);
+            if (!isNew) first = &at->second;
+        } else {
+            for (std::size_t j = 0; j < i && !first; ++j)
+                if (d.params[j].declarator.name == dd.name) first = &d.params[j].declarator.loc;
+        }
+        if (first) {
             diag_.error(dd.loc, "redefinition of parameter " + quote(dd.name));
-            diag_.note(names[dd.name], "previous declaration of " + quote(dd.name) + " was here");
+            diag_.note(*first, "previous declaration of " + quote(dd.name) + " was here");
         }
         TypeCode* type = withDims(resolveType(p.type, cls->inner), dd, cls->inner);
         kavc::addParam(method, cxxName(dd.name, true), type ? type : kavc::basicType("long"), p.mode);

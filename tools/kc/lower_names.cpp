@@ -421,7 +421,8 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
 // be declared.
 void Lowering::checkClassNames() {
     auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
-    std::map<std::string, const Symbol*> byName;
+    std::unordered_map<const char*, const Symbol*> byName;  // the host interns names: one pointer each
+    byName.reserve(interfaces_.size());
     for (const Symbol* cls : interfaces_) {
         auto [first, isNew] = byName.emplace(cls->entry->name, cls);
         if (isNew) continue;
@@ -519,8 +520,8 @@ void Lowering::resolveParents(Symbol* cls) {
 }
 
 // Parents first; a cycle is reported once and its classes are not lowered.
-void Lowering::order(Symbol* cls, std::vector<Symbol*>& stack, std::set<Symbol*>& visiting,
-                     std::set<Symbol*>& done, std::vector<Symbol*>& out) {
+void Lowering::order(Symbol* cls, std::vector<Symbol*>& stack, std::unordered_set<Symbol*>& visiting,
+                     std::unordered_set<Symbol*>& done, std::vector<Symbol*>& out) {
     if (done.count(cls) || cls->builtin) return;
     visiting.insert(cls);
     stack.push_back(cls);

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace kc::lowering {
@@ -159,8 +160,8 @@ class Lowering {
     // inheritance
     void resolveParents(Symbol* cls);
     void limitInheritanceDepth(const std::vector<Symbol*>& ordered);
-    void order(Symbol* cls, std::vector<Symbol*>& stack, std::set<Symbol*>& visiting,
-               std::set<Symbol*>& done, std::vector<Symbol*>& out);
+    void order(Symbol* cls, std::vector<Symbol*>& stack, std::unordered_set<Symbol*>& visiting,
+               std::unordered_set<Symbol*>& done, std::vector<Symbol*>& out);
     bool derivesFrom(Symbol* cls, Symbol* ancestor);
 
     // types and constants
@@ -216,7 +217,7 @@ class Lowering {
     Symbol* kavObject_ = nullptr;
     std::vector<Symbol*> interfaces_;   // definitions, in declaration order
     std::vector<Symbol*> walk_;  // class definitions, types, constants, exceptions: in declaration order
-    std::map<const Decl*, Entry*> moduleBlocks_;
+    std::unordered_map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
     std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import
     std::size_t memberCursor_ = 0;  // the next symbol of the class being lowered to release
