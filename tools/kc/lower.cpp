@@ -47,7 +47,7 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
 
     std::unordered_map<const Decl*, Entry*> classOf;
     classOf.reserve(interfaces_.size());
-    for (Symbol* cls : interfaces_) classOf.emplace(cls->decl, cls->entry);
+    for (Symbol* cls : interfaces_) classOf.emplace(cls->decl, cls->iface->entry);
     std::vector<Entry*> toEmit;
     for (const Decl* d : mainTopLevel_) {
         if (d->kind == Decl::Module) {
@@ -66,7 +66,7 @@ void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
     depth.reserve(ordered.size());
     for (Symbol* cls : ordered) {
         int d = 1;
-        for (Symbol* parent : cls->parents) {
+        for (Symbol* parent : cls->iface->parents) {
             auto p = depth.find(parent);
             if (p != depth.end()) d = std::max(d, p->second + 1);
             if (parent->broken) cls->broken = true;
@@ -81,18 +81,18 @@ void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
 }
 
 void Lowering::lowerClass(Symbol* cls) {
-    Entry* entry = cls->entry;
+    Entry* entry = cls->iface->entry;
     class_ = cls;
-    memberCursor_ = cls->firstMember;
+    memberCursor_ = cls->iface->firstMember;
     dataEntries_.clear();
     reintroduced_.clear();
     attributes_.clear();
     parentRefs_.clear();
 
-    for (size_t i = 0; i < cls->parents.size(); ++i)
-        parentRefs_.emplace_back(cls->parents[i], placed(entry, kavc::addParent(entry, classEntry(cls->parents[i]),
-                                                                               cls->parentLocs[i].line),
-                                                         cls->parentLocs[i]));
+    for (size_t i = 0; i < cls->iface->parents.size(); ++i)
+        parentRefs_.emplace_back(cls->iface->parents[i], placed(entry, kavc::addParent(entry, classEntry(cls->iface->parents[i]),
+                                                                               cls->iface->parentLocs[i].line),
+                                                         cls->iface->parentLocs[i]));
 
     if (cls->decl->boxed) {
         // A value box holds one public value of the boxed type.
@@ -125,7 +125,7 @@ void Lowering::lowerClass(Symbol* cls) {
         if (d.kind == Decl::Operation || d.kind == Decl::Factory || d.kind == Decl::State || d.kind == Decl::Attribute)
             releaseMember(cls, member);
     }
-    if (cls->implementation) lowerImplementation(cls);
+    if (cls->iface->implementation) lowerImplementation(cls);
     kavc::finishClass(entry);
     releaseMembers(cls);
 }
@@ -135,7 +135,7 @@ void Lowering::lowerClass(Symbol* cls) {
 // Members are built in the order they were declared, so their symbols come in turn among the
 // class's symbols, between those of its nested types and constants (which stay).
 void Lowering::releaseMember(Symbol* cls, std::unique_ptr<Decl>& member) {
-    for (; memberCursor_ < cls->endMember; ++memberCursor_) {
+    for (; memberCursor_ < cls->iface->endMember; ++memberCursor_) {
         Symbol& s = symbols_[memberCursor_];
         if (s.kind != Symbol::Operation && s.kind != Symbol::Attribute && s.kind != Symbol::State) continue;
         if (s.decl != member.get()) break;  // a later member's
@@ -147,8 +147,8 @@ void Lowering::releaseMember(Symbol* cls, std::unique_ptr<Decl>& member) {
 // A built class keeps its nested types and constants, which later declarations may use; its
 // implementation section and the members released while it was built leave the tree.
 void Lowering::releaseMembers(Symbol* cls) {
-    cls->implementation = nullptr;
-    cls->data.reset();
+    cls->iface->implementation = nullptr;
+    cls->iface->data.reset();
     auto& body = cls->decl->body;
     std::erase_if(body.items(), [](const std::unique_ptr<Decl>& d) { return !d || d->kind == Decl::Implementation; });
     body.shrink_to_fit();
@@ -174,7 +174,7 @@ void Lowering::checkInnerDeclaration(Symbol* cls, const Decl& d) {
 // silences the emitter's report of one name introduced by two classes).
 void Lowering::checkNotInherited(Symbol* cls, const std::string& name, Loc at) {
     if (kavtg_f[darurov::duplicateCheckOffWord] & darurov::duplicateCheckOffBit) return;
-    Entry* inherited = kavc::findInheritedMethod(cls->entry, cxxName(name));
+    Entry* inherited = kavc::findInheritedMethod(cls->iface->entry, cxxName(name));
     if (!inherited) return;
     std::string introducer;
     kavtsatos(inherited->cls->scopedName, "::", introducer);  // "::Zoo::Animal": the IDL name
@@ -186,7 +186,7 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
     checkNotInherited(cls, d.name, d.loc);
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
-    Entry* method = placed(cls->entry, kavc::addMethod(cls->entry, cxxName(d.name), result ? result : kavc::basicType("void"), d.loc.line), d.loc);
+    Entry* method = placed(cls->iface->entry, kavc::addMethod(cls->iface->entry, cxxName(d.name), result ? result : kavc::basicType("void"), d.loc.line), d.loc);
     addParams(cls, method, d);
     for (const Param& p : d.params)
         if (d.oneway && p.mode != 1) diag_.error(p.loc, "a oneway operation has only 'in' parameters");
@@ -234,7 +234,7 @@ void Lowering::checkRaises(Scope* scope, const SparseList<ScopedName>& raises) {
 // A factory of a value type: a method that returns a new value of the type.
 void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
     checkNotInherited(cls, d.name, d.loc);
-    Entry* method = placed(cls->entry, kavc::addMethod(cls->entry, cxxName(d.name), kavc::objrefType(cls->entry), d.loc.line), d.loc);
+    Entry* method = placed(cls->iface->entry, kavc::addMethod(cls->iface->entry, cxxName(d.name), kavc::objrefType(cls->iface->entry), d.loc.line), d.loc);
     addParams(cls, method, d);
     checkRaises(cls->inner, d.raises);
 }
@@ -246,7 +246,7 @@ void Lowering::lowerState(Symbol* cls, const Decl& d) {
         Symbol* declared = names_.find(cls->inner, dd.name);
         if (!declared || declared->decl != &d) continue;  // reported
         TypeCode* type = withDims(base, dd, cls->inner);
-        Entry* data = placed(cls->entry, kavc::addData(cls->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
+        Entry* data = placed(cls->iface->entry, kavc::addData(cls->iface->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
         kavc::addMod(data, darurov::optionName(d.isPublic ? darurov::Option::publicData : darurov::Option::privateData));
         dataEntries_[cxxName(dd.name)] = data;
     }
@@ -313,7 +313,7 @@ Symbol* Lowering::classNamed(Symbol* cls, const std::string& text, Loc at, const
 void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
     using darurov::Option;
     const Modifier& m = s.modifier;
-    Entry* entry = cls->entry;
+    Entry* entry = cls->iface->entry;
     bool isMetaclass = m.name == darurov::optionName(Option::metaclass);
     if (isMetaclass || m.name == darurov::optionName(Option::companion)) {
         if (!m.hasValue) {
@@ -461,7 +461,7 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
         diag_.error(target.loc, std::string("only an inherited method's simple name can be given to ") + what);
         return;
     }
-    Entry* entry = cls->entry;
+    Entry* entry = cls->iface->entry;
     if (Entry* own = kavc::findMethod(entry, name)) {
         if (own->type == kavtOverrideType)
             diag_.error(target.loc, quote(name) + " is already overridden in " + quote(cls->name));
@@ -493,21 +493,21 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
 // The header takes an overridden method from a parent that is the class's only path to
 // itself: listed once, and inherited by no other parent. Some such parent must have it.
 bool Lowering::overridable(Symbol* cls, const std::string& name) {
-    const SparseList<Symbol*>& parents = cls->parents;
+    const SparseList<Symbol*>& parents = cls->iface->parents;
     for (Symbol* p : parents) {
         bool onePath = std::count(parents.begin(), parents.end(), p) == 1;
         for (Symbol* q : parents)
             if (onePath && q != p && derivesFrom(q, p)) onePath = false;
         if (!onePath) continue;
-        Entry* own = kavc::findMethod(p->entry, name);
-        if ((own && own->type == kavtNewMethodType && !own->origin) || kavc::findInheritedMethod(p->entry, name))
+        Entry* own = kavc::findMethod(p->iface->entry, name);
+        if ((own && own->type == kavtNewMethodType && !own->origin) || kavc::findInheritedMethod(p->iface->entry, name))
             return true;
     }
     return false;
 }
 
 void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target) {
-    Entry* entry = cls->entry;
+    Entry* entry = cls->iface->entry;
     bool declaring = false;
     for (const Modifier& m : s.modifiers) declaring |= isDeclaring(m.name);
     const std::string name = cxxName(target.parts.back());
@@ -543,7 +543,7 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
         }
     }
     if (matched) return;
-    if (entry->metaclass && named && named->entry == entry->metaclass) {
+    if (entry->metaclass && named && named->entry() == entry->metaclass) {
         addModifiers(entry->metaclass, what, s.modifiers);
         return;
     }
@@ -581,9 +581,9 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
 // statement that gives modifiers to a data member or an override declared further down waits
 // for that declaration and is taken right after it.
 void Lowering::lowerImplementation(Symbol* cls) {
-    Entry* entry = cls->entry;
+    Entry* entry = cls->iface->entry;
     Scope* scope = cls->inner;
-    const SparseList<ImplStmt>& stmts = cls->implementation->impl;
+    const SparseList<ImplStmt>& stmts = cls->iface->implementation->impl;
 
     // Where each override or reintroduction is declared: modifiers before it wait for it.
     std::map<std::string, size_t> declaredAt;
@@ -612,7 +612,7 @@ void Lowering::lowerImplementation(Symbol* cls) {
             case ImplStmt::DataMember: {
                 TypeCode* base = resolveType(s.data.type, scope);
                 for (const Declarator& dd : s.data.declarators) {
-                    if (cls->dataMember(dd.name) != &dd) continue;  // reported
+                    if (cls->iface->dataMember(dd.name) != &dd) continue;  // reported
                     TypeCode* type = withDims(base, dd, scope);
                     std::string host = cxxName(dd.name);
                     dataEntries_[host] = placed(entry, kavc::addData(entry, host, type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
@@ -626,7 +626,7 @@ void Lowering::lowerImplementation(Symbol* cls) {
                     std::string name = cxxName(target.parts.back());
                     bool simple = target.parts.size() == 1 && !target.absolute;
                     auto later = declaredAt.find(name);
-                    bool laterData = cls->dataMember(target.parts.back()) && !dataEntries_.count(name);
+                    bool laterData = cls->iface->dataMember(target.parts.back()) && !dataEntries_.count(name);
                     if (simple && ((later != declaredAt.end() && later->second > i) || laterData))
                         waiting.emplace(name, std::make_pair(&s, &target));
                     else
@@ -651,7 +651,7 @@ void Lowering::lowerImplementation(Symbol* cls) {
                     // A method of the class, a data member or a reintroduced method, wherever
                     // the section declares it.
                     auto decl = declaredAt.find(host);
-                    bool known = kavc::findMethod(entry, host) || cls->dataMember(name) ||
+                    bool known = kavc::findMethod(entry, host) || cls->iface->dataMember(name) ||
                                  (decl != declaredAt.end() && reintroduces(stmts[decl->second]));
                     if (!known)
                         diag_.warning(at, quote(name) + " in the release order is not a method or data member of " +

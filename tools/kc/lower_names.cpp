@@ -170,6 +170,7 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
     s.name = name;
     s.loc = at;
     s.owner = scope;
+    if (kind == Symbol::Interface) s.iface = std::make_unique<ClassPart>();
     names_.add(&s);
     return &s;
 }
@@ -181,10 +182,10 @@ void Lowering::addBuiltins() {
     for (Symbol* s : {object, klass}) {
         s->builtin = true;
         s->defined = true;
-        s->entry = kavc::findClass(s->name);
+        s->iface->entry = kavc::findClass(s->name);
         s->inner = newScope(global_, s, false);
     }
-    klass->parents.push_back(object);
+    klass->iface->parents.push_back(object);
     // The control records of initializers, destructors and assignment operators.
     for (const char* name : {"kavInitCtrl", "kavDestructCtrl", "kavAssignCtrl"}) {
         Symbol* s = declare(global_, Symbol::Struct, name, Loc{});
@@ -284,12 +285,12 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     }
     sym->defined = true;
     sym->decl = &d;
-    sym->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line, cName(sym));
-    placed(sym->entry, sym->entry, d.loc);
+    sym->iface->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line, cName(sym));
+    placed(sym->iface->entry, sym->iface->entry, d.loc);
     interfaces_.push_back(sym);
     walk_.push_back(sym);
 
-    sym->firstMember = static_cast<std::uint32_t>(symbols_.size());
+    sym->iface->firstMember = static_cast<std::uint32_t>(symbols_.size());
     for (const auto& member : d.body) {
         if (member->kind == Decl::TypeId || member->kind == Decl::TypePrefix || member->kind == Decl::Import) {
             repositoryNames_.emplace_back(member.get(), sym->inner);
@@ -299,18 +300,18 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
             declareMember(*member, sym->inner);
             continue;
         }
-        if (sym->implementation) {
+        if (sym->iface->implementation) {
             diag_.error(member->loc, "a second implementation section for " + quote(d.name));
-            diag_.note(sym->implementation->loc, "the first one is here");
+            diag_.note(sym->iface->implementation->loc, "the first one is here");
             continue;
         }
-        sym->implementation = member.get();
+        sym->iface->implementation = member.get();
     }
-    sym->endMember = static_cast<std::uint32_t>(symbols_.size());
+    sym->iface->endMember = static_cast<std::uint32_t>(symbols_.size());
     // Data members share the interface's names, except an attribute's: that member is
     // the attribute's storage.
-    if (!sym->implementation) return;
-    for (const ImplStmt& s : sym->implementation->impl) {
+    if (!sym->iface->implementation) return;
+    for (const ImplStmt& s : sym->iface->implementation->impl) {
         if (s.kind != ImplStmt::DataMember) continue;
         for (const Declarator& dd : s.data.declarators) {
             Symbol* other = names_.find(sym->inner, dd.name);
@@ -325,13 +326,13 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
                 }
                 continue;
             }
-            if (const Declarator* twice = sym->dataMember(dd.name)) {
+            if (const Declarator* twice = sym->iface->dataMember(dd.name)) {
                 diag_.error(dd.loc, "redefinition of data member " + quote(dd.name));
                 diag_.note(twice->loc, "previous declaration of " + quote(dd.name) + " was here");
                 continue;
             }
-            if (!sym->data) sym->data = std::make_unique<std::map<std::string, const Declarator*>>();
-            (*sym->data)[dd.name] = &dd;
+            if (!sym->iface->data) sym->iface->data = std::make_unique<std::map<std::string, const Declarator*>>();
+            (*sym->iface->data)[dd.name] = &dd;
         }
     }
 }
@@ -424,10 +425,10 @@ void Lowering::checkClassNames() {
     std::unordered_map<const char*, const Symbol*> byName;  // the host interns names: one pointer each
     byName.reserve(interfaces_.size());
     for (const Symbol* cls : interfaces_) {
-        auto [first, isNew] = byName.emplace(cls->entry->name, cls);
+        auto [first, isNew] = byName.emplace(cls->iface->entry->name, cls);
         if (isNew) continue;
         diag_.error(cls->loc, "classes " + quote(scoped(first->second)) + " and " + quote(scoped(cls)) +
-                                  " have the same name in C, " + quote(cls->entry->name) + " (" + cls->entry->name +
+                                  " have the same name in C, " + quote(cls->iface->entry->name) + " (" + cls->iface->entry->name +
                                   "ClassData), so one of them must be renamed");
         diag_.note(first->second->loc, quote(scoped(first->second)) + " is declared here");
     }
@@ -445,7 +446,7 @@ Symbol* Lowering::findIn(Scope* scope, const std::string& name) {
     scope->visited = search;
     searching_.clear();
     auto pushParents = [&](const Scope* s) {
-        const SparseList<Symbol*>& parents = s->owner->parents;
+        const SparseList<Symbol*>& parents = s->owner->iface->parents;
         for (auto p = parents.end(); p != parents.begin();) searching_.push_back((*--p)->inner);
     };
     pushParents(scope);
@@ -507,15 +508,15 @@ void Lowering::resolveParents(Symbol* cls) {
                                        "; " + quote(p.text()) + " is " + (isValue(parent) ? "a value type" : "an interface"));
                 continue;
             }
-            cls->parents.push_back(parent);
-            cls->parentLocs.push_back(p.loc);
+            cls->iface->parents.push_back(parent);
+            cls->iface->parentLocs.push_back(p.loc);
         }
     }
     // Without a parent list a class inherits from KAVObject, as `: KAVObject` says: the header's
     // parent tables, parent calls and overrides all go through the parent references.
     if (cls->decl->parents.empty() && cls->decl->supports.empty()) {
-        cls->parents.push_back(kavObject_);
-        cls->parentLocs.push_back(cls->loc);
+        cls->iface->parents.push_back(kavObject_);
+        cls->iface->parentLocs.push_back(cls->loc);
     }
 }
 
@@ -525,8 +526,8 @@ void Lowering::order(Symbol* cls, std::vector<Symbol*>& stack, std::unordered_se
     if (done.count(cls) || cls->builtin) return;
     visiting.insert(cls);
     stack.push_back(cls);
-    for (size_t i = 0; i < cls->parents.size(); ++i) {
-        Symbol* parent = cls->parents[i];
+    for (size_t i = 0; i < cls->iface->parents.size(); ++i) {
+        Symbol* parent = cls->iface->parents[i];
         if (visiting.count(parent)) {
             std::string chain;
             bool on = false;
@@ -537,7 +538,7 @@ void Lowering::order(Symbol* cls, std::vector<Symbol*>& stack, std::unordered_se
                     s->broken = true;
                 }
             }
-            diag_.error(cls->parentLocs[i], "cyclic inheritance: " + chain + quote(parent->name));
+            diag_.error(cls->iface->parentLocs[i], "cyclic inheritance: " + chain + quote(parent->name));
             continue;
         }
         if (stack.size() > static_cast<size_t>(maxInheritanceDepth)) {
@@ -559,7 +560,7 @@ bool Lowering::derivesFrom(Symbol* cls, Symbol* ancestor) {
     std::function<bool(Symbol*)> walk = [&](Symbol* s) {
         if (s == ancestor) return true;
         if (!seen.insert(s).second) return false;
-        for (Symbol* p : s->parents)
+        for (Symbol* p : s->iface->parents)
             if (walk(p)) return true;
         return false;
     };

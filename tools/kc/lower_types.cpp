@@ -29,11 +29,11 @@ std::string Lowering::cName(Symbol* sym) const {
 }
 
 Entry* Lowering::classEntry(Symbol* cls) {
-    if (!cls->entry) {
+    if (!cls->iface->entry) {
         // Only forward-declared: a class Entry outside every module, so that it is never written.
-        cls->entry = kavc::newClass(cxxName(cls->name), modulesOf(cls->owner), nullptr, cls->loc.line, cName(cls));
+        cls->iface->entry = kavc::newClass(cxxName(cls->name), modulesOf(cls->owner), nullptr, cls->loc.line, cName(cls));
     }
-    return cls->entry;
+    return cls->iface->entry;
 }
 
 TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {

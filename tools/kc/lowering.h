@@ -36,14 +36,33 @@ struct Value {
     Symbol* enumerator = nullptr;  // the value names this enumerator
 };
 
+// What only an interface or value type has.
+struct ClassPart {
+    Entry* entry = nullptr;
+    SparseList<Symbol*> parents;
+    SparseList<Loc> parentLocs;
+    const Decl* implementation = nullptr;
+    std::unique_ptr<std::map<std::string, const Declarator*>> data;  // data members by name, until built
+    // Its members' symbols are symbols_[firstMember, endMember), in the order declared.
+    std::uint32_t firstMember = 0;
+    std::uint32_t endMember = 0;
+
+    // The data member of this name, or null.
+    const Declarator* dataMember(const std::string& member) const {
+        if (!data) return nullptr;
+        auto found = data->find(member);
+        return found == data->end() ? nullptr : found->second;
+    }
+};
+
 // A declared name: module, interface, type, constant, exception or interface member.
 struct Symbol {
     enum Kind {
         Module, Interface, Typedef, Struct, Union, Enum, Enumerator, Const, Exception,
         Attribute, Operation, Native, State,
     } kind = Module;
-    // Interface: its members' symbols are symbols_[firstMember, endMember), in the order declared.
-    std::uint32_t firstMember = 0;
+    // Typedef, Struct, Union, Enum, Const: resolved lazily, once
+    enum State { Fresh, Busy, Done } state = Fresh;
     std::string name;
     Loc loc;
     Scope* owner = nullptr;  // where it is declared
@@ -53,29 +72,18 @@ struct Symbol {
     Symbol* enumType = nullptr;              // Enumerator
     int enumIndex = 0;
 
-    // Interface
     bool builtin = false;
     bool forwardOnly = false;  // struct X; or union X; without a definition yet
-    bool defined = false;
-    bool broken = false;  // in or below an inheritance cycle: not lowered
-    Entry* entry = nullptr;
-    SparseList<Symbol*> parents;
-    SparseList<Loc> parentLocs;
-    const Decl* implementation = nullptr;
-    std::unique_ptr<std::map<std::string, const Declarator*>> data;  // data members by name, until built
+    bool defined = false;      // Interface
+    bool broken = false;  // Interface: in or below an inheritance cycle, not lowered
+    std::unique_ptr<ClassPart> iface;  // every Interface has one, no other kind
 
-    // The data member of this name, or null.
-    const Declarator* dataMember(const std::string& member) const {
-        if (!data) return nullptr;
-        auto found = data->find(member);
-        return found == data->end() ? nullptr : found->second;
-    }
 
-    // Typedef, Struct, Union, Enum, Const: resolved lazily, once
-    enum State { Fresh, Busy, Done } state = Fresh;
-    std::uint32_t endMember = 0;
     TypeCode* type = nullptr;
     std::unique_ptr<Value> constant;  // Const, when it has a value
+
+    // Interface: its Entry, or null for a symbol of another kind.
+    Entry* entry() const { return iface ? iface->entry : nullptr; }
 };
 
 // The global scope, a module (all its blocks) or an interface; its names are in the
