@@ -71,3 +71,18 @@ TEST_F(KcLowering, ARepeatedParameterPointsAtTheFirst) {
     EXPECT_FALSE(compile(text));
     EXPECT_EQ(messages(), expected);
 }
+
+// A name a class inherits is searched in its parents depth first, in the order listed, each
+// ancestor once: the first parent's ancestors come before the second parent.
+TEST_F(KcLowering, InheritedNamesAreSearchedDepthFirst) {
+    ASSERT_TRUE(compile("interface Root { typedef short T; typedef short U; };"
+                        "interface Left : Root {}; interface Right : Root { typedef long T; };"
+                        "interface Other { typedef long U; typedef float V; };"
+                        "interface Both : Left, Right, Other { T t(); U u(); V v(); };"))
+        << messages()[0];
+    for (const auto& [method, type] : {std::pair{"t", "Root_T"}, {"u", "Root_U"}, {"v", "Other_V"}}) {
+        Entry* m = kavc::findMethod(cls("Both"), method);
+        ASSERT_NE(m, nullptr) << method;
+        EXPECT_STREQ(m->returnTypeText, type) << method;
+    }
+}
