@@ -152,14 +152,14 @@ bool hasMethod(Entry* cls, const char* name) {
 
 // A class modifier named after an inherited method whose value holds "migrate=" names the class
 // whose ClassData has the method too.
-void checkMigrations(Entry* cls, Loc where, Diagnostics& diag) {
+void checkMigrations(Entry* cls, const DeclarationPlaces& places, Diagnostics& diag) {
     for (Mod* mod = cls->mods; mod; mod = mod->next) {
         const char* at = mod->value ? std::strstr(mod->value, "migrate=") : nullptr;
         if (!at || !hasMethod(cls, mod->name)) continue;
         std::string target = at + std::strlen("migrate=");
         Entry* found = kavc::findClass(target);
         if (found && hasMethod(found, mod->name)) continue;
-        diag.warning(where,
+        diag.warning(places.of(cls),
                      "class " + quote(cls->name) + " migrates " + quote(mod->name) + " to " + quote(target) + ", " +
                          (found ? "which has no such method" : "which is no class of this file or its includes") +
                          "; the header names " + target + "ClassData." + mod->name +
@@ -276,7 +276,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     std::vector<Method> methods;
     for (std::uint32_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
-        checkMigrations(cls, places.of(cls), diag);
+        checkMigrations(cls, places, diag);
         ReintroducedMethods reintroduced{};
         kavtGetReintroducedMethods(&reintroduced, cls);
         methods.clear();
