@@ -114,7 +114,7 @@ void Lowering::redefinition(const std::string& name, Loc at, Symbol* previous) {
 
 namespace {
 
-// IDL identifiers are ASCII.
+// The C locale's lower case (kc sets no other): A to Z only.
 char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool sameButCase(std::string_view a, std::string_view b) {

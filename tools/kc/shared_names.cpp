@@ -1,9 +1,8 @@
 #include "kc/shared_names.h"
 
+#include "host/open_table.h"
 #include "host/option_table.h"
 #include "kavc/model.h"
-
-#include "host/open_table.h"
 
 #include <cctype>
 #include <cstdint>
@@ -71,6 +70,7 @@ bool sameOwner(const Pass& p, const Pass& q) {
     return (p.cls == q.cls && p.meta == q.meta) || sameJoined(p.prefix(), p.cls->name, q.prefix(), q.cls->name);
 }
 
+// FNV-1a, continued over `text`.
 std::uint32_t hashBytes(std::uint32_t h, std::string_view text) {
     for (unsigned char c : text) h = (h ^ c) * 16777619u;
     return h;
@@ -189,8 +189,11 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Declaratio
     PointerSet dataNames;
     for (Entry* cls : classes)
         for (Entry* d = cls->data; d; d = d->next) dataNames.insert(d->name);
-    auto listMethod = [&](const char* name, Pass owner) {
-        if (dataNames.contains(name)) methods.emplace_back(name, owner);
+    // A method is listed when its pass declares it; a name no data member has is not listed,
+    // and that method's modifiers are not read.
+    auto listMethod = [&](Entry* m, Pass owner, bool inPass) {
+        if (dataNames.contains(m->name) && (!inPass || has(m, Option::metaclassMember) == owner.meta))
+            methods.emplace_back(m->name, owner);
     };
     for (Entry* cls : classes) {
         ReintroducedMethods reintroduced{};
@@ -202,13 +205,10 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Declaratio
             for (Entry* d = cls->data; d && instanceData; d = d->next)
                 if (has(d, Option::metaclassMember) == (meta == 1)) variables.emplace(d->name, Member{owner, d});
             for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-                if (ref->method && dataNames.contains(ref->method->name) &&
-                    has(ref->method, Option::metaclassMember) == (meta == 1))
-                    listMethod(ref->method->name, owner);
-            for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) listMethod(m->name, owner);
-            for (Entry* m = cls->methods; m; m = m->next)
-                if (dataNames.contains(m->name) && has(m, Option::metaclassMember) == (meta == 1)) listMethod(m->name, owner);
-            for (int i = 0; !meta && i < reintroduced.count; ++i) listMethod(reintroduced.methods[i]->name, owner);
+                if (ref->method) listMethod(ref->method, owner, true);
+            for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) listMethod(m, owner, false);
+            for (Entry* m = cls->methods; m; m = m->next) listMethod(m, owner, true);
+            for (int i = 0; !meta && i < reintroduced.count; ++i) listMethod(reintroduced.methods[i], owner, false);
         }
         for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
         kavtsmfree(reintroduced.methods, 0);
