@@ -121,7 +121,8 @@ EntryInfo* newInfo(int type) {
 }  // namespace
 
 Entry* newEntry(int type, std::string_view name, int line) {
-    Entry& e = *model().entries.make();
+    Model& m = model();
+    Entry& e = *(type == kavtParamType ? m.params : m.entries).make();
     e.type = type;
     e.name = internName(name);
     e.lineno = line;

@@ -185,7 +185,10 @@ private:
 struct Model {
     TextArena texts;
     NameTable names;  // equal names are one pointer
+    // Parameters apart from the other Entries: a class's methods lie together, so a walk of
+    // its method chain reads consecutive records.
     Pool<Entry> entries;
+    Pool<Entry> params;
     Pool<EntryInfo> infos;
     Pool<MethodInfo> methodInfos;
     Pool<AttributeInfo> attributeInfos;
@@ -203,6 +206,7 @@ struct Model {
     unsigned long revision = 1;
     unsigned long typedRevision = 0;
     std::size_t typedEntries = 0;
+    std::size_t typedParams = 0;
 
     bool buildingRoots = false;  // root classes are not listed as top-level entries
     std::vector<Entry*> topLevel;

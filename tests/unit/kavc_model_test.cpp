@@ -1,5 +1,6 @@
 // The unit the builder makes: root classes, modifiers, derived class fields, tables and texts.
 #include "support/text.h"
+#include <cstring>
 
 namespace {
 
@@ -95,6 +96,13 @@ TEST_F(KavcModel, ModifiersOptionsAndDescriptors) {
     EXPECT_STREQ(kavtgetatt(kavc::addMethod(zoo, "talk", nullptr, 2), "descriptor"), "\"Zoo::Animal::talk\"");
     EXPECT_EQ(names(walk->mods), Names{"descriptor"});
     EXPECT_STREQ(kavtgetatt(walk, "descriptor"), "walkdesc");
+    // the name is the caller's text, not its pointer: one buffer asked with another name
+    char asked[16] = "externalprefix";
+    EXPECT_STREQ(kavtgetatt(zoo, asked), "zoo_");
+    std::strcpy(asked, "abstract");
+    EXPECT_STREQ(kavtgetatt(zoo, asked), "\x01");
+    std::strcpy(asked, "absent");
+    EXPECT_EQ(kavtgetatt(zoo, asked), nullptr);
 
     kavc::setOption("csc", nullptr);
     kavc::setOption("nodesc", "yes");
