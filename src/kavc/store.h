@@ -84,8 +84,9 @@ struct ClassInfo : EntryInfo {
     Entry* lastParent = nullptr;
     Entry* lastMember = nullptr;
     Mod* lastMod = nullptr;
-    // the qualified name of the class ("Zoo::Animal"), which every method's descriptor starts with
-    std::string qualifiedName;
+    // the qualified name of the class ("Zoo::Animal", interned), which every method's
+    // descriptor starts with
+    const char* qualifiedName = nullptr;
 };
 
 // Storage for records of one kind, made zeroed in large blocks, never moved, released with
@@ -211,7 +212,7 @@ struct Model {
     bool buildingRoots = false;  // root classes are not listed as top-level entries
     std::vector<Entry*> topLevel;
     std::vector<Entry*> classes;
-    std::unordered_map<std::string, Entry*> classIndex;  // simple and "::"-joined names
+    PointerMap<Entry*> classIndex;  // by the interned C name and "::"-joined name
     Stab unitStab{};
     std::vector<StabImpl*> stabs;  // every live Stab, freed by reset
 
