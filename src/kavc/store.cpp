@@ -167,6 +167,51 @@ void appendChain(Entry*& head, Entry*& last, Entry* e) {
     last = e;
 }
 
+StabImpl::StabImpl(int recordSize)
+    : recordSize_(recordSize > 0 ? static_cast<std::size_t>(recordSize) : 0),
+      stride_((std::max<std::size_t>(recordSize_, 1) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+              alignof(std::max_align_t)) {}
+
+// Blocks grow with the table, from 16 records to 64 KB: a table of a few records stays small.
+unsigned char* StabImpl::newRecord() {
+    if (!blockLeft_) {
+        std::size_t count = std::max<std::size_t>(16, std::min(records_.size(), 64 * 1024 / stride_));
+        std::size_t words = count * stride_ / sizeof(std::max_align_t);
+        blocks_.push_back(std::make_unique<std::max_align_t[]>(words));  // zeroed
+        next_ = reinterpret_cast<unsigned char*>(blocks_.back().get());
+        blockLeft_ = count;
+    }
+    unsigned char* data = next_;
+    next_ += stride_;
+    --blockLeft_;
+    return data;
+}
+
+std::size_t StabImpl::indexOf(std::string_view key, std::size_t hash) const {
+    return index_.indexOf(hash, [&](const Slot& slot) {
+        const Record& r = records_[slot.number - 1];
+        return r.hash == hash && r.key == key;
+    });
+}
+
+unsigned char* StabImpl::add(const char* key) {
+    std::string_view text = key;
+    std::size_t hash = std::hash<std::string_view>{}(text);
+    index_.makeRoom([this](const Slot& slot) { return records_[slot.number - 1].hash; });
+    std::size_t at = indexOf(text, hash);
+    if (index_[at]) return records_[index_[at].number - 1].data;
+    records_.push_back({std::string(text), hash, newRecord()});
+    index_.fill(at, {records_.size()});
+    return records_.back().data;
+}
+
+unsigned char* StabImpl::find(const char* key) const {
+    if (index_.empty()) return nullptr;
+    std::string_view text = key;
+    const Slot& slot = index_[indexOf(text, std::hash<std::string_view>{}(text))];
+    return slot ? records_[slot.number - 1].data : nullptr;
+}
+
 void freeStabImpl(StabImpl* impl) {
     auto& stabs = model().stabs;
     for (auto it = stabs.begin(); it != stabs.end(); ++it)
@@ -290,8 +335,7 @@ static StabImpl* implOf(Stab* stab) { return stab ? static_cast<StabImpl*>(stab-
 
 void kavtcreateStab(Stab* stab, int /*buckets*/, int recordSize) {
     if (!stab) return;
-    auto* impl = new StabImpl();
-    impl->recordSize = recordSize > 0 ? recordSize : 0;
+    auto* impl = new StabImpl(recordSize);
     model().stabs.push_back(impl);
     stab->impl = impl;
     stab->recordSize = recordSize;
@@ -307,39 +351,29 @@ void kavtfreeStab(Stab* stab) {
 void kavtaddEntry(Stab* stab, const char* key, const void* record) {
     StabImpl* impl = implOf(stab);
     if (!impl || !key) return;
-    std::size_t size = static_cast<std::size_t>(impl->recordSize);
-    auto found = impl->index.find(key);
-    unsigned char* target;
-    if (found != impl->index.end()) {
-        target = impl->records[found->second].second.get();  // a repeated key overwrites
-    } else {
-        impl->index.emplace(key, impl->records.size());
-        auto& slot = impl->records.emplace_back(key, std::make_unique<unsigned char[]>(size ? size : 1));
-        target = slot.second.get();
-    }
-    if (record && size) std::memcpy(target, record, size);
+    unsigned char* target = impl->add(key);  // a repeated key overwrites
+    if (record && impl->recordSize()) std::memcpy(target, record, impl->recordSize());
 }
 
 void* kavtgetEntry(Stab* stab, const char* key) {
     StabImpl* impl = implOf(stab);
     if (!impl || !key) return nullptr;
-    auto found = impl->index.find(key);
-    return found == impl->index.end() ? nullptr : impl->records[found->second].second.get();
+    return impl->find(key);
 }
 
 void* kavtstabFirst(Stab* stab, int /*flag*/) {
     StabImpl* impl = implOf(stab);
     if (!impl) return nullptr;
     impl->cursor = 0;
-    if (impl->records.empty()) return nullptr;
-    return impl->records[0].second.get();
+    if (impl->size() == 0) return nullptr;
+    return impl->record(0);
 }
 
 void* kavtstabNext(Stab* stab, int /*flag*/) {
     StabImpl* impl = implOf(stab);
-    if (!impl || impl->cursor + 1 >= impl->records.size()) {
-        if (impl) impl->cursor = impl->records.size();
+    if (!impl || impl->cursor + 1 >= impl->size()) {
+        if (impl) impl->cursor = impl->size();
         return nullptr;
     }
-    return impl->records[++impl->cursor].second.get();
+    return impl->record(++impl->cursor);
 }

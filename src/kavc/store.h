@@ -7,6 +7,7 @@
 #include "kavc/model.h"
 #include "kavc/platform.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -109,11 +110,38 @@ private:
     std::size_t size_ = 0;
 };
 
-struct StabImpl {
-    int recordSize = 0;
-    std::vector<std::pair<std::string, std::unique_ptr<unsigned char[]>>> records;
-    std::map<std::string, std::size_t> index;
+// A Stab: its records in insertion order, in blocks that never move (kavtgetEntry hands out a
+// record's address), found by key through one open-addressing table of record numbers.
+class StabImpl {
+public:
+    explicit StabImpl(int recordSize);
+    unsigned char* add(const char* key);  // the key's record, made (zeroed) when new
+    unsigned char* find(const char* key) const;
+    std::size_t size() const { return records_.size(); }
+    unsigned char* record(std::size_t i) const { return records_[i].data; }
+    std::size_t recordSize() const { return recordSize_; }
     std::size_t cursor = 0;
+
+private:
+    struct Record {
+        std::string key;
+        std::size_t hash;
+        unsigned char* data;
+    };
+    struct Slot {
+        std::size_t number = 0;  // the record's number + 1; 0: free
+        explicit operator bool() const { return number; }
+    };
+    std::size_t indexOf(std::string_view key, std::size_t hash) const;
+    unsigned char* newRecord();
+
+    std::size_t recordSize_;
+    std::size_t stride_;  // a record's size rounded up, so every record is aligned
+    std::vector<Record> records_;
+    OpenTable<Slot> index_;
+    std::vector<std::unique_ptr<std::max_align_t[]>> blocks_;
+    std::size_t blockLeft_ = 0;  // records still free in the last block
+    unsigned char* next_ = nullptr;
 };
 
 // Text the host writes to an output it opened collects here and goes to the stream in large

@@ -230,6 +230,24 @@ TEST_F(KavcModel, StabKeepsInsertionOrderAndCopiesRecords) {
     stored->flag = 1;  // the emitter updates records in place
     EXPECT_EQ(static_cast<Record*>(kavtgetEntry(&stab, "mid"))->flag, 1);
     EXPECT_EQ(kavtgetEntry(&stab, "absent"), nullptr);
+    // records never move as the table grows; a repeated key overwrites in place
+    for (int i = 0; i < 3000; ++i) {
+        Record local{nullptr, i};
+        kavtaddEntry(&stab, ("k" + std::to_string(i)).c_str(), &local);
+    }
+    Record again{"again", -1};
+    kavtaddEntry(&stab, "alpha", &again);
+    EXPECT_EQ(kavtgetEntry(&stab, "mid"), stored);
+    int count = 0;
+    bool inOrder = true;
+    for (void* r = kavtstabFirst(&stab, 0); r; r = kavtstabNext(&stab, 0), ++count)
+        if (count >= 3) inOrder = inOrder && static_cast<Record*>(r)->flag == count - 3;
+    EXPECT_EQ(count, 3003);
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(static_cast<Record*>(kavtgetEntry(&stab, "k2999"))->flag, 2999);
+    EXPECT_EQ(static_cast<Record*>(kavtgetEntry(&stab, "alpha"))->flag, -1);
+    kavtaddEntry(&stab, "bare", nullptr);  // a record added without data reads as zeroes
+    EXPECT_EQ(static_cast<Record*>(kavtgetEntry(&stab, "bare"))->flag, 0);
     kavtfreeStab(&stab);
 }
 
