@@ -53,7 +53,11 @@ char* TextArena::copy(std::string_view text) {
 
 char* copyString(std::string_view text) { return model().texts.copy(text); }
 
-std::size_t NameTable::indexOf(std::string_view name, std::size_t hash) const {
+std::uint32_t NameTable::hashOf(std::string_view name) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
+}
+
+std::size_t NameTable::indexOf(std::string_view name, std::uint32_t hash) const {
     return table_.indexOf(hash, [&](const Slot& slot) {
         return slot.hash == hash && std::string_view(slot.text, slot.size) == name;
     });
@@ -61,14 +65,14 @@ std::size_t NameTable::indexOf(std::string_view name, std::size_t hash) const {
 
 char* NameTable::find(std::string_view name) const {
     if (table_.empty()) return nullptr;
-    return table_[indexOf(name, std::hash<std::string_view>{}(name))].text;
+    return table_[indexOf(name, hashOf(name))].text;
 }
 
 char* NameTable::intern(std::string_view name, TextArena& texts) {
-    std::size_t hash = std::hash<std::string_view>{}(name);
+    std::uint32_t hash = hashOf(name);
     table_.makeRoom([](const Slot& slot) { return slot.hash; });
     std::size_t at = indexOf(name, hash);
-    if (!table_[at]) table_.fill(at, {hash, texts.copy(name), name.size()});
+    if (!table_[at]) table_.fill(at, {texts.copy(name), hash, static_cast<std::uint32_t>(name.size())});
     return table_[at].text;
 }
 

@@ -182,13 +182,16 @@ public:
     char* intern(std::string_view name, TextArena& texts);
 
 private:
+    // 16 bytes: a unit holds a name or more per operation. The hash's low half places the
+    // slot (the table never has 2^32 slots); names are shorter than 4 GB.
     struct Slot {
-        std::size_t hash = 0;
         char* text = nullptr;
-        std::size_t size = 0;
+        std::uint32_t hash = 0;
+        std::uint32_t size = 0;
         explicit operator bool() const { return text; }
     };
-    std::size_t indexOf(std::string_view name, std::size_t hash) const;
+    static std::uint32_t hashOf(std::string_view name);
+    std::size_t indexOf(std::string_view name, std::uint32_t hash) const;
     OpenTable<Slot> table_;
 };
 
