@@ -193,19 +193,18 @@ unsigned char* StabImpl::newRecord() {
 
 std::size_t StabImpl::indexOf(std::string_view key, std::size_t hash) const {
     return index_.indexOf(hash, [&](const Slot& slot) {
-        const Record& r = records_[slot.number - 1];
-        return r.hash == hash && r.key == key;
+        return slot.hash == hash && records_[slot.number - 1].key == key;
     });
 }
 
 unsigned char* StabImpl::add(const char* key) {
     std::string_view text = key;
     std::size_t hash = std::hash<std::string_view>{}(text);
-    index_.makeRoom([this](const Slot& slot) { return records_[slot.number - 1].hash; });
+    index_.makeRoom([](const Slot& slot) { return slot.hash; });
     std::size_t at = indexOf(text, hash);
     if (index_[at]) return records_[index_[at].number - 1].data;
-    records_.push_back({std::string(text), hash, newRecord()});
-    index_.fill(at, {records_.size()});
+    records_.push_back({std::string(text), newRecord()});
+    index_.fill(at, {hash, records_.size()});
     return records_.back().data;
 }
 

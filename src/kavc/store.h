@@ -125,10 +125,10 @@ public:
 private:
     struct Record {
         std::string key;
-        std::size_t hash;
         unsigned char* data;
     };
     struct Slot {
+        std::size_t hash = 0;    // the key's, so that a probe reads no record it passes
         std::size_t number = 0;  // the record's number + 1; 0: free
         explicit operator bool() const { return number; }
     };
