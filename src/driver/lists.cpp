@@ -10,8 +10,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace darurov {
@@ -98,16 +96,17 @@ bool sameName(Entry* a, Entry* b) { return std::strcmp(a->name, b->name) == 0; }
 
 }  // namespace
 
-// The names of an InheritedMethodList (at most one method per name) and its last cell.
+// The names of an InheritedMethodList (at most one method per name) and its last cell. The
+// host gives one name one string, so a name is its pointer.
 struct MethodNameIndex {
     MethodCell* tail;
-    std::unordered_map<std::string_view, MethodCell*> byName;
+    PointerMap<MethodCell*> byName;
 
     // Takes in the cells after `tail`, so a list extended by other means stays indexed.
     void catchUp() {
         while (tail->next) {
             tail = tail->next;
-            byName.try_emplace(tail->method->name, tail);
+            byName.insert(tail->method->name, tail);
         }
     }
 };
@@ -115,7 +114,10 @@ struct MethodNameIndex {
 namespace {
 
 MethodNameIndex& indexOf(MethodCell* head) {
-    if (!head->index) head->index = new MethodNameIndex{head, {{head->method->name, head}}};
+    if (!head->index) {
+        head->index = new MethodNameIndex{head, {}};
+        head->index->byName.insert(head->method->name, head);
+    }
     head->index->catchUp();
     return *head->index;
 }
@@ -202,13 +204,13 @@ MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
 InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method) {
     if (!head) return newCell(method);
     MethodNameIndex& index = indexOf(head);
-    auto listed = index.byName.find(method->name);
-    if (listed == index.byName.end()) {
+    MethodCell* const* listed = index.byName.find(method->name);
+    if (!listed) {
         index.tail->next = newCell(method);
         index.catchUp();
         return head;
     }
-    Entry* first = listed->second->method;
+    Entry* first = (*listed)->method;
     if (first->cls != method->cls && reportsDuplicateIntroducers()) {
         std::string qualified = formatText("%s::%s", pass.currentClassName, method->name);
         kavtmrierror(kavtfilePath, method->lineno, 35, qualified.c_str(), first->cls->name,
@@ -219,9 +221,8 @@ InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method) 
 
 Entry* findInheritedMethod(InheritedMethodList inherited, const char* name) {
     if (!inherited) return nullptr;
-    MethodNameIndex& index = indexOf(inherited);
-    auto found = index.byName.find(name);
-    return found == index.byName.end() ? nullptr : found->second->method;
+    MethodCell* const* found = indexOf(inherited).byName.find(name);
+    return found ? (*found)->method : nullptr;
 }
 
 namespace {
@@ -231,15 +232,15 @@ ClassMethodIndex& methodIndexOf(Entry* cls) {
     ClassMethodIndex& index = at->second;
     if (made) {
         for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-            if (ref->method) index.inherited.try_emplace(ref->method->name, ref->method);
-        for (Entry* e = cls->methods; e; e = e->next) index.chain.try_emplace(e->name, e);
+            if (ref->method) index.inherited.insert(ref->method->name, ref->method);
+        for (Entry* e = cls->methods; e; e = e->next) index.chain.insert(e->name, e);
     }
     return index;
 }
 
-Entry* lookUp(const std::unordered_map<const char*, Entry*>& index, const char* name) {
-    auto found = index.find(name);
-    return found == index.end() ? nullptr : found->second;
+Entry* lookUp(const PointerMap<Entry*>& index, const char* name) {
+    Entry* const* found = index.find(name);
+    return found ? *found : nullptr;
 }
 
 }  // namespace
@@ -254,26 +255,33 @@ int ancestorPathCount(Entry* ref, Entry* cls) {
     // parents, with an explicit stack (the depth of a hierarchy is the input's). The sums
     // saturate; the callers only ask whether the count is 1.
     constexpr std::uint64_t many = std::uint64_t{1} << 62;
-    std::unordered_map<const Entry*, std::uint64_t> paths;
+    PointerMap<std::uint64_t> paths;
+    // A parent still open (only in a cyclic graph the host should never make) counts 0 paths.
+    auto pathsOf = [&paths](const Entry* c) {
+        const std::uint64_t* known = paths.find(c);
+        if (known) return *known;
+        paths.insert(c, 0);
+        return std::uint64_t{0};
+    };
     std::vector<std::pair<Entry*, bool>> stack{{cls, false}};
     while (!stack.empty()) {
         auto [c, parentsDone] = stack.back();
         stack.pop_back();
-        if (paths.count(c)) continue;
+        if (paths.find(c)) continue;
         if (!parentsDone) {
             stack.emplace_back(c, true);
             for (Entry* p = c->parents; p; p = p->next)
-                if (!paths.count(p->cls)) stack.emplace_back(p->cls, false);
+                if (!paths.find(p->cls)) stack.emplace_back(p->cls, false);
             continue;
         }
         std::uint64_t sum = 0;
         for (Entry* p = c->parents; p; p = p->next) {
             if (std::strcmp(ref->name, p->cls->name) == 0) ++sum;
-            sum = std::min(many, sum + paths[p->cls]);
+            sum = std::min(many, sum + pathsOf(p->cls));
         }
-        paths[c] = sum;
+        paths.set(c, sum);
     }
-    return static_cast<int>(std::min<std::uint64_t>(paths[cls], INT_MAX));
+    return static_cast<int>(std::min<std::uint64_t>(pathsOf(cls), INT_MAX));
 }
 
 bool isMethodOf(Entry* cls, Entry* method) {

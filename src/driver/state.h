@@ -3,6 +3,7 @@
 
 #include "host/option_table.h"
 #include "host/kavc.h"
+#include "host/open_table.h"
 
 #include <bitset>
 #include <deque>
@@ -39,8 +40,8 @@ struct DeferredResolution;
 // A class's methods by name pointer (the host gives one name one string): the first entry of
 // each name among its inheritedMethods references and in its methods chain.
 struct ClassMethodIndex {
-    std::unordered_map<const char*, Entry*> inherited;
-    std::unordered_map<const char*, Entry*> chain;
+    PointerMap<Entry*> inherited;
+    PointerMap<Entry*> chain;
 };
 
 // Everything one pass (class or metaclass) reads. passSetUp replaces it as a whole, so

@@ -41,18 +41,22 @@ public:
         slots_[at] = slot;
         ++used_;
     }
+    // Replaces what the held slot `at` holds by a record of the same key.
+    void replace(std::size_t at, const Slot& slot) { slots_[at] = slot; }
 
 private:
     std::vector<Slot> slots_;
     std::size_t used_ = 0;
 };
 
+// The hash of a pointer for the tables below: the low bits of an address are alignment.
+inline std::size_t pointerHash(const void* p) {
+    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(p) >> 3) * 0x9E3779B97F4A7C15ull >> 20);
+}
+
 // A set of pointers. The host's inherited-method lists and the emitter's method lists of a deep
 // hierarchy hold tens of thousands of entries; both sides use this set.
 class PointerSet {
-    static std::size_t hashOf(const void* p) {
-        return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(p) >> 3) * 0x9E3779B97F4A7C15ull >> 20);
-    }
     static auto same(const void* p) {
         return [p](const void* held) { return held == p; };
     }
@@ -60,14 +64,50 @@ class PointerSet {
 public:
     // Adds `p`; false when it was there already.
     bool insert(const void* p) {
-        table_.makeRoom(hashOf);
-        std::size_t at = table_.indexOf(hashOf(p), same(p));
+        table_.makeRoom(pointerHash);
+        std::size_t at = table_.indexOf(pointerHash(p), same(p));
         if (table_[at]) return false;
         table_.fill(at, p);
         return true;
     }
-    bool contains(const void* p) const { return !table_.empty() && table_[table_.indexOf(hashOf(p), same(p))]; }
+    bool contains(const void* p) const { return !table_.empty() && table_[table_.indexOf(pointerHash(p), same(p))]; }
 
 private:
     OpenTable<const void*> table_;
+};
+
+// A map from pointers (interned names, Entries) to small values, without a node per element.
+template <typename Value>
+class PointerMap {
+    struct Slot {
+        const void* key = nullptr;
+        Value value{};
+        explicit operator bool() const { return key; }
+    };
+    std::size_t indexOf(const void* key) const {
+        return table_.indexOf(pointerHash(key), [key](const Slot& held) { return held.key == key; });
+    }
+
+public:
+    // Adds `key` with `value` unless the key is there already (its value is kept); true when added.
+    bool insert(const void* key, const Value& value) {
+        table_.makeRoom([](const Slot& held) { return pointerHash(held.key); });
+        std::size_t at = indexOf(key);
+        if (table_[at]) return false;
+        table_.fill(at, {key, value});
+        return true;
+    }
+    // Gives `key` the value `value`, whether it was there or not.
+    void set(const void* key, const Value& value) {
+        if (!insert(key, value)) table_.replace(indexOf(key), {key, value});
+    }
+    // The value of `key`, or null.
+    const Value* find(const void* key) const {
+        if (table_.empty()) return nullptr;
+        const Slot& slot = table_[indexOf(key)];
+        return slot ? &slot.value : nullptr;
+    }
+
+private:
+    OpenTable<Slot> table_;
 };

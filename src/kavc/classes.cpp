@@ -211,8 +211,10 @@ Entry* newClass(std::string_view name, const std::vector<std::string>& scope, En
     Model& m = model();
     m.classes.push_back(cls);
     // The first class of a name wins, as a search in declaration order would find it.
-    m.classIndex.try_emplace(std::string(cls->name), cls);
-    m.classIndex.try_emplace(qualified(cls), cls);
+    ClassInfo& inf = classInfo(cls);
+    inf.qualifiedName = internName(qualified(cls));
+    m.classIndex.insert(cls->name, cls);
+    m.classIndex.insert(inf.qualifiedName, cls);
     return cls;
 }
 
@@ -221,9 +223,10 @@ const std::vector<Entry*>& topLevel() { return model().topLevel; }
 Entry* findClass(std::string_view name) {
     std::string_view wanted = name;
     if (wanted.substr(0, 2) == "::") wanted.remove_prefix(2);
-    auto& index = model().classIndex;
-    auto found = index.find(std::string(wanted));
-    return found == index.end() ? nullptr : found->second;
+    Model& m = model();
+    const char* interned = m.names.find(wanted);
+    Entry* const* found = interned ? m.classIndex.find(interned) : nullptr;
+    return found ? *found : nullptr;
 }
 
 Entry* addParent(Entry* cls, Entry* parentClass, int line) {
@@ -251,7 +254,7 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
                         : m->returnTypeText;
     // Every new method has a descriptor; a written one replaces this default (addMod).
     ClassInfo& owner = classInfo(cls);
-    if (owner.qualifiedName.empty()) owner.qualifiedName = qualified(cls);
+    if (!owner.qualifiedName) owner.qualifiedName = internName(qualified(cls));
     std::string& descriptor = model().scratch;
     descriptor.assign(1, '"').append(owner.qualifiedName).append("::").append(name).append(1, '"');
     addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());

@@ -53,7 +53,11 @@ char* TextArena::copy(std::string_view text) {
 
 char* copyString(std::string_view text) { return model().texts.copy(text); }
 
-std::size_t NameTable::indexOf(std::string_view name, std::size_t hash) const {
+std::uint32_t NameTable::hashOf(std::string_view name) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
+}
+
+std::size_t NameTable::indexOf(std::string_view name, std::uint32_t hash) const {
     return table_.indexOf(hash, [&](const Slot& slot) {
         return slot.hash == hash && std::string_view(slot.text, slot.size) == name;
     });
@@ -61,14 +65,14 @@ std::size_t NameTable::indexOf(std::string_view name, std::size_t hash) const {
 
 char* NameTable::find(std::string_view name) const {
     if (table_.empty()) return nullptr;
-    return table_[indexOf(name, std::hash<std::string_view>{}(name))].text;
+    return table_[indexOf(name, hashOf(name))].text;
 }
 
 char* NameTable::intern(std::string_view name, TextArena& texts) {
-    std::size_t hash = std::hash<std::string_view>{}(name);
+    std::uint32_t hash = hashOf(name);
     table_.makeRoom([](const Slot& slot) { return slot.hash; });
     std::size_t at = indexOf(name, hash);
-    if (!table_[at]) table_.fill(at, {hash, texts.copy(name), name.size()});
+    if (!table_[at]) table_.fill(at, {texts.copy(name), hash, static_cast<std::uint32_t>(name.size())});
     return table_[at].text;
 }
 
@@ -121,7 +125,8 @@ EntryInfo* newInfo(int type) {
 }  // namespace
 
 Entry* newEntry(int type, std::string_view name, int line) {
-    Entry& e = *model().entries.make();
+    Model& m = model();
+    Entry& e = *(type == kavtParamType ? m.params : m.entries).make();
     e.type = type;
     e.name = internName(name);
     e.lineno = line;
@@ -164,6 +169,50 @@ void appendChain(Entry*& head, Entry*& last, Entry* e) {
     while (*link) link = &(*link)->next;
     *link = e;
     last = e;
+}
+
+StabImpl::StabImpl(int recordSize)
+    : recordSize_(recordSize > 0 ? static_cast<std::size_t>(recordSize) : 0),
+      stride_((std::max<std::size_t>(recordSize_, 1) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+              alignof(std::max_align_t)) {}
+
+// Blocks grow with the table, from 16 records to 64 KB: a table of a few records stays small.
+unsigned char* StabImpl::newRecord() {
+    if (!blockLeft_) {
+        std::size_t count = std::max<std::size_t>(16, std::min(records_.size(), 64 * 1024 / stride_));
+        std::size_t words = count * stride_ / sizeof(std::max_align_t);
+        blocks_.push_back(std::make_unique<std::max_align_t[]>(words));  // zeroed
+        next_ = reinterpret_cast<unsigned char*>(blocks_.back().get());
+        blockLeft_ = count;
+    }
+    unsigned char* data = next_;
+    next_ += stride_;
+    --blockLeft_;
+    return data;
+}
+
+std::size_t StabImpl::indexOf(std::string_view key, std::size_t hash) const {
+    return index_.indexOf(hash, [&](const Slot& slot) {
+        return slot.hash == hash && records_[slot.number - 1].key == key;
+    });
+}
+
+unsigned char* StabImpl::add(const char* key) {
+    std::string_view text = key;
+    std::size_t hash = std::hash<std::string_view>{}(text);
+    index_.makeRoom([](const Slot& slot) { return slot.hash; });
+    std::size_t at = indexOf(text, hash);
+    if (index_[at]) return records_[index_[at].number - 1].data;
+    records_.push_back({std::string(text), newRecord()});
+    index_.fill(at, {hash, records_.size()});
+    return records_.back().data;
+}
+
+unsigned char* StabImpl::find(const char* key) const {
+    if (index_.empty()) return nullptr;
+    std::string_view text = key;
+    const Slot& slot = index_[indexOf(text, std::hash<std::string_view>{}(text))];
+    return slot ? records_[slot.number - 1].data : nullptr;
 }
 
 void freeStabImpl(StabImpl* impl) {
@@ -289,8 +338,7 @@ static StabImpl* implOf(Stab* stab) { return stab ? static_cast<StabImpl*>(stab-
 
 void kavtcreateStab(Stab* stab, int /*buckets*/, int recordSize) {
     if (!stab) return;
-    auto* impl = new StabImpl();
-    impl->recordSize = recordSize > 0 ? recordSize : 0;
+    auto* impl = new StabImpl(recordSize);
     model().stabs.push_back(impl);
     stab->impl = impl;
     stab->recordSize = recordSize;
@@ -306,39 +354,29 @@ void kavtfreeStab(Stab* stab) {
 void kavtaddEntry(Stab* stab, const char* key, const void* record) {
     StabImpl* impl = implOf(stab);
     if (!impl || !key) return;
-    std::size_t size = static_cast<std::size_t>(impl->recordSize);
-    auto found = impl->index.find(key);
-    unsigned char* target;
-    if (found != impl->index.end()) {
-        target = impl->records[found->second].second.get();  // a repeated key overwrites
-    } else {
-        impl->index.emplace(key, impl->records.size());
-        auto& slot = impl->records.emplace_back(key, std::make_unique<unsigned char[]>(size ? size : 1));
-        target = slot.second.get();
-    }
-    if (record && size) std::memcpy(target, record, size);
+    unsigned char* target = impl->add(key);  // a repeated key overwrites
+    if (record && impl->recordSize()) std::memcpy(target, record, impl->recordSize());
 }
 
 void* kavtgetEntry(Stab* stab, const char* key) {
     StabImpl* impl = implOf(stab);
     if (!impl || !key) return nullptr;
-    auto found = impl->index.find(key);
-    return found == impl->index.end() ? nullptr : impl->records[found->second].second.get();
+    return impl->find(key);
 }
 
 void* kavtstabFirst(Stab* stab, int /*flag*/) {
     StabImpl* impl = implOf(stab);
     if (!impl) return nullptr;
     impl->cursor = 0;
-    if (impl->records.empty()) return nullptr;
-    return impl->records[0].second.get();
+    if (impl->size() == 0) return nullptr;
+    return impl->record(0);
 }
 
 void* kavtstabNext(Stab* stab, int /*flag*/) {
     StabImpl* impl = implOf(stab);
-    if (!impl || impl->cursor + 1 >= impl->records.size()) {
-        if (impl) impl->cursor = impl->records.size();
+    if (!impl || impl->cursor + 1 >= impl->size()) {
+        if (impl) impl->cursor = impl->size();
         return nullptr;
     }
-    return impl->records[++impl->cursor].second.get();
+    return impl->record(++impl->cursor);
 }

@@ -7,6 +7,7 @@
 #include "kavc/model.h"
 #include "kavc/platform.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -84,8 +85,9 @@ struct ClassInfo : EntryInfo {
     Entry* lastParent = nullptr;
     Entry* lastMember = nullptr;
     Mod* lastMod = nullptr;
-    // the qualified name of the class ("Zoo::Animal"), which every method's descriptor starts with
-    std::string qualifiedName;
+    // the qualified name of the class ("Zoo::Animal", interned), which every method's
+    // descriptor starts with
+    const char* qualifiedName = nullptr;
 };
 
 // Storage for records of one kind, made zeroed in large blocks, never moved, released with
@@ -108,11 +110,38 @@ private:
     std::size_t size_ = 0;
 };
 
-struct StabImpl {
-    int recordSize = 0;
-    std::vector<std::pair<std::string, std::unique_ptr<unsigned char[]>>> records;
-    std::map<std::string, std::size_t> index;
+// A Stab: its records in insertion order, in blocks that never move (kavtgetEntry hands out a
+// record's address), found by key through one open-addressing table of record numbers.
+class StabImpl {
+public:
+    explicit StabImpl(int recordSize);
+    unsigned char* add(const char* key);  // the key's record, made (zeroed) when new
+    unsigned char* find(const char* key) const;
+    std::size_t size() const { return records_.size(); }
+    unsigned char* record(std::size_t i) const { return records_[i].data; }
+    std::size_t recordSize() const { return recordSize_; }
     std::size_t cursor = 0;
+
+private:
+    struct Record {
+        std::string key;
+        unsigned char* data;
+    };
+    struct Slot {
+        std::size_t hash = 0;    // the key's, so that a probe reads no record it passes
+        std::size_t number = 0;  // the record's number + 1; 0: free
+        explicit operator bool() const { return number; }
+    };
+    std::size_t indexOf(std::string_view key, std::size_t hash) const;
+    unsigned char* newRecord();
+
+    std::size_t recordSize_;
+    std::size_t stride_;  // a record's size rounded up, so every record is aligned
+    std::vector<Record> records_;
+    OpenTable<Slot> index_;
+    std::vector<std::unique_ptr<std::max_align_t[]>> blocks_;
+    std::size_t blockLeft_ = 0;  // records still free in the last block
+    unsigned char* next_ = nullptr;
 };
 
 // Text the host writes to an output it opened collects here and goes to the stream in large
@@ -153,13 +182,16 @@ public:
     char* intern(std::string_view name, TextArena& texts);
 
 private:
+    // 16 bytes: a unit holds a name or more per operation. The hash's low half places the
+    // slot (the table never has 2^32 slots); names are shorter than 4 GB.
     struct Slot {
-        std::size_t hash = 0;
         char* text = nullptr;
-        std::size_t size = 0;
+        std::uint32_t hash = 0;
+        std::uint32_t size = 0;
         explicit operator bool() const { return text; }
     };
-    std::size_t indexOf(std::string_view name, std::size_t hash) const;
+    static std::uint32_t hashOf(std::string_view name);
+    std::size_t indexOf(std::string_view name, std::uint32_t hash) const;
     OpenTable<Slot> table_;
 };
 
@@ -185,7 +217,10 @@ private:
 struct Model {
     TextArena texts;
     NameTable names;  // equal names are one pointer
+    // Parameters apart from the other Entries: a class's methods lie together, so a walk of
+    // its method chain reads consecutive records.
     Pool<Entry> entries;
+    Pool<Entry> params;
     Pool<EntryInfo> infos;
     Pool<MethodInfo> methodInfos;
     Pool<AttributeInfo> attributeInfos;
@@ -203,11 +238,12 @@ struct Model {
     unsigned long revision = 1;
     unsigned long typedRevision = 0;
     std::size_t typedEntries = 0;
+    std::size_t typedParams = 0;
 
     bool buildingRoots = false;  // root classes are not listed as top-level entries
     std::vector<Entry*> topLevel;
     std::vector<Entry*> classes;
-    std::unordered_map<std::string, Entry*> classIndex;  // simple and "::"-joined names
+    PointerMap<Entry*> classIndex;  // by the interned C name and "::"-joined name
     Stab unitStab{};
     std::vector<StabImpl*> stabs;  // every live Stab, freed by reset
 

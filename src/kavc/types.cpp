@@ -245,19 +245,24 @@ int kavtreturnsStruct(Entry* method) {
 void kavtcreateTypeCodes(Stab* /*stab*/) {
     Model& m = model();
     if (m.typedRevision == m.revision) return;
-    for (std::size_t i = m.typedEntries; i < m.entries.size(); ++i) {
-        Entry& e = m.entries[i];
-        if (!e.hostData) continue;
-        switch (e.type) {
-            case kavtNewMethodType:
-            case kavtOverrideType:
-            case kavtDataType:
-            case kavtParamType:
-            case kavtAttributeType: e.typeCode = info(&e).declared; break;
-            default: break;
+    // Entries are only ever added: each pool is typed from where the last call stopped.
+    auto typeFrom = [](Pool<Entry>& pool, std::size_t& typed) {
+        for (std::size_t i = typed; i < pool.size(); ++i) {
+            Entry& e = pool[i];
+            if (!e.hostData) continue;
+            switch (e.type) {
+                case kavtNewMethodType:
+                case kavtOverrideType:
+                case kavtDataType:
+                case kavtParamType:
+                case kavtAttributeType: e.typeCode = info(&e).declared; break;
+                default: break;
+            }
         }
-    }
-    m.typedEntries = m.entries.size();
+        typed = pool.size();
+    };
+    typeFrom(m.entries, m.typedEntries);
+    typeFrom(m.params, m.typedParams);
     // A modifier may have moved a member out of the instance data: the structures are made
     // again, in place.
     for (Entry* cls : m.classes) {

@@ -1,5 +1,6 @@
 // The unit the builder makes: root classes, modifiers, derived class fields, tables and texts.
 #include "support/text.h"
+#include <cstring>
 
 namespace {
 
@@ -95,6 +96,13 @@ TEST_F(KavcModel, ModifiersOptionsAndDescriptors) {
     EXPECT_STREQ(kavtgetatt(kavc::addMethod(zoo, "talk", nullptr, 2), "descriptor"), "\"Zoo::Animal::talk\"");
     EXPECT_EQ(names(walk->mods), Names{"descriptor"});
     EXPECT_STREQ(kavtgetatt(walk, "descriptor"), "walkdesc");
+    // the name is the caller's text, not its pointer: one buffer asked with another name
+    char asked[16] = "externalprefix";
+    EXPECT_STREQ(kavtgetatt(zoo, asked), "zoo_");
+    std::strcpy(asked, "abstract");
+    EXPECT_STREQ(kavtgetatt(zoo, asked), "\x01");
+    std::strcpy(asked, "absent");
+    EXPECT_EQ(kavtgetatt(zoo, asked), nullptr);
 
     kavc::setOption("csc", nullptr);
     kavc::setOption("nodesc", "yes");
@@ -222,6 +230,24 @@ TEST_F(KavcModel, StabKeepsInsertionOrderAndCopiesRecords) {
     stored->flag = 1;  // the emitter updates records in place
     EXPECT_EQ(static_cast<Record*>(kavtgetEntry(&stab, "mid"))->flag, 1);
     EXPECT_EQ(kavtgetEntry(&stab, "absent"), nullptr);
+    // records never move as the table grows; a repeated key overwrites in place
+    for (int i = 0; i < 3000; ++i) {
+        Record local{nullptr, i};
+        kavtaddEntry(&stab, ("k" + std::to_string(i)).c_str(), &local);
+    }
+    Record again{"again", -1};
+    kavtaddEntry(&stab, "alpha", &again);
+    EXPECT_EQ(kavtgetEntry(&stab, "mid"), stored);
+    int count = 0;
+    bool inOrder = true;
+    for (void* r = kavtstabFirst(&stab, 0); r; r = kavtstabNext(&stab, 0), ++count)
+        if (count >= 3) inOrder = inOrder && static_cast<Record*>(r)->flag == count - 3;
+    EXPECT_EQ(count, 3003);
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(static_cast<Record*>(kavtgetEntry(&stab, "k2999"))->flag, 2999);
+    EXPECT_EQ(static_cast<Record*>(kavtgetEntry(&stab, "alpha"))->flag, -1);
+    kavtaddEntry(&stab, "bare", nullptr);  // a record added without data reads as zeroes
+    EXPECT_EQ(static_cast<Record*>(kavtgetEntry(&stab, "bare"))->flag, 0);
     kavtfreeStab(&stab);
 }
 
