@@ -1,5 +1,8 @@
 #include "kc/lexer.h"
 
+#include "kavc/base_types.h"
+
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -11,8 +14,82 @@ namespace {
 constexpr const char* twoCharPuncts[] = {"::", "<<", ">>", "&&", "||", "==", "!=", "<=", ">="};
 constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
 
-bool identStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool identChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+// The characters of identifiers, by byte, in the C locale.
+enum : std::uint8_t { startsIdent = 1, inIdent = 2 };
+constexpr std::array<std::uint8_t, 256> charClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        bool digit = c >= '0' && c <= '9';
+        classes[c] = static_cast<std::uint8_t>((letter ? startsIdent : 0) | (letter || digit ? inIdent : 0));
+    }
+    return classes;
+}();
+
+bool identStart(char c) { return charClasses[static_cast<unsigned char>(c)] & startsIdent; }
+bool identChar(char c) { return charClasses[static_cast<unsigned char>(c)] & inIdent; }
+
+// The words that have WordFlags, in an open-addressing table made once: most identifiers
+// a lexer reads are names that find an empty slot at once.
+class WordTable {
+  public:
+    WordTable() {
+        for (const char* w : {"module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway",
+                              "raises", "context", "typedef", "struct", "union", "switch", "case", "default", "enum",
+                              "const", "exception", "sequence", "TRUE", "FALSE",
+                              // value types and the other CORBA 2 additions
+                              "abstract", "custom", "factory", "local", "native", "private", "public", "supports",
+                              "truncatable", "valuetype"})
+            add(w, reservedWord);
+        for (const kavc::BaseType& b : kavc::baseTypes) {
+            std::string_view idl = b.idl;
+            if (idl.find(' ') == std::string_view::npos) add(idl, baseTypeName);
+            if (!b.keyword) continue;
+            // every word of a keyword spelling is reserved; its first words start a base type
+            for (size_t from = 0; from <= idl.size();) {
+                size_t blank = idl.find(' ', from);
+                if (blank == std::string_view::npos) blank = idl.size();
+                add(idl.substr(from, blank - from), reservedWord);
+                if (from == 0) add(idl.substr(0, blank), baseTypeStart);
+                from = blank + 1;
+            }
+        }
+    }
+
+    std::uint8_t find(std::string_view word) const {
+        for (size_t i = hash(word);; ++i) {
+            const Slot& s = slots_[i & (slotCount - 1)];
+            if (s.word.empty()) return 0;
+            if (s.word == word) return s.flags;
+        }
+    }
+
+  private:
+    static constexpr size_t slotCount = 256;  // a power of two, well above the words above
+    struct Slot {
+        std::string_view word;
+        std::uint8_t flags = 0;
+    };
+
+    static size_t hash(std::string_view word) {
+        std::uint32_t h = 2166136261u;  // FNV-1a
+        for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        return h;
+    }
+
+    void add(std::string_view word, std::uint8_t flags) {
+        for (size_t i = hash(word);; ++i) {
+            Slot& s = slots_[i & (slotCount - 1)];
+            if (s.word.empty()) s.word = word;
+            if (s.word == word) {
+                s.flags |= flags;
+                return;
+            }
+        }
+    }
+
+    std::array<Slot, slotCount> slots_{};
+};
 
 // A decoded escape: one byte, or the UTF-8 form of a \u code point above 0xff.
 void appendCodePoint(std::string& text, int cp) {
@@ -45,6 +122,11 @@ std::string printable(char c) {
 }
 
 }  // namespace
+
+std::uint8_t wordFlags(std::string_view word) {
+    static const WordTable table;
+    return table.find(word);
+}
 
 std::string describe(const Token& t) {
     switch (t.kind) {
@@ -155,11 +237,13 @@ bool Lexer::token(Token& t) {
         return true;
     }
     if (identStart(c)) {
+        size_t end = pos_ + 1;
+        while (end < text_.size() && identChar(text_[end])) ++end;
         t.kind = Tok::Ident;
-        while (identChar(peek())) {
-            t.text += peek();
-            advance();
-        }
+        t.text.assign(text_, pos_, end - pos_);
+        t.word = wordFlags(t.text);
+        here_.col += static_cast<int>(end - pos_);  // an identifier holds no line end
+        pos_ = end;
         return true;
     }
     if (std::isdigit(static_cast<unsigned char>(c)) ||
@@ -185,22 +269,14 @@ bool Lexer::token(Token& t) {
     }
     for (const char* two : twoCharPuncts) {
         if (c == two[0] && peek(1) == two[1]) {
-            t.kind = Tok::Punct;
-            t.text += two;
+            t.setPunct(two);
             advance();
             advance();
             return true;
         }
     }
-    if (c != '\0' && std::strchr(oneCharPuncts, c)) {
-        t.kind = Tok::Punct;
-        t.text = std::string(1, c);
-        advance();
-        return true;
-    }
-    if (c == '#') {
-        t.kind = Tok::Punct;
-        t.text += '#';
+    if (c != '\0' && (std::strchr(oneCharPuncts, c) || c == '#')) {
+        t.setPunct(std::string_view(&text_[pos_], 1));
         advance();
         return true;
     }

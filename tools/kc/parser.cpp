@@ -3,6 +3,7 @@
 #include "kavc/base_types.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -14,61 +15,47 @@ namespace kc {
 
 namespace {
 
-// Calls `onWord(from, to)` for each word of every base type's keyword spelling ("unsigned
-// long": [0, 8) and [9, 13)).
-template <class F>
-void forEachBaseTypeWord(F onWord) {
-    for (const kavc::BaseType& b : kavc::baseTypes) {
-        if (!b.keyword) continue;
-        std::string_view idl = b.idl;
-        for (size_t from = 0; from <= idl.size();) {
-            size_t blank = idl.find(' ', from);
-            if (blank == std::string_view::npos) blank = idl.size();
-            onWord(idl, from, blank);
-            from = blank + 1;
-        }
-    }
-}
-
-// The reserved words, and every word of a base type's keyword spelling ("unsigned", "long",
-// "wchar").
-const std::unordered_set<std::string_view>& reservedWords() {
-    static const std::unordered_set<std::string_view> words = [] {
-        std::unordered_set<std::string_view> all = {
-            "module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway", "raises",
-            "context", "typedef", "struct", "union", "switch", "case", "default", "enum", "const",
-            "exception", "sequence", "TRUE", "FALSE",
-            // value types and the other CORBA 2 additions
-            "abstract", "custom", "factory", "local", "native", "private", "public", "supports",
-            "truncatable", "valuetype"};
-        forEachBaseTypeWord([&](std::string_view idl, size_t from, size_t to) { all.insert(idl.substr(from, to - from)); });
-        return all;
-    }();
-    return words;
-}
-
 // True when `words` is a base type's keyword spelling or its first words ("unsigned",
-// "long long"), as kavc::startsBaseType says, from every such beginning gathered once: the
-// parser asks it for every type it reads.
+// "long long"), as kavc::startsBaseType says, from every such beginning gathered once. A
+// single word's answer is in its token (baseTypeStart): this is for the longer spellings.
 bool startsBaseType(std::string_view words) {
     static const std::unordered_set<std::string_view> starts = [] {
         std::unordered_set<std::string_view> all;
-        forEachBaseTypeWord([&](std::string_view idl, size_t, size_t to) { all.insert(idl.substr(0, to)); });
+        for (const kavc::BaseType& b : kavc::baseTypes) {
+            if (!b.keyword) continue;
+            std::string_view idl = b.idl;
+            for (size_t blank = 0; blank != std::string_view::npos; blank = idl.find(' ', blank + 1))
+                if (blank) all.insert(idl.substr(0, blank));
+            all.insert(idl);
+        }
         return all;
     }();
     return starts.count(words) != 0;
 }
 
+// kavc::findBaseType with the spellings' lengths known: the parser asks it for every base
+// type it reads.
+const kavc::BaseType* findBaseType(std::string_view spelling) {
+    static constexpr auto spellings = [] {
+        std::array<std::string_view, std::size(kavc::baseTypes)> all{};
+        for (size_t i = 0; i < all.size(); ++i) all[i] = kavc::baseTypes[i].idl;
+        return all;
+    }();
+    for (size_t i = 0; i < spellings.size(); ++i)
+        if (spellings[i] == spelling) return &kavc::baseTypes[i];
+    return nullptr;
+}
+
 }  // namespace
 
-bool isReserved(const std::string& word) { return reservedWords().count(word) != 0; }
+bool isReserved(const std::string& word) { return wordFlags(word) & reservedWord; }
 
 // ---- tokens ------------------------------------------------------------------------------
 
 // Messages about a token wait until the parser takes it: the preprocessor's, made while the
 // parser looks ahead, and the parser's own, which may point before the preprocessor's (after
 // the token before), are printed in the order of their positions.
-const Token& Parser::peek(size_t ahead) {
+const Token& Parser::lookAhead(size_t ahead) {
     while (ahead_.size() <= ahead) {
         diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_.size()));
         ahead_.push_back(pp_.next());
@@ -135,7 +122,7 @@ bool Parser::expectKeyword(const char* word) {
 
 bool Parser::expectIdent(std::string& name, Loc& at) {
     const Token& t = peek();
-    if (t.kind == Tok::Ident && !isReserved(t.text)) {
+    if (t.kind == Tok::Ident && !t.reserved()) {
         at = t.loc;
         name = take().text;
         if (!inImplementation_ && name[0] == '_') {
@@ -159,7 +146,7 @@ bool Parser::closeAngle() {
         return true;
     }
     if (t.punct(">>")) {  // sequence<sequence<long>>: the first '>' closes this one
-        t.text = ">";
+        t.setPunct(">");
         t.loc.col += 1;
         t.loc.width = 1;
         prevEnd_ = t.loc;
@@ -296,10 +283,12 @@ bool Parser::definition(DeclList& out, Body body) {
             return repositoryId(out);
         if (w == "import" && (peek(1).kind == Tok::String || peek(afterScopedName(1)).punct(";")))
             return importDecl(out);
+        // (The section's keyword spelt right is no misspelling of another: no spelling
+        // distances are measured for it.)
+        if (inClass && w == "implementation" && peek(1).punct("{")) return implementation(out);
         if (misspeltKeyword(body)) return false;
         if (inClass) {
             if (w == "attribute" || w == "readonly") return attribute(out);
-            if (w == "implementation" && peek(1).punct("{")) return implementation(out);
             if (body == Body::Value && (w == "public" || w == "private")) return stateMember(out);
             if (body == Body::Value && w == "factory") return factory(out, "factory");
             if (w == "oneway" || startsType(t) || w == "void") return operation(out);
@@ -323,10 +312,10 @@ bool Parser::misspeltKeyword(Body body) {
         "attribute", "readonly", "oneway", "implementation", "typedef", "struct", "union", "enum", "const",
         "exception", "native", "factory", "public", "private"};
     const Token& t = peek();
-    if (isReserved(t.text) || (body == Body::Module && (t.ident("component") || t.ident("home")))) return false;
+    if (t.reserved() || (body == Body::Module && (t.ident("component") || t.ident("home")))) return false;
     if (body != Body::Module) {
         const Token& after = peek(1);
-        if (!after.punct("{") && !(after.kind == Tok::Ident && isReserved(after.text))) return false;
+        if (!after.punct("{") && !after.reserved()) return false;
     }
     std::string best = closestSpelling(t.text, body == Body::Module ? moduleWords : classWords);
     if (best.empty()) return false;
@@ -516,10 +505,9 @@ bool Parser::factory(DeclList& out, const char* keyword) {
     if (!accept(")")) {
         params_.clear();  // what a failed operation left
         do {
-            Param p;
+            Param& p = params_.emplace_back();
             p.loc = peek().loc;
             if (!expectKeyword("in") || !typeSpec(p.type, false) || !declarator(p.declarator)) return false;
-            params_.push_back(std::move(p));
         } while (accept(","));
         takeParams(d->params);
         if (!expect(")")) return false;
@@ -741,7 +729,7 @@ bool Parser::operation(DeclList& out) {
     if (!accept(")")) {
         params_.clear();  // what a failed operation left
         do {
-            Param p;
+            Param& p = params_.emplace_back();
             p.loc = peek().loc;
             const Token& m = peek();
             if (m.ident("in")) p.mode = 1;
@@ -753,7 +741,6 @@ bool Parser::operation(DeclList& out) {
             }
             take();
             if (!typeSpec(p.type, false) || !declarator(p.declarator)) return false;
-            params_.push_back(std::move(p));
         } while (accept(","));
         takeParams(d->params);
         if (!expect(")")) return false;
@@ -820,7 +807,7 @@ bool Parser::implementation(DeclList& out) {
 }
 
 bool Parser::startsType(const Token& t) const {
-    return t.kind == Tok::Ident && (t.text == "sequence" || startsBaseType(t.text) || !isReserved(t.text));
+    return t.kind == Tok::Ident && (t.text == "sequence" || (t.word & baseTypeStart) || !t.reserved());
 }
 
 bool Parser::implStatement(Decl& impl) {
@@ -856,7 +843,7 @@ bool Parser::implStatement(Decl& impl) {
         impl.impl.push_back(std::move(s));
         return true;
     }
-    bool typeWord = t.kind == Tok::Ident && isReserved(t.text) && startsType(t);
+    bool typeWord = t.reserved() && startsType(t);
     if (typeWord) {
         s.kind = ImplStmt::DataMember;
         if (!member(s.data)) return false;
@@ -989,8 +976,7 @@ bool Parser::scopedName(ScopedName& n) {
         std::string part;
         Loc at;
         const Token& t = peek();
-        if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && kavc::findBaseType(t.text) &&
-            !startsBaseType(t.text + " ")) {
+        if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && (t.word & baseTypeName)) {
             n.parts.push_back(take().text);  // CORBA::TypeCode, CORBA::Object: predefined names
             continue;
         }
@@ -1011,8 +997,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         expectedBefore("type");
         return false;
     }
-    std::string w = tok.text;
-    if ((w == "struct" || w == "union" || w == "enum") && peek(1).kind == Tok::Ident &&
+    if ((tok.ident("struct") || tok.ident("union") || tok.ident("enum")) && peek(1).kind == Tok::Ident &&
         (peek(2).punct("{") || peek(2).ident("switch"))) {
         // A type declared where it is used (a member, a union case, a switch): declared in
         // the enclosing scope, before the declaration that holds it.
@@ -1026,7 +1011,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         hoist_->push_back(std::move(inner));
         return true;
     }
-    if (w == "void") {
+    if (tok.ident("void")) {
         take();
         if (!allowVoid) {
             diag_.error(t.loc, "'void' is only allowed as the result of an operation");
@@ -1036,14 +1021,22 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         t.basic = "void";
         return true;
     }
-    if (startsBaseType(w)) {
-        // The longest keyword spelling: "unsigned long long" before "unsigned long".
-        take();
+    if (tok.word & baseTypeStart) {
+        // The longest keyword spelling: "unsigned long long" before "unsigned long". Every
+        // word of one is reserved, so a declared name after the type is no candidate.
         t.kind = TypeSpec::Basic;
-        t.basic = w;
-        while (peek().kind == Tok::Ident && startsBaseType(t.basic + " " + peek().text))
-            t.basic += " " + take().text;
-        const kavc::BaseType* b = kavc::findBaseType(t.basic);
+        t.basic = take().text;
+        while (peek().reserved()) {
+            size_t before = t.basic.size();
+            t.basic += ' ';
+            t.basic += peek().text;
+            if (!startsBaseType(t.basic)) {
+                t.basic.resize(before);
+                break;
+            }
+            take();
+        }
+        const kavc::BaseType* b = findBaseType(t.basic);
         if (!b) {
             expectedBefore(quote(t.basic == "unsigned" ? "long" : "type"));
             return false;
@@ -1061,7 +1054,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         }
         return true;
     }
-    if (w == "sequence") {
+    if (tok.ident("sequence")) {
         take();
         t.kind = TypeSpec::Sequence;
         if (!expect("<") || !enter()) return false;
@@ -1076,7 +1069,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         leave();
         return ok && closeAngle();
     }
-    if (isReserved(w)) {
+    if (tok.reserved()) {
         expectedBefore("type");
         return false;
     }
@@ -1218,7 +1211,7 @@ std::unique_ptr<Expr> Parser::primary() {
         if (!inner || !expect(")")) return nullptr;
         return inner;
     }
-    if ((t.kind == Tok::Ident && !isReserved(t.text)) || t.punct("::")) {
+    if ((t.kind == Tok::Ident && !t.reserved()) || t.punct("::")) {
         e->kind = Expr::Name;
         if (!scopedName(e->name)) return nullptr;
         return e;

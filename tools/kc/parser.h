@@ -23,7 +23,8 @@ class Parser {
   private:
     using DeclList = std::vector<std::unique_ptr<Decl>>;
 
-    const Token& peek(size_t ahead = 0);
+    const Token& peek(size_t ahead = 0) { return ahead == 0 && !ahead_.empty() ? ahead_.front() : lookAhead(ahead); }
+    const Token& lookAhead(size_t ahead);
     Token take();
     void takeParams(SparseList<Param>& out);
     bool accept(const char* punct);

@@ -5,6 +5,7 @@
 #include "kc/diagnostics.h"
 #include "kc/lexer.h"
 
+#include <bitset>
 #include <deque>
 #include <map>
 #include <memory>
@@ -78,6 +79,8 @@ class Preprocessor {
     bool evaluate(std::vector<Token> line, Loc at);
     void expand(const Token& use, std::vector<Token>& out);
     bool chargeExpansion(const Token& use);
+    void setMacro(const std::string& name, Macro m);
+    bool mayBeMacro(const std::string& name) const;
     std::vector<Token> lex(const std::string& text, Loc at);
 
     Sources& sources_;
@@ -86,6 +89,8 @@ class Preprocessor {
     std::deque<Frame> frames_;  // a deque: an #include must not move the includer's frame
     std::deque<Token> expanded_;
     std::map<std::string, Macro> macros_;
+    std::bitset<64> macroLengths_;  // the lengths (modulo 64) and first characters of macro names
+    std::bitset<256> macroFirsts_;
     std::set<std::string> onceFiles_;
     Loc last_;
     long includes_ = 0;
