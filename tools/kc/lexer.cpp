@@ -5,7 +5,6 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 
 namespace kc {
 
@@ -14,8 +13,8 @@ namespace {
 constexpr const char* twoCharPuncts[] = {"::", "<<", ">>", "&&", "||", "==", "!=", "<=", ">="};
 constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
 
-// The characters of identifiers, by byte, in the C locale.
-enum : std::uint8_t { startsIdent = 1, inIdent = 2 };
+// What each byte can be in a token, in the C locale.
+enum : std::uint8_t { startsIdent = 1, inIdent = 2, onePunct = 4, startsTwoPunct = 8 };
 constexpr std::array<std::uint8_t, 256> charClasses = [] {
     std::array<std::uint8_t, 256> classes{};
     for (int c = 0; c < 256; ++c) {
@@ -23,6 +22,9 @@ constexpr std::array<std::uint8_t, 256> charClasses = [] {
         bool digit = c >= '0' && c <= '9';
         classes[c] = static_cast<std::uint8_t>((letter ? startsIdent : 0) | (letter || digit ? inIdent : 0));
     }
+    for (const char* p = oneCharPuncts; *p; ++p) classes[static_cast<unsigned char>(*p)] |= onePunct;
+    classes['#'] |= onePunct;  // '#' not first on its line
+    for (const char* two : twoCharPuncts) classes[static_cast<unsigned char>(two[0])] |= startsTwoPunct;
     return classes;
 }();
 
@@ -206,12 +208,15 @@ bool Lexer::atLineEnd() {
 }
 
 Token Lexer::next() {
-    for (;;) {
-        Token t;
-        if (!token(t)) continue;
-        if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
-        return t;
-    }
+    Token t;
+    next(t);
+    return t;
+}
+
+void Lexer::next(Token& t) {
+    do t.clear();
+    while (!token(t));
+    if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
 }
 
 // One token into `t`; false after a stray character, which is reported and skipped.
@@ -267,15 +272,18 @@ bool Lexer::token(Token& t) {
         advance();
         return true;
     }
-    for (const char* two : twoCharPuncts) {
-        if (c == two[0] && peek(1) == two[1]) {
-            t.setPunct(two);
-            advance();
-            advance();
-            return true;
+    std::uint8_t cls = charClasses[static_cast<unsigned char>(c)];
+    if (cls & startsTwoPunct) {
+        for (const char* two : twoCharPuncts) {
+            if (c == two[0] && peek(1) == two[1]) {
+                t.setPunct(two);
+                advance();
+                advance();
+                return true;
+            }
         }
     }
-    if (c != '\0' && (std::strchr(oneCharPuncts, c) || c == '#')) {
+    if (cls & onePunct) {
         t.setPunct(std::string_view(&text_[pos_], 1));
         advance();
         return true;

@@ -47,6 +47,16 @@ struct Token {
     bool punct(const char* spelling) const { return kind == Tok::Punct && code == punctCode(spelling); }
     bool ident(std::string_view spelling) const { return kind == Tok::Ident && std::string_view(text) == spelling; }
     bool reserved() const { return kind == Tok::Ident && (word & reservedWord); }
+    // Back to a fresh token; the text keeps its storage for the next one read into it.
+    void clear() {
+        kind = Tok::End;
+        word = 0;
+        code = 0;
+        startsLine = false;
+        wide = false;
+        loc = Loc{};
+        text.clear();
+    }
     // Makes this a punctuator of one or two characters.
     void setPunct(std::string_view spelling) {
         kind = Tok::Punct;
@@ -67,6 +77,7 @@ class Lexer {
     Lexer(Diagnostics& diag, std::string text, Loc origin);
 
     Token next();  // its loc spans the token's columns (a token continued over lines: 0)
+    void next(Token& t);  // the same, read into t
     // True when no token is left on the current line (a directive ends there).
     bool atLineEnd();
     // In an #include line: when the rest of the line starts with '<', reads up to '>'.

@@ -58,7 +58,7 @@ bool isReserved(const std::string& word) { return wordFlags(word) & reservedWord
 const Token& Parser::lookAhead(size_t ahead) {
     while (ahead_.size() <= ahead) {
         diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_.size()));
-        ahead_.push_back(pp_.next());
+        pp_.next(ahead_.emplace_back());
         diag_.lookAhead(static_cast<std::int64_t>(taken_));
     }
     return ahead_[ahead];
@@ -261,7 +261,7 @@ bool Parser::definition(DeclList& out, Body body) {
     const Token& t = peek();
     bool inClass = body != Body::Module;
     if (t.kind == Tok::Ident) {
-        const std::string& w = t.text;
+        std::string_view w = t.text;
         size_t prefix = 0;
         if (w == "module" || startsClass(prefix)) {
             if (inClass) {
@@ -271,7 +271,7 @@ bool Parser::definition(DeclList& out, Body body) {
                 return false;
             }
             if (w == "module") return module(out);
-            const std::string& k = peek(prefix).text;
+            std::string_view k = peek(prefix).text;
             if (k == "component") return component(out);
             if (k == "home") return home(out);
             return classDecl(out);
@@ -807,7 +807,7 @@ bool Parser::implementation(DeclList& out) {
 }
 
 bool Parser::startsType(const Token& t) const {
-    return t.kind == Tok::Ident && (t.text == "sequence" || (t.word & baseTypeStart) || !t.reserved());
+    return t.kind == Tok::Ident && (t.ident("sequence") || (t.word & baseTypeStart) || !t.reserved());
 }
 
 bool Parser::implStatement(Decl& impl) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 namespace kc {
 
@@ -261,9 +262,9 @@ void Preprocessor::push(int file, const std::string& dir) {
     frames_.push_back(std::move(f));
 }
 
-Token Preprocessor::take(Frame& f) {
+void Preprocessor::take(Frame& f, Token& t) {
     f.lexer->setSkipping(!active(f));
-    return f.lexer->next();
+    f.lexer->next(t);
 }
 
 // The next token of the directive's line; false at the end of the line.
@@ -285,19 +286,25 @@ bool Preprocessor::active(const Frame& f) const {
 }
 
 Token Preprocessor::next() {
+    Token t;
+    next(t);
+    return t;
+}
+
+void Preprocessor::next(Token& t) {
     for (;;) {
         if (!expanded_.empty()) {
-            Token t = expanded_.front();
+            t = std::move(expanded_.front());
             expanded_.pop_front();
-            return t;
+            return;
         }
         if (frames_.empty() || stopped_) {
-            Token end;
-            end.loc = last_;
-            return end;
+            t.clear();
+            t.loc = last_;
+            return;
         }
         Frame& f = frames_.back();
-        Token t = take(f);
+        take(f, t);
         if (t.kind == Tok::Hash) {
             directive(f, t);
             continue;
@@ -313,10 +320,10 @@ Token Preprocessor::next() {
         if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) {
             std::vector<Token> out;
             expand(t, out);
-            expanded_.insert(expanded_.end(), out.begin(), out.end());
+            expanded_.insert(expanded_.end(), std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()));
             continue;
         }
-        return t;
+        return;
     }
 }
 

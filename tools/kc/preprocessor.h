@@ -46,6 +46,7 @@ class Preprocessor {
 
     // The next token after preprocessing; Tok::End at the end of the main file.
     Token next();
+    void next(Token& t);  // the same, read into t
 
   private:
     struct Conditional {
@@ -67,7 +68,7 @@ class Preprocessor {
     };
 
     void push(int file, const std::string& dir);
-    Token take(Frame& f);
+    void take(Frame& f, Token& t);
     bool nextOnLine(Frame& f, Token& t);
     std::vector<Token> restOfLine(Frame& f);
     bool active(const Frame& f) const;
