@@ -14,7 +14,7 @@ constexpr const char* twoCharPuncts[] = {"::", "<<", ">>", "&&", "||", "==", "!=
 constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
 
 // What each byte can be in a token, in the C locale.
-enum : std::uint8_t { startsIdent = 1, inIdent = 2, onePunct = 4, startsTwoPunct = 8 };
+enum : std::uint8_t { startsIdent = 1, inIdent = 2, onePunct = 4, startsTwoPunct = 8, blank = 16 };
 constexpr std::array<std::uint8_t, 256> charClasses = [] {
     std::array<std::uint8_t, 256> classes{};
     for (int c = 0; c < 256; ++c) {
@@ -24,12 +24,22 @@ constexpr std::array<std::uint8_t, 256> charClasses = [] {
     }
     for (const char* p = oneCharPuncts; *p; ++p) classes[static_cast<unsigned char>(*p)] |= onePunct;
     classes['#'] |= onePunct;  // '#' not first on its line
+    for (char c : {' ', '\t', '\r', '\f', '\v'}) classes[static_cast<unsigned char>(c)] |= blank;
     for (const char* two : twoCharPuncts) classes[static_cast<unsigned char>(two[0])] |= startsTwoPunct;
     return classes;
 }();
 
 bool identStart(char c) { return charClasses[static_cast<unsigned char>(c)] & startsIdent; }
 bool identChar(char c) { return charClasses[static_cast<unsigned char>(c)] & inIdent; }
+
+constexpr std::uint32_t hashStart = 2166136261u;  // FNV-1a
+constexpr std::uint32_t hashStep(std::uint32_t h, char c) { return (h ^ static_cast<unsigned char>(c)) * 16777619u; }
+
+std::uint32_t wordHash(std::string_view word) {
+    std::uint32_t h = hashStart;
+    for (char c : word) h = hashStep(h, c);
+    return h;
+}
 
 // The words that have WordFlags, in an open-addressing table made once: most identifiers
 // a lexer reads are names that find an empty slot at once.
@@ -58,8 +68,9 @@ class WordTable {
         }
     }
 
-    std::uint8_t find(std::string_view word) const {
-        for (size_t i = hash(word);; ++i) {
+    // `h`: the word's hash (FNV-1a, as wordHash makes it).
+    std::uint8_t find(std::string_view word, std::uint32_t h) const {
+        for (size_t i = h;; ++i) {
             const Slot& s = slots_[i & (slotCount - 1)];
             if (s.word.empty()) return 0;
             if (s.word == word) return s.flags;
@@ -73,14 +84,8 @@ class WordTable {
         std::uint8_t flags = 0;
     };
 
-    static size_t hash(std::string_view word) {
-        std::uint32_t h = 2166136261u;  // FNV-1a
-        for (char c : word) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-        return h;
-    }
-
     void add(std::string_view word, std::uint8_t flags) {
-        for (size_t i = hash(word);; ++i) {
+        for (size_t i = wordHash(word);; ++i) {
             Slot& s = slots_[i & (slotCount - 1)];
             if (s.word.empty()) s.word = word;
             if (s.word == word) {
@@ -92,6 +97,11 @@ class WordTable {
 
     std::array<Slot, slotCount> slots_{};
 };
+
+const WordTable& wordTable() {
+    static const WordTable table;
+    return table;
+}
 
 // A decoded escape: one byte, or the UTF-8 form of a \u code point above 0xff.
 void appendCodePoint(std::string& text, int cp) {
@@ -125,10 +135,7 @@ std::string printable(char c) {
 
 }  // namespace
 
-std::uint8_t wordFlags(std::string_view word) {
-    static const WordTable table;
-    return table.find(word);
-}
+std::uint8_t wordFlags(std::string_view word) { return wordTable().find(word, wordHash(word)); }
 
 std::string describe(const Token& t) {
     switch (t.kind) {
@@ -170,8 +177,11 @@ void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
             if (stopAtNewline) return;
             sawNewline = true;
             advance();
-        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
-            advance();
+        } else if (charClasses[static_cast<unsigned char>(c)] & blank) {
+            size_t end = pos_ + 1;  // a run of blanks: columns, no line end
+            while (end < text_.size() && (charClasses[static_cast<unsigned char>(text_[end])] & blank)) ++end;
+            here_.col += static_cast<int>(end - pos_);
+            pos_ = end;
         } else if (c == '\\' && (peek(1) == '\n' || (peek(1) == '\r' && peek(2) == '\n'))) {
             advance();  // a continued line is one logical line
             if (peek() == '\r') advance();
@@ -243,10 +253,11 @@ bool Lexer::token(Token& t) {
     }
     if (identStart(c)) {
         size_t end = pos_ + 1;
-        while (end < text_.size() && identChar(text_[end])) ++end;
+        std::uint32_t h = hashStep(hashStart, c);
+        while (end < text_.size() && identChar(text_[end])) h = hashStep(h, text_[end++]);
         t.kind = Tok::Ident;
         t.text.assign(text_, pos_, end - pos_);
-        t.word = wordFlags(t.text);
+        t.word = wordTable().find(t.text, h);
         here_.col += static_cast<int>(end - pos_);  // an identifier holds no line end
         pos_ = end;
         return true;

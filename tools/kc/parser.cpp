@@ -65,17 +65,21 @@ const Token& Parser::lookAhead(size_t ahead) {
 }
 
 Token Parser::take() {
-    peek();
-    Token t = std::move(ahead_.front());
-    ahead_.pop_front();
-    ++taken_;
-    diag_.settle(static_cast<std::int64_t>(taken_));
+    Token t = std::move(const_cast<Token&>(peek()));
+    skip();  // reads only the kind and place, which a move leaves
+    return t;
+}
+
+void Parser::skip() {
+    const Token& t = peek();
     if (t.kind != Tok::End) {
         prevEnd_ = t.loc;
         prevEnd_.col += t.loc.width;
         prevEnd_.width = 0;
     }
-    return t;
+    ahead_.pop_front();
+    ++taken_;
+    diag_.settle(static_cast<std::int64_t>(taken_));
 }
 
 // The parameters gathered in params_, moved to `out` in one allocation of their number: they
@@ -87,7 +91,7 @@ void Parser::takeParams(SparseList<Param>& out) {
 
 bool Parser::accept(const char* punct) {
     if (!peek().punct(punct)) return false;
-    take();
+    skip();
     return true;
 }
 
@@ -113,7 +117,7 @@ bool Parser::expect(const char* punct) {
 
 bool Parser::expectKeyword(const char* word) {
     if (peek().ident(word)) {
-        take();
+        skip();
         return true;
     }
     expectedBefore(quote(word));
@@ -142,7 +146,7 @@ bool Parser::expectIdent(std::string& name, Loc& at) {
 bool Parser::closeAngle() {
     Token& t = const_cast<Token&>(peek());
     if (t.punct(">")) {
-        take();
+        skip();
         return true;
     }
     if (t.punct(">>")) {  // sequence<sequence<long>>: the first '>' closes this one
@@ -177,15 +181,15 @@ void Parser::recover() {
             if (braces == 0) return;
             --braces;
             if (braces == 0) {
-                take();
+                skip();
                 accept(";");
                 return;
             }
         } else if (t.punct(";") && braces == 0) {
-            take();
+            skip();
             return;
         }
-        take();
+        skip();
     }
 }
 
@@ -209,18 +213,18 @@ void Parser::definitions(DeclList& out, Body body, bool topLevel) {
         if (t.punct("}")) {
             if (!topLevel) return;
             diag_.error(t.loc, "expected declaration before '}'");
-            take();
+            skip();
             continue;
         }
         if (t.punct(";")) {  // a stray ';' between declarations is harmless
-            take();
+            skip();
             continue;
         }
         size_t before = taken_;
         hoist_ = &out;  // types declared inside a member go before the declaration holding them
         if (!definition(out, body)) {
             recover();
-            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();  // always move on
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();  // always move on
         }
     }
 }
@@ -326,7 +330,7 @@ bool Parser::misspeltKeyword(Body body) {
 bool Parser::module(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Module;
-    take();
+    skip();
     if (!expectIdent(d->name, d->loc) || !expect("{")) return false;
     if (!enter()) return false;
     Decl* m = d.get();
@@ -380,13 +384,13 @@ bool Parser::classDecl(DeclList& out) {
     }
     if (accept(":")) {
         if (value && peek().ident("truncatable")) {
-            take();
+            skip();
             d->truncatable = true;
         }
         if (!scopedNames(d->parents.items())) return false;
     }
     if (value && peek().ident("supports")) {
-        take();
+        skip();
         if (!scopedNames(d->supports.items())) return false;
     }
     if (!expect("{")) return false;
@@ -400,7 +404,7 @@ bool Parser::classDecl(DeclList& out) {
 bool Parser::component(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Component;
-    take();
+    skip();
     if (!expectIdent(d->name, d->loc)) return false;
     if (accept(";")) {
         d->kind = Decl::Forward;
@@ -410,7 +414,7 @@ bool Parser::component(DeclList& out) {
     }
     if (accept(":") && !scopedNames(d->parents.items())) return false;
     if (peek().ident("supports")) {
-        take();
+        skip();
         if (!scopedNames(d->supports.items())) return false;
     }
     if (!expect("{")) return false;
@@ -436,7 +440,7 @@ bool Parser::component(DeclList& out) {
         p->keyword = take().text;
         if (p->keyword == "uses" && peek().ident("multiple") && peek(1).kind == Tok::Ident &&
             !peek(1).punct("::") && (peek(2).kind == Tok::Ident || peek(2).punct("::"))) {
-            take();
+            skip();
             p->multiple = true;
         }
         if (!typeSpec(p->type, false) || !expectIdent(p->name, p->loc) || !expect(";")) return false;
@@ -450,16 +454,16 @@ bool Parser::component(DeclList& out) {
 bool Parser::home(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Home;
-    take();
+    skip();
     if (!expectIdent(d->name, d->loc)) return false;
     if (accept(":") && !scopedNames(d->parents.items())) return false;
     if (peek().ident("supports")) {
-        take();
+        skip();
         if (!scopedNames(d->supports.items())) return false;
     }
     if (!expectKeyword("manages") || !scopedName(*(d->target = std::make_unique<ScopedName>()))) return false;
     if (peek().ident("primarykey")) {
-        take();
+        skip();
         if (!typeSpec(d->type, false)) return false;
     }
     if (!expect("{")) return false;
@@ -476,10 +480,10 @@ bool Parser::home(DeclList& out) {
                                                                       : definition(h->body.items(), Body::Interface);
         if (!ok) {
             recover();
-            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();
         }
     }
-    take();
+    skip();
     return expect(";");
 }
 
@@ -500,7 +504,7 @@ bool Parser::factory(DeclList& out, const char* keyword) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Factory;
     d->keyword = keyword;
-    take();
+    skip();
     if (!expectIdent(d->name, d->loc) || !expect("(")) return false;
     if (!accept(")")) {
         params_.clear();  // what a failed operation left
@@ -513,7 +517,7 @@ bool Parser::factory(DeclList& out, const char* keyword) {
         if (!expect(")")) return false;
     }
     if (peek().ident("raises")) {
-        take();
+        skip();
         if (!expect("(") || !scopedNames(d->raises.items()) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
@@ -552,7 +556,7 @@ bool Parser::typeDeclaration(DeclList& out) {
     if (t.ident("native")) {
         auto d = std::make_unique<Decl>();
         d->kind = Decl::Native;
-        take();
+        skip();
         if (!expectIdent(d->name, d->loc)) return false;
         out.push_back(std::move(d));
         return expect(";");
@@ -605,12 +609,12 @@ std::unique_ptr<Decl> Parser::constructedType() {
         c.loc = peek().loc;
         for (;;) {
             if (peek().ident("case")) {
-                take();
+                skip();
                 auto label = expression();
                 if (!label || !expect(":")) return nullptr;
                 c.labels.push_back(std::move(label));
             } else if (peek().ident("default")) {
-                take();
+                skip();
                 if (!expect(":")) return nullptr;
                 c.isDefault = true;
             } else {
@@ -641,7 +645,7 @@ bool Parser::members(std::vector<Member>& out) {
         if (!member(m)) return false;
         out.push_back(std::move(m));
     }
-    take();
+    skip();
     return true;
 }
 
@@ -673,7 +677,7 @@ bool Parser::typedefDecl(DeclList& out) {
 }
 
 bool Parser::constDecl(DeclList& out) {
-    take();
+    skip();
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Const;
     if (!typeSpec(d->type, false) || !expectIdent(d->name, d->loc) || !expect("=")) return false;
@@ -688,7 +692,7 @@ bool Parser::attribute(DeclList& out) {
     d->kind = Decl::Attribute;
     d->loc = peek().loc;
     if (peek().ident("readonly")) {
-        take();
+        skip();
         d->readonly = true;
     }
     if (!expectKeyword("attribute") || !typeSpec(d->type, false)) return false;
@@ -711,7 +715,7 @@ bool Parser::attribute(DeclList& out) {
             diag_.error(t.loc, quote(t.text) + " follows an attribute of one name only");
             return false;
         }
-        take();
+        skip();
         if (!expect("(") || !scopedNames(list->items()) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
@@ -722,7 +726,7 @@ bool Parser::operation(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Operation;
     if (peek().ident("oneway")) {
-        take();
+        skip();
         d->oneway = true;
     }
     if (!typeSpec(d->type, true) || !expectIdent(d->name, d->loc) || !expect("(")) return false;
@@ -739,14 +743,14 @@ bool Parser::operation(DeclList& out) {
                 expectedBefore("'in', 'out' or 'inout'");
                 return false;
             }
-            take();
+            skip();
             if (!typeSpec(p.type, false) || !declarator(p.declarator)) return false;
         } while (accept(","));
         takeParams(d->params);
         if (!expect(")")) return false;
     }
     if (peek().ident("raises")) {
-        take();
+        skip();
         if (!expect("(")) return false;
         do {
             ScopedName e;
@@ -756,7 +760,7 @@ bool Parser::operation(DeclList& out) {
         if (!expect(")")) return false;
     }
     if (peek().ident("context")) {
-        take();
+        skip();
         d->hasContext = true;
         if (!expect("(")) return false;
         do {
@@ -778,7 +782,7 @@ bool Parser::implementation(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Implementation;
     d->loc = take().loc;
-    take();  // '{'
+    skip();  // '{'
     struct Within {
         bool& flag;
         explicit Within(bool& f) : flag(f) { flag = true; }
@@ -797,12 +801,12 @@ bool Parser::implementation(DeclList& out) {
         size_t before = taken_;
         if (!implStatement(*impl)) {
             // skip to the end of the statement, staying inside the section
-            while (!peek().punct(";") && !peek().punct("}") && peek().kind != Tok::End) take();
+            while (!peek().punct(";") && !peek().punct("}") && peek().kind != Tok::End) skip();
             accept(";");
-            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();
         }
     }
-    take();
+    skip();
     return expect(";");
 }
 
@@ -816,8 +820,8 @@ bool Parser::implStatement(Decl& impl) {
     s.loc = t.loc;
     if (t.ident("releaseorder") && peek(1).punct(":")) {
         s.kind = ImplStmt::ReleaseOrder;
-        take();
-        take();
+        skip();
+        skip();
         if (!peek().punct(";")) {
             do {
                 std::pair<std::string, Loc> name;
@@ -831,7 +835,7 @@ bool Parser::implStatement(Decl& impl) {
     }
     if (t.ident("passthru") && peek(1).kind == Tok::Ident) {
         s.kind = ImplStmt::Passthru;
-        take();
+        skip();
         Loc at;
         if (!expectIdent(s.passthruName, at) || !expect("=")) return false;
         if (peek().kind != Tok::String) {
@@ -939,7 +943,7 @@ bool Parser::modifierValue(std::string& value) {
         return true;
     }
     if (t.punct("-") && (peek(1).kind == Tok::Int || peek(1).kind == Tok::Float)) {
-        take();
+        skip();
         value = "-" + take().text;
         return true;
     }
@@ -949,7 +953,7 @@ bool Parser::modifierValue(std::string& value) {
     }
     if (t.kind == Tok::Ident || t.punct("::")) {
         if (t.punct("::")) {
-            take();
+            skip();
             value = "::";
         }
         if (peek().kind != Tok::Ident) {
@@ -958,7 +962,7 @@ bool Parser::modifierValue(std::string& value) {
         }
         value += take().text;
         while (peek().punct("::") && peek(1).kind == Tok::Ident) {
-            take();
+            skip();
             value += "::" + take().text;
         }
         return true;
@@ -1012,7 +1016,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         return true;
     }
     if (tok.ident("void")) {
-        take();
+        skip();
         if (!allowVoid) {
             diag_.error(t.loc, "'void' is only allowed as the result of an operation");
             return false;
@@ -1034,7 +1038,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
                 t.basic.resize(before);
                 break;
             }
-            take();
+            skip();
         }
         const kavc::BaseType* b = findBaseType(t.basic);
         if (!b) {
@@ -1055,7 +1059,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         return true;
     }
     if (tok.ident("sequence")) {
-        take();
+        skip();
         t.kind = TypeSpec::Sequence;
         if (!expect("<") || !enter()) return false;
         t.element = std::make_unique<TypeSpec>();
@@ -1204,7 +1208,7 @@ std::unique_ptr<Expr> Parser::primary() {
         return e;
     }
     if (t.punct("(")) {
-        take();
+        skip();
         if (!enter()) return nullptr;
         auto inner = binary(0);
         leave();

@@ -26,6 +26,7 @@ class Parser {
     const Token& peek(size_t ahead = 0) { return ahead == 0 && !ahead_.empty() ? ahead_.front() : lookAhead(ahead); }
     const Token& lookAhead(size_t ahead);
     Token take();
+    void skip();  // take() without the token
     void takeParams(SparseList<Param>& out);
     bool accept(const char* punct);
     bool expect(const char* punct);
