@@ -55,7 +55,7 @@ class WordTable {
             add(w, reservedWord);
         for (const kavc::BaseType& b : kavc::baseTypes) {
             std::string_view idl = b.idl;
-            if (idl.find(' ') == std::string_view::npos) add(idl, baseTypeName);
+            if (idl.find(' ') == std::string_view::npos) add(idl, 0, static_cast<std::uint8_t>(&b - kavc::baseTypes + 1));
             if (!b.keyword) continue;
             // every word of a keyword spelling is reserved; its first words start a base type
             for (size_t from = 0; from <= idl.size();) {
@@ -68,28 +68,30 @@ class WordTable {
         }
     }
 
-    // `h`: the word's hash (FNV-1a, as wordHash makes it).
-    std::uint8_t find(std::string_view word, std::uint32_t h) const {
+    struct Slot {
+        std::string_view word;
+        std::uint8_t flags = 0;
+        std::uint8_t baseType = 0;  // as Token::baseType
+    };
+
+    // The word's slot, or an empty one; `h`: its hash (FNV-1a, as wordHash makes it).
+    const Slot& find(std::string_view word, std::uint32_t h) const {
         for (size_t i = h;; ++i) {
             const Slot& s = slots_[i & (slotCount - 1)];
-            if (s.word.empty()) return 0;
-            if (s.word == word) return s.flags;
+            if (s.word.empty() || s.word == word) return s;
         }
     }
 
   private:
     static constexpr size_t slotCount = 256;  // a power of two, well above the words above
-    struct Slot {
-        std::string_view word;
-        std::uint8_t flags = 0;
-    };
 
-    void add(std::string_view word, std::uint8_t flags) {
+    void add(std::string_view word, std::uint8_t flags, std::uint8_t baseType = 0) {
         for (size_t i = wordHash(word);; ++i) {
             Slot& s = slots_[i & (slotCount - 1)];
             if (s.word.empty()) s.word = word;
             if (s.word == word) {
                 s.flags |= flags;
+                if (!s.baseType) s.baseType = baseType;  // the first row of a spelling, as kavc::findBaseType
                 return;
             }
         }
@@ -135,7 +137,7 @@ std::string printable(char c) {
 
 }  // namespace
 
-std::uint8_t wordFlags(std::string_view word) { return wordTable().find(word, wordHash(word)); }
+std::uint8_t wordFlags(std::string_view word) { return wordTable().find(word, wordHash(word)).flags; }
 
 std::string describe(const Token& t) {
     switch (t.kind) {
@@ -235,7 +237,11 @@ bool Lexer::token(Token& t) {
     skipSpace(sawNewline);
     if (sawNewline) lineStart_ = true;
 
-    t.loc = here_;
+    // Field by field (the width is 0 in a cleared token): the column was just stored on
+    // its own, and a load of the whole place at once would wait for that store.
+    t.loc.file = here_.file;
+    t.loc.line = here_.line;
+    t.loc.col = here_.col;
     t.startsLine = lineStart_;
     lineStart_ = false;
     if (pos_ >= text_.size()) {
@@ -257,7 +263,9 @@ bool Lexer::token(Token& t) {
         while (end < text_.size() && identChar(text_[end])) h = hashStep(h, text_[end++]);
         t.kind = Tok::Ident;
         t.text.assign(text_, pos_, end - pos_);
-        t.word = wordTable().find(t.text, h);
+        const auto& slot = wordTable().find(t.text, h);
+        t.word = slot.flags;
+        t.baseType = slot.baseType;
         here_.col += static_cast<int>(end - pos_);  // an identifier holds no line end
         pos_ = end;
         return true;

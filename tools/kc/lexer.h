@@ -26,7 +26,6 @@ enum class Tok : std::uint8_t {
 enum WordFlag : std::uint8_t {
     reservedWord = 1,   // a keyword: not usable as a declared name
     baseTypeStart = 2,  // a base type's keyword spelling starts with it ("unsigned", "long")
-    baseTypeName = 4,   // the whole spelling of a base type ("long", "TypeCode", "Principal")
 };
 
 // A punctuator's one or two characters as one number: punct(";") compares no text.
@@ -37,7 +36,8 @@ constexpr std::uint16_t punctCode(const char* spelling) {
 
 struct Token {
     Tok kind = Tok::End;
-    std::uint8_t word = 0;   // Ident: its WordFlags
+    std::uint8_t word = 0;      // Ident: its WordFlags
+    std::uint8_t baseType = 0;  // Ident: 1 + the row of kavc::baseTypes it spells whole ("long", "TypeCode"), or 0
     std::uint16_t code = 0;  // Punct: punctCode of its spelling
     bool startsLine = false;  // first token of its line
     bool wide = false;        // String, Char: written L"..." or L'x'
@@ -51,6 +51,7 @@ struct Token {
     void clear() {
         kind = Tok::End;
         word = 0;
+        baseType = 0;
         code = 0;
         startsLine = false;
         wide = false;

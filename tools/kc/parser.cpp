@@ -980,7 +980,7 @@ bool Parser::scopedName(ScopedName& n) {
         std::string part;
         Loc at;
         const Token& t = peek();
-        if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && (t.word & baseTypeName)) {
+        if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && t.baseType) {
             n.parts.push_back(take().text);  // CORBA::TypeCode, CORBA::Object: predefined names
             continue;
         }
@@ -1029,6 +1029,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         // The longest keyword spelling: "unsigned long long" before "unsigned long". Every
         // word of one is reserved, so a declared name after the type is no candidate.
         t.kind = TypeSpec::Basic;
+        const kavc::BaseType* b = tok.baseType ? &kavc::baseTypes[tok.baseType - 1] : nullptr;
         t.basic = take().text;
         while (peek().reserved()) {
             size_t before = t.basic.size();
@@ -1039,8 +1040,8 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
                 break;
             }
             skip();
+            b = findBaseType(t.basic);
         }
-        const kavc::BaseType* b = findBaseType(t.basic);
         if (!b) {
             expectedBefore(quote(t.basic == "unsigned" ? "long" : "type"));
             return false;

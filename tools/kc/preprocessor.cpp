@@ -316,7 +316,11 @@ void Preprocessor::next(Token& t) {
             continue;
         }
         if (!active(f)) continue;
-        last_ = t.loc;
+        // Field by field: the lexer stored the width on its own just now (see Lexer::token).
+        last_.file = t.loc.file;
+        last_.line = t.loc.line;
+        last_.col = t.loc.col;
+        last_.width = t.loc.width;
         if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) {
             std::vector<Token> out;
             expand(t, out);
