@@ -56,12 +56,20 @@ bool isReserved(const std::string& word) { return wordFlags(word) & reservedWord
 // parser looks ahead, and the parser's own, which may point before the preprocessor's (after
 // the token before), are printed in the order of their positions.
 const Token& Parser::lookAhead(size_t ahead) {
-    while (ahead_.size() <= ahead) {
-        diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_.size()));
-        pp_.next(ahead_.emplace_back());
+    while (ahead_ <= ahead) {
+        if (ahead_ == ring_.size()) {
+            std::vector<Token> larger(ring_.size() * 2);
+            for (size_t i = 0; i < ahead_; ++i) larger[i] = slot(i);
+            retired_.push_back(std::move(ring_));
+            ring_ = std::move(larger);
+            head_ = 0;
+        }
+        diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_));
+        pp_.next(slot(ahead_));
+        ++ahead_;
         diag_.lookAhead(static_cast<std::int64_t>(taken_));
     }
-    return ahead_[ahead];
+    return slot(ahead);
 }
 
 Token Parser::take() {
@@ -77,7 +85,9 @@ void Parser::skip() {
         prevEnd_.col += t.loc.width;
         prevEnd_.width = 0;
     }
-    ahead_.pop_front();
+    head_ = (head_ + 1) & (ring_.size() - 1);
+    --ahead_;
+    if (!retired_.empty()) retired_.clear();
     ++taken_;
     diag_.settle(static_cast<std::int64_t>(taken_));
 }
