@@ -809,7 +809,8 @@ bool Parser::implementation(DeclList& out) {
         }
         if (accept(";")) continue;
         size_t before = taken_;
-        if (!implStatement(*impl)) {
+        if (!implStatement(impl->impl.emplace_back())) {  // read in place: a statement is large
+            impl->impl.items().pop_back();
             // skip to the end of the statement, staying inside the section
             while (!peek().punct(";") && !peek().punct("}") && peek().kind != Tok::End) skip();
             accept(";");
@@ -824,8 +825,7 @@ bool Parser::startsType(const Token& t) const {
     return t.kind == Tok::Ident && (t.ident("sequence") || (t.word & baseTypeStart) || !t.reserved());
 }
 
-bool Parser::implStatement(Decl& impl) {
-    ImplStmt s;
+bool Parser::implStatement(ImplStmt& s) {
     const Token& t = peek();
     s.loc = t.loc;
     if (t.ident("releaseorder") && peek(1).punct(":")) {
@@ -839,9 +839,7 @@ bool Parser::implStatement(Decl& impl) {
                 s.names.push_back(std::move(name));
             } while (accept(","));
         }
-        if (!expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return expect(";");
     }
     if (t.ident("passthru") && peek(1).kind == Tok::Ident) {
         s.kind = ImplStmt::Passthru;
@@ -853,16 +851,12 @@ bool Parser::implStatement(Decl& impl) {
             return false;
         }
         while (peek().kind == Tok::String) s.passthruText += take().text;
-        if (!expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return expect(";");
     }
     bool typeWord = t.reserved() && startsType(t);
     if (typeWord) {
         s.kind = ImplStmt::DataMember;
-        if (!member(s.data)) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return member(s.data);
     }
     if (t.kind != Tok::Ident && !t.punct("::")) {
         expectedBefore("implementation statement");
@@ -887,10 +881,8 @@ bool Parser::implStatement(Decl& impl) {
         s.kind = ImplStmt::DataMember;
         s.data.type.kind = TypeSpec::Named;
         s.data.type.loc = head.loc;
-        s.data.type.name = head;
-        if (!declarators(s.data.declarators) || !expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        s.data.type.name = std::move(head);
+        return declarators(s.data.declarators) && expect(";");
     }
     if (n.punct(":") || n.punct(",")) {
         s.kind = ImplStmt::MemberModifiers;
@@ -906,9 +898,7 @@ bool Parser::implStatement(Decl& impl) {
             if (!modifier(m)) return false;
             s.modifiers.push_back(std::move(m));
         } while (accept(","));
-        if (!expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return expect(";");
     }
     if (n.punct("=") || n.punct(";")) {
         s.kind = ImplStmt::ClassModifier;
@@ -922,9 +912,7 @@ bool Parser::implStatement(Decl& impl) {
             s.modifier.hasValue = true;
             if (!modifierValue(s.modifier.value)) return false;
         }
-        if (!expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return expect(";");
     }
     expectedBefore("':', '=' or ';'");
     return false;

@@ -61,7 +61,7 @@ class Parser {
     bool attribute(DeclList& out);
     bool operation(DeclList& out);
     bool implementation(DeclList& out);
-    bool implStatement(Decl& impl);
+    bool implStatement(ImplStmt& s);
     bool members(std::vector<Member>& out);
     bool member(Member& m);
     bool modifier(Modifier& m);
