@@ -70,15 +70,23 @@ class WordTable {
 
     struct Slot {
         std::string_view word;
+        std::uint32_t hash = 0;
         std::uint8_t flags = 0;
         std::uint8_t baseType = 0;  // as Token::baseType
     };
 
-    // The word's slot, or an empty one; `h`: its hash (FNV-1a, as wordHash makes it).
+    // The word's slot, or an empty one; `h`: its hash (FNV-1a, as wordHash makes it). Words
+    // are short and many of the identifiers read are keywords: they are compared here
+    // byte by byte rather than through a call to memcmp.
     const Slot& find(std::string_view word, std::uint32_t h) const {
         for (size_t i = h;; ++i) {
             const Slot& s = slots_[i & (slotCount - 1)];
-            if (s.word.empty() || s.word == word) return s;
+            if (s.word.empty()) return s;
+            if (s.hash == h && s.word.size() == word.size()) {
+                size_t k = 0;
+                while (k < word.size() && s.word[k] == word[k]) ++k;
+                if (k == word.size()) return s;
+            }
         }
     }
 
@@ -88,7 +96,10 @@ class WordTable {
     void add(std::string_view word, std::uint8_t flags, std::uint8_t baseType = 0) {
         for (size_t i = wordHash(word);; ++i) {
             Slot& s = slots_[i & (slotCount - 1)];
-            if (s.word.empty()) s.word = word;
+            if (s.word.empty()) {
+                s.word = word;
+                s.hash = wordHash(word);
+            }
             if (s.word == word) {
                 s.flags |= flags;
                 if (!s.baseType) s.baseType = baseType;  // the first row of a spelling, as kavc::findBaseType
