@@ -1,6 +1,8 @@
 // Tokens and their positions (the lexical errors, as kc prints them: tests/diagnostics/lex-*).
 #include "kc/lexer.h"
 
+#include "kavc/base_types.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,3 +81,49 @@ TEST(KcLexer, StringEscapesAreDecoded) {
 }
 
 }  // namespace
+
+// What the lexer finds out about a word once, for the parser: reserved, the start of a base
+// type's spelling, and the base type it spells whole (kavc::baseTypes' row).
+TEST(KcLexer, WordsAreClassifiedAsRead) {
+    struct Want {
+        const char* word;
+        bool reserved, startsBase;
+        const char* spells;  // null: no base type
+    };
+    const Want want[] = {
+        {"long", true, true, "long"},        {"unsigned", true, true, nullptr},
+        {"double", true, true, "double"},    {"TypeCode", true, true, "TypeCode"},
+        {"Principal", false, false, "Principal"}, {"interface", true, false, nullptr},
+        {"sequence", true, false, nullptr},  {"implementation", false, false, nullptr},
+        {"Long", false, false, nullptr},     {"long_", false, false, nullptr},
+    };
+    std::string text;
+    for (const Want& w : want) text += std::string(w.word) + " ";
+    Lexed l = lex(text);
+    ASSERT_EQ(l.tokens.size(), std::size(want));
+    for (size_t i = 0; i < std::size(want); ++i) {
+        const kc::Token& t = l.tokens[i];
+        EXPECT_EQ(t.reserved(), want[i].reserved) << want[i].word;
+        EXPECT_EQ((t.word & kc::baseTypeStart) != 0, want[i].startsBase) << want[i].word;
+        EXPECT_STREQ(t.baseType ? kavc::baseTypes[t.baseType - 1].idl : nullptr, want[i].spells) << want[i].word;
+        EXPECT_EQ(kc::wordFlags(t.text), t.word) << want[i].word;
+    }
+}
+
+// A punctuator compares by its characters, and one that is split ('>>' closing two
+// templates) compares as what it became.
+TEST(KcLexer, PunctuatorsCompareByTheirCharacters) {
+    Lexed l = lex(":: : >> > # <");
+    ASSERT_EQ(l.tokens.size(), 6u);
+    EXPECT_TRUE(l.tokens[0].punct("::"));
+    EXPECT_FALSE(l.tokens[0].punct(":"));
+    EXPECT_TRUE(l.tokens[1].punct(":"));
+    EXPECT_FALSE(l.tokens[1].punct("::"));
+    EXPECT_TRUE(l.tokens[2].punct(">>"));
+    kc::Token split = l.tokens[2];
+    split.setPunct(">");
+    EXPECT_TRUE(split.punct(">"));
+    EXPECT_FALSE(split.punct(">>"));
+    EXPECT_TRUE(l.tokens[4].punct("#"));
+    EXPECT_FALSE(l.tokens[5].ident("<"));
+}

@@ -123,4 +123,24 @@ TEST_F(KcParser, DeepNestingIsRefusedNotOverflowed) {
     }
 }
 
+// A repository-id declaration is told from an operation by what follows its scoped name:
+// the parser looks ahead over the whole name, however long, and its look-ahead grows past
+// the tokens it holds at first.
+TEST_F(KcParser, LookAheadOverLongScopedNames) {
+    for (int parts : {1, 7, 8, 40, 300}) {
+        std::string name = "M0";
+        for (int i = 1; i < parts; ++i) name += "::M" + std::to_string(i);
+        ASSERT_TRUE(parse("typeid " + name + " \"IDL:x:1.0\";\nimport " + name + ";\n")) << parts;
+        ASSERT_EQ(spec.decls.size(), 2u);
+        for (const auto& d : spec.decls) {
+            ASSERT_TRUE(d->target) << parts;
+            EXPECT_EQ(d->target->text(), name);
+        }
+        EXPECT_EQ(spec.decls[0]->kind, Decl::TypeId);
+        EXPECT_EQ(spec.decls[0]->text, "IDL:x:1.0");
+        EXPECT_EQ(spec.decls[1]->kind, Decl::Import);
+        spec = {};
+    }
+}
+
 }  // namespace

@@ -1,8 +1,10 @@
 #include "kc/lexer.h"
 
+#include "kavc/base_types.h"
+
+#include <array>
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 
 namespace kc {
 
@@ -11,8 +13,108 @@ namespace {
 constexpr const char* twoCharPuncts[] = {"::", "<<", ">>", "&&", "||", "==", "!=", "<=", ">="};
 constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
 
-bool identStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool identChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+// What each byte can be in a token, in the C locale.
+enum : std::uint8_t { startsIdent = 1, inIdent = 2, onePunct = 4, startsTwoPunct = 8, blank = 16 };
+constexpr std::array<std::uint8_t, 256> charClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+        bool digit = c >= '0' && c <= '9';
+        classes[c] = static_cast<std::uint8_t>((letter ? startsIdent : 0) | (letter || digit ? inIdent : 0));
+    }
+    for (const char* p = oneCharPuncts; *p; ++p) classes[static_cast<unsigned char>(*p)] |= onePunct;
+    classes['#'] |= onePunct;  // '#' not first on its line
+    for (char c : {' ', '\t', '\r', '\f', '\v'}) classes[static_cast<unsigned char>(c)] |= blank;
+    for (const char* two : twoCharPuncts) classes[static_cast<unsigned char>(two[0])] |= startsTwoPunct;
+    return classes;
+}();
+
+bool identStart(char c) { return charClasses[static_cast<unsigned char>(c)] & startsIdent; }
+bool identChar(char c) { return charClasses[static_cast<unsigned char>(c)] & inIdent; }
+
+constexpr std::uint32_t hashStart = 2166136261u;  // FNV-1a
+constexpr std::uint32_t hashStep(std::uint32_t h, char c) { return (h ^ static_cast<unsigned char>(c)) * 16777619u; }
+
+std::uint32_t wordHash(std::string_view word) {
+    std::uint32_t h = hashStart;
+    for (char c : word) h = hashStep(h, c);
+    return h;
+}
+
+// The words that have WordFlags, in an open-addressing table made once: most identifiers
+// a lexer reads are names that find an empty slot at once.
+class WordTable {
+  public:
+    WordTable() {
+        for (const char* w : {"module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway",
+                              "raises", "context", "typedef", "struct", "union", "switch", "case", "default", "enum",
+                              "const", "exception", "sequence", "TRUE", "FALSE",
+                              // value types and the other CORBA 2 additions
+                              "abstract", "custom", "factory", "local", "native", "private", "public", "supports",
+                              "truncatable", "valuetype"})
+            add(w, reservedWord);
+        for (const kavc::BaseType& b : kavc::baseTypes) {
+            std::string_view idl = b.idl;
+            if (idl.find(' ') == std::string_view::npos) add(idl, 0, static_cast<std::uint8_t>(&b - kavc::baseTypes + 1));
+            if (!b.keyword) continue;
+            // every word of a keyword spelling is reserved; its first words start a base type
+            for (size_t from = 0; from <= idl.size();) {
+                size_t blank = idl.find(' ', from);
+                if (blank == std::string_view::npos) blank = idl.size();
+                add(idl.substr(from, blank - from), reservedWord);
+                if (from == 0) add(idl.substr(0, blank), baseTypeStart);
+                from = blank + 1;
+            }
+        }
+    }
+
+    struct Slot {
+        std::string_view word;
+        std::uint32_t hash = 0;
+        std::uint8_t flags = 0;
+        std::uint8_t baseType = 0;  // as Token::baseType
+    };
+
+    // The word's slot, or an empty one; `h`: its hash (FNV-1a, as wordHash makes it). Words
+    // are short and many of the identifiers read are keywords: they are compared here
+    // byte by byte rather than through a call to memcmp.
+    const Slot& find(std::string_view word, std::uint32_t h) const {
+        for (size_t i = h;; ++i) {
+            const Slot& s = slots_[i & (slotCount - 1)];
+            if (s.word.empty()) return s;
+            if (s.hash == h && s.word.size() == word.size()) {
+                size_t k = 0;
+                while (k < word.size() && s.word[k] == word[k]) ++k;
+                if (k == word.size()) return s;
+            }
+        }
+    }
+
+  private:
+    static constexpr size_t slotCount = 256;  // a power of two, well above the words above
+
+    void add(std::string_view word, std::uint8_t flags, std::uint8_t baseType = 0) {
+        for (size_t i = wordHash(word);; ++i) {
+            Slot& s = slots_[i & (slotCount - 1)];
+            if (s.word.empty()) {
+                s.word = word;
+                s.hash = wordHash(word);
+            }
+            if (s.word == word) {
+                s.flags |= flags;
+                if (!s.baseType) s.baseType = baseType;  // the first row of a spelling, as kavc::findBaseType
+                return;
+            }
+        }
+    }
+
+    std::array<Slot, slotCount> slots_{};
+};
+
+const WordTable& wordTable() {
+    static const WordTable table;
+    return table;
+}
 
 // A decoded escape: one byte, or the UTF-8 form of a \u code point above 0xff.
 void appendCodePoint(std::string& text, int cp) {
@@ -45,6 +147,8 @@ std::string printable(char c) {
 }
 
 }  // namespace
+
+std::uint8_t wordFlags(std::string_view word) { return wordTable().find(word, wordHash(word)).flags; }
 
 std::string describe(const Token& t) {
     switch (t.kind) {
@@ -86,8 +190,11 @@ void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
             if (stopAtNewline) return;
             sawNewline = true;
             advance();
-        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
-            advance();
+        } else if (charClasses[static_cast<unsigned char>(c)] & blank) {
+            size_t end = pos_ + 1;  // a run of blanks: columns, no line end
+            while (end < text_.size() && (charClasses[static_cast<unsigned char>(text_[end])] & blank)) ++end;
+            here_.col += static_cast<int>(end - pos_);
+            pos_ = end;
         } else if (c == '\\' && (peek(1) == '\n' || (peek(1) == '\r' && peek(2) == '\n'))) {
             advance();  // a continued line is one logical line
             if (peek() == '\r') advance();
@@ -124,12 +231,15 @@ bool Lexer::atLineEnd() {
 }
 
 Token Lexer::next() {
-    for (;;) {
-        Token t;
-        if (!token(t)) continue;
-        if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
-        return t;
-    }
+    Token t;
+    next(t);
+    return t;
+}
+
+void Lexer::next(Token& t) {
+    do t.clear();
+    while (!token(t));
+    if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
 }
 
 // One token into `t`; false after a stray character, which is reported and skipped.
@@ -138,7 +248,11 @@ bool Lexer::token(Token& t) {
     skipSpace(sawNewline);
     if (sawNewline) lineStart_ = true;
 
-    t.loc = here_;
+    // Field by field (the width is 0 in a cleared token): the column was just stored on
+    // its own, and a load of the whole place at once would wait for that store.
+    t.loc.file = here_.file;
+    t.loc.line = here_.line;
+    t.loc.col = here_.col;
     t.startsLine = lineStart_;
     lineStart_ = false;
     if (pos_ >= text_.size()) {
@@ -155,11 +269,16 @@ bool Lexer::token(Token& t) {
         return true;
     }
     if (identStart(c)) {
+        size_t end = pos_ + 1;
+        std::uint32_t h = hashStep(hashStart, c);
+        while (end < text_.size() && identChar(text_[end])) h = hashStep(h, text_[end++]);
         t.kind = Tok::Ident;
-        while (identChar(peek())) {
-            t.text += peek();
-            advance();
-        }
+        t.text.assign(text_, pos_, end - pos_);
+        const auto& slot = wordTable().find(t.text, h);
+        t.word = slot.flags;
+        t.baseType = slot.baseType;
+        here_.col += static_cast<int>(end - pos_);  // an identifier holds no line end
+        pos_ = end;
         return true;
     }
     if (std::isdigit(static_cast<unsigned char>(c)) ||
@@ -183,24 +302,19 @@ bool Lexer::token(Token& t) {
         advance();
         return true;
     }
-    for (const char* two : twoCharPuncts) {
-        if (c == two[0] && peek(1) == two[1]) {
-            t.kind = Tok::Punct;
-            t.text += two;
-            advance();
-            advance();
-            return true;
+    std::uint8_t cls = charClasses[static_cast<unsigned char>(c)];
+    if (cls & startsTwoPunct) {
+        for (const char* two : twoCharPuncts) {
+            if (c == two[0] && peek(1) == two[1]) {
+                t.setPunct(two);
+                advance();
+                advance();
+                return true;
+            }
         }
     }
-    if (c != '\0' && std::strchr(oneCharPuncts, c)) {
-        t.kind = Tok::Punct;
-        t.text = std::string(1, c);
-        advance();
-        return true;
-    }
-    if (c == '#') {
-        t.kind = Tok::Punct;
-        t.text += '#';
+    if (cls & onePunct) {
+        t.setPunct(std::string_view(&text_[pos_], 1));
         advance();
         return true;
     }

@@ -3,11 +3,13 @@
 
 #include "kc/diagnostics.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kc {
 
-enum class Tok {
+enum class Tok : std::uint8_t {
     Ident,
     Int,     // text: the spelling
     Float,   // text: the spelling
@@ -19,17 +21,53 @@ enum class Tok {
     End,
 };
 
+// What an identifier is in the language, found once when the lexer reads it: the parser
+// asks these of every word it reads, often several times.
+enum WordFlag : std::uint8_t {
+    reservedWord = 1,   // a keyword: not usable as a declared name
+    baseTypeStart = 2,  // a base type's keyword spelling starts with it ("unsigned", "long")
+};
+
+// A punctuator's one or two characters as one number: punct(";") compares no text.
+constexpr std::uint16_t punctCode(const char* spelling) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(spelling[0]) |
+                                      (spelling[0] ? static_cast<unsigned char>(spelling[1]) << 8 : 0));
+}
+
 struct Token {
     Tok kind = Tok::End;
-    std::string text;
-    Loc loc;
+    std::uint8_t word = 0;      // Ident: its WordFlags
+    std::uint8_t baseType = 0;  // Ident: 1 + the row of kavc::baseTypes it spells whole ("long", "TypeCode"), or 0
+    std::uint16_t code = 0;  // Punct: punctCode of its spelling
     bool startsLine = false;  // first token of its line
     bool wide = false;        // String, Char: written L"..." or L'x'
+    Loc loc;
+    std::string text;
 
-    bool is(Tok k, const char* spelling) const { return kind == k && text == spelling; }
-    bool punct(const char* spelling) const { return is(Tok::Punct, spelling); }
-    bool ident(const char* spelling) const { return is(Tok::Ident, spelling); }
+    bool punct(const char* spelling) const { return kind == Tok::Punct && code == punctCode(spelling); }
+    bool ident(std::string_view spelling) const { return kind == Tok::Ident && std::string_view(text) == spelling; }
+    bool reserved() const { return kind == Tok::Ident && (word & reservedWord); }
+    // Back to a fresh token; the text keeps its storage for the next one read into it.
+    void clear() {
+        kind = Tok::End;
+        word = 0;
+        baseType = 0;
+        code = 0;
+        startsLine = false;
+        wide = false;
+        loc = Loc{};
+        text.clear();
+    }
+    // Makes this a punctuator of one or two characters.
+    void setPunct(std::string_view spelling) {
+        kind = Tok::Punct;
+        text.assign(spelling);
+        code = punctCode(text.c_str());
+    }
 };
+
+// The WordFlags of an identifier.
+std::uint8_t wordFlags(std::string_view word);
 
 // How a token reads in a message: 'x', "string constant", "end of input".
 std::string describe(const Token& t);
@@ -40,6 +78,7 @@ class Lexer {
     Lexer(Diagnostics& diag, std::string text, Loc origin);
 
     Token next();  // its loc spans the token's columns (a token continued over lines: 0)
+    void next(Token& t);  // the same, read into t
     // True when no token is left on the current line (a directive ends there).
     bool atLineEnd();
     // In an #include line: when the rest of the line starts with '<', reads up to '>'.

@@ -3,6 +3,7 @@
 #include "kavc/base_types.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -14,81 +15,81 @@ namespace kc {
 
 namespace {
 
-// Calls `onWord(from, to)` for each word of every base type's keyword spelling ("unsigned
-// long": [0, 8) and [9, 13)).
-template <class F>
-void forEachBaseTypeWord(F onWord) {
-    for (const kavc::BaseType& b : kavc::baseTypes) {
-        if (!b.keyword) continue;
-        std::string_view idl = b.idl;
-        for (size_t from = 0; from <= idl.size();) {
-            size_t blank = idl.find(' ', from);
-            if (blank == std::string_view::npos) blank = idl.size();
-            onWord(idl, from, blank);
-            from = blank + 1;
-        }
-    }
-}
-
-// The reserved words, and every word of a base type's keyword spelling ("unsigned", "long",
-// "wchar").
-const std::unordered_set<std::string_view>& reservedWords() {
-    static const std::unordered_set<std::string_view> words = [] {
-        std::unordered_set<std::string_view> all = {
-            "module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway", "raises",
-            "context", "typedef", "struct", "union", "switch", "case", "default", "enum", "const",
-            "exception", "sequence", "TRUE", "FALSE",
-            // value types and the other CORBA 2 additions
-            "abstract", "custom", "factory", "local", "native", "private", "public", "supports",
-            "truncatable", "valuetype"};
-        forEachBaseTypeWord([&](std::string_view idl, size_t from, size_t to) { all.insert(idl.substr(from, to - from)); });
-        return all;
-    }();
-    return words;
-}
-
 // True when `words` is a base type's keyword spelling or its first words ("unsigned",
-// "long long"), as kavc::startsBaseType says, from every such beginning gathered once: the
-// parser asks it for every type it reads.
+// "long long"), as kavc::startsBaseType says, from every such beginning gathered once. A
+// single word's answer is in its token (baseTypeStart): this is for the longer spellings.
 bool startsBaseType(std::string_view words) {
     static const std::unordered_set<std::string_view> starts = [] {
         std::unordered_set<std::string_view> all;
-        forEachBaseTypeWord([&](std::string_view idl, size_t, size_t to) { all.insert(idl.substr(0, to)); });
+        for (const kavc::BaseType& b : kavc::baseTypes) {
+            if (!b.keyword) continue;
+            std::string_view idl = b.idl;
+            for (size_t blank = 0; blank != std::string_view::npos; blank = idl.find(' ', blank + 1))
+                if (blank) all.insert(idl.substr(0, blank));
+            all.insert(idl);
+        }
         return all;
     }();
     return starts.count(words) != 0;
 }
 
+// kavc::findBaseType with the spellings' lengths known: the parser asks it for every base
+// type it reads.
+const kavc::BaseType* findBaseType(std::string_view spelling) {
+    static constexpr auto spellings = [] {
+        std::array<std::string_view, std::size(kavc::baseTypes)> all{};
+        for (size_t i = 0; i < all.size(); ++i) all[i] = kavc::baseTypes[i].idl;
+        return all;
+    }();
+    for (size_t i = 0; i < spellings.size(); ++i)
+        if (spellings[i] == spelling) return &kavc::baseTypes[i];
+    return nullptr;
+}
+
 }  // namespace
 
-bool isReserved(const std::string& word) { return reservedWords().count(word) != 0; }
+bool isReserved(const std::string& word) { return wordFlags(word) & reservedWord; }
 
 // ---- tokens ------------------------------------------------------------------------------
 
 // Messages about a token wait until the parser takes it: the preprocessor's, made while the
 // parser looks ahead, and the parser's own, which may point before the preprocessor's (after
 // the token before), are printed in the order of their positions.
-const Token& Parser::peek(size_t ahead) {
-    while (ahead_.size() <= ahead) {
-        diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_.size()));
-        ahead_.push_back(pp_.next());
+const Token& Parser::lookAhead(size_t ahead) {
+    while (ahead_ <= ahead) {
+        if (ahead_ == ring_.size()) {
+            std::vector<Token> larger(ring_.size() * 2);
+            for (size_t i = 0; i < ahead_; ++i) larger[i] = slot(i);
+            retired_.push_back(std::move(ring_));
+            ring_ = std::move(larger);
+            head_ = 0;
+        }
+        diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_));
+        pp_.next(slot(ahead_));
+        ++ahead_;
         diag_.lookAhead(static_cast<std::int64_t>(taken_));
     }
-    return ahead_[ahead];
+    return slot(ahead);
 }
 
 Token Parser::take() {
-    peek();
-    Token t = std::move(ahead_.front());
-    ahead_.pop_front();
-    ++taken_;
-    diag_.settle(static_cast<std::int64_t>(taken_));
+    Token t = std::move(const_cast<Token&>(peek()));
+    skip();  // reads only the kind and place, which a move leaves
+    return t;
+}
+
+void Parser::skip() {
+    const Token& t = peek();
     if (t.kind != Tok::End) {
         prevEnd_ = t.loc;
         prevEnd_.col += t.loc.width;
         prevEnd_.width = 0;
     }
-    return t;
+    head_ = (head_ + 1) & (ring_.size() - 1);
+    --ahead_;
+    if (!retired_.empty()) retired_.clear();
+    ++taken_;
+    diag_.settle(static_cast<std::int64_t>(taken_));
 }
 
 // The parameters gathered in params_, moved to `out` in one allocation of their number: they
@@ -100,7 +101,7 @@ void Parser::takeParams(SparseList<Param>& out) {
 
 bool Parser::accept(const char* punct) {
     if (!peek().punct(punct)) return false;
-    take();
+    skip();
     return true;
 }
 
@@ -126,7 +127,7 @@ bool Parser::expect(const char* punct) {
 
 bool Parser::expectKeyword(const char* word) {
     if (peek().ident(word)) {
-        take();
+        skip();
         return true;
     }
     expectedBefore(quote(word));
@@ -135,7 +136,7 @@ bool Parser::expectKeyword(const char* word) {
 
 bool Parser::expectIdent(std::string& name, Loc& at) {
     const Token& t = peek();
-    if (t.kind == Tok::Ident && !isReserved(t.text)) {
+    if (t.kind == Tok::Ident && !t.reserved()) {
         at = t.loc;
         name = take().text;
         if (!inImplementation_ && name[0] == '_') {
@@ -155,11 +156,11 @@ bool Parser::expectIdent(std::string& name, Loc& at) {
 bool Parser::closeAngle() {
     Token& t = const_cast<Token&>(peek());
     if (t.punct(">")) {
-        take();
+        skip();
         return true;
     }
     if (t.punct(">>")) {  // sequence<sequence<long>>: the first '>' closes this one
-        t.text = ">";
+        t.setPunct(">");
         t.loc.col += 1;
         t.loc.width = 1;
         prevEnd_ = t.loc;
@@ -190,15 +191,15 @@ void Parser::recover() {
             if (braces == 0) return;
             --braces;
             if (braces == 0) {
-                take();
+                skip();
                 accept(";");
                 return;
             }
         } else if (t.punct(";") && braces == 0) {
-            take();
+            skip();
             return;
         }
-        take();
+        skip();
     }
 }
 
@@ -222,18 +223,18 @@ void Parser::definitions(DeclList& out, Body body, bool topLevel) {
         if (t.punct("}")) {
             if (!topLevel) return;
             diag_.error(t.loc, "expected declaration before '}'");
-            take();
+            skip();
             continue;
         }
         if (t.punct(";")) {  // a stray ';' between declarations is harmless
-            take();
+            skip();
             continue;
         }
         size_t before = taken_;
         hoist_ = &out;  // types declared inside a member go before the declaration holding them
         if (!definition(out, body)) {
             recover();
-            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();  // always move on
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();  // always move on
         }
     }
 }
@@ -274,7 +275,7 @@ bool Parser::definition(DeclList& out, Body body) {
     const Token& t = peek();
     bool inClass = body != Body::Module;
     if (t.kind == Tok::Ident) {
-        const std::string& w = t.text;
+        std::string_view w = t.text;
         size_t prefix = 0;
         if (w == "module" || startsClass(prefix)) {
             if (inClass) {
@@ -284,7 +285,7 @@ bool Parser::definition(DeclList& out, Body body) {
                 return false;
             }
             if (w == "module") return module(out);
-            const std::string& k = peek(prefix).text;
+            std::string_view k = peek(prefix).text;
             if (k == "component") return component(out);
             if (k == "home") return home(out);
             return classDecl(out);
@@ -296,10 +297,12 @@ bool Parser::definition(DeclList& out, Body body) {
             return repositoryId(out);
         if (w == "import" && (peek(1).kind == Tok::String || peek(afterScopedName(1)).punct(";")))
             return importDecl(out);
+        // (The section's keyword spelt right is no misspelling of another: no spelling
+        // distances are measured for it.)
+        if (inClass && w == "implementation" && peek(1).punct("{")) return implementation(out);
         if (misspeltKeyword(body)) return false;
         if (inClass) {
             if (w == "attribute" || w == "readonly") return attribute(out);
-            if (w == "implementation" && peek(1).punct("{")) return implementation(out);
             if (body == Body::Value && (w == "public" || w == "private")) return stateMember(out);
             if (body == Body::Value && w == "factory") return factory(out, "factory");
             if (w == "oneway" || startsType(t) || w == "void") return operation(out);
@@ -323,10 +326,10 @@ bool Parser::misspeltKeyword(Body body) {
         "attribute", "readonly", "oneway", "implementation", "typedef", "struct", "union", "enum", "const",
         "exception", "native", "factory", "public", "private"};
     const Token& t = peek();
-    if (isReserved(t.text) || (body == Body::Module && (t.ident("component") || t.ident("home")))) return false;
+    if (t.reserved() || (body == Body::Module && (t.ident("component") || t.ident("home")))) return false;
     if (body != Body::Module) {
         const Token& after = peek(1);
-        if (!after.punct("{") && !(after.kind == Tok::Ident && isReserved(after.text))) return false;
+        if (!after.punct("{") && !after.reserved()) return false;
     }
     std::string best = closestSpelling(t.text, body == Body::Module ? moduleWords : classWords);
     if (best.empty()) return false;
@@ -337,7 +340,7 @@ bool Parser::misspeltKeyword(Body body) {
 bool Parser::module(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Module;
-    take();
+    skip();
     if (!expectIdent(d->name, d->loc) || !expect("{")) return false;
     if (!enter()) return false;
     Decl* m = d.get();
@@ -391,13 +394,13 @@ bool Parser::classDecl(DeclList& out) {
     }
     if (accept(":")) {
         if (value && peek().ident("truncatable")) {
-            take();
+            skip();
             d->truncatable = true;
         }
         if (!scopedNames(d->parents.items())) return false;
     }
     if (value && peek().ident("supports")) {
-        take();
+        skip();
         if (!scopedNames(d->supports.items())) return false;
     }
     if (!expect("{")) return false;
@@ -411,7 +414,7 @@ bool Parser::classDecl(DeclList& out) {
 bool Parser::component(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Component;
-    take();
+    skip();
     if (!expectIdent(d->name, d->loc)) return false;
     if (accept(";")) {
         d->kind = Decl::Forward;
@@ -421,7 +424,7 @@ bool Parser::component(DeclList& out) {
     }
     if (accept(":") && !scopedNames(d->parents.items())) return false;
     if (peek().ident("supports")) {
-        take();
+        skip();
         if (!scopedNames(d->supports.items())) return false;
     }
     if (!expect("{")) return false;
@@ -447,7 +450,7 @@ bool Parser::component(DeclList& out) {
         p->keyword = take().text;
         if (p->keyword == "uses" && peek().ident("multiple") && peek(1).kind == Tok::Ident &&
             !peek(1).punct("::") && (peek(2).kind == Tok::Ident || peek(2).punct("::"))) {
-            take();
+            skip();
             p->multiple = true;
         }
         if (!typeSpec(p->type, false) || !expectIdent(p->name, p->loc) || !expect(";")) return false;
@@ -461,16 +464,16 @@ bool Parser::component(DeclList& out) {
 bool Parser::home(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Home;
-    take();
+    skip();
     if (!expectIdent(d->name, d->loc)) return false;
     if (accept(":") && !scopedNames(d->parents.items())) return false;
     if (peek().ident("supports")) {
-        take();
+        skip();
         if (!scopedNames(d->supports.items())) return false;
     }
     if (!expectKeyword("manages") || !scopedName(*(d->target = std::make_unique<ScopedName>()))) return false;
     if (peek().ident("primarykey")) {
-        take();
+        skip();
         if (!typeSpec(d->type, false)) return false;
     }
     if (!expect("{")) return false;
@@ -487,10 +490,10 @@ bool Parser::home(DeclList& out) {
                                                                       : definition(h->body.items(), Body::Interface);
         if (!ok) {
             recover();
-            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();
         }
     }
-    take();
+    skip();
     return expect(";");
 }
 
@@ -511,21 +514,20 @@ bool Parser::factory(DeclList& out, const char* keyword) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Factory;
     d->keyword = keyword;
-    take();
+    skip();
     if (!expectIdent(d->name, d->loc) || !expect("(")) return false;
     if (!accept(")")) {
         params_.clear();  // what a failed operation left
         do {
-            Param p;
+            Param& p = params_.emplace_back();
             p.loc = peek().loc;
             if (!expectKeyword("in") || !typeSpec(p.type, false) || !declarator(p.declarator)) return false;
-            params_.push_back(std::move(p));
         } while (accept(","));
         takeParams(d->params);
         if (!expect(")")) return false;
     }
     if (peek().ident("raises")) {
-        take();
+        skip();
         if (!expect("(") || !scopedNames(d->raises.items()) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
@@ -564,7 +566,7 @@ bool Parser::typeDeclaration(DeclList& out) {
     if (t.ident("native")) {
         auto d = std::make_unique<Decl>();
         d->kind = Decl::Native;
-        take();
+        skip();
         if (!expectIdent(d->name, d->loc)) return false;
         out.push_back(std::move(d));
         return expect(";");
@@ -617,12 +619,12 @@ std::unique_ptr<Decl> Parser::constructedType() {
         c.loc = peek().loc;
         for (;;) {
             if (peek().ident("case")) {
-                take();
+                skip();
                 auto label = expression();
                 if (!label || !expect(":")) return nullptr;
                 c.labels.push_back(std::move(label));
             } else if (peek().ident("default")) {
-                take();
+                skip();
                 if (!expect(":")) return nullptr;
                 c.isDefault = true;
             } else {
@@ -653,7 +655,7 @@ bool Parser::members(std::vector<Member>& out) {
         if (!member(m)) return false;
         out.push_back(std::move(m));
     }
-    take();
+    skip();
     return true;
 }
 
@@ -685,7 +687,7 @@ bool Parser::typedefDecl(DeclList& out) {
 }
 
 bool Parser::constDecl(DeclList& out) {
-    take();
+    skip();
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Const;
     if (!typeSpec(d->type, false) || !expectIdent(d->name, d->loc) || !expect("=")) return false;
@@ -700,7 +702,7 @@ bool Parser::attribute(DeclList& out) {
     d->kind = Decl::Attribute;
     d->loc = peek().loc;
     if (peek().ident("readonly")) {
-        take();
+        skip();
         d->readonly = true;
     }
     if (!expectKeyword("attribute") || !typeSpec(d->type, false)) return false;
@@ -723,7 +725,7 @@ bool Parser::attribute(DeclList& out) {
             diag_.error(t.loc, quote(t.text) + " follows an attribute of one name only");
             return false;
         }
-        take();
+        skip();
         if (!expect("(") || !scopedNames(list->items()) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
@@ -734,14 +736,14 @@ bool Parser::operation(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Operation;
     if (peek().ident("oneway")) {
-        take();
+        skip();
         d->oneway = true;
     }
     if (!typeSpec(d->type, true) || !expectIdent(d->name, d->loc) || !expect("(")) return false;
     if (!accept(")")) {
         params_.clear();  // what a failed operation left
         do {
-            Param p;
+            Param& p = params_.emplace_back();
             p.loc = peek().loc;
             const Token& m = peek();
             if (m.ident("in")) p.mode = 1;
@@ -751,15 +753,14 @@ bool Parser::operation(DeclList& out) {
                 expectedBefore("'in', 'out' or 'inout'");
                 return false;
             }
-            take();
+            skip();
             if (!typeSpec(p.type, false) || !declarator(p.declarator)) return false;
-            params_.push_back(std::move(p));
         } while (accept(","));
         takeParams(d->params);
         if (!expect(")")) return false;
     }
     if (peek().ident("raises")) {
-        take();
+        skip();
         if (!expect("(")) return false;
         do {
             ScopedName e;
@@ -769,7 +770,7 @@ bool Parser::operation(DeclList& out) {
         if (!expect(")")) return false;
     }
     if (peek().ident("context")) {
-        take();
+        skip();
         d->hasContext = true;
         if (!expect("(")) return false;
         do {
@@ -791,7 +792,7 @@ bool Parser::implementation(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Implementation;
     d->loc = take().loc;
-    take();  // '{'
+    skip();  // '{'
     struct Within {
         bool& flag;
         explicit Within(bool& f) : flag(f) { flag = true; }
@@ -808,29 +809,29 @@ bool Parser::implementation(DeclList& out) {
         }
         if (accept(";")) continue;
         size_t before = taken_;
-        if (!implStatement(*impl)) {
+        if (!implStatement(impl->impl.emplace_back())) {  // read in place: a statement is large
+            impl->impl.items().pop_back();
             // skip to the end of the statement, staying inside the section
-            while (!peek().punct(";") && !peek().punct("}") && peek().kind != Tok::End) take();
+            while (!peek().punct(";") && !peek().punct("}") && peek().kind != Tok::End) skip();
             accept(";");
-            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) take();
+            if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();
         }
     }
-    take();
+    skip();
     return expect(";");
 }
 
 bool Parser::startsType(const Token& t) const {
-    return t.kind == Tok::Ident && (t.text == "sequence" || startsBaseType(t.text) || !isReserved(t.text));
+    return t.kind == Tok::Ident && (t.ident("sequence") || (t.word & baseTypeStart) || !t.reserved());
 }
 
-bool Parser::implStatement(Decl& impl) {
-    ImplStmt s;
+bool Parser::implStatement(ImplStmt& s) {
     const Token& t = peek();
     s.loc = t.loc;
     if (t.ident("releaseorder") && peek(1).punct(":")) {
         s.kind = ImplStmt::ReleaseOrder;
-        take();
-        take();
+        skip();
+        skip();
         if (!peek().punct(";")) {
             do {
                 std::pair<std::string, Loc> name;
@@ -838,13 +839,11 @@ bool Parser::implStatement(Decl& impl) {
                 s.names.push_back(std::move(name));
             } while (accept(","));
         }
-        if (!expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return expect(";");
     }
     if (t.ident("passthru") && peek(1).kind == Tok::Ident) {
         s.kind = ImplStmt::Passthru;
-        take();
+        skip();
         Loc at;
         if (!expectIdent(s.passthruName, at) || !expect("=")) return false;
         if (peek().kind != Tok::String) {
@@ -852,16 +851,12 @@ bool Parser::implStatement(Decl& impl) {
             return false;
         }
         while (peek().kind == Tok::String) s.passthruText += take().text;
-        if (!expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return expect(";");
     }
-    bool typeWord = t.kind == Tok::Ident && isReserved(t.text) && startsType(t);
+    bool typeWord = t.reserved() && startsType(t);
     if (typeWord) {
         s.kind = ImplStmt::DataMember;
-        if (!member(s.data)) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return member(s.data);
     }
     if (t.kind != Tok::Ident && !t.punct("::")) {
         expectedBefore("implementation statement");
@@ -886,10 +881,8 @@ bool Parser::implStatement(Decl& impl) {
         s.kind = ImplStmt::DataMember;
         s.data.type.kind = TypeSpec::Named;
         s.data.type.loc = head.loc;
-        s.data.type.name = head;
-        if (!declarators(s.data.declarators) || !expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        s.data.type.name = std::move(head);
+        return declarators(s.data.declarators) && expect(";");
     }
     if (n.punct(":") || n.punct(",")) {
         s.kind = ImplStmt::MemberModifiers;
@@ -905,9 +898,7 @@ bool Parser::implStatement(Decl& impl) {
             if (!modifier(m)) return false;
             s.modifiers.push_back(std::move(m));
         } while (accept(","));
-        if (!expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return expect(";");
     }
     if (n.punct("=") || n.punct(";")) {
         s.kind = ImplStmt::ClassModifier;
@@ -921,9 +912,7 @@ bool Parser::implStatement(Decl& impl) {
             s.modifier.hasValue = true;
             if (!modifierValue(s.modifier.value)) return false;
         }
-        if (!expect(";")) return false;
-        impl.impl.push_back(std::move(s));
-        return true;
+        return expect(";");
     }
     expectedBefore("':', '=' or ';'");
     return false;
@@ -952,7 +941,7 @@ bool Parser::modifierValue(std::string& value) {
         return true;
     }
     if (t.punct("-") && (peek(1).kind == Tok::Int || peek(1).kind == Tok::Float)) {
-        take();
+        skip();
         value = "-" + take().text;
         return true;
     }
@@ -962,7 +951,7 @@ bool Parser::modifierValue(std::string& value) {
     }
     if (t.kind == Tok::Ident || t.punct("::")) {
         if (t.punct("::")) {
-            take();
+            skip();
             value = "::";
         }
         if (peek().kind != Tok::Ident) {
@@ -971,7 +960,7 @@ bool Parser::modifierValue(std::string& value) {
         }
         value += take().text;
         while (peek().punct("::") && peek(1).kind == Tok::Ident) {
-            take();
+            skip();
             value += "::" + take().text;
         }
         return true;
@@ -989,8 +978,7 @@ bool Parser::scopedName(ScopedName& n) {
         std::string part;
         Loc at;
         const Token& t = peek();
-        if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && kavc::findBaseType(t.text) &&
-            !startsBaseType(t.text + " ")) {
+        if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && t.baseType) {
             n.parts.push_back(take().text);  // CORBA::TypeCode, CORBA::Object: predefined names
             continue;
         }
@@ -1011,8 +999,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         expectedBefore("type");
         return false;
     }
-    std::string w = tok.text;
-    if ((w == "struct" || w == "union" || w == "enum") && peek(1).kind == Tok::Ident &&
+    if ((tok.ident("struct") || tok.ident("union") || tok.ident("enum")) && peek(1).kind == Tok::Ident &&
         (peek(2).punct("{") || peek(2).ident("switch"))) {
         // A type declared where it is used (a member, a union case, a switch): declared in
         // the enclosing scope, before the declaration that holds it.
@@ -1026,8 +1013,8 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         hoist_->push_back(std::move(inner));
         return true;
     }
-    if (w == "void") {
-        take();
+    if (tok.ident("void")) {
+        skip();
         if (!allowVoid) {
             diag_.error(t.loc, "'void' is only allowed as the result of an operation");
             return false;
@@ -1036,14 +1023,23 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         t.basic = "void";
         return true;
     }
-    if (startsBaseType(w)) {
-        // The longest keyword spelling: "unsigned long long" before "unsigned long".
-        take();
+    if (tok.word & baseTypeStart) {
+        // The longest keyword spelling: "unsigned long long" before "unsigned long". Every
+        // word of one is reserved, so a declared name after the type is no candidate.
         t.kind = TypeSpec::Basic;
-        t.basic = w;
-        while (peek().kind == Tok::Ident && startsBaseType(t.basic + " " + peek().text))
-            t.basic += " " + take().text;
-        const kavc::BaseType* b = kavc::findBaseType(t.basic);
+        const kavc::BaseType* b = tok.baseType ? &kavc::baseTypes[tok.baseType - 1] : nullptr;
+        t.basic = take().text;
+        while (peek().reserved()) {
+            size_t before = t.basic.size();
+            t.basic += ' ';
+            t.basic += peek().text;
+            if (!startsBaseType(t.basic)) {
+                t.basic.resize(before);
+                break;
+            }
+            skip();
+            b = findBaseType(t.basic);
+        }
         if (!b) {
             expectedBefore(quote(t.basic == "unsigned" ? "long" : "type"));
             return false;
@@ -1061,8 +1057,8 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         }
         return true;
     }
-    if (w == "sequence") {
-        take();
+    if (tok.ident("sequence")) {
+        skip();
         t.kind = TypeSpec::Sequence;
         if (!expect("<") || !enter()) return false;
         t.element = std::make_unique<TypeSpec>();
@@ -1076,7 +1072,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         leave();
         return ok && closeAngle();
     }
-    if (isReserved(w)) {
+    if (tok.reserved()) {
         expectedBefore("type");
         return false;
     }
@@ -1211,14 +1207,14 @@ std::unique_ptr<Expr> Parser::primary() {
         return e;
     }
     if (t.punct("(")) {
-        take();
+        skip();
         if (!enter()) return nullptr;
         auto inner = binary(0);
         leave();
         if (!inner || !expect(")")) return nullptr;
         return inner;
     }
-    if ((t.kind == Tok::Ident && !isReserved(t.text)) || t.punct("::")) {
+    if ((t.kind == Tok::Ident && !t.reserved()) || t.punct("::")) {
         e->kind = Expr::Name;
         if (!scopedName(e->name)) return nullptr;
         return e;

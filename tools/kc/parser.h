@@ -5,7 +5,6 @@
 #include "kc/ast.h"
 #include "kc/preprocessor.h"
 
-#include <deque>
 
 namespace kc {
 
@@ -16,15 +15,18 @@ inline constexpr int maxExpressionHeight = 1000;
 
 class Parser {
   public:
-    Parser(Preprocessor& pp, Diagnostics& diag) : pp_(pp), diag_(diag) {}
+    Parser(Preprocessor& pp, Diagnostics& diag) : pp_(pp), diag_(diag), ring_(16) {}
 
     Specification parse();
 
   private:
     using DeclList = std::vector<std::unique_ptr<Decl>>;
 
-    const Token& peek(size_t ahead = 0);
+    const Token& peek(size_t ahead = 0) { return ahead < ahead_ ? slot(ahead) : lookAhead(ahead); }
+    const Token& lookAhead(size_t ahead);
+    Token& slot(size_t ahead) { return ring_[(head_ + ahead) & (ring_.size() - 1)]; }
     Token take();
+    void skip();  // take() without the token
     void takeParams(SparseList<Param>& out);
     bool accept(const char* punct);
     bool expect(const char* punct);
@@ -59,7 +61,7 @@ class Parser {
     bool attribute(DeclList& out);
     bool operation(DeclList& out);
     bool implementation(DeclList& out);
-    bool implStatement(Decl& impl);
+    bool implStatement(ImplStmt& s);
     bool members(std::vector<Member>& out);
     bool member(Member& m);
     bool modifier(Modifier& m);
@@ -78,7 +80,13 @@ class Parser {
 
     Preprocessor& pp_;
     Diagnostics& diag_;
-    std::deque<Token> ahead_;
+    // The tokens looked ahead at: ahead_ of them from ring_[head_] on, in a ring whose slots
+    // are reused (a token's text keeps its storage). A ring that grows is copied and kept
+    // until the next token is taken, so a token from peek() stays valid until then.
+    std::vector<Token> ring_;  // a power of two of slots
+    size_t head_ = 0;
+    size_t ahead_ = 0;
+    std::vector<std::vector<Token>> retired_;
     Loc prevEnd_;
     size_t taken_ = 0;  // tokens consumed: recovery always moves on
     int depth_ = 0;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 namespace kc {
 
@@ -208,10 +209,16 @@ bool readFile(const std::string& path, std::string& text, std::string& why) {
         why = std::strerror(errno);
         return false;
     }
-    text.clear();
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    // Read into place, in one allocation of the size the file has (a file that grows
+    // meanwhile is read on to its end).
+    text.resize(static_cast<size_t>(st.st_size));
+    size_t got = std::fread(text.data(), 1, text.size(), f);
+    text.resize(got);
+    if (got == static_cast<size_t>(st.st_size)) {
+        char buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    }
     bool failed = std::ferror(f);
     std::fclose(f);
     if (failed) {
@@ -223,8 +230,8 @@ bool readFile(const std::string& path, std::string& text, std::string& why) {
 
 Preprocessor::Preprocessor(Sources& sources, Diagnostics& diag, PreprocessorOptions options)
     : sources_(sources), diag_(diag), options_(std::move(options)) {
-    macros_["__KAVIDL__"] = Macro{lex("1", Loc{}), Loc{}, false};
-    for (const auto& [name, value] : options_.defines) macros_[name] = Macro{lex(value, Loc{}), Loc{}, false};
+    setMacro("__KAVIDL__", Macro{lex("1", Loc{}), Loc{}, false});
+    for (const auto& [name, value] : options_.defines) setMacro(name, Macro{lex(value, Loc{}), Loc{}, false});
 }
 
 std::vector<Token> Preprocessor::lex(const std::string& text, Loc at) {
@@ -255,9 +262,9 @@ void Preprocessor::push(int file, const std::string& dir) {
     frames_.push_back(std::move(f));
 }
 
-Token Preprocessor::take(Frame& f) {
+void Preprocessor::take(Frame& f, Token& t) {
     f.lexer->setSkipping(!active(f));
-    return f.lexer->next();
+    f.lexer->next(t);
 }
 
 // The next token of the directive's line; false at the end of the line.
@@ -279,19 +286,25 @@ bool Preprocessor::active(const Frame& f) const {
 }
 
 Token Preprocessor::next() {
+    Token t;
+    next(t);
+    return t;
+}
+
+void Preprocessor::next(Token& t) {
     for (;;) {
         if (!expanded_.empty()) {
-            Token t = expanded_.front();
+            t = std::move(expanded_.front());
             expanded_.pop_front();
-            return t;
+            return;
         }
         if (frames_.empty() || stopped_) {
-            Token end;
-            end.loc = last_;
-            return end;
+            t.clear();
+            t.loc = last_;
+            return;
         }
         Frame& f = frames_.back();
-        Token t = take(f);
+        take(f, t);
         if (t.kind == Tok::Hash) {
             directive(f, t);
             continue;
@@ -303,14 +316,18 @@ Token Preprocessor::next() {
             continue;
         }
         if (!active(f)) continue;
-        last_ = t.loc;
-        if (t.kind == Tok::Ident && macros_.count(t.text)) {
+        // Field by field: the lexer stored the width on its own just now (see Lexer::token).
+        last_.file = t.loc.file;
+        last_.line = t.loc.line;
+        last_.col = t.loc.col;
+        last_.width = t.loc.width;
+        if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) {
             std::vector<Token> out;
             expand(t, out);
-            expanded_.insert(expanded_.end(), out.begin(), out.end());
+            expanded_.insert(expanded_.end(), std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()));
             continue;
         }
-        return t;
+        return;
     }
 }
 
@@ -354,6 +371,18 @@ void Preprocessor::expand(const Token& use, std::vector<Token>& out) {
         }
     }
     for (Level& level : stack) level.macro->expanding = false;
+}
+
+void Preprocessor::setMacro(const std::string& name, Macro m) {
+    macroLengths_.set(name.size() % macroLengths_.size());
+    macroFirsts_.set(static_cast<unsigned char>(name[0]));
+    macros_[name] = std::move(m);
+}
+
+// False for most names that are no macro, without a search: no macro has the name's length
+// and first character. (#undef leaves both marks: a search then says no.)
+bool Preprocessor::mayBeMacro(const std::string& name) const {
+    return macroLengths_.test(name.size() % macroLengths_.size()) && macroFirsts_.test(static_cast<unsigned char>(name[0]));
 }
 
 bool Preprocessor::chargeExpansion(const Token& use) {
@@ -538,7 +567,7 @@ void Preprocessor::define(Frame& f, const Token& directiveName) {
             if (old->second.at.file >= 0) diag_.note(old->second.at, "this is the location of the previous definition");
         }
     }
-    macros_[name.text] = std::move(m);
+    setMacro(name.text, std::move(m));
 }
 
 void Preprocessor::conditional(Frame& f, const Token& directiveName) {

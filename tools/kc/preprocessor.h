@@ -5,6 +5,7 @@
 #include "kc/diagnostics.h"
 #include "kc/lexer.h"
 
+#include <bitset>
 #include <deque>
 #include <map>
 #include <memory>
@@ -45,6 +46,7 @@ class Preprocessor {
 
     // The next token after preprocessing; Tok::End at the end of the main file.
     Token next();
+    void next(Token& t);  // the same, read into t
 
   private:
     struct Conditional {
@@ -66,7 +68,7 @@ class Preprocessor {
     };
 
     void push(int file, const std::string& dir);
-    Token take(Frame& f);
+    void take(Frame& f, Token& t);
     bool nextOnLine(Frame& f, Token& t);
     std::vector<Token> restOfLine(Frame& f);
     bool active(const Frame& f) const;
@@ -78,6 +80,8 @@ class Preprocessor {
     bool evaluate(std::vector<Token> line, Loc at);
     void expand(const Token& use, std::vector<Token>& out);
     bool chargeExpansion(const Token& use);
+    void setMacro(const std::string& name, Macro m);
+    bool mayBeMacro(const std::string& name) const;
     std::vector<Token> lex(const std::string& text, Loc at);
 
     Sources& sources_;
@@ -86,6 +90,8 @@ class Preprocessor {
     std::deque<Frame> frames_;  // a deque: an #include must not move the includer's frame
     std::deque<Token> expanded_;
     std::map<std::string, Macro> macros_;
+    std::bitset<64> macroLengths_;  // the lengths (modulo 64) and first characters of macro names
+    std::bitset<256> macroFirsts_;
     std::set<std::string> onceFiles_;
     Loc last_;
     long includes_ = 0;
