@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -196,33 +197,109 @@ void writeToStream(FILE* out, const char* text, std::size_t size) {
 #endif
 }
 
+// Hands `size` bytes to where a buffer's text goes: its string while collecting, else its stream.
+void deliver(const OutputBuffer& buffer, const char* text, std::size_t size) {
+    if (buffer.collect)
+        buffer.collect->append(text, size);
+    else if (buffer.stream)
+        writeToStream(buffer.stream, text, size);
+}
+
+// Copies `size` bytes; most pieces are short, and a short piece costs no library call: two
+// overlapping loads and stores cover any size from n to 2n.
+struct Bytes16 {
+    unsigned char bytes[16];
+};
+
+inline void copyShort(char* to, const char* from, std::size_t size) {
+    auto both = [&](auto word) {
+        constexpr std::size_t n = sizeof word;
+        decltype(word) head, tail;
+        std::memcpy(&head, from, n);
+        std::memcpy(&tail, from + size - n, n);
+        std::memcpy(to, &head, n);
+        std::memcpy(to + size - n, &tail, n);
+    };
+    if (size >= 16) {
+        if (size > 32) return (void)std::memcpy(to, from, size);
+        both(Bytes16{});
+    } else if (size >= 8) {
+        both(std::uint64_t{});
+    } else if (size >= 4) {
+        both(std::uint32_t{});
+    } else if (size) {
+        to[0] = from[0];
+        to[size / 2] = from[size / 2];
+        to[size - 1] = from[size - 1];
+    }
+}
+
 // Where formatted text goes: the host's buffer of an output it opened, any other stream
-// (written through), or a string.
+// (written through), or a string. Text is copied to a cursor into the host's buffer, or into
+// a small local one for the other two, so that a literal or a name is copied as it is scanned
+// and the common short pieces cost no library call.
 class Sink {
 public:
-    explicit Sink(FILE* out) : buffer_(bufferOf(out)), stream_(out) {}
-    explicit Sink(std::string& text) : text_(&text) {}
-
-    void write(const char* text, std::size_t size) {
+    explicit Sink(FILE* out) : buffer_(bufferOf(out)), stream_(out) {
         if (buffer_) {
-            if (size > OutputBuffer::capacity - buffer_->used) {
-                buffer_->flush();
-                if (size >= OutputBuffer::capacity) return writeToStream(stream_, text, size);
-            }
-            std::memcpy(buffer_->data.get() + buffer_->used, text, size);
-            buffer_->used += size;
-        } else if (text_) {
-            text_->append(text, size);
+            start_ = buffer_->data.get();
+            cursor_ = start_ + buffer_->used;
+            end_ = start_ + OutputBuffer::capacity;
         } else {
-            writeToStream(stream_, text, size);
+            useLocal();
         }
     }
-    void put(char c) { write(&c, 1); }
+    explicit Sink(std::string& text) : text_(&text) { useLocal(); }
+    Sink(const Sink&) = delete;
+    Sink& operator=(const Sink&) = delete;
+    ~Sink() {
+        if (buffer_)
+            buffer_->used = static_cast<std::size_t>(cursor_ - start_);
+        else
+            drain();
+    }
 
+    void put(char c) {
+        if (cursor_ == end_) drain();
+        *cursor_++ = c;
+    }
+    void write(const char* text, std::size_t size) {
+        if (size > static_cast<std::size_t>(end_ - cursor_)) {
+            drain();
+            if (size > static_cast<std::size_t>(end_ - cursor_)) return passOn(text, size);
+        }
+        copyShort(cursor_, text, size);
+        cursor_ += size;
+    }
 private:
+    void useLocal() {
+        start_ = cursor_ = local_;
+        end_ = local_ + sizeof local_;
+    }
+    // Hands what is held to the destination; the whole space is free again.
+    void drain() {
+        passOn(start_, static_cast<std::size_t>(cursor_ - start_));
+        cursor_ = start_;
+        if (buffer_) buffer_->used = 0;
+    }
+    // Text that goes to the destination as it is, past what is held (held text goes first).
+    void passOn(const char* text, std::size_t size) {
+        if (!size) return;
+        if (buffer_)
+            deliver(*buffer_, text, size);
+        else if (text_)
+            text_->append(text, size);
+        else
+            writeToStream(stream_, text, size);
+    }
+
     OutputBuffer* buffer_ = nullptr;
     FILE* stream_ = nullptr;
     std::string* text_ = nullptr;
+    char* start_ = nullptr;
+    char* cursor_ = nullptr;
+    char* end_ = nullptr;
+    char local_[256];
 };
 
 // Decimal digits of a value, written backwards from `end`; returns the first.
@@ -307,10 +384,7 @@ void formatTo(Sink& out, const char* format, va_list args) {
 namespace kavc::detail {
 
 void OutputBuffer::flush() {
-    if (used && collect)
-        collect->append(data.get(), used);
-    else if (used && stream)
-        writeToStream(stream, data.get(), used);
+    if (used) deliver(*this, data.get(), used);
     used = 0;
 }
 
@@ -329,11 +403,13 @@ void kavtfullComment(FILE* out, const char* format, ...) {
     if (!out || !format) return;
     static std::string body;  // kept between comments: no allocation per comment
     body.clear();
-    va_list args;
-    va_start(args, format);
-    Sink text(body);
-    formatTo(text, format, args);
-    va_end(args);
+    {
+        va_list args;
+        va_start(args, format);
+        Sink text(body);  // hands its text to `body` when it goes
+        formatTo(text, format, args);
+        va_end(args);
+    }
     if (!body.empty() && body.back() == '\n') body.pop_back();
     // Each line of the body behind " * ", an empty line as " *", an empty body as one " *".
     Sink sink(out);

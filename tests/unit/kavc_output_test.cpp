@@ -29,14 +29,16 @@ class KavcOutput : public HostTest {
 };
 
 TEST_F(KavcOutput, CommentLayout) {
-    const std::pair<const char*, std::string> table[] = {
+    const std::string longLine(1000, 'y');  // longer than the formatter's own small buffer
+    const std::pair<std::string, std::string> table[] = {
         {"-- Instance Data", lines({"", "/*", " * -- Instance Data", " */"})},
         {"a\n\nb", lines({"", "/*", " * a", " *", " * b", " */"})},
         {"a\n\n", lines({"", "/*", " * a", " */"})},  // only one final newline dropped
         {"", lines({"", "/*", " *", " */"})},
+        {longLine + "\n" + longLine, lines({"", "/*", " * " + longLine, " * " + longLine, " */"})},
     };
     for (const auto& [text, expected] : table)
-        EXPECT_EQ(capture([&, text = text](FILE* out) { kavtfullComment(out, "%s", text); }), expected);
+        EXPECT_EQ(capture([&, text = text.c_str()](FILE* out) { kavtfullComment(out, "%s", text); }), expected);
 }
 
 TEST_F(KavcOutput, PassthruBySectionAndPosition) {
@@ -75,28 +77,37 @@ TEST_F(KavcOutput, FileIsWrittenUnderATemporaryNameAndCommitted) {
 }
 
 // The host buffers what it writes to its own files: text larger than the buffer, and text
-// around a piece larger than the whole buffer, keeps its order; numbers print as printf's.
+// around a piece larger than the whole buffer, keeps its order, in a file and in memory;
+// numbers print as printf's.
 TEST_F(KavcOutput, LongOutputKeepsItsOrderAndNumbersPrintAsPrintf) {
-    FILE* out = kavtopenEmitFile("animal", "xih");
-    std::string expected;
-    const std::string large(300 * 1024, 'x');
-    char line[80];
-    for (int i = -20000; i < 20000; ++i) {
-        if (i == 0) {
-            kavtokfprintf(out, "%s\n", large.c_str());
-            expected += large + "\n";
+    for (bool inMemory : {false, true}) {
+        SCOPED_TRACE(inMemory ? "in memory" : "file");
+        if (inMemory) kavc::captureOutput();
+        FILE* out = kavtopenEmitFile("animal", "xih");
+        std::string expected;
+        const std::string large(300 * 1024, 'x');
+        char line[80];
+        for (int i = -20000; i < 20000; ++i) {
+            if (i == 0) {
+                kavtokfprintf(out, "%s\n", large.c_str());
+                expected += large + "\n";
+            }
+            kavtokfprintf(out, "line %d\n", i);
+            std::snprintf(line, sizeof line, "line %d\n", i);
+            expected += line;
         }
-        kavtokfprintf(out, "line %d\n", i);
-        std::snprintf(line, sizeof line, "line %d\n", i);
+        kavtokfprintf(out, "%d %ld %u %lu %c%%\n", INT_MIN, LONG_MIN, UINT_MAX, ULONG_MAX, 'z');
+        std::snprintf(line, sizeof line, "%d %ld %u %lu %c%%\n", INT_MIN, LONG_MIN, UINT_MAX, ULONG_MAX, 'z');
         expected += line;
+        std::string text = inMemory ? kavc::capturedText() : std::string();
+        ASSERT_TRUE(kavc::commitOutput());
+        if (!inMemory) {
+            std::stringstream file;
+            file << std::ifstream(dir / "animal.xih").rdbuf();
+            text = file.str();
+        }
+        EXPECT_TRUE(text == expected) << "sizes " << text.size() << " and " << expected.size();
     }
-    kavtokfprintf(out, "%d %ld %u %lu %c%%\n", INT_MIN, LONG_MIN, UINT_MAX, ULONG_MAX, 'z');
-    std::snprintf(line, sizeof line, "%d %ld %u %lu %c%%\n", INT_MIN, LONG_MIN, UINT_MAX, ULONG_MAX, 'z');
-    expected += line;
-    ASSERT_TRUE(kavc::commitOutput());
-    std::stringstream text;
-    text << std::ifstream(dir / "animal.xih").rdbuf();
-    EXPECT_TRUE(text.str() == expected) << "sizes " << text.str().size() << " and " << expected.size();
 }
 
 TEST_F(KavcOutput, CommittedFileGetsTheModeOfAnOrdinaryFile) {
