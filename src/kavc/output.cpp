@@ -67,9 +67,8 @@ void forgetCachedBuffer() {
     cachedBuffer = nullptr;
 }
 
-// The host's buffer in front of `out`; null for a stream the host did not open.
-OutputBuffer* bufferOf(FILE* out) {
-    if (out == cachedStream) return cachedBuffer;
+// The host's buffer in front of `out`, searched for when `out` is not the last stream.
+OutputBuffer* findBuffer(FILE* out) {
     for (OpenFile& f : model().files)
         if (f.stream == out && f.buffer) {
             cachedStream = out;
@@ -78,6 +77,9 @@ OutputBuffer* bufferOf(FILE* out) {
         }
     return nullptr;
 }
+
+// The host's buffer in front of `out`; null for a stream the host did not open.
+inline OutputBuffer* bufferOf(FILE* out) { return out == cachedStream ? cachedBuffer : findBuffer(out); }
 
 // Hands everything held for the open files to their streams.
 void flushBuffers() {
