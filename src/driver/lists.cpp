@@ -125,8 +125,9 @@ MethodNameIndex& indexOf(MethodCell* head) {
 }  // namespace
 
 bool isLifecycleName(const char* name, LifecycleGroup group) {
+    // The first letters settle most names without a library call.
     for (const auto& m : lifecycleMethods)
-        if (m.group == group && std::strcmp(m.name, name) == 0) return true;
+        if (m.group == group && m.name[0] == name[0] && std::strcmp(m.name, name) == 0) return true;
     return false;
 }
 

@@ -12,10 +12,6 @@ const char* methodPrefix(Entry* method, const char* externalPrefix, const char* 
     return prefix ? prefix : "";
 }
 
-const char* methodPrefix(Entry* method) {
-    return methodPrefix(method, pass.externalPrefix, pass.classPrefix);
-}
-
 bool isNonStaticMethod(Entry* method) {
     return hasMod(method, Option::nonstatic) || hasMod(method, Option::nonstaticaccessors);
 }

@@ -107,9 +107,15 @@ inline bool isPassOverride(Entry* m) { return isOverride(m) && belongsToPass(m);
 bool isStaticMethod(Entry* method);
 bool isNonStaticMethod(Entry* method);  // "nonstatic" or "nonstaticaccessors"
 // The function-name prefix of a method: classPrefix for "class" methods, else
-// externalPrefix; a null prefix reads as the empty text. The first form uses the pass's.
-const char* methodPrefix(Entry* method);
+// externalPrefix; a null prefix reads as the empty text.
 const char* methodPrefix(Entry* method, const char* externalPrefix, const char* classPrefix);
+// The same for any method of this pass, without a modifier lookup: its "class" modifier
+// matches the pass. The second form uses the pass's prefixes.
+inline const char* passMethodPrefix(const char* externalPrefix, const char* classPrefix) {
+    const char* prefix = inMetaclassPass() ? classPrefix : externalPrefix;
+    return prefix ? prefix : "";
+}
+inline const char* passMethodPrefix() { return passMethodPrefix(pass.externalPrefix, pass.classPrefix); }
 // An IDL class without "notc": the host builds its type codes, and the runtime makes its
 // apply and redispatch stubs from them.
 inline bool hasTypeCodes() { return !pass.zdlClass && !optionSet(Option::notc); }

@@ -110,7 +110,7 @@ void writeNewMethod(FILE* out, Entry* method) {
     std::string callArguments = callArgumentText(method);
     std::string buffer;
     const char* prototype =
-        kavtprefixedPrototype(buffer, method, ",\n\t\t", 0, methodPrefix(method));
+        kavtprefixedPrototype(buffer, method, ",\n\t\t", 0, passMethodPrefix());
 
     if (kind == MethodKind::procedure) {
         if (hasMod(method, Option::noself)) prototype = kavtrmSelf(buffer);

@@ -51,7 +51,7 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
     bool nameLookup = hasMod(inherited, Option::namelookup);
     std::string prototypeBuffer;
     const char* prototype =
-        kavtprefixedPrototype(prototypeBuffer, override, ",\n\t\t", 0, methodPrefix(override));
+        kavtprefixedPrototype(prototypeBuffer, override, ",\n\t\t", 0, passMethodPrefix());
     std::string argumentBuffer;
     std::string arguments = kavtshortArgList(argumentBuffer, override, ",", 0, 1);
 

@@ -21,7 +21,8 @@ const char* listedName(Entry* parent) {
     return *part;
 }
 
-bool named(Entry* e, const char* name) { return std::strcmp(e->name, name) == 0; }
+// The first letter settles most names without a library call.
+bool named(Entry* e, const char* name) { return e->name[0] == name[0] && std::strcmp(e->name, name) == 0; }
 
 // The control parameter is the initializer's first explicit parameter.
 const char* controlParameter(Entry* method) {
@@ -70,10 +71,12 @@ void emitInitializerMacros(FILE* out, Entry* cls) {
         defaultInit = defaultInit || named(m, "kavDefaultInit");
         copyInit = copyInit || named(m, "kavDefaultCopyInit");
         constCopyInit = constCopyInit || named(m, "kavDefaultConstCopyInit");
-        if (!belongsToPass(m)) continue;
-        if (isDefaultInitializerName(m->name)) {
+        // The pass is asked (a modifier lookup) only of a lifecycle name.
+        bool initializer = isDefaultInitializerName(m->name);
+        if (!(initializer || (!destructor && named(m, "kavDestruct"))) || !belongsToPass(m)) continue;
+        if (initializer) {
             emitBeginInitializer(out, cls, n, controlParameter(m), m->name);
-        } else if (!destructor && named(m, "kavDestruct")) {
+        } else {
             writeDestructorMacros(out, cls, classes);
             destructor = true;
         }

@@ -114,9 +114,9 @@ void writeProcedureRow(FILE* out, Entry* cls, Entry* e, const char* prefix) {
 
 void writeProcedureTable(FILE* out, Entry* cls, const char* externalPrefix,
                          const char* classPrefix) {
+    const char* prefix = passMethodPrefix(externalPrefix, classPrefix);
     for (Entry* e = cls->methods; e; e = e->next)
-        if (isPassNewMethod(e) && hasMod(e, Option::procedure))
-            writeProcedureRow(out, cls, e, methodPrefix(e, externalPrefix, classPrefix));
+        if (isPassNewMethod(e) && hasMod(e, Option::procedure)) writeProcedureRow(out, cls, e, prefix);
     // Reintroduced procedures are listed in every pass.
     for (int i = 0; i < pass.reintroducedMethods.count; ++i) {
         Entry* e = pass.reintroducedMethods.methods[i];

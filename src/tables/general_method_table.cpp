@@ -33,6 +33,7 @@ void writeGeneralMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
         kavtokfprintf(out, "    {    8, 0, 0, 0, (kavMethodProc*) %s },\n", deallocate);
         ++rows;
     }
+    const char* prefix = passMethodPrefix(externalPrefix, classPrefix);
     forEachTableCandidate(cls, [&](Entry* m) {
         if (!isPassNewMethod(m) || !isNonStaticMethod(m)) return;
         if (rows == 0) {
@@ -40,7 +41,7 @@ void writeGeneralMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
             kavtokfprintf(out, "static kavMethods_t kavGM_%s[] = {\n", cls->name);
         }
         kavtokfprintf(out, "    {    2, &%sClassData.%s,\n", cls->name, m->name);
-        writeMethodRowFields(out, m, methodPrefix(m, externalPrefix, classPrefix));
+        writeMethodRowFields(out, m, prefix);
         ++rows;
     });
     closeTable(out, rows);

@@ -7,6 +7,7 @@ namespace darurov {
 void writeOverrideMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
                               const char* classPrefix) {
     unsigned& rows = pass.counts.overrideMethods;
+    const char* prefix = passMethodPrefix(externalPrefix, classPrefix);
     // Reintroduced methods are new methods to the runtime, never overrides.
     for (Entry* m = cls->methods; m; m = m->next) {
         if (!isPassOverride(m) || hasMod(m, Option::select)) continue;
@@ -16,7 +17,7 @@ void writeOverrideMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
         }
         kavtokfprintf(out, "    {    &kavId_%s%s,\n", cls->name, m->name);
         kavtokfprintf(out, "         (kavMethodProc *) %s%s  },\n",
-                      methodPrefix(m, externalPrefix, classPrefix), m->name);
+                      prefix, m->name);
         ++rows;
     }
     closeTable(out, rows);

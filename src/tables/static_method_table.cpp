@@ -7,6 +7,7 @@ namespace darurov {
 void writeStaticMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
                             const char* classPrefix) {
     unsigned& rows = pass.counts.staticMethods;
+    const char* prefix = passMethodPrefix(externalPrefix, classPrefix);
     forEachTableCandidate(cls, [&](Entry* m) {
         if (!isPassNewMethod(m) || !isStaticMethod(m)) return;
         if (rows == 0) {
@@ -14,7 +15,7 @@ void writeStaticMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
             kavtokfprintf(out, "static kavStaticMethod_t %sSM[] = {\n", cls->name);
         }
         kavtokfprintf(out, "    {    &%sClassData.%s,\n", cls->name, m->name);
-        writeMethodRowFields(out, m, methodPrefix(m, externalPrefix, classPrefix));
+        writeMethodRowFields(out, m, prefix);
         ++rows;
     });
     closeTable(out, rows);
