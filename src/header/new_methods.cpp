@@ -19,9 +19,11 @@ MethodKind methodKind(Entry* method) {
 
 // The explicit argument names as they close the redispatch call: ",a,b)" or ")".
 std::string callArgumentText(Entry* method) {
-    std::string buffer;
-    std::string names = kavtshortArgList(buffer, method, ",", 0, 0);
-    return (names.empty() ? names : "," + names) + ")";
+    std::string text;
+    kavtshortArgList(text, method, ",", 0, 0);
+    if (!text.empty()) text.insert(text.begin(), ',');
+    text += ')';
+    return text;
 }
 
 // The host gives every new method a descriptor; should one be missing (or bare), the
@@ -72,8 +74,9 @@ void writeDescriptorIdentifier(FILE* out, Entry* method) {
     kavtokfprintf(out, "#endif  /* kavDS_%s_defined */\n", n);
 }
 
-void writeRedispatchStub(FILE* out, Entry* method, const std::string& callArguments) {
+void writeRedispatchStub(FILE* out, Entry* method) {
     const char* n = method->name;
+    const std::string callArguments = callArgumentText(method);
     std::string prototype;
     kavtokfprintf(out, "static %s\n{\n", kavtprefixedPrototype(prototype, method, ",\n\t\t", 0, prefixedName("kavRD_", "")));
     if (kavtisvoid(method->returnType, method->returnTypeText)) {
@@ -107,7 +110,6 @@ void writeNewMethod(FILE* out, Entry* method) {
     MethodKind kind = methodKind(method);
     writeBanner(out, kind, method->name);
 
-    std::string callArguments = callArgumentText(method);
     std::string buffer;
     const char* prototype =
         kavtprefixedPrototype(buffer, method, ",\n\t\t", 0, passMethodPrefix());
@@ -121,7 +123,7 @@ void writeNewMethod(FILE* out, Entry* method) {
 
     writeMethodNameIdentifier(out, kind, method->name);
     if (!pass.noDescriptors) writeDescriptorIdentifier(out, method);
-    if (!pass.noRedispatchStubs) writeRedispatchStub(out, method, callArguments);
+    if (!pass.noRedispatchStubs) writeRedispatchStub(out, method);
     writeTrailingRecord(out, method);
 }
 
