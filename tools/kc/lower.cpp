@@ -21,7 +21,8 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
     for (Symbol* cls : interfaces_) resolveParents(cls);
     checkRepositoryNames();
 
-    std::vector<Symbol*> ordered, stack;
+    std::vector<Symbol*> ordered;
+    std::vector<Visit> stack;
     std::unordered_set<Symbol*> visiting, done;
     done.reserve(interfaces_.size());
     for (Symbol* cls : interfaces_) order(cls, stack, visiting, done, ordered);
