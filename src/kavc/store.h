@@ -4,9 +4,11 @@
 
 #include "host/open_table.h"
 #include "host/option_table.h"
+#include "kavc/base_types.h"
 #include "kavc/model.h"
 #include "kavc/platform.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -231,7 +233,7 @@ struct Model {
     Pool<MethodRef> methodRefs;
     Pool<ReleaseItem> releaseItems;
     Pool<NameList> nameLists;
-    std::map<std::string, TypeCode*> basics;
+    std::array<TypeCode*, baseTypeCount> basics{};  // by base_types.h row, made when first asked
     IntroducedIndex introduced;
 
     // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
