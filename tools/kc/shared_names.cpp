@@ -103,7 +103,11 @@ struct Prefixes {
 // pass, from which the prefix follows, so that no name is joined or copied.
 class DeclaredNames {
   public:
-    DeclaredNames(const std::vector<Entry*>& classes, Prefixes& prefixes) : classes_(classes), prefixes_(prefixes) {}
+    // `expected`: about how many names will be declared.
+    DeclaredNames(const std::vector<Entry*>& classes, Prefixes& prefixes, std::size_t expected)
+        : classes_(classes), prefixes_(prefixes) {
+        table_.reserve(expected);
+    }
 
     // The first pass that declares the name that pass `pass` of classes[index] declares for
     // `method` (its stubs' name when `stub`), and whether that is this one (a new name).
@@ -247,7 +251,11 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     prefixes.stubs = "kavRD_" + std::string(prefixes.host);
 
     const std::vector<Entry*> classes = headerClasses(toEmit);
-    DeclaredNames seen(classes, prefixes);
+    // A method declares its function's name and, mostly, its stubs' name.
+    std::size_t expected = 0;
+    for (Entry* cls : classes)
+        for (Entry* m = cls->methods; m; m = m->next) expected += perMethodNames ? 2 : 1;
+    DeclaredNames seen(classes, prefixes, expected);
     std::set<std::pair<std::string, std::string>> reported;
     auto declare = [&](std::uint32_t index, bool meta, bool stubs, const char* method) {
         auto [first, isNew] = seen.declare(index, meta, stubs, method);
