@@ -125,10 +125,14 @@ EntryInfo* newInfo(int type) {
 }  // namespace
 
 Entry* newEntry(int type, std::string_view name, int line) {
+    return newEntry(type, Interned{internName(name)}, line);
+}
+
+Entry* newEntry(int type, Interned name, int line) {
     Model& m = model();
     Entry& e = *(type == kavtParamType ? m.params : m.entries).make();
     e.type = type;
-    e.name = internName(name);
+    e.name = const_cast<char*>(name.text);
     e.lineno = line;
     e.hostData = newInfo(type);
     ++model().revision;

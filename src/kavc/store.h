@@ -273,6 +273,7 @@ char* copyString(std::string_view text);
 char* internName(std::string_view name);  // one pointer per distinct name
 char* bareValue();  // the model's "\x01"
 Entry* newEntry(int type, std::string_view name, int line);
+Entry* newEntry(int type, Interned name, int line);
 // The host's record of an Entry, made with it (newEntry) for its kind; the kind's own forms
 // below may be asked only of entries of that kind.
 EntryInfo& info(Entry* e);

@@ -201,6 +201,7 @@ class Lowering {
     void addParams(Symbol* cls, Entry* method, const Decl& d);
     void lowerState(Symbol* cls, const Decl& d);
     void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
+    void checkNotInherited(Symbol* cls, const std::string& name, kavc::Interned host, Loc at);
     void lowerImplementation(Symbol* cls);
     void checkInnerDeclaration(Symbol* cls, const Decl& d);
     bool checkModifierName(const Modifier& m);
