@@ -240,7 +240,12 @@ Entry* addParent(Entry* cls, Entry* parentClass, int line) {
     return ref;
 }
 
-Interned intern(std::string_view name) { return {internName(name)}; }
+Interned intern(std::string_view name) {
+    Model& m = model();
+    Interned result{};
+    result.text = m.names.intern(name, m.texts, &result.fresh);
+    return result;
+}
 
 Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) {
     return addMethod(cls, intern(name), result, line);
@@ -405,7 +410,7 @@ Entry* findInheritedMethod(Entry* cls, std::string_view name) {
 }
 
 Entry* findInheritedMethod(Entry* cls, Interned name) {
-    if (!cls) return nullptr;
+    if (!cls || name.fresh) return nullptr;
     Model& m = model();
     const char* interned = name.text;
     Entry* found = nullptr;

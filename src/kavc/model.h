@@ -73,6 +73,9 @@ Entry* addParent(Entry* cls, Entry* parentClass, int line);  // appends a parent
 // A caller that asks about a name and then adds it hashes the text once this way.
 struct Interned {
     const char* text;
+    // The unit had no such name before: no class introduces a method of it yet (so a search
+    // of inherited methods, made before anything is added under it, finds none).
+    bool fresh = false;
 };
 Interned intern(std::string_view name);
 

@@ -68,11 +68,13 @@ char* NameTable::find(std::string_view name) const {
     return table_[indexOf(name, hashOf(name))].text;
 }
 
-char* NameTable::intern(std::string_view name, TextArena& texts) {
+char* NameTable::intern(std::string_view name, TextArena& texts, bool* added) {
     std::uint32_t hash = hashOf(name);
     table_.makeRoom([](const Slot& slot) { return slot.hash; });
     std::size_t at = indexOf(name, hash);
-    if (!table_[at]) table_.fill(at, {texts.copy(name), hash, static_cast<std::uint32_t>(name.size())});
+    const bool isNew = !table_[at];
+    if (isNew) table_.fill(at, {texts.copy(name), hash, static_cast<std::uint32_t>(name.size())});
+    if (added) *added = isNew;
     return table_[at].text;
 }
 

@@ -181,7 +181,7 @@ private:
 class NameTable {
 public:
     char* find(std::string_view name) const;           // null when the unit has no such name
-    char* intern(std::string_view name, TextArena& texts);
+    char* intern(std::string_view name, TextArena& texts, bool* added = nullptr);  // added: the text was new
 
 private:
     // 16 bytes: a unit holds a name or more per operation. The hash's low half places the
