@@ -36,6 +36,16 @@ public:
             if (slot) slots_[indexOf(hashOf(slot), [](const Slot&) { return false; })] = slot;
     }
 
+    // Room for `count` elements before the table first grows: a table whose size is known
+    // ahead is made once instead of doubling (and holding the old and the new slots) on the way.
+    // Only while the table is empty.
+    void reserve(std::size_t count) {
+        if (!slots_.empty()) return;
+        std::size_t size = 64;
+        while (size * 3 < count * 4) size *= 2;
+        slots_.resize(size);
+    }
+
     // Fills the free slot `at` (from indexOf, after makeRoom).
     void fill(std::size_t at, const Slot& slot) {
         slots_[at] = slot;

@@ -5,7 +5,10 @@
 
 #include "host/kavc.h"
 
+#include <array>
 #include <climits>
+#include <cstddef>
+#include <iterator>
 #include <string_view>
 
 namespace kavc {
@@ -59,9 +62,18 @@ inline constexpr BaseType baseTypes[] = {
     {"ValueBase", true, kavtTkObjref, 4, 4, "KAVObject", Passing::Value, ConstKind::None},
 };
 
+inline constexpr std::size_t baseTypeCount = std::size(baseTypes);
+
+// The rows' spellings with their lengths, so that a search compares lengths first.
+inline constexpr auto baseTypeSpellings = [] {
+    std::array<std::string_view, baseTypeCount> all{};
+    for (std::size_t i = 0; i < baseTypeCount; ++i) all[i] = baseTypes[i].idl;
+    return all;
+}();
+
 constexpr const BaseType* findBaseType(std::string_view idl) {
-    for (const BaseType& b : baseTypes)
-        if (idl == b.idl) return &b;
+    for (std::size_t i = 0; i < baseTypeCount; ++i)
+        if (baseTypeSpellings[i] == idl) return &baseTypes[i];
     return nullptr;
 }
 

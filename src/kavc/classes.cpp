@@ -240,7 +240,18 @@ Entry* addParent(Entry* cls, Entry* parentClass, int line) {
     return ref;
 }
 
+Interned intern(std::string_view name) {
+    Model& m = model();
+    Interned result{};
+    result.text = m.names.intern(name, m.texts, &result.fresh);
+    return result;
+}
+
 Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) {
+    return addMethod(cls, intern(name), result, line);
+}
+
+Entry* addMethod(Entry* cls, Interned name, TypeCode* result, int line) {
     Entry* m = newEntry(kavtNewMethodType, name, line);
     m->cls = cls;
     MethodInfo& inf = methodInfo(m);
@@ -256,7 +267,7 @@ Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) 
     ClassInfo& owner = classInfo(cls);
     if (!owner.qualifiedName) owner.qualifiedName = internName(qualified(cls));
     std::string& descriptor = model().scratch;
-    descriptor.assign(1, '"').append(owner.qualifiedName).append("::").append(name).append(1, '"');
+    descriptor.assign(1, '"').append(owner.qualifiedName).append("::").append(m->name).append(1, '"');
     addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
     inf.defaultDescriptor = m->mods;
     appendChain(cls->methods, classInfo(cls).lastMethod, m);
@@ -394,10 +405,14 @@ Entry* findMethod(Entry* cls, std::string_view name) {
 // The first ancestor, depth first, that introduces a method of that name: only the classes
 // that introduce the name are candidates (usually none or one).
 Entry* findInheritedMethod(Entry* cls, std::string_view name) {
-    if (!cls) return nullptr;
+    const char* interned = cls ? model().names.find(name) : nullptr;
+    return interned ? findInheritedMethod(cls, Interned{interned}) : nullptr;
+}
+
+Entry* findInheritedMethod(Entry* cls, Interned name) {
+    if (!cls || name.fresh) return nullptr;
     Model& m = model();
-    const char* interned = m.names.find(name);
-    if (!interned) return nullptr;
+    const char* interned = name.text;
     Entry* found = nullptr;
     forEachAncestor(cls, [&](Entry* ancestor) {
         found = m.introduced.find(ancestor, interned);

@@ -68,8 +68,20 @@ const std::vector<Entry*>& topLevel();
 Entry* findClass(std::string_view name);  // by C name or "::"-joined scoped name
 
 Entry* addParent(Entry* cls, Entry* parentClass, int line);  // appends a parent reference
+
+// A name in the host's name table: one pointer per distinct text, as every Entry's name is.
+// A caller that asks about a name and then adds it hashes the text once this way.
+struct Interned {
+    const char* text;
+    // The unit had no such name before: no class introduces a method of it yet (so a search
+    // of inherited methods, made before anything is added under it, finds none).
+    bool fresh = false;
+};
+Interned intern(std::string_view name);
+
 // A new method (type 28) introduced by `cls`, returning `result`.
 Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line);
+Entry* addMethod(Entry* cls, Interned name, TypeCode* result, int line);
 Entry* addParam(Entry* method, std::string_view name, TypeCode* type, int mode,
                 std::string_view declarator = {});  // declarator defaults to the C text
 void addContext(Entry* method);  // the method has a context(...) clause: implicit ctx argument
@@ -88,6 +100,7 @@ void setCompanion(Entry* cls, Entry* companion);
 void addPassthru(Entry* cls, std::string_view section, bool after, std::string_view text);
 // Finds an inherited method by name in the ancestors of `cls` (first found, depth first).
 Entry* findInheritedMethod(Entry* cls, std::string_view name);
+Entry* findInheritedMethod(Entry* cls, Interned name);
 Entry* findMethod(Entry* cls, std::string_view name);  // in cls's own methods chain
 // Compute the derived fields: inheritedMethods, release-order entries and data lists,
 // argCount, dataTypeCode. Call once per class after all its members are added (parents first).

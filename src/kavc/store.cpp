@@ -68,11 +68,13 @@ char* NameTable::find(std::string_view name) const {
     return table_[indexOf(name, hashOf(name))].text;
 }
 
-char* NameTable::intern(std::string_view name, TextArena& texts) {
+char* NameTable::intern(std::string_view name, TextArena& texts, bool* added) {
     std::uint32_t hash = hashOf(name);
     table_.makeRoom([](const Slot& slot) { return slot.hash; });
     std::size_t at = indexOf(name, hash);
-    if (!table_[at]) table_.fill(at, {texts.copy(name), hash, static_cast<std::uint32_t>(name.size())});
+    const bool isNew = !table_[at];
+    if (isNew) table_.fill(at, {texts.copy(name), hash, static_cast<std::uint32_t>(name.size())});
+    if (added) *added = isNew;
     return table_[at].text;
 }
 
@@ -125,10 +127,14 @@ EntryInfo* newInfo(int type) {
 }  // namespace
 
 Entry* newEntry(int type, std::string_view name, int line) {
+    return newEntry(type, Interned{internName(name)}, line);
+}
+
+Entry* newEntry(int type, Interned name, int line) {
     Model& m = model();
     Entry& e = *(type == kavtParamType ? m.params : m.entries).make();
     e.type = type;
-    e.name = internName(name);
+    e.name = const_cast<char*>(name.text);
     e.lineno = line;
     e.hostData = newInfo(type);
     ++model().revision;

@@ -4,9 +4,11 @@
 
 #include "host/open_table.h"
 #include "host/option_table.h"
+#include "kavc/base_types.h"
 #include "kavc/model.h"
 #include "kavc/platform.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -179,7 +181,7 @@ private:
 class NameTable {
 public:
     char* find(std::string_view name) const;           // null when the unit has no such name
-    char* intern(std::string_view name, TextArena& texts);
+    char* intern(std::string_view name, TextArena& texts, bool* added = nullptr);  // added: the text was new
 
 private:
     // 16 bytes: a unit holds a name or more per operation. The hash's low half places the
@@ -231,7 +233,7 @@ struct Model {
     Pool<MethodRef> methodRefs;
     Pool<ReleaseItem> releaseItems;
     Pool<NameList> nameLists;
-    std::map<std::string, TypeCode*> basics;
+    std::array<TypeCode*, baseTypeCount> basics{};  // by base_types.h row, made when first asked
     IntroducedIndex introduced;
 
     // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
@@ -271,6 +273,7 @@ char* copyString(std::string_view text);
 char* internName(std::string_view name);  // one pointer per distinct name
 char* bareValue();  // the model's "\x01"
 Entry* newEntry(int type, std::string_view name, int line);
+Entry* newEntry(int type, Interned name, int line);
 // The host's record of an Entry, made with it (newEntry) for its kind; the kind's own forms
 // below may be asked only of entries of that kind.
 EntryInfo& info(Entry* e);

@@ -131,12 +131,11 @@ std::string defaultDeclarator(TypeCode* type, int mode, std::string_view name, b
 namespace kavc {
 
 TypeCode* basicType(std::string_view idlName) {
-    auto& cache = model().basics;
-    std::string key(idlName);
-    if (auto found = cache.find(key); found != cache.end()) return found->second;
     const BaseType* b = findBaseType(idlName);
     if (!b) return nullptr;
-    return cache[key] = newType(b->kind, b->cType);
+    TypeCode*& type = model().basics[b - baseTypes];
+    if (!type) type = newType(b->kind, b->cType);
+    return type;
 }
 
 TypeCode* stringType(unsigned long bound, bool wide) {

@@ -86,3 +86,51 @@ TEST_F(KcLowering, InheritedNamesAreSearchedDepthFirst) {
         EXPECT_STREQ(m->returnTypeText, type) << method;
     }
 }
+
+// Hierarchies made here, deeper and wider than any stack of calls would take: parents are
+// ordered and a metaclass's ancestry is checked with explicit stacks, each class once (a
+// lattice of 1,500 layers has 2^1500 paths to its top).
+std::string lattice(const char* top) {
+    std::string text = std::string("interface L0a : ") + top + " {}; interface L0b : " + top + " {};\n";
+    for (int i = 1; i < 1500; ++i) {
+        const std::string above = std::to_string(i - 1);
+        for (const char* side : {"a", "b"})
+            text += "interface L" + std::to_string(i) + side + " : L" + above + "a, L" + above + "b {};\n";
+    }
+    return text + "interface User { implementation { metaclass = L1499a; }; };\n";
+}
+
+// Each class before its parent: ordering starts from the deepest class, and reports the
+// first 20 classes found too deep (the limit of errors).
+std::string leafFirstChain() {
+    std::string text;
+    for (int i = 99999; i > 0; --i) text += "interface C" + std::to_string(i) + " : C" + std::to_string(i - 1) + " {};\n";
+    return text + "interface C0 {};\n";
+}
+
+struct DeepCase {
+    const char* name;
+    std::string (*text)();
+    int errors;
+    const char* first;  // the first message
+};
+
+class KcDeepHierarchy : public kc_testing::KcTest, public ::testing::WithParamInterface<DeepCase> {};
+
+TEST_P(KcDeepHierarchy, IsWalkedWithoutRecursion) {
+    const DeepCase& c = GetParam();
+    EXPECT_EQ(compile(c.text()), c.errors == 0);
+    EXPECT_EQ(diag.errors(), c.errors);
+    if (c.errors) {
+        ASSERT_FALSE(messages().empty());
+        EXPECT_EQ(messages()[0], c.first);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, KcDeepHierarchy,
+    ::testing::Values(DeepCase{"LatticeOnKAVClass", [] { return lattice("KAVClass"); }, 0, ""},
+                      DeepCase{"LatticeOnKAVObject", [] { return lattice("KAVObject"); }, 1,
+                               "test.idl:3000:35: error: metaclass 'L1499a' does not derive from 'KAVClass'"},
+                      DeepCase{"LeafFirstChain", leafFirstChain, 20, "test.idl:2001:11: error: inheritance too deep"}),
+    [](const ::testing::TestParamInfo<DeepCase>& info) { return std::string(info.param.name); });

@@ -21,7 +21,8 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
     for (Symbol* cls : interfaces_) resolveParents(cls);
     checkRepositoryNames();
 
-    std::vector<Symbol*> ordered, stack;
+    std::vector<Symbol*> ordered;
+    std::vector<Visit> stack;
     std::unordered_set<Symbol*> visiting, done;
     done.reserve(interfaces_.size());
     for (Symbol* cls : interfaces_) order(cls, stack, visiting, done, ordered);
@@ -116,9 +117,9 @@ void Lowering::lowerClass(Symbol* cls) {
             TypeCode* type = resolveType(d.type, cls->inner);
             if (!type) type = kavc::basicType("long");
             for (const Declarator& name : d.declarators) {
-                checkNotInherited(cls, "_get_" + cxxName(name.name), name.loc);
-                if (!d.readonly) checkNotInherited(cls, "_set_" + cxxName(name.name), name.loc);
                 std::string host = cxxName(name.name);
+                checkNotInherited(cls, "_get_" + host, name.loc);
+                if (!d.readonly) checkNotInherited(cls, "_set_" + host, name.loc);
                 attributes_[host] = placed(entry, kavc::addAttribute(entry, host, type, d.readonly, name.loc.line), name.loc);
             }
         }
@@ -173,8 +174,13 @@ void Lowering::checkInnerDeclaration(Symbol* cls, const Decl& d) {
 // A method name that an ancestor introduces already (silenced with the host flag that also
 // silences the emitter's report of one name introduced by two classes).
 void Lowering::checkNotInherited(Symbol* cls, const std::string& name, Loc at) {
+    checkNotInherited(cls, name, kavc::intern(cxxName(name)), at);
+}
+
+// The same for a method about to be added under the host name `host`.
+void Lowering::checkNotInherited(Symbol* cls, const std::string& name, kavc::Interned host, Loc at) {
     if (kavtg_f[darurov::duplicateCheckOffWord] & darurov::duplicateCheckOffBit) return;
-    Entry* inherited = kavc::findInheritedMethod(cls->iface->entry, cxxName(name));
+    Entry* inherited = kavc::findInheritedMethod(cls->iface->entry, host);
     if (!inherited) return;
     std::string introducer;
     kavtsatos(inherited->cls->scopedName, "::", introducer);  // "::Zoo::Animal": the IDL name
@@ -183,10 +189,11 @@ void Lowering::checkNotInherited(Symbol* cls, const std::string& name, Loc at) {
 }
 
 void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
-    checkNotInherited(cls, d.name, d.loc);
+    const kavc::Interned host = kavc::intern(cxxName(d.name));
+    checkNotInherited(cls, d.name, host, d.loc);
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
-    Entry* method = placed(cls->iface->entry, kavc::addMethod(cls->iface->entry, cxxName(d.name), result ? result : kavc::basicType("void"), d.loc.line), d.loc);
+    Entry* method = placed(cls->iface->entry, kavc::addMethod(cls->iface->entry, host, result ? result : kavc::basicType("void"), d.loc.line), d.loc);
     addParams(cls, method, d);
     for (const Param& p : d.params)
         if (d.oneway && p.mode != 1) diag_.error(p.loc, "a oneway operation has only 'in' parameters");
@@ -233,8 +240,9 @@ void Lowering::checkRaises(Scope* scope, const SparseList<ScopedName>& raises) {
 
 // A factory of a value type: a method that returns a new value of the type.
 void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
-    checkNotInherited(cls, d.name, d.loc);
-    Entry* method = placed(cls->iface->entry, kavc::addMethod(cls->iface->entry, cxxName(d.name), kavc::objrefType(cls->iface->entry), d.loc.line), d.loc);
+    const kavc::Interned host = kavc::intern(cxxName(d.name));
+    checkNotInherited(cls, d.name, host, d.loc);
+    Entry* method = placed(cls->iface->entry, kavc::addMethod(cls->iface->entry, host, kavc::objrefType(cls->iface->entry), d.loc.line), d.loc);
     addParams(cls, method, d);
     checkRaises(cls->inner, d.raises);
 }

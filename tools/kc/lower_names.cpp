@@ -3,7 +3,6 @@
 
 #include <cctype>
 #include <cstdint>
-#include <functional>
 #include <iterator>
 #include <unordered_set>
 
@@ -520,51 +519,74 @@ void Lowering::resolveParents(Symbol* cls) {
     }
 }
 
-// Parents first; a cycle is reported once and its classes are not lowered.
-void Lowering::order(Symbol* cls, std::vector<Symbol*>& stack, std::unordered_set<Symbol*>& visiting,
+// Parents first; a cycle is reported once and its classes are not lowered. Depth first
+// with an explicit stack: the depth of a hierarchy is the input's.
+void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::unordered_set<Symbol*>& visiting,
                      std::unordered_set<Symbol*>& done, std::vector<Symbol*>& out) {
-    if (done.count(cls) || cls->builtin) return;
-    visiting.insert(cls);
-    stack.push_back(cls);
-    for (size_t i = 0; i < cls->iface->parents.size(); ++i) {
+    if (done.count(first) || first->builtin) return;
+    visiting.insert(first);
+    stack.push_back({first, 0});
+    while (!stack.empty()) {
+        Visit& at = stack.back();
+        Symbol* cls = at.cls;
+        if (at.next == cls->iface->parents.size()) {
+            stack.pop_back();
+            visiting.erase(cls);
+            done.insert(cls);
+            out.push_back(cls);
+            if (!stack.empty()) {
+                if (cls->broken) stack.back().cls->broken = true;
+                ++stack.back().next;
+            }
+            continue;
+        }
+        const std::size_t i = at.next;
         Symbol* parent = cls->iface->parents[i];
         if (visiting.count(parent)) {
             std::string chain;
             bool on = false;
-            for (Symbol* s : stack) {
-                if (s == parent) on = true;
+            for (const Visit& v : stack) {
+                if (v.cls == parent) on = true;
                 if (on) {
-                    chain += quote(s->name) + " -> ";
-                    s->broken = true;
+                    chain += quote(v.cls->name) + " -> ";
+                    v.cls->broken = true;
                 }
             }
             diag_.error(cls->iface->parentLocs[i], "cyclic inheritance: " + chain + quote(parent->name));
+            ++at.next;
             continue;
         }
-        if (stack.size() > static_cast<size_t>(maxInheritanceDepth)) {
+        if (stack.size() > static_cast<std::size_t>(maxInheritanceDepth)) {
             diag_.error(cls->loc, "inheritance too deep");
             cls->broken = true;
+            ++at.next;
             continue;
         }
-        order(parent, stack, visiting, done, out);
-        if (parent->broken) cls->broken = true;
+        if (done.count(parent) || parent->builtin) {
+            if (parent->broken) cls->broken = true;
+            ++at.next;
+            continue;
+        }
+        visiting.insert(parent);
+        stack.push_back({parent, 0});
     }
-    stack.pop_back();
-    visiting.erase(cls);
-    done.insert(cls);
-    out.push_back(cls);
 }
 
+// Whether `ancestor` is `cls` or one of its ancestors: each class visited once, with an
+// explicit stack.
 bool Lowering::derivesFrom(Symbol* cls, Symbol* ancestor) {
-    std::set<Symbol*> seen;
-    std::function<bool(Symbol*)> walk = [&](Symbol* s) {
+    const unsigned walk = ++ancestorWalks_;
+    ancestors_.clear();
+    ancestors_.push_back(cls);
+    while (!ancestors_.empty()) {
+        Symbol* s = ancestors_.back();
+        ancestors_.pop_back();
         if (s == ancestor) return true;
-        if (!seen.insert(s).second) return false;
-        for (Symbol* p : s->iface->parents)
-            if (walk(p)) return true;
-        return false;
-    };
-    return walk(cls);
+        if (s->iface->reached == walk) continue;
+        s->iface->reached = walk;
+        for (Symbol* p : s->iface->parents) ancestors_.push_back(p);
+    }
+    return false;
 }
 
 }  // namespace kc::lowering

@@ -46,6 +46,7 @@ struct ClassPart {
     // Its members' symbols are symbols_[firstMember, endMember), in the order declared.
     std::uint32_t firstMember = 0;
     std::uint32_t endMember = 0;
+    unsigned reached = 0;  // the last ancestor walk that came here
 
     // The data member of this name, or null.
     const Declarator* dataMember(const std::string& member) const {
@@ -168,7 +169,11 @@ class Lowering {
     // inheritance
     void resolveParents(Symbol* cls);
     void limitInheritanceDepth(const std::vector<Symbol*>& ordered);
-    void order(Symbol* cls, std::vector<Symbol*>& stack, std::unordered_set<Symbol*>& visiting,
+    struct Visit {
+        Symbol* cls;
+        std::size_t next;  // the index of the next parent to visit
+    };
+    void order(Symbol* first, std::vector<Visit>& stack, std::unordered_set<Symbol*>& visiting,
                std::unordered_set<Symbol*>& done, std::vector<Symbol*>& out);
     bool derivesFrom(Symbol* cls, Symbol* ancestor);
 
@@ -196,6 +201,7 @@ class Lowering {
     void addParams(Symbol* cls, Entry* method, const Decl& d);
     void lowerState(Symbol* cls, const Decl& d);
     void checkNotInherited(Symbol* cls, const std::string& name, Loc at);
+    void checkNotInherited(Symbol* cls, const std::string& name, kavc::Interned host, Loc at);
     void lowerImplementation(Symbol* cls);
     void checkInnerDeclaration(Symbol* cls, const Decl& d);
     bool checkModifierName(const Modifier& m);
@@ -221,6 +227,8 @@ class Lowering {
     NameIndex names_;
     unsigned searches_ = 0;  // searches of inherited names so far
     std::vector<Scope*> searching_;  // the scopes a search is still to visit
+    unsigned ancestorWalks_ = 0;  // walks of derivesFrom so far
+    std::vector<Symbol*> ancestors_;  // the classes such a walk is still to visit
     Scope* global_ = nullptr;
     Symbol* kavObject_ = nullptr;
     std::vector<Symbol*> interfaces_;   // definitions, in declaration order

@@ -103,7 +103,11 @@ struct Prefixes {
 // pass, from which the prefix follows, so that no name is joined or copied.
 class DeclaredNames {
   public:
-    DeclaredNames(const std::vector<Entry*>& classes, Prefixes& prefixes) : classes_(classes), prefixes_(prefixes) {}
+    // `expected`: about how many names will be declared.
+    DeclaredNames(const std::vector<Entry*>& classes, Prefixes& prefixes, std::size_t expected)
+        : classes_(classes), prefixes_(prefixes) {
+        table_.reserve(expected);
+    }
 
     // The first pass that declares the name that pass `pass` of classes[index] declares for
     // `method` (its stubs' name when `stub`), and whether that is this one (a new name).
@@ -171,12 +175,33 @@ bool isInstanceMember(Entry* member, int meta) {
     return has(member, Option::metaclassMember) == (meta == 1) && !has(member, Option::staticdata);
 }
 
+// Each class's reintroduced methods (host-made copies), asked once for both checks.
+class Reintroductions {
+  public:
+    explicit Reintroductions(const std::vector<Entry*>& classes) : lists_(classes.size()) {
+        for (std::size_t i = 0; i < classes.size(); ++i) kavtGetReintroducedMethods(&lists_[i], classes[i]);
+    }
+    ~Reintroductions() {
+        for (ReintroducedMethods& list : lists_) {
+            for (int i = 0; i < list.count; ++i) kavtsmfree(list.methods[i], 0);
+            kavtsmfree(list.methods, 0);
+        }
+    }
+    Reintroductions(const Reintroductions&) = delete;
+    Reintroductions& operator=(const Reintroductions&) = delete;
+    const ReintroducedMethods& of(std::size_t index) const { return lists_[index]; }
+
+  private:
+    std::vector<ReintroducedMethods> lists_;
+};
+
 // The access macros: `_<member>` for each data member of a pass with instance data
 // (VARIABLE_MACROS, outside the class's source selection, so every source of the header that
 // defines VARIABLE_MACROS sees them all) and `_<method>` for each method of a pass (METHOD_MACROS,
 // in the class's own source). A name that is both reads two ways: a source that selects the
 // method's class and defines both sets does not compile.
-void warnSharedAccessMacros(const std::vector<Entry*>& classes, const DeclarationPlaces& places, Diagnostics& diag) {
+void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Reintroductions& reintroductions,
+                            const DeclarationPlaces& places, Diagnostics& diag) {
     struct Member {
         Pass owner;
         Entry* data;
@@ -195,9 +220,9 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Declaratio
         if (dataNames.contains(m->name) && (!inPass || has(m, Option::metaclassMember) == owner.meta))
             methods.emplace_back(m->name, owner);
     };
-    for (Entry* cls : classes) {
-        ReintroducedMethods reintroduced{};
-        kavtGetReintroducedMethods(&reintroduced, cls);
+    for (std::size_t index = 0; index < classes.size(); ++index) {
+        Entry* cls = classes[index];
+        const ReintroducedMethods& reintroduced = reintroductions.of(index);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
             const Pass owner{cls, meta == 1};
             bool instanceData = false;
@@ -210,8 +235,6 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Declaratio
             for (Entry* m = cls->methods; m; m = m->next) listMethod(m, owner, true);
             for (int i = 0; !meta && i < reintroduced.count; ++i) listMethod(reintroduced.methods[i], owner, false);
         }
-        for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
-        kavtsmfree(reintroduced.methods, 0);
     }
     // Each shared name once, with the member's own class when it has the method too.
     std::vector<const char*> shared;
@@ -247,7 +270,11 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     prefixes.stubs = "kavRD_" + std::string(prefixes.host);
 
     const std::vector<Entry*> classes = headerClasses(toEmit);
-    DeclaredNames seen(classes, prefixes);
+    // A method declares its function's name and, mostly, its stubs' name.
+    std::size_t expected = 0;
+    for (Entry* cls : classes)
+        for (Entry* m = cls->methods; m; m = m->next) expected += perMethodNames ? 2 : 1;
+    DeclaredNames seen(classes, prefixes, expected);
     std::set<std::pair<std::string, std::string>> reported;
     auto declare = [&](std::uint32_t index, bool meta, bool stubs, const char* method) {
         auto [first, isNew] = seen.declare(index, meta, stubs, method);
@@ -274,11 +301,11 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
         bool classMethod;
     };
     std::vector<Method> methods;
+    const Reintroductions reintroductions(classes);
     for (std::uint32_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
         checkMigrations(cls, places, diag);
-        ReintroducedMethods reintroduced{};
-        kavtGetReintroducedMethods(&reintroduced, cls);
+        const ReintroducedMethods& reintroduced = reintroductions.of(index);
         methods.clear();
         for (Entry* m = cls->methods; m; m = m->next) methods.push_back({m, has(m, Option::metaclassMember)});
         for (int i = 0; i < reintroduced.count; ++i)
@@ -296,10 +323,8 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
                 if (introduced && perMethodNames && !has(m, Option::procedure)) declare(index, classMethod, true, m->name);
             }
         }
-        for (int i = 0; i < reintroduced.count; ++i) kavtsmfree(reintroduced.methods[i], 0);
-        kavtsmfree(reintroduced.methods, 0);
     }
-    warnSharedAccessMacros(classes, places, diag);
+    warnSharedAccessMacros(classes, reintroductions, places, diag);
 }
 
 }  // namespace kc
