@@ -37,19 +37,19 @@ TEST_F(KcParser, ModuleInterfaceAndMembers) {
     EXPECT_EQ(zoo.body[0]->kind, Decl::Forward);
     const Decl& animal = *zoo.body[1];
     EXPECT_EQ(animal.kind, Decl::Interface);
-    ASSERT_EQ(animal.parents.size(), 2u);
-    EXPECT_EQ(animal.parents[1].text(), "::Zoo::Food");
+    ASSERT_EQ(animal.more().parents.size(), 2u);
+    EXPECT_EQ(animal.more().parents[1].text(), "::Zoo::Food");
     ASSERT_EQ(animal.body.size(), 4u);
 
     const Decl& grid = *animal.body[0];
     EXPECT_EQ(grid.kind, Decl::Typedef);
     EXPECT_EQ(grid.type.text(), "sequence<sequence<long>>");
-    ASSERT_EQ(grid.declarators.size(), 2u);
-    EXPECT_EQ(grid.declarators[1].dims.size(), 2u);
+    ASSERT_EQ(grid.more().declarators.size(), 2u);
+    EXPECT_EQ(grid.more().declarators[1].dims.size(), 2u);
 
     const Decl& name = *animal.body[1];
-    EXPECT_TRUE(name.readonly);
-    EXPECT_EQ(name.declarators.size(), 2u);
+    EXPECT_TRUE(name.more().readonly);
+    EXPECT_EQ(name.more().declarators.size(), 2u);
 
     EXPECT_TRUE(animal.body[2]->oneway);
     const Decl& walk = *animal.body[3];
@@ -58,7 +58,7 @@ TEST_F(KcParser, ModuleInterfaceAndMembers) {
     EXPECT_EQ(walk.params[2].mode, 2);
     EXPECT_EQ(walk.params[3].declarator.dims.size(), 1u);
     EXPECT_EQ(walk.raises.size(), 1u);
-    EXPECT_EQ(walk.context, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(walk.more().context, (std::vector<std::string>{"a", "b"}));
 }
 
 TEST_F(KcParser, ImplementationStatements) {
@@ -78,8 +78,8 @@ TEST_F(KcParser, ImplementationStatements) {
         "};\n"));
     const Decl& impl = *spec.decls[0]->body[0];
     ASSERT_EQ(impl.kind, Decl::Implementation);
-    ASSERT_EQ(impl.impl.size(), 9u);
-    const auto& s = impl.impl;
+    ASSERT_EQ(impl.more().impl.size(), 9u);
+    const auto& s = impl.more().impl;
     EXPECT_EQ(s[0].kind, ImplStmt::ReleaseOrder);
     EXPECT_EQ(s[0].names.size(), 2u);
     EXPECT_EQ(s[1].kind, ImplStmt::ClassModifier);
@@ -108,7 +108,7 @@ TEST_F(KcParser, RecoversAndReportsLaterErrors) {
     EXPECT_EQ(messages().size(), 3u);  // their text: tests/diagnostics/syntax-recovers-*
     ASSERT_EQ(spec.decls.size(), 3u);  // C is kept, with its good statement
     ASSERT_EQ(spec.decls[2]->body.size(), 1u);
-    EXPECT_EQ(spec.decls[2]->body[0]->impl.size(), 1u);
+    EXPECT_EQ(spec.decls[2]->body[0]->more().impl.size(), 1u);
 }
 
 TEST_F(KcParser, DeepNestingIsRefusedNotOverflowed) {
@@ -133,11 +133,11 @@ TEST_F(KcParser, LookAheadOverLongScopedNames) {
         ASSERT_TRUE(parse("typeid " + name + " \"IDL:x:1.0\";\nimport " + name + ";\n")) << parts;
         ASSERT_EQ(spec.decls.size(), 2u);
         for (const auto& d : spec.decls) {
-            ASSERT_TRUE(d->target) << parts;
-            EXPECT_EQ(d->target->text(), name);
+            ASSERT_TRUE(d->more().target) << parts;
+            EXPECT_EQ(d->more().target->text(), name);
         }
         EXPECT_EQ(spec.decls[0]->kind, Decl::TypeId);
-        EXPECT_EQ(spec.decls[0]->text, "IDL:x:1.0");
+        EXPECT_EQ(spec.decls[0]->more().text, "IDL:x:1.0");
         EXPECT_EQ(spec.decls[1]->kind, Decl::Import);
         spec = {};
     }

@@ -4,10 +4,12 @@
 #include "kc/diagnostics.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kc {
@@ -81,13 +83,26 @@ struct Expr {
 };
 
 struct TypeSpec {
-    enum Kind { None, Basic, String, Sequence, Named } kind = None;
+    enum Kind : std::uint8_t { None, Basic, String, Sequence, Named } kind = None;
     Loc loc;
-    std::string basic;            // a base type's spelling: "void", "unsigned long", "wstring", ...
-    std::unique_ptr<Expr> bound;  // string<N>, wstring<N>, sequence<T, N>, fixed<N, S>
-    std::unique_ptr<Expr> scale;  // fixed<N, S>
-    std::unique_ptr<TypeSpec> element;
+    std::string_view basic;  // a base type's spelling ("void", "unsigned long", "wstring"): static text
     ScopedName name;
+
+    // The parts only bounded, fixed-point and sequence types have: null for the others.
+    struct Parts {
+        std::unique_ptr<Expr> bound;  // string<N>, wstring<N>, sequence<T, N>, fixed<N, S>
+        std::unique_ptr<Expr> scale;  // fixed<N, S>
+        std::unique_ptr<TypeSpec> element;
+    };
+    std::unique_ptr<Parts> parts;
+
+    const Expr* bound() const { return parts ? parts->bound.get() : nullptr; }
+    const Expr* scale() const { return parts ? parts->scale.get() : nullptr; }
+    const TypeSpec* element() const { return parts ? parts->element.get() : nullptr; }
+    Parts& addParts() {
+        if (!parts) parts = std::make_unique<Parts>();
+        return *parts;
+    }
 
     std::string text() const;  // as written, for messages
 };
@@ -138,8 +153,36 @@ struct ImplStmt {
     Member data;  // DataMember
 };
 
+// What a declaration holds beyond its kind, name, type and lists of members and parameters:
+// most declarations (operations above all) have none of it, so it is kept out of line.
+struct DeclDetail {
+    SparseList<ScopedName> parents;   // Interface, Component, Home: inherited (or boxed: none)
+    SparseList<ScopedName> supports;  // valuetype, component, home
+    bool isAbstract = false;  // abstract interface or valuetype
+    bool isLocal = false;     // local interface
+    bool isCustom = false;    // custom valuetype
+    bool truncatable = false;
+    bool boxed = false;     // value box: `valuetype Name Type;` (its type in the declaration's `type`)
+    bool multiple = false;  // uses multiple
+    bool readonly = false;  // Attribute
+    bool isPublic = false;  // State
+    bool hasContext = false;  // Operation
+    std::unique_ptr<ScopedName> target;  // TypeId, TypePrefix, Import; Home: the managed component
+    std::string text;                    // TypeId, TypePrefix, Import "..."
+    SparseList<ScopedName> getraises, setraises;  // Attribute
+
+    SparseList<Declarator> declarators;       // Typedef, State; Attribute (its names)
+    SparseList<Member> members;               // Struct, Exception
+    std::unique_ptr<TypeSpec> discriminator;  // Union
+    SparseList<UnionCase> cases;              // Union
+    SparseList<std::pair<std::string, Loc>> enumerators;  // Enum
+    std::unique_ptr<Expr> value;                          // Const
+    SparseList<std::string> context;                      // Operation
+    SparseList<ImplStmt> impl;                            // Implementation
+};
+
 struct Decl {
-    enum Kind {
+    enum Kind : std::uint8_t {
         Module,
         Interface,  // interface, valuetype and eventtype definitions (see `keyword`)
         Forward,    // interface X; valuetype X; struct X; union X;
@@ -162,41 +205,32 @@ struct Decl {
         Import,
         Implementation,
     } kind = Module;
+    bool oneway = false;  // Operation
     Loc loc;
     std::string name;
-    std::string keyword;  // Interface/Forward: "interface", "valuetype", "eventtype", "struct", ...
+    // Interface/Forward: "interface", "valuetype", "eventtype", "struct", ...: static text
+    std::string_view keyword;
 
+    TypeSpec type;                           // Typedef, Const, Attribute, Operation (result), State, Port
     SparseList<std::unique_ptr<Decl>> body;  // Module, Interface, Component, Home
-    SparseList<ScopedName> parents;          // Interface, Component, Home: inherited (or boxed: none)
-    SparseList<ScopedName> supports;         // valuetype, component, home
-    bool isAbstract = false;  // abstract interface or valuetype
-    bool isLocal = false;     // local interface
-    bool isCustom = false;    // custom valuetype
-    bool truncatable = false;
-    bool boxed = false;   // value box: `valuetype Name Type;` (its type in `type`)
-    bool multiple = false;  // uses multiple
-    std::unique_ptr<ScopedName> target;  // TypeId, TypePrefix, Import; Home: the managed component
-    std::string text;     // TypeId, TypePrefix, Import "..."
-    SparseList<ScopedName> getraises, setraises;  // Attribute
-
-    TypeSpec type;                         // Typedef, Const, Attribute, Operation (result), State, Port
-    SparseList<Declarator> declarators;   // Typedef, State; Attribute (its names)
-    SparseList<Member> members;           // Struct, Exception
-    std::unique_ptr<TypeSpec> discriminator;  // Union
-    SparseList<UnionCase> cases;          // Union
-    SparseList<std::pair<std::string, Loc>> enumerators;  // Enum
-    std::unique_ptr<Expr> value;           // Const
-
-    bool readonly = false;  // Attribute
-    bool isPublic = false;  // State
-    bool oneway = false;    // Operation
     SparseList<Param> params;
     SparseList<ScopedName> raises;
-    bool hasContext = false;
-    SparseList<std::string> context;
 
-    SparseList<ImplStmt> impl;  // Implementation
+    // The rest, read as empty where there is none; detail() makes it.
+    const DeclDetail& more() const { return detail_ ? *detail_ : noDetail; }
+    DeclDetail& detail() {
+        if (!detail_) detail_ = std::make_unique<DeclDetail>();
+        return *detail_;
+    }
+
+  private:
+    static const DeclDetail noDetail;
+    std::unique_ptr<DeclDetail> detail_;
 };
+
+// One of the words that name a kind of declaration ("interface", "struct", "uses", ...) as
+// static text, for Decl::keyword; an empty view for any other word.
+std::string_view declKeyword(std::string_view word);
 
 struct Specification {
     std::vector<std::unique_ptr<Decl>> decls;
