@@ -150,7 +150,7 @@ void Lowering::releaseMembers(Symbol* cls) {
     cls->iface->implementation = nullptr;
     cls->iface->data.reset();
     auto& body = cls->decl->body;
-    std::erase_if(body.items(), [](const std::unique_ptr<Decl>& d) { return !d || d->kind == Decl::Implementation; });
+    body.eraseIf([](const std::unique_ptr<Decl>& d) { return !d || d->kind == Decl::Implementation; });
     body.shrink_to_fit();
 }
 

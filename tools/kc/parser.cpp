@@ -95,7 +95,7 @@ void Parser::skip() {
 // The parameters gathered in params_, moved to `out` in one allocation of their number: they
 // are held until their class is built.
 void Parser::takeParams(SparseList<Param>& out) {
-    out.items().assign(std::make_move_iterator(params_.begin()), std::make_move_iterator(params_.end()));
+    out.assign(std::make_move_iterator(params_.begin()), std::make_move_iterator(params_.end()));
     params_.clear();
 }
 
@@ -345,12 +345,12 @@ bool Parser::module(DeclList& out) {
     if (!enter()) return false;
     Decl* m = d.get();
     out.push_back(std::move(d));
-    definitions(m->body.items(), Body::Module, false);
+    definitions(m->body, Body::Module, false);
     leave();
     return expect("}") && expect(";");
 }
 
-bool Parser::scopedNames(std::vector<ScopedName>& out) {
+bool Parser::scopedNames(SparseList<ScopedName>& out) {
     do {
         ScopedName n;
         if (!scopedName(n)) return false;
@@ -397,16 +397,16 @@ bool Parser::classDecl(DeclList& out) {
             skip();
             d->detail().truncatable = true;
         }
-        if (!scopedNames(d->detail().parents.items())) return false;
+        if (!scopedNames(d->detail().parents)) return false;
     }
     if (value && peek().ident("supports")) {
         skip();
-        if (!scopedNames(d->detail().supports.items())) return false;
+        if (!scopedNames(d->detail().supports)) return false;
     }
     if (!expect("{")) return false;
     Decl* i = d.get();
     out.push_back(std::move(d));
-    definitions(i->body.items(), value ? Body::Value : Body::Interface, false);
+    definitions(i->body, value ? Body::Value : Body::Interface, false);
     return expect("}") && expect(";");
 }
 
@@ -422,10 +422,10 @@ bool Parser::component(DeclList& out) {
         out.push_back(std::move(d));
         return true;
     }
-    if (accept(":") && !scopedNames(d->detail().parents.items())) return false;
+    if (accept(":") && !scopedNames(d->detail().parents)) return false;
     if (peek().ident("supports")) {
         skip();
-        if (!scopedNames(d->detail().supports.items())) return false;
+        if (!scopedNames(d->detail().supports)) return false;
     }
     if (!expect("{")) return false;
     while (!accept("}")) {
@@ -435,7 +435,7 @@ bool Parser::component(DeclList& out) {
             return false;
         }
         if (t.ident("attribute") || t.ident("readonly")) {
-            if (!attribute(d->body.items())) return false;
+            if (!attribute(d->body)) return false;
             continue;
         }
         static const char* const ports[] = {"provides", "uses", "emits", "publishes", "consumes"};
@@ -466,10 +466,10 @@ bool Parser::home(DeclList& out) {
     d->kind = Decl::Home;
     skip();
     if (!expectIdent(d->name, d->loc)) return false;
-    if (accept(":") && !scopedNames(d->detail().parents.items())) return false;
+    if (accept(":") && !scopedNames(d->detail().parents)) return false;
     if (peek().ident("supports")) {
         skip();
-        if (!scopedNames(d->detail().supports.items())) return false;
+        if (!scopedNames(d->detail().supports)) return false;
     }
     if (!expectKeyword("manages") || !scopedName(*(d->detail().target = std::make_unique<ScopedName>()))) return false;
     if (peek().ident("primarykey")) {
@@ -485,9 +485,9 @@ bool Parser::home(DeclList& out) {
             return false;
         }
         size_t before = taken_;
-        hoist_ = &h->body.items();
-        bool ok = (peek().ident("factory") || peek().ident("finder")) ? factory(h->body.items(), peek().text.c_str())
-                                                                      : definition(h->body.items(), Body::Interface);
+        hoist_ = &h->body;
+        bool ok = (peek().ident("factory") || peek().ident("finder")) ? factory(h->body, peek().text.c_str())
+                                                                      : definition(h->body, Body::Interface);
         if (!ok) {
             recover();
             if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();
@@ -503,7 +503,7 @@ bool Parser::stateMember(DeclList& out) {
     d->kind = Decl::State;
     d->loc = peek().loc;
     d->detail().isPublic = take().text == "public";
-    if (!typeSpec(d->type, false) || !declarators(d->detail().declarators.items())) return false;
+    if (!typeSpec(d->type, false) || !declarators(d->detail().declarators)) return false;
     d->name = d->detail().declarators.front().name;
     out.push_back(std::move(d));
     return expect(";");
@@ -528,7 +528,7 @@ bool Parser::factory(DeclList& out, const char* keyword) {
     }
     if (peek().ident("raises")) {
         skip();
-        if (!expect("(") || !scopedNames(d->raises.items()) || !expect(")")) return false;
+        if (!expect("(") || !scopedNames(d->raises) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
     return expect(";");
@@ -592,7 +592,7 @@ std::unique_ptr<Decl> Parser::constructedType() {
     if (!expectIdent(d->name, d->loc)) return nullptr;
     if (keyword == "struct" || keyword == "exception") {
         d->kind = keyword == "struct" ? Decl::Struct : Decl::Exception;
-        if (!expect("{") || !members(d->detail().members.items())) return nullptr;
+        if (!expect("{") || !members(d->detail().members)) return nullptr;
         if (d->kind == Decl::Struct && d->detail().members.empty()) {
             diag_.error(d->loc, "struct " + quote(d->name) + " has no members");
             return nullptr;
@@ -646,7 +646,7 @@ std::unique_ptr<Decl> Parser::constructedType() {
     return d;
 }
 
-bool Parser::members(std::vector<Member>& out) {
+bool Parser::members(SparseList<Member>& out) {
     while (!peek().punct("}")) {
         if (peek().kind == Tok::End) {
             expectedBefore("'}'");
@@ -681,7 +681,7 @@ bool Parser::typedefDecl(DeclList& out) {
     } else if (!typeSpec(d->type, false)) {
         return false;
     }
-    if (!declarators(d->detail().declarators.items())) return false;
+    if (!declarators(d->detail().declarators)) return false;
     d->name = d->detail().declarators.front().name;
     out.push_back(std::move(d));
     return expect(";");
@@ -728,7 +728,7 @@ bool Parser::attribute(DeclList& out) {
             return false;
         }
         skip();
-        if (!expect("(") || !scopedNames(list->items()) || !expect(")")) return false;
+        if (!expect("(") || !scopedNames(*list) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
     return expect(";");
@@ -812,7 +812,7 @@ bool Parser::implementation(DeclList& out) {
         if (accept(";")) continue;
         size_t before = taken_;
         if (!implStatement(impl->detail().impl.emplace_back())) {  // read in place: a statement is large
-            impl->detail().impl.items().pop_back();
+            impl->detail().impl.pop_back();
             // skip to the end of the statement, staying inside the section
             while (!peek().punct(";") && !peek().punct("}") && peek().kind != Tok::End) skip();
             accept(";");
@@ -1105,7 +1105,7 @@ bool Parser::declarator(Declarator& d) {
     return true;
 }
 
-bool Parser::declarators(std::vector<Declarator>& out) {
+bool Parser::declarators(SparseList<Declarator>& out) {
     do {
         Declarator d;
         if (!declarator(d)) return false;
