@@ -1,5 +1,7 @@
 #include "kc/ast.h"
 
+#include "kavc/base_types.h"
+
 namespace kc {
 
 std::string ScopedName::text() const {
@@ -8,10 +10,14 @@ std::string ScopedName::text() const {
     return out;
 }
 
+std::string_view TypeSpec::basic() const {
+    return baseType ? kavc::baseTypes[baseType - 1].idl : std::string_view();
+}
+
 std::string TypeSpec::text() const {
     switch (kind) {
-        case Basic: return std::string(basic);
-        case String: return bound() ? std::string(basic) + "<...>" : std::string(basic);
+        case Basic: return std::string(basic());
+        case String: return bound() ? std::string(basic()) + "<...>" : std::string(basic());
         case Sequence: return "sequence<" + (element() ? element()->text() : std::string()) + ">";
         case Named: return name.text();
         default: return "";

@@ -156,8 +156,8 @@ struct Expr {
 
 struct TypeSpec {
     enum Kind : std::uint8_t { None, Basic, String, Sequence, Named } kind = None;
+    std::uint8_t baseType = 0;  // Basic, String: 1 + its row of kavc::baseTypes
     Loc loc;
-    std::string_view basic;  // a base type's spelling ("void", "unsigned long", "wstring"): static text
     ScopedName name;
 
     // The parts only bounded, fixed-point and sequence types have: null for the others.
@@ -176,6 +176,8 @@ struct TypeSpec {
         return *parts;
     }
 
+    // A base type's spelling: "void", "unsigned long", "wstring", ...; empty for the others.
+    std::string_view basic() const;
     std::string text() const;  // as written, for messages
 };
 

@@ -190,7 +190,7 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
     addParams(cls, method, d);
     for (const Param& p : d.params)
         if (d.oneway && p.mode != 1) diag_.error(p.loc, "a oneway operation has only 'in' parameters");
-    if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic == "void"))
+    if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic() == "void"))
         diag_.error(d.type.loc, "a oneway operation returns void");
     checkRaises(scope, d.raises);
     if (d.more().hasContext) kavc::addContext(method);

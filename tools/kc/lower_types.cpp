@@ -39,7 +39,7 @@ Entry* Lowering::classEntry(Symbol* cls) {
 TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
     switch (t.kind) {
         case TypeSpec::Basic: {
-            if (t.basic != "fixed") return kavc::basicType(t.basic);
+            if (t.basic() != "fixed") return kavc::basicType(t.basic());
             if (!t.bound()) {
                 diag_.error(t.loc, "'fixed' needs its digits and scale here: fixed<digits, scale>");
                 return nullptr;
@@ -55,7 +55,7 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
             return kavc::fixedType(static_cast<unsigned long>(digits->i), static_cast<int>(scale->i));
         }
         case TypeSpec::String: {
-            bool wide = t.basic == "wstring";
+            bool wide = t.basic() == "wstring";
             if (!t.bound()) return kavc::stringType(0, wide);
             auto bound = positive(*t.bound(), scope, "string bound");
             return kavc::stringType(bound ? *bound : 0, wide);
@@ -170,7 +170,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
             const TypeSpec* basic = basicOf((*d.more().discriminator), scope, at, enumSym);
             TypeCode* disc = resolveType((*d.more().discriminator), scope);
             bool okDisc = enumSym || (basic && basic->kind == TypeSpec::Basic &&
-                                      discriminatorType(basic->basic));
+                                      discriminatorType(basic->basic()));
             if (disc && !okDisc) {
                 diag_.error((*d.more().discriminator).loc, "a union discriminator must be an integer, char, boolean or enum type");
                 disc = nullptr;
@@ -278,7 +278,7 @@ bool Lowering::fits(const TypeSpec& type, Scope* scope, Value& v, Loc at) {
             diag_.error(type.loc, "invalid type for a constant");
         return false;
     }
-    const std::string name(spec->basic);
+    const std::string name(spec->basic());
     auto mismatch = [&](const char* wanted) {
         diag_.error(at, "a constant of type " + quote(name) + " needs " + wanted);
         return false;

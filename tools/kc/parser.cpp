@@ -1022,7 +1022,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
             return false;
         }
         t.kind = TypeSpec::Basic;
-        t.basic = "void";
+        t.baseType = static_cast<std::uint8_t>(kavc::findBaseType("void") - kavc::baseTypes + 1);
         return true;
     }
     if (tok.word & baseTypeStart) {
@@ -1046,7 +1046,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
             expectedBefore(quote(spelling == "unsigned" ? "long" : "type"));
             return false;
         }
-        t.basic = b->idl;
+        t.baseType = static_cast<std::uint8_t>(b - kavc::baseTypes + 1);
         if (b->kind == kavtTkString || b->kind == kavtTkWString) {
             t.kind = TypeSpec::String;
             return stringBound(t);
