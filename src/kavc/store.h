@@ -97,7 +97,7 @@ class Pool {
     static_assert(std::is_trivially_destructible_v<T>);
 
 public:
-    static constexpr std::size_t perBlock = sizeof(T) >= 16 * 1024 ? 1 : 64 * 1024 / sizeof(T);
+    static constexpr std::size_t perBlock = sizeof(T) >= 1024 ? 1 : 4 * 1024 / sizeof(T);
     T* make() {
         if (size_ % perBlock == 0) blocks_.push_back(std::make_unique<T[]>(perBlock));
         return &blocks_.back()[size_++ % perBlock];
