@@ -143,4 +143,28 @@ TEST_F(KcParser, LookAheadOverLongScopedNames) {
     }
 }
 
+// The tree's lists keep their elements in one allocation that grows, shrinks and drops
+// elements in place: every element must arrive, move and leave whole (long strings, so a
+// lost or doubled buffer shows).
+TEST(KcSparseList, ElementsSurviveGrowthErasureAndMoves) {
+    auto item = [](size_t i) { return "element number " + std::to_string(i) + std::string(20, 'x'); };
+    for (size_t n : {0u, 1u, 2u, 3u, 17u, 1000u}) {
+        kc::SparseList<std::string> list;
+        for (size_t i = 0; i < n; ++i) list.push_back(item(i));
+        ASSERT_EQ(list.size(), n);
+        list.eraseIf([&](const std::string& s) { return s.size() % 2 == 1 || s == item(1); });
+        std::vector<std::string> kept;
+        for (size_t i = 0; i < n; ++i)
+            if (item(i).size() % 2 == 0 && i != 1) kept.push_back(item(i));
+        EXPECT_TRUE(list == kept) << n;
+        list.shrink_to_fit();
+        kc::SparseList<std::string> moved = std::move(list);
+        EXPECT_TRUE(list.empty());
+        EXPECT_TRUE(moved == kept) << n;
+        if (!moved.empty()) moved.pop_back(), kept.pop_back();
+        list.assign(std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
+        EXPECT_TRUE(list == kept) << n;
+    }
+}
+
 }  // namespace
