@@ -92,14 +92,17 @@ struct ClassInfo : EntryInfo {
     const char* qualifiedName = nullptr;
 };
 
-// Storage for records of one kind, made zeroed in large blocks, never moved, released with
-// the model: no allocation per record, and the records can be visited in the order made.
+// Storage for records of one kind, made zeroed in blocks, never moved, released with the
+// model: no allocation per record, and the records can be visited in the order made. The
+// blocks are small (4 KB) because the model is built while the front end frees its syntax
+// tree in pieces of a few KB: blocks that fit in those pieces reuse the memory, larger ones
+// would each take new memory, and the peak would hold both the tree and the model.
 template <typename T>
 class Pool {
     static_assert(std::is_trivially_destructible_v<T>);
 
 public:
-    static constexpr std::size_t perBlock = sizeof(T) >= 16 * 1024 ? 1 : 64 * 1024 / sizeof(T);
+    static constexpr std::size_t perBlock = sizeof(T) >= 1024 ? 1 : 4 * 1024 / sizeof(T);
     T* make() {
         if (size_ % perBlock == 0) blocks_.push_back(std::make_unique<T[]>(perBlock));
         return &blocks_.back()[size_++ % perBlock];

@@ -37,19 +37,19 @@ TEST_F(KcParser, ModuleInterfaceAndMembers) {
     EXPECT_EQ(zoo.body[0]->kind, Decl::Forward);
     const Decl& animal = *zoo.body[1];
     EXPECT_EQ(animal.kind, Decl::Interface);
-    ASSERT_EQ(animal.parents.size(), 2u);
-    EXPECT_EQ(animal.parents[1].text(), "::Zoo::Food");
+    ASSERT_EQ(animal.more().parents.size(), 2u);
+    EXPECT_EQ(animal.more().parents[1].text(), "::Zoo::Food");
     ASSERT_EQ(animal.body.size(), 4u);
 
     const Decl& grid = *animal.body[0];
     EXPECT_EQ(grid.kind, Decl::Typedef);
     EXPECT_EQ(grid.type.text(), "sequence<sequence<long>>");
-    ASSERT_EQ(grid.declarators.size(), 2u);
-    EXPECT_EQ(grid.declarators[1].dims.size(), 2u);
+    ASSERT_EQ(grid.more().declarators.size(), 2u);
+    EXPECT_EQ(grid.more().declarators[1].dims.size(), 2u);
 
     const Decl& name = *animal.body[1];
-    EXPECT_TRUE(name.readonly);
-    EXPECT_EQ(name.declarators.size(), 2u);
+    EXPECT_TRUE(name.more().readonly);
+    EXPECT_EQ(name.more().declarators.size(), 2u);
 
     EXPECT_TRUE(animal.body[2]->oneway);
     const Decl& walk = *animal.body[3];
@@ -58,7 +58,7 @@ TEST_F(KcParser, ModuleInterfaceAndMembers) {
     EXPECT_EQ(walk.params[2].mode, 2);
     EXPECT_EQ(walk.params[3].declarator.dims.size(), 1u);
     EXPECT_EQ(walk.raises.size(), 1u);
-    EXPECT_EQ(walk.context, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(walk.more().context, (std::vector<std::string>{"a", "b"}));
 }
 
 TEST_F(KcParser, ImplementationStatements) {
@@ -78,8 +78,8 @@ TEST_F(KcParser, ImplementationStatements) {
         "};\n"));
     const Decl& impl = *spec.decls[0]->body[0];
     ASSERT_EQ(impl.kind, Decl::Implementation);
-    ASSERT_EQ(impl.impl.size(), 9u);
-    const auto& s = impl.impl;
+    ASSERT_EQ(impl.more().impl.size(), 9u);
+    const auto& s = impl.more().impl;
     EXPECT_EQ(s[0].kind, ImplStmt::ReleaseOrder);
     EXPECT_EQ(s[0].names.size(), 2u);
     EXPECT_EQ(s[1].kind, ImplStmt::ClassModifier);
@@ -108,7 +108,7 @@ TEST_F(KcParser, RecoversAndReportsLaterErrors) {
     EXPECT_EQ(messages().size(), 3u);  // their text: tests/diagnostics/syntax-recovers-*
     ASSERT_EQ(spec.decls.size(), 3u);  // C is kept, with its good statement
     ASSERT_EQ(spec.decls[2]->body.size(), 1u);
-    EXPECT_EQ(spec.decls[2]->body[0]->impl.size(), 1u);
+    EXPECT_EQ(spec.decls[2]->body[0]->more().impl.size(), 1u);
 }
 
 TEST_F(KcParser, DeepNestingIsRefusedNotOverflowed) {
@@ -133,13 +133,37 @@ TEST_F(KcParser, LookAheadOverLongScopedNames) {
         ASSERT_TRUE(parse("typeid " + name + " \"IDL:x:1.0\";\nimport " + name + ";\n")) << parts;
         ASSERT_EQ(spec.decls.size(), 2u);
         for (const auto& d : spec.decls) {
-            ASSERT_TRUE(d->target) << parts;
-            EXPECT_EQ(d->target->text(), name);
+            ASSERT_TRUE(d->more().target) << parts;
+            EXPECT_EQ(d->more().target->text(), name);
         }
         EXPECT_EQ(spec.decls[0]->kind, Decl::TypeId);
-        EXPECT_EQ(spec.decls[0]->text, "IDL:x:1.0");
+        EXPECT_EQ(spec.decls[0]->more().text, "IDL:x:1.0");
         EXPECT_EQ(spec.decls[1]->kind, Decl::Import);
         spec = {};
+    }
+}
+
+// The tree's lists keep their elements in one allocation that grows, shrinks and drops
+// elements in place: every element must arrive, move and leave whole (long strings, so a
+// lost or doubled buffer shows).
+TEST(KcSparseList, ElementsSurviveGrowthErasureAndMoves) {
+    auto item = [](size_t i) { return "element number " + std::to_string(i) + std::string(20, 'x'); };
+    for (size_t n : {0u, 1u, 2u, 3u, 17u, 1000u}) {
+        kc::SparseList<std::string> list;
+        for (size_t i = 0; i < n; ++i) list.push_back(item(i));
+        ASSERT_EQ(list.size(), n);
+        list.eraseIf([&](const std::string& s) { return s.size() % 2 == 1 || s == item(1); });
+        std::vector<std::string> kept;
+        for (size_t i = 0; i < n; ++i)
+            if (item(i).size() % 2 == 0 && i != 1) kept.push_back(item(i));
+        EXPECT_TRUE(list == kept) << n;
+        list.shrink_to_fit();
+        kc::SparseList<std::string> moved = std::move(list);
+        EXPECT_TRUE(list.empty());
+        EXPECT_TRUE(moved == kept) << n;
+        if (!moved.empty()) moved.pop_back(), kept.pop_back();
+        list.assign(std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
+        EXPECT_TRUE(list == kept) << n;
     }
 }
 

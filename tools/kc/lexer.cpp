@@ -237,9 +237,19 @@ Token Lexer::next() {
 }
 
 void Lexer::next(Token& t) {
+    Loc place;
+    next(t, place);
+}
+
+void Lexer::next(Token& t, Loc& place) {
     do t.clear();
     while (!token(t));
-    if (t.kind != Tok::End && here_.line == t.loc.line) t.loc.width = here_.col - t.loc.col;
+    int width = t.kind != Tok::End && here_.line == t.loc.line ? here_.col - t.loc.col : 0;
+    t.loc.width = width;
+    place.file = t.loc.file;
+    place.line = t.loc.line;
+    place.col = t.loc.col;
+    place.width = width;
 }
 
 // One token into `t`; false after a stray character, which is reported and skipped.

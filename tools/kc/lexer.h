@@ -79,6 +79,9 @@ class Lexer {
 
     Token next();  // its loc spans the token's columns (a token continued over lines: 0)
     void next(Token& t);  // the same, read into t
+    // The same, also storing the token's loc in `place`, so that a caller keeping it reads
+    // nothing back from the token just stored.
+    void next(Token& t, Loc& place);
     // True when no token is left on the current line (a directive ends there).
     bool atLineEnd();
     // In an #include line: when the rest of the line starts with '<', reads up to '>'.

@@ -95,7 +95,7 @@ void Lowering::lowerClass(Symbol* cls) {
                                                                                cls->iface->parentLocs[i].line),
                                                          cls->iface->parentLocs[i]));
 
-    if (cls->decl->boxed) {
+    if (cls->decl->more().boxed) {
         // A value box holds one public value of the boxed type.
         TypeCode* type = resolveType(cls->decl->type, cls->owner);
         kavc::addMod(placed(entry, kavc::addData(entry, "value", type ? type : kavc::basicType("long"), cls->loc.line),
@@ -112,15 +112,15 @@ void Lowering::lowerClass(Symbol* cls) {
         } else if (d.kind == Decl::State) {
             lowerState(cls, d);
         } else if (d.kind == Decl::Attribute) {
-            checkRaises(cls->inner, d.getraises);
-            checkRaises(cls->inner, d.setraises);
+            checkRaises(cls->inner, d.more().getraises);
+            checkRaises(cls->inner, d.more().setraises);
             TypeCode* type = resolveType(d.type, cls->inner);
             if (!type) type = kavc::basicType("long");
-            for (const Declarator& name : d.declarators) {
+            for (const Declarator& name : d.more().declarators) {
                 std::string host = cxxName(name.name);
                 checkNotInherited(cls, "_get_" + host, name.loc);
-                if (!d.readonly) checkNotInherited(cls, "_set_" + host, name.loc);
-                attributes_[host] = placed(entry, kavc::addAttribute(entry, host, type, d.readonly, name.loc.line), name.loc);
+                if (!d.more().readonly) checkNotInherited(cls, "_set_" + host, name.loc);
+                attributes_[host] = placed(entry, kavc::addAttribute(entry, host, type, d.more().readonly, name.loc.line), name.loc);
             }
         }
         if (d.kind == Decl::Operation || d.kind == Decl::Factory || d.kind == Decl::State || d.kind == Decl::Attribute)
@@ -151,7 +151,7 @@ void Lowering::releaseMembers(Symbol* cls) {
     cls->iface->implementation = nullptr;
     cls->iface->data.reset();
     auto& body = cls->decl->body;
-    std::erase_if(body.items(), [](const std::unique_ptr<Decl>& d) { return !d || d->kind == Decl::Implementation; });
+    body.eraseIf([](const std::unique_ptr<Decl>& d) { return !d || d->kind == Decl::Implementation; });
     body.shrink_to_fit();
 }
 
@@ -163,7 +163,7 @@ void Lowering::checkInnerDeclaration(Symbol* cls, const Decl& d) {
     };
     switch (d.kind) {
         case Decl::Typedef:
-            for (const Declarator& dd : d.declarators) check(dd.name);
+            for (const Declarator& dd : d.more().declarators) check(dd.name);
             break;
         case Decl::Struct: case Decl::Union: case Decl::Exception: case Decl::Const: case Decl::Native:
         case Decl::Enum: check(d.name); break;
@@ -197,10 +197,10 @@ void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
     addParams(cls, method, d);
     for (const Param& p : d.params)
         if (d.oneway && p.mode != 1) diag_.error(p.loc, "a oneway operation has only 'in' parameters");
-    if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic == "void"))
+    if (d.oneway && !(d.type.kind == TypeSpec::Basic && d.type.basic() == "void"))
         diag_.error(d.type.loc, "a oneway operation returns void");
     checkRaises(scope, d.raises);
-    if (d.hasContext) kavc::addContext(method);
+    if (d.more().hasContext) kavc::addContext(method);
 }
 
 void Lowering::addParams(Symbol* cls, Entry* method, const Decl& d) {
@@ -250,12 +250,12 @@ void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
 // State members of a value type are data members marked "public" or "private".
 void Lowering::lowerState(Symbol* cls, const Decl& d) {
     TypeCode* base = resolveType(d.type, cls->inner);
-    for (const Declarator& dd : d.declarators) {
+    for (const Declarator& dd : d.more().declarators) {
         Symbol* declared = names_.find(cls->inner, dd.name);
         if (!declared || declared->decl != &d) continue;  // reported
         TypeCode* type = withDims(base, dd, cls->inner);
         Entry* data = placed(cls->iface->entry, kavc::addData(cls->iface->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
-        kavc::addMod(data, darurov::optionName(d.isPublic ? darurov::Option::publicData : darurov::Option::privateData));
+        kavc::addMod(data, darurov::optionName(d.more().isPublic ? darurov::Option::publicData : darurov::Option::privateData));
         dataEntries_[cxxName(dd.name)] = data;
     }
 }
@@ -264,8 +264,8 @@ void Lowering::lowerState(Symbol* cls, const Decl& d) {
 // the object model, so nothing else is kept.
 void Lowering::checkRepositoryNames() {
     for (const auto& [d, scope] : repositoryNames_) {
-        if (d->kind == Decl::Import && !d->text.empty()) continue;
-        const ScopedName& target = *d->target;
+        if (d->kind == Decl::Import && !d->more().text.empty()) continue;
+        const ScopedName& target = *d->more().target;
         Symbol* sym = lookup(scope, target);
         if (!sym) {
             diag_.error(target.loc, quote(target.text()) + " was not declared" +
@@ -591,7 +591,7 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
 void Lowering::lowerImplementation(Symbol* cls) {
     Entry* entry = cls->iface->entry;
     Scope* scope = cls->inner;
-    const SparseList<ImplStmt>& stmts = cls->iface->implementation->impl;
+    const SparseList<ImplStmt>& stmts = cls->iface->implementation->more().impl;
 
     // Where each override or reintroduction is declared: modifiers before it wait for it.
     std::map<std::string, size_t> declaredAt;

@@ -310,7 +310,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     // Data members share the interface's names, except an attribute's: that member is
     // the attribute's storage.
     if (!sym->iface->implementation) return;
-    for (const ImplStmt& s : sym->iface->implementation->impl) {
+    for (const ImplStmt& s : sym->iface->implementation->more().impl) {
         if (s.kind != ImplStmt::DataMember) continue;
         for (const Declarator& dd : s.data.declarators) {
             Symbol* other = names_.find(sym->inner, dd.name);
@@ -339,7 +339,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
 void Lowering::declareMember(Decl& d, Scope* scope) {
     switch (d.kind) {
         case Decl::Typedef:
-            for (const Declarator& dd : d.declarators) {
+            for (const Declarator& dd : d.more().declarators) {
                 if (Symbol* s = declare(scope, Symbol::Typedef, dd.name, dd.loc)) {
                     s->decl = &d;
                     s->declarator = &dd;
@@ -385,7 +385,7 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
                 walk_.push_back(e);
             }
             int index = 0;
-            for (const auto& [name, at] : d.enumerators) {
+            for (const auto& [name, at] : d.more().enumerators) {
                 if (Symbol* s = declare(scope, Symbol::Enumerator, name, at)) {
                     s->enumType = e;
                     s->enumIndex = index;
@@ -395,11 +395,11 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
             break;
         }
         case Decl::Attribute:
-            for (const Declarator& dd : d.declarators) {
+            for (const Declarator& dd : d.more().declarators) {
                 if (Symbol* s = declare(scope, Symbol::Attribute, dd.name, dd.loc)) s->decl = &d;
                 // the accessors' names are taken as well
                 for (const char* prefix : {"_get_", "_set_"}) {
-                    if (d.readonly && std::string(prefix) == "_set_") continue;
+                    if (d.more().readonly && std::string(prefix) == "_set_") continue;
                     if (Symbol* s = declare(scope, Symbol::Operation, prefix + dd.name, dd.loc)) s->decl = &d;
                 }
             }
@@ -409,7 +409,7 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
             if (Symbol* s = declare(scope, Symbol::Operation, d.name, d.loc)) s->decl = &d;
             break;
         case Decl::State:
-            for (const Declarator& dd : d.declarators)
+            for (const Declarator& dd : d.more().declarators)
                 if (Symbol* s = declare(scope, Symbol::State, dd.name, dd.loc)) s->decl = &d;
             break;
         default: break;
@@ -484,8 +484,8 @@ bool isValue(const Symbol* s) { return s->decl && s->decl->keyword != "interface
 // of them are the class's parents.
 void Lowering::resolveParents(Symbol* cls) {
     bool value = isValue(cls);
-    for (const auto* list : {&cls->decl->parents, &cls->decl->supports}) {
-        bool supports = list == &cls->decl->supports;
+    for (const auto* list : {&cls->decl->more().parents, &cls->decl->more().supports}) {
+        bool supports = list == &cls->decl->more().supports;
         for (const ScopedName& p : *list) {
             Symbol* parent = lookup(cls->owner, p);
             if (!parent) {
@@ -513,7 +513,7 @@ void Lowering::resolveParents(Symbol* cls) {
     }
     // Without a parent list a class inherits from KAVObject, as `: KAVObject` says: the header's
     // parent tables, parent calls and overrides all go through the parent references.
-    if (cls->decl->parents.empty() && cls->decl->supports.empty()) {
+    if (cls->decl->more().parents.empty() && cls->decl->more().supports.empty()) {
         cls->iface->parents.push_back(kavObject_);
         cls->iface->parentLocs.push_back(cls->loc);
     }

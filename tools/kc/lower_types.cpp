@@ -12,7 +12,7 @@ const kavc::BaseType* integerType(const std::string& basic) {
 
 namespace {
 
-bool discriminatorType(const std::string& basic) {
+bool discriminatorType(std::string_view basic) {
     const kavc::BaseType* b = kavc::findBaseType(basic);
     if (!b) return false;
     using kavc::ConstKind;
@@ -39,13 +39,13 @@ Entry* Lowering::classEntry(Symbol* cls) {
 TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
     switch (t.kind) {
         case TypeSpec::Basic: {
-            if (t.basic != "fixed") return kavc::basicType(t.basic);
-            if (!t.bound) {
+            if (t.basic() != "fixed") return kavc::basicType(t.basic());
+            if (!t.bound()) {
                 diag_.error(t.loc, "'fixed' needs its digits and scale here: fixed<digits, scale>");
                 return nullptr;
             }
-            auto digits = evaluate(*t.bound, scope);
-            auto scale = evaluate(*t.scale, scope);
+            auto digits = evaluate(*t.bound(), scope);
+            auto scale = evaluate(*t.scale(), scope);
             if (!digits || !scale) return nullptr;
             if (digits->kind != Value::Int || digits->i < 1 || digits->i > 31 || scale->kind != Value::Int ||
                 scale->i < 0 || scale->i > digits->i) {
@@ -55,21 +55,21 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
             return kavc::fixedType(static_cast<unsigned long>(digits->i), static_cast<int>(scale->i));
         }
         case TypeSpec::String: {
-            bool wide = t.basic == "wstring";
-            if (!t.bound) return kavc::stringType(0, wide);
-            auto bound = positive(*t.bound, scope, "string bound");
+            bool wide = t.basic() == "wstring";
+            if (!t.bound()) return kavc::stringType(0, wide);
+            auto bound = positive(*t.bound(), scope, "string bound");
             return kavc::stringType(bound ? *bound : 0, wide);
         }
         case TypeSpec::Sequence: {
             // A struct or union as the element is taken by name, before its members: it may
             // contain this very sequence (struct Node { sequence<Node> kids; };).
-            Symbol* named = t.element->kind == TypeSpec::Named ? lookup(scope, t.element->name) : nullptr;
+            Symbol* named = t.element()->kind == TypeSpec::Named ? lookup(scope, t.element()->name) : nullptr;
             bool byName = named && (named->kind == Symbol::Struct || named->kind == Symbol::Union) &&
                           !named->forwardOnly && named->state != Symbol::Done;
-            TypeCode* element = byName ? shellOf(named) : resolveType(*t.element, scope);
+            TypeCode* element = byName ? shellOf(named) : resolveType(*t.element(), scope);
             unsigned long bound = 0;
-            if (t.bound) {
-                auto b = positive(*t.bound, scope, "sequence bound");
+            if (t.bound()) {
+                auto b = positive(*t.bound(), scope, "sequence bound");
                 bound = b ? *b : 0;
             }
             return element ? kavc::sequenceType(element, bound) : nullptr;
@@ -148,7 +148,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
             std::vector<std::pair<std::string, TypeCode*>> members;
             std::map<std::string, Loc> seen;
             bool ok = true;
-            for (const Member& m : d.members) {
+            for (const Member& m : d.more().members) {
                 TypeCode* base = resolveType(m.type, scope);
                 for (const Declarator& dd : m.declarators) {
                     if (!seen.emplace(dd.name, dd.loc).second) {
@@ -167,19 +167,19 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
         case Symbol::Union: {
             Scope* at = scope;
             Symbol* enumSym = nullptr;
-            const TypeSpec* basic = basicOf((*d.discriminator), scope, at, enumSym);
-            TypeCode* disc = resolveType((*d.discriminator), scope);
+            const TypeSpec* basic = basicOf((*d.more().discriminator), scope, at, enumSym);
+            TypeCode* disc = resolveType((*d.more().discriminator), scope);
             bool okDisc = enumSym || (basic && basic->kind == TypeSpec::Basic &&
-                                      discriminatorType(basic->basic));
+                                      discriminatorType(basic->basic()));
             if (disc && !okDisc) {
-                diag_.error((*d.discriminator).loc, "a union discriminator must be an integer, char, boolean or enum type");
+                diag_.error((*d.more().discriminator).loc, "a union discriminator must be an integer, char, boolean or enum type");
                 disc = nullptr;
             }
             std::vector<std::pair<std::string, TypeCode*>> members;
             std::map<std::string, Loc> seen;
             bool ok = disc != nullptr;
             int defaults = 0;
-            for (const UnionCase& c : d.cases) {
+            for (const UnionCase& c : d.more().cases) {
                 for (const auto& label : c.labels)
                     if (!evaluate(*label, scope)) ok = false;
                 if (c.isDefault && ++defaults == 2) {
@@ -201,7 +201,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
         case Symbol::Native: result = kavc::nativeType(cName(sym)); break;
         case Symbol::Enum: {
             std::vector<std::string> names;
-            for (const auto& e : d.enumerators) names.push_back(e.first);
+            for (const auto& e : d.more().enumerators) names.push_back(e.first);
             result = kavc::enumType(cName(sym), names);
             break;
         }
@@ -253,8 +253,8 @@ std::optional<Value> Lowering::constValue(Symbol* sym, Loc use) {
     if (sym->state == Symbol::Done) return sym->constant ? std::optional<Value>(*sym->constant) : std::nullopt;
     ++depth_;
     sym->state = Symbol::Busy;
-    std::optional<Value> v = evaluate(*sym->decl->value, sym->owner);
-    if (v && !fits(sym->decl->type, sym->owner, *v, sym->decl->value->loc)) v.reset();
+    std::optional<Value> v = evaluate(*sym->decl->more().value, sym->owner);
+    if (v && !fits(sym->decl->type, sym->owner, *v, sym->decl->more().value->loc)) v.reset();
     sym->state = Symbol::Done;
     --depth_;
     if (v) sym->constant = std::make_unique<Value>(*v);
@@ -278,7 +278,7 @@ bool Lowering::fits(const TypeSpec& type, Scope* scope, Value& v, Loc at) {
             diag_.error(type.loc, "invalid type for a constant");
         return false;
     }
-    const std::string& name = spec->basic;
+    const std::string name(spec->basic());
     auto mismatch = [&](const char* wanted) {
         diag_.error(at, "a constant of type " + quote(name) + " needs " + wanted);
         return false;

@@ -95,7 +95,7 @@ void Parser::skip() {
 // The parameters gathered in params_, moved to `out` in one allocation of their number: they
 // are held until their class is built.
 void Parser::takeParams(SparseList<Param>& out) {
-    out.items().assign(std::make_move_iterator(params_.begin()), std::make_move_iterator(params_.end()));
+    out.assign(std::make_move_iterator(params_.begin()), std::make_move_iterator(params_.end()));
     params_.clear();
 }
 
@@ -345,12 +345,12 @@ bool Parser::module(DeclList& out) {
     if (!enter()) return false;
     Decl* m = d.get();
     out.push_back(std::move(d));
-    definitions(m->body.items(), Body::Module, false);
+    definitions(m->body, Body::Module, false);
     leave();
     return expect("}") && expect(";");
 }
 
-bool Parser::scopedNames(std::vector<ScopedName>& out) {
+bool Parser::scopedNames(SparseList<ScopedName>& out) {
     do {
         ScopedName n;
         if (!scopedName(n)) return false;
@@ -366,11 +366,11 @@ bool Parser::classDecl(DeclList& out) {
     d->kind = Decl::Interface;
     for (;;) {
         std::string w = take().text;
-        if (w == "abstract") d->isAbstract = true;
-        else if (w == "local") d->isLocal = true;
-        else if (w == "custom") d->isCustom = true;
+        if (w == "abstract") d->detail().isAbstract = true;
+        else if (w == "local") d->detail().isLocal = true;
+        else if (w == "custom") d->detail().isCustom = true;
         else {
-            d->keyword = w;
+            d->keyword = declKeyword(w);
             break;
         }
     }
@@ -383,11 +383,11 @@ bool Parser::classDecl(DeclList& out) {
     }
     if (value && !peek().punct(":") && !peek().punct("{") && !peek().ident("supports")) {
         // valuetype Name Type;  a value box
-        if (d->isAbstract || d->isCustom || d->keyword == "eventtype") {
+        if (d->detail().isAbstract || d->detail().isCustom || d->keyword == "eventtype") {
             diag_.error(d->loc, "a value box cannot be abstract, custom or an eventtype");
             return false;
         }
-        d->boxed = true;
+        d->detail().boxed = true;
         if (!typeSpec(d->type, false)) return false;
         out.push_back(std::move(d));
         return expect(";");
@@ -395,18 +395,18 @@ bool Parser::classDecl(DeclList& out) {
     if (accept(":")) {
         if (value && peek().ident("truncatable")) {
             skip();
-            d->truncatable = true;
+            d->detail().truncatable = true;
         }
-        if (!scopedNames(d->parents.items())) return false;
+        if (!scopedNames(d->detail().parents)) return false;
     }
     if (value && peek().ident("supports")) {
         skip();
-        if (!scopedNames(d->supports.items())) return false;
+        if (!scopedNames(d->detail().supports)) return false;
     }
     if (!expect("{")) return false;
     Decl* i = d.get();
     out.push_back(std::move(d));
-    definitions(i->body.items(), value ? Body::Value : Body::Interface, false);
+    definitions(i->body, value ? Body::Value : Body::Interface, false);
     return expect("}") && expect(";");
 }
 
@@ -422,10 +422,10 @@ bool Parser::component(DeclList& out) {
         out.push_back(std::move(d));
         return true;
     }
-    if (accept(":") && !scopedNames(d->parents.items())) return false;
+    if (accept(":") && !scopedNames(d->detail().parents)) return false;
     if (peek().ident("supports")) {
         skip();
-        if (!scopedNames(d->supports.items())) return false;
+        if (!scopedNames(d->detail().supports)) return false;
     }
     if (!expect("{")) return false;
     while (!accept("}")) {
@@ -435,7 +435,7 @@ bool Parser::component(DeclList& out) {
             return false;
         }
         if (t.ident("attribute") || t.ident("readonly")) {
-            if (!attribute(d->body.items())) return false;
+            if (!attribute(d->body)) return false;
             continue;
         }
         static const char* const ports[] = {"provides", "uses", "emits", "publishes", "consumes"};
@@ -447,11 +447,11 @@ bool Parser::component(DeclList& out) {
         }
         auto p = std::make_unique<Decl>();
         p->kind = Decl::Port;
-        p->keyword = take().text;
+        p->keyword = declKeyword(take().text);
         if (p->keyword == "uses" && peek().ident("multiple") && peek(1).kind == Tok::Ident &&
             !peek(1).punct("::") && (peek(2).kind == Tok::Ident || peek(2).punct("::"))) {
             skip();
-            p->multiple = true;
+            p->detail().multiple = true;
         }
         if (!typeSpec(p->type, false) || !expectIdent(p->name, p->loc) || !expect(";")) return false;
         d->body.push_back(std::move(p));
@@ -466,12 +466,12 @@ bool Parser::home(DeclList& out) {
     d->kind = Decl::Home;
     skip();
     if (!expectIdent(d->name, d->loc)) return false;
-    if (accept(":") && !scopedNames(d->parents.items())) return false;
+    if (accept(":") && !scopedNames(d->detail().parents)) return false;
     if (peek().ident("supports")) {
         skip();
-        if (!scopedNames(d->supports.items())) return false;
+        if (!scopedNames(d->detail().supports)) return false;
     }
-    if (!expectKeyword("manages") || !scopedName(*(d->target = std::make_unique<ScopedName>()))) return false;
+    if (!expectKeyword("manages") || !scopedName(*(d->detail().target = std::make_unique<ScopedName>()))) return false;
     if (peek().ident("primarykey")) {
         skip();
         if (!typeSpec(d->type, false)) return false;
@@ -485,9 +485,9 @@ bool Parser::home(DeclList& out) {
             return false;
         }
         size_t before = taken_;
-        hoist_ = &h->body.items();
-        bool ok = (peek().ident("factory") || peek().ident("finder")) ? factory(h->body.items(), peek().text.c_str())
-                                                                      : definition(h->body.items(), Body::Interface);
+        hoist_ = &h->body;
+        bool ok = (peek().ident("factory") || peek().ident("finder")) ? factory(h->body, peek().text.c_str())
+                                                                      : definition(h->body, Body::Interface);
         if (!ok) {
             recover();
             if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();
@@ -502,9 +502,9 @@ bool Parser::stateMember(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::State;
     d->loc = peek().loc;
-    d->isPublic = take().text == "public";
-    if (!typeSpec(d->type, false) || !declarators(d->declarators.items())) return false;
-    d->name = d->declarators.front().name;
+    d->detail().isPublic = take().text == "public";
+    if (!typeSpec(d->type, false) || !declarators(d->detail().declarators)) return false;
+    d->name = d->detail().declarators.front().name;
     out.push_back(std::move(d));
     return expect(";");
 }
@@ -513,7 +513,7 @@ bool Parser::stateMember(DeclList& out) {
 bool Parser::factory(DeclList& out, const char* keyword) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Factory;
-    d->keyword = keyword;
+    d->keyword = declKeyword(keyword);
     skip();
     if (!expectIdent(d->name, d->loc) || !expect("(")) return false;
     if (!accept(")")) {
@@ -528,7 +528,7 @@ bool Parser::factory(DeclList& out, const char* keyword) {
     }
     if (peek().ident("raises")) {
         skip();
-        if (!expect("(") || !scopedNames(d->raises.items()) || !expect(")")) return false;
+        if (!expect("(") || !scopedNames(d->raises) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
     return expect(";");
@@ -539,8 +539,8 @@ bool Parser::repositoryId(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = peek().ident("typeid") ? Decl::TypeId : Decl::TypePrefix;
     d->loc = take().loc;
-    if (!scopedName(*(d->target = std::make_unique<ScopedName>()))) return false;
-    d->text = take().text;  // the string, checked by the caller's look-ahead
+    if (!scopedName(*(d->detail().target = std::make_unique<ScopedName>()))) return false;
+    d->detail().text = take().text;  // the string, checked by the caller's look-ahead
     out.push_back(std::move(d));
     return expect(";");
 }
@@ -551,8 +551,8 @@ bool Parser::importDecl(DeclList& out) {
     d->kind = Decl::Import;
     d->loc = take().loc;
     if (peek().kind == Tok::String) {
-        d->text = take().text;
-    } else if (!scopedName(*(d->target = std::make_unique<ScopedName>()))) {
+        d->detail().text = take().text;
+    } else if (!scopedName(*(d->detail().target = std::make_unique<ScopedName>()))) {
         return false;
     }
     out.push_back(std::move(d));
@@ -574,7 +574,7 @@ bool Parser::typeDeclaration(DeclList& out) {
     if ((t.ident("struct") || t.ident("union")) && peek(1).kind == Tok::Ident && peek(2).punct(";")) {
         auto d = std::make_unique<Decl>();  // struct X;  union X;
         d->kind = Decl::Forward;
-        d->keyword = take().text;
+        d->keyword = declKeyword(take().text);
         if (!expectIdent(d->name, d->loc)) return false;
         out.push_back(std::move(d));
         return expect(";");
@@ -592,8 +592,8 @@ std::unique_ptr<Decl> Parser::constructedType() {
     if (!expectIdent(d->name, d->loc)) return nullptr;
     if (keyword == "struct" || keyword == "exception") {
         d->kind = keyword == "struct" ? Decl::Struct : Decl::Exception;
-        if (!expect("{") || !members(d->members.items())) return nullptr;
-        if (d->kind == Decl::Struct && d->members.empty()) {
+        if (!expect("{") || !members(d->detail().members)) return nullptr;
+        if (d->kind == Decl::Struct && d->detail().members.empty()) {
             diag_.error(d->loc, "struct " + quote(d->name) + " has no members");
             return nullptr;
         }
@@ -605,13 +605,14 @@ std::unique_ptr<Decl> Parser::constructedType() {
         do {
             std::pair<std::string, Loc> e;
             if (!expectIdent(e.first, e.second)) return nullptr;
-            d->enumerators.push_back(std::move(e));
+            d->detail().enumerators.push_back(std::move(e));
         } while (accept(","));
         if (!expect("}")) return nullptr;
         return d;
     }
     d->kind = Decl::Union;
-    if (!expectKeyword("switch") || !expect("(") || !typeSpec(*(d->discriminator = std::make_unique<TypeSpec>()), false) ||
+    TypeSpec& discriminator = *(d->detail().discriminator = std::make_unique<TypeSpec>());
+    if (!expectKeyword("switch") || !expect("(") || !typeSpec(discriminator, false) ||
         !expect(")") || !expect("{"))
         return nullptr;
     while (!accept("}")) {
@@ -636,16 +637,16 @@ std::unique_ptr<Decl> Parser::constructedType() {
             return nullptr;
         }
         if (!typeSpec(c.type, false) || !declarator(c.declarator) || !expect(";")) return nullptr;
-        d->cases.push_back(std::move(c));
+        d->detail().cases.push_back(std::move(c));
     }
-    if (d->cases.empty()) {
+    if (d->detail().cases.empty()) {
         diag_.error(d->loc, "union " + quote(d->name) + " has no cases");
         return nullptr;
     }
     return d;
 }
 
-bool Parser::members(std::vector<Member>& out) {
+bool Parser::members(SparseList<Member>& out) {
     while (!peek().punct("}")) {
         if (peek().kind == Tok::End) {
             expectedBefore("'}'");
@@ -680,8 +681,8 @@ bool Parser::typedefDecl(DeclList& out) {
     } else if (!typeSpec(d->type, false)) {
         return false;
     }
-    if (!declarators(d->declarators.items())) return false;
-    d->name = d->declarators.front().name;
+    if (!declarators(d->detail().declarators)) return false;
+    d->name = d->detail().declarators.front().name;
     out.push_back(std::move(d));
     return expect(";");
 }
@@ -691,8 +692,8 @@ bool Parser::constDecl(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Const;
     if (!typeSpec(d->type, false) || !expectIdent(d->name, d->loc) || !expect("=")) return false;
-    d->value = expression();
-    if (!d->value) return false;
+    d->detail().value = expression();
+    if (!d->detail().value) return false;
     out.push_back(std::move(d));
     return expect(";");
 }
@@ -701,32 +702,33 @@ bool Parser::attribute(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Attribute;
     d->loc = peek().loc;
+    DeclDetail& more = d->detail();
     if (peek().ident("readonly")) {
         skip();
-        d->readonly = true;
+        more.readonly = true;
     }
     if (!expectKeyword("attribute") || !typeSpec(d->type, false)) return false;
     do {
         Declarator name;
         if (!expectIdent(name.name, name.loc)) return false;
-        d->declarators.push_back(std::move(name));
+        more.declarators.push_back(std::move(name));
     } while (accept(","));
-    d->name = d->declarators.front().name;
+    d->name = more.declarators.front().name;
     // The exceptions of the accessors, for an attribute of one name: `raises` of a read-only
     // one, `getraises` and `setraises` of the other.
     for (;;) {
         const Token& t = peek();
         SparseList<ScopedName>* list = nullptr;
-        if (d->readonly && t.ident("raises") && d->getraises.empty()) list = &d->getraises;
-        if (!d->readonly && t.ident("getraises") && d->getraises.empty() && d->setraises.empty()) list = &d->getraises;
-        if (!d->readonly && t.ident("setraises") && d->setraises.empty()) list = &d->setraises;
+        if (more.readonly && t.ident("raises") && more.getraises.empty()) list = &more.getraises;
+        if (!more.readonly && t.ident("getraises") && more.getraises.empty() && more.setraises.empty()) list = &more.getraises;
+        if (!more.readonly && t.ident("setraises") && more.setraises.empty()) list = &more.setraises;
         if (!list) break;
-        if (d->declarators.size() > 1) {
+        if (more.declarators.size() > 1) {
             diag_.error(t.loc, quote(t.text) + " follows an attribute of one name only");
             return false;
         }
         skip();
-        if (!expect("(") || !scopedNames(list->items()) || !expect(")")) return false;
+        if (!expect("(") || !scopedNames(*list) || !expect(")")) return false;
     }
     out.push_back(std::move(d));
     return expect(";");
@@ -771,14 +773,14 @@ bool Parser::operation(DeclList& out) {
     }
     if (peek().ident("context")) {
         skip();
-        d->hasContext = true;
+        d->detail().hasContext = true;
         if (!expect("(")) return false;
         do {
             if (peek().kind != Tok::String) {
                 expectedBefore("string constant");
                 return false;
             }
-            d->context.push_back(take().text);
+            d->detail().context.push_back(take().text);
         } while (accept(","));
         if (!expect(")")) return false;
     }
@@ -809,8 +811,8 @@ bool Parser::implementation(DeclList& out) {
         }
         if (accept(";")) continue;
         size_t before = taken_;
-        if (!implStatement(impl->impl.emplace_back())) {  // read in place: a statement is large
-            impl->impl.items().pop_back();
+        if (!implStatement(impl->detail().impl.emplace_back())) {  // read in place: a statement is large
+            impl->detail().impl.pop_back();
             // skip to the end of the statement, staying inside the section
             while (!peek().punct(";") && !peek().punct("}") && peek().kind != Tok::End) skip();
             accept(";");
@@ -1020,7 +1022,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
             return false;
         }
         t.kind = TypeSpec::Basic;
-        t.basic = "void";
+        t.baseType = static_cast<std::uint8_t>(kavc::findBaseType("void") - kavc::baseTypes + 1);
         return true;
     }
     if (tok.word & baseTypeStart) {
@@ -1028,30 +1030,32 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         // word of one is reserved, so a declared name after the type is no candidate.
         t.kind = TypeSpec::Basic;
         const kavc::BaseType* b = tok.baseType ? &kavc::baseTypes[tok.baseType - 1] : nullptr;
-        t.basic = take().text;
+        std::string spelling = take().text;
         while (peek().reserved()) {
-            size_t before = t.basic.size();
-            t.basic += ' ';
-            t.basic += peek().text;
-            if (!startsBaseType(t.basic)) {
-                t.basic.resize(before);
+            size_t before = spelling.size();
+            spelling += ' ';
+            spelling += peek().text;
+            if (!startsBaseType(spelling)) {
+                spelling.resize(before);
                 break;
             }
             skip();
-            b = findBaseType(t.basic);
+            b = findBaseType(spelling);
         }
         if (!b) {
-            expectedBefore(quote(t.basic == "unsigned" ? "long" : "type"));
+            expectedBefore(quote(spelling == "unsigned" ? "long" : "type"));
             return false;
         }
+        t.baseType = static_cast<std::uint8_t>(b - kavc::baseTypes + 1);
         if (b->kind == kavtTkString || b->kind == kavtTkWString) {
             t.kind = TypeSpec::String;
             return stringBound(t);
         }
         if (b->kind == kavtTkFixed && accept("<")) {  // fixed<digits, scale>; bare only in constants
             ++angles_;
-            t.bound = expression();
-            bool ok = t.bound && expect(",") && (t.scale = expression()) != nullptr;
+            TypeSpec::Parts& parts = t.addParts();
+            parts.bound = expression();
+            bool ok = parts.bound && expect(",") && (parts.scale = expression()) != nullptr;
             --angles_;
             return ok && closeAngle();
         }
@@ -1061,12 +1065,13 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         skip();
         t.kind = TypeSpec::Sequence;
         if (!expect("<") || !enter()) return false;
-        t.element = std::make_unique<TypeSpec>();
+        TypeSpec::Parts& parts = t.addParts();
+        parts.element = std::make_unique<TypeSpec>();
         ++angles_;
-        bool ok = typeSpec(*t.element, false);
+        bool ok = typeSpec(*parts.element, false);
         if (ok && accept(",")) {
-            t.bound = expression();
-            ok = t.bound != nullptr;
+            parts.bound = expression();
+            ok = parts.bound != nullptr;
         }
         --angles_;
         leave();
@@ -1084,9 +1089,10 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
 bool Parser::stringBound(TypeSpec& t) {
     if (!accept("<")) return true;
     ++angles_;
-    t.bound = expression();
+    TypeSpec::Parts& parts = t.addParts();
+    parts.bound = expression();
     --angles_;
-    return t.bound && closeAngle();
+    return parts.bound && closeAngle();
 }
 
 bool Parser::declarator(Declarator& d) {
@@ -1099,7 +1105,7 @@ bool Parser::declarator(Declarator& d) {
     return true;
 }
 
-bool Parser::declarators(std::vector<Declarator>& out) {
+bool Parser::declarators(SparseList<Declarator>& out) {
     do {
         Declarator d;
         if (!declarator(d)) return false;

@@ -20,7 +20,7 @@ class Parser {
     Specification parse();
 
   private:
-    using DeclList = std::vector<std::unique_ptr<Decl>>;
+    using DeclList = SparseList<std::unique_ptr<Decl>>;
 
     const Token& peek(size_t ahead = 0) { return ahead < ahead_ ? slot(ahead) : lookAhead(ahead); }
     const Token& lookAhead(size_t ahead);
@@ -53,7 +53,7 @@ class Parser {
     bool factory(DeclList& out, const char* keyword);
     bool repositoryId(DeclList& out);
     bool importDecl(DeclList& out);
-    bool scopedNames(std::vector<ScopedName>& out);
+    bool scopedNames(SparseList<ScopedName>& out);
     bool typeDeclaration(DeclList& out);
     std::unique_ptr<Decl> constructedType();
     bool typedefDecl(DeclList& out);
@@ -62,7 +62,7 @@ class Parser {
     bool operation(DeclList& out);
     bool implementation(DeclList& out);
     bool implStatement(ImplStmt& s);
-    bool members(std::vector<Member>& out);
+    bool members(SparseList<Member>& out);
     bool member(Member& m);
     bool modifier(Modifier& m);
     bool modifierValue(std::string& value);
@@ -70,7 +70,7 @@ class Parser {
     bool stringBound(TypeSpec& t);
     bool scopedName(ScopedName& n);
     bool declarator(Declarator& d);
-    bool declarators(std::vector<Declarator>& out);
+    bool declarators(SparseList<Declarator>& out);
     bool startsType(const Token& t) const;
 
     std::unique_ptr<Expr> expression();

@@ -262,9 +262,9 @@ void Preprocessor::push(int file, const std::string& dir) {
     frames_.push_back(std::move(f));
 }
 
-void Preprocessor::take(Frame& f, Token& t) {
+void Preprocessor::take(Frame& f, Token& t, Loc& place) {
     f.lexer->setSkipping(!active(f));
-    f.lexer->next(t);
+    f.lexer->next(t, place);
 }
 
 // The next token of the directive's line; false at the end of the line.
@@ -300,27 +300,23 @@ void Preprocessor::next(Token& t) {
         }
         if (frames_.empty() || stopped_) {
             t.clear();
-            t.loc = last_;
+            t.loc = lastLocs_[lastSlot_];
             return;
         }
         Frame& f = frames_.back();
-        take(f, t);
+        take(f, t, lastLocs_[lastSlot_ ^ 1]);
         if (t.kind == Tok::Hash) {
             directive(f, t);
             continue;
         }
         if (t.kind == Tok::End) {
             for (const Conditional& c : f.conditionals) diag_.error(c.at, "unterminated conditional directive");
-            if (frames_.size() == 1) last_ = t.loc;
+            if (frames_.size() == 1) lastLocs_[lastSlot_] = t.loc;
             frames_.pop_back();
             continue;
         }
         if (!active(f)) continue;
-        // Field by field: the lexer stored the width on its own just now (see Lexer::token).
-        last_.file = t.loc.file;
-        last_.line = t.loc.line;
-        last_.col = t.loc.col;
-        last_.width = t.loc.width;
+        lastSlot_ ^= 1;
         if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) {
             std::vector<Token> out;
             expand(t, out);

@@ -68,7 +68,7 @@ class Preprocessor {
     };
 
     void push(int file, const std::string& dir);
-    void take(Frame& f, Token& t);
+    void take(Frame& f, Token& t, Loc& place);
     bool nextOnLine(Frame& f, Token& t);
     std::vector<Token> restOfLine(Frame& f);
     bool active(const Frame& f) const;
@@ -93,7 +93,12 @@ class Preprocessor {
     std::bitset<64> macroLengths_;  // the lengths (modulo 64) and first characters of macro names
     std::bitset<256> macroFirsts_;
     std::set<std::string> onceFiles_;
-    Loc last_;
+    // The place of the last token read, for the end of the input: each token's place is
+    // stored straight from the lexer's answer into the slot that is not the last one, which
+    // becomes the last when the token is returned (copying the place out of the token just
+    // stored would wait for that store).
+    Loc lastLocs_[2];
+    int lastSlot_ = 0;
     long includes_ = 0;
     long long includedBytes_ = 0;
     long expansionWork_ = 0;
