@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 template <typename Slot>
@@ -58,6 +59,15 @@ private:
     std::vector<Slot> slots_;
     std::size_t used_ = 0;
 };
+
+// The hash of a text for the tables below (FNV-1a), one character at a time, so that a caller
+// may hash a text while it scans it; textHash continues from `h`.
+inline constexpr std::uint32_t textHashStart = 2166136261u;
+constexpr std::uint32_t textHashStep(std::uint32_t h, char c) { return (h ^ static_cast<unsigned char>(c)) * 16777619u; }
+constexpr std::uint32_t textHash(std::string_view text, std::uint32_t h = textHashStart) {
+    for (char c : text) h = textHashStep(h, c);
+    return h;
+}
 
 // The hash of a pointer for the tables below: the low bits of an address are alignment.
 inline std::size_t pointerHash(const void* p) {

@@ -1,5 +1,6 @@
 #include "kc/lexer.h"
 
+#include "host/open_table.h"
 #include "kavc/base_types.h"
 
 #include <array>
@@ -31,15 +32,6 @@ constexpr std::array<std::uint8_t, 256> charClasses = [] {
 
 bool identStart(char c) { return charClasses[static_cast<unsigned char>(c)] & startsIdent; }
 bool identChar(char c) { return charClasses[static_cast<unsigned char>(c)] & inIdent; }
-
-constexpr std::uint32_t hashStart = 2166136261u;  // FNV-1a
-constexpr std::uint32_t hashStep(std::uint32_t h, char c) { return (h ^ static_cast<unsigned char>(c)) * 16777619u; }
-
-std::uint32_t wordHash(std::string_view word) {
-    std::uint32_t h = hashStart;
-    for (char c : word) h = hashStep(h, c);
-    return h;
-}
 
 // The words that have WordFlags, in an open-addressing table made once: most identifiers
 // a lexer reads are names that find an empty slot at once.
@@ -75,7 +67,7 @@ class WordTable {
         std::uint8_t baseType = 0;  // as Token::baseType
     };
 
-    // The word's slot, or an empty one; `h`: its hash (FNV-1a, as wordHash makes it). Words
+    // The word's slot, or an empty one; `h`: its hash (textHash). Words
     // are short and many of the identifiers read are keywords: they are compared here
     // byte by byte rather than through a call to memcmp.
     const Slot& find(std::string_view word, std::uint32_t h) const {
@@ -94,11 +86,11 @@ class WordTable {
     static constexpr size_t slotCount = 256;  // a power of two, well above the words above
 
     void add(std::string_view word, std::uint8_t flags, std::uint8_t baseType = 0) {
-        for (size_t i = wordHash(word);; ++i) {
+        for (size_t i = textHash(word);; ++i) {
             Slot& s = slots_[i & (slotCount - 1)];
             if (s.word.empty()) {
                 s.word = word;
-                s.hash = wordHash(word);
+                s.hash = textHash(word);
             }
             if (s.word == word) {
                 s.flags |= flags;
@@ -148,7 +140,7 @@ std::string printable(char c) {
 
 }  // namespace
 
-std::uint8_t wordFlags(std::string_view word) { return wordTable().find(word, wordHash(word)).flags; }
+std::uint8_t wordFlags(std::string_view word) { return wordTable().find(word, textHash(word)).flags; }
 
 std::string describe(const Token& t) {
     switch (t.kind) {
@@ -280,8 +272,8 @@ bool Lexer::token(Token& t) {
     }
     if (identStart(c)) {
         size_t end = pos_ + 1;
-        std::uint32_t h = hashStep(hashStart, c);
-        while (end < text_.size() && identChar(text_[end])) h = hashStep(h, text_[end++]);
+        std::uint32_t h = textHashStep(textHashStart, c);
+        while (end < text_.size() && identChar(text_[end])) h = textHashStep(h, text_[end++]);
         t.kind = Tok::Ident;
         t.text.assign(text_, pos_, end - pos_);
         const auto& slot = wordTable().find(t.text, h);

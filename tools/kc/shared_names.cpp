@@ -70,12 +70,6 @@ bool sameOwner(const Pass& p, const Pass& q) {
     return (p.cls == q.cls && p.meta == q.meta) || sameJoined(p.prefix(), p.cls->name, q.prefix(), q.cls->name);
 }
 
-// FNV-1a, continued over `text`.
-std::uint32_t hashBytes(std::uint32_t h, std::string_view text) {
-    for (unsigned char c : text) h = (h ^ c) * 16777619u;
-    return h;
-}
-
 // The prefixes of the names a pass declares: a class method's function carries the class's
 // "classprefix", another method's its "externalprefix" or else the host's global prefix; a
 // method's stubs and records carry "kavRD_" and the global prefix.
@@ -113,7 +107,7 @@ class DeclaredNames {
     // `method` (its stubs' name when `stub`), and whether that is this one (a new name).
     std::pair<Pass, bool> declare(std::uint32_t index, bool meta, bool stub, const char* method) {
         const std::string_view prefix = prefixes_.of(classes_[index], meta, stub);
-        const std::uint32_t h = hashBytes(hashBytes(2166136261u, prefix), method);
+        const std::uint32_t h = textHash(method, textHash(prefix));
         table_.makeRoom([](const Slot& s) { return s.hash; });
         std::size_t at = table_.indexOf(h, [&](const Slot& s) {
             if (s.hash != h) return false;
