@@ -160,10 +160,15 @@ std::string seconds(const Run& r, double timeout) {
 }
 
 // Times one program `runs` times on an input; the median run, or the first failure.
-Run timed(const std::vector<std::string>& argv, const std::string& log, int runs, double timeout) {
+// Runs a command `runs` times. `output`, when given, is removed before each run: kc leaves an
+// unchanged header alone, so every run must write its header anew, as a clean build does.
+Run timed(const std::vector<std::string>& argv, const std::string& log, int runs, double timeout,
+          const std::string& output = "") {
     std::vector<double> times, cpu;
     Run last;
     for (int i = 0; i < runs; ++i) {
+        std::error_code ec;
+        if (!output.empty()) fs::remove(output, ec);
         last = runProgram(argv, log, timeout);
         if (!last.ok) return last;
         times.push_back(last.seconds);
@@ -264,7 +269,7 @@ int main(int argc, char** argv) {
                 if (!bench::writeShape(out, shape, ops)) return usage();
             }
             std::string produced = kcOut + "/" + stem + ".xih";
-            Run kc = timed({s.kc, "-o", kcOut, idl}, s.work + "/kc.log", s.runs, s.timeout);
+            Run kc = timed({s.kc, "-o", kcOut, idl}, s.work + "/kc.log", s.runs, s.timeout, produced);
             std::error_code ec;
             double bytes = kc.ok ? static_cast<double>(fs::file_size(produced, ec)) : 0;
             std::vector<double> floors;
@@ -284,7 +289,8 @@ int main(int argc, char** argv) {
             if (!s.baselineKc.empty()) {
                 before = identical = "-";
                 if (ops <= s.baselineMax) {
-                    Run b = timed({s.baselineKc, "-o", baseOut, idl}, s.work + "/base.log", s.runs, s.timeout);
+                    Run b = timed({s.baselineKc, "-o", baseOut, idl}, s.work + "/base.log", s.runs, s.timeout,
+                                   baseOut + "/" + stem + ".xih");
                     before = seconds(b, s.timeout);
                     if (b.ok && kc.ok) {
                         bool same = sameContent(produced, baseOut + "/" + stem + ".xih");
