@@ -154,8 +154,11 @@ ClassInfo& classInfo(Entry* cls) { return static_cast<ClassInfo&>(info(cls)); }
 
 Mod* findMod(Mod* mods, const char* name) {
     if (!name) return nullptr;
+    // Most questions are about a modifier the entry does not carry: the first letter settles
+    // those without a library call.
+    const char first = name[0];
     for (Mod* m = mods; m; m = m->next)
-        if (m->name && std::strcmp(m->name, name) == 0) return m;
+        if (m->name && m->name[0] == first && std::strcmp(m->name, name) == 0) return m;
     return nullptr;
 }
 
