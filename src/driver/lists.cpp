@@ -57,8 +57,14 @@ MethodCell* newCell(Entry* method) {
     return cell;
 }
 
-// The methods collected so far, by Entry and by name pointer, and the classes already
-// walked: a class reached a second time (a diamond) has nothing new to add.
+// What makes a method listed once: its name (the host gives one name one string, so the same
+// Entry has the same key), or the Entry itself for one without a name.
+const void* listingKey(Entry* method) {
+    return method->name ? static_cast<const void*>(method->name) : static_cast<const void*>(method);
+}
+
+// The methods collected so far, by listing key, and the classes already walked: a class
+// reached a second time (a diamond) has nothing new to add.
 struct Collection {
     MethodList head;
     MethodCell* tail;
@@ -66,10 +72,7 @@ struct Collection {
     PointerSet walked;
 
     void add(Entry* method) {
-        if (listed.contains(method) || listed.contains(method->name)) return;
-        tail = listAppend(tail, method, head);
-        listed.insert(method);
-        listed.insert(method->name);
+        if (listed.insert(listingKey(method))) tail = listAppend(tail, method, head);
     }
 };
 
@@ -158,10 +161,7 @@ MethodCell* listAppend(MethodCell* tail, Entry* method, MethodList& head) {
 
 MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail) {
     Collection found{head, tail, {}, {}};
-    for (MethodCell* cell = head; cell; cell = cell->next) {
-        found.listed.insert(cell->method);
-        found.listed.insert(cell->method->name);
-    }
+    for (MethodCell* cell = head; cell; cell = cell->next) found.listed.insert(listingKey(cell->method));
     collectInto(cls, found);
     tail = found.tail;
     return found.head;
@@ -181,6 +181,10 @@ MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
     kavtGetReintroducedMethods(&reintroduced, cls);
     MethodCell* tail = nullptr;
     MethodList all = collectMethods(parent, nullptr, tail);
+    if (reintroduced.count == 0) {  // nothing to leave out
+        releaseReintroduced(reintroduced);
+        return all;
+    }
     MethodList result = nullptr;
     MethodCell* resultTail = nullptr;
     for (MethodCell* cell = all; cell; cell = cell->next) {
