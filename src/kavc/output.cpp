@@ -213,7 +213,7 @@ struct Bytes16 {
     unsigned char bytes[16];
 };
 
-inline void copyShort(char* to, const char* from, std::size_t size) {
+[[gnu::always_inline]] inline void copyShort(char* to, const char* from, std::size_t size) {
     auto both = [&](auto word) {
         constexpr std::size_t n = sizeof word;
         decltype(word) head, tail;
@@ -266,13 +266,24 @@ public:
         *cursor_++ = c;
     }
     void write(const char* text, std::size_t size) {
-        if (size > static_cast<std::size_t>(end_ - cursor_)) {
-            drain();
-            if (size > static_cast<std::size_t>(end_ - cursor_)) return passOn(text, size);
-        }
+        if (size > room()) return writeLong(text, size);
         copyShort(cursor_, text, size);
         cursor_ += size;
     }
+
+    // The free space, for a writer that copies into it itself (Cursor below).
+    char* cursor() const { return cursor_; }
+    std::size_t room() const { return static_cast<std::size_t>(end_ - cursor_); }
+    void advanceTo(char* cursor) { cursor_ = cursor; }
+
+    // Text longer than the free space: what is held goes first.
+    void writeLong(const char* text, std::size_t size) {
+        drain();
+        if (size > room()) return passOn(text, size);
+        copyShort(cursor_, text, size);
+        cursor_ += size;
+    }
+
 private:
     void useLocal() {
         start_ = cursor_ = local_;
@@ -304,6 +315,37 @@ private:
     char local_[256];
 };
 
+// The sink's free space as two locals while one format is written: the pieces of a line are
+// copied without going through the sink's fields, which the library calls in between would
+// make the compiler read and write again each time. The sink takes the position back when
+// a piece does not fit, and at the end.
+class Cursor {
+public:
+    explicit Cursor(Sink& sink) : sink_(sink), at_(sink.cursor()), end_(at_ + sink.room()) {}
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+    ~Cursor() { sink_.advanceTo(at_); }
+
+    [[gnu::always_inline]] void write(const char* text, std::size_t size) {
+        if (size > static_cast<std::size_t>(end_ - at_)) return writeLong(text, size);
+        copyShort(at_, text, size);
+        at_ += size;
+    }
+    void put(char c) { write(&c, 1); }
+
+private:
+    [[gnu::noinline]] void writeLong(const char* text, std::size_t size) {
+        sink_.advanceTo(at_);
+        sink_.writeLong(text, size);
+        at_ = sink_.cursor();
+        end_ = at_ + sink_.room();
+    }
+
+    Sink& sink_;
+    char* at_;
+    char* end_;
+};
+
 // Decimal digits of a value, written backwards from `end`; returns the first.
 char* digitsOf(unsigned long value, char* end) {
     do {
@@ -326,7 +368,8 @@ const char* nextConversion(const char* at) {
 // printf for the formats the host writes: literal text and %s, %d, %u, %c, %%, also with the
 // l length, written straight to the sink. Anything else is left to vsnprintf from that
 // conversion on, so every format prints as printf would print it.
-void formatTo(Sink& out, const char* format, va_list args) {
+void formatTo(Sink& sink, const char* format, va_list args) {
+    Cursor out(sink);
     const char* at = format;
     for (;;) {
         const char* span = at;
