@@ -2,6 +2,7 @@
 #include "kavc/platform.h"
 #include "kavc/store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
@@ -53,7 +54,10 @@ FILE* openFile(const std::string& key) {
     }
     file.buffer = std::make_unique<OutputBuffer>();
     file.buffer->stream = file.stream;
-    if (file.tempPath.empty()) file.buffer->collect = &m.captured;
+    if (file.tempPath.empty())
+        file.buffer->collect = &m.captured;
+    else
+        file.buffer->previous.open(file.finalPath);
     m.files.push_back(std::move(file));
     return m.files.back().stream;
 }
@@ -148,7 +152,13 @@ bool commitOutput() {
             continue;
         }
         if (ok && f.status && f.status->error) fail(f, f.status->error);  // an earlier write failed
-        bool unchanged = ok && kavc::platform::sameContent(f.tempPath, f.finalPath);
+        bool unchanged = false;
+        if (ok) {
+            // Compared while written; read back only when the file got text some other way.
+            auto verdict = f.buffer ? f.buffer->previous.finish(f.tempPath) : PreviousText::Verdict::unknown;
+            unchanged = verdict == PreviousText::Verdict::same ||
+                        (verdict == PreviousText::Verdict::unknown && kavc::platform::sameContent(f.tempPath, f.finalPath));
+        }
         if (ok && !unchanged && !kavc::platform::installFile(f.tempPath, f.finalPath)) fail(f, errno);
         if (!ok || unchanged) std::remove(f.tempPath.c_str());
         kavc::platform::forgetTempFile(f.tempPath);
@@ -200,11 +210,13 @@ void writeToStream(FILE* out, const char* text, std::size_t size) {
 }
 
 // Hands `size` bytes to where a buffer's text goes: its string while collecting, else its stream.
-void deliver(const OutputBuffer& buffer, const char* text, std::size_t size) {
-    if (buffer.collect)
+void deliver(OutputBuffer& buffer, const char* text, std::size_t size) {
+    if (buffer.collect) {
         buffer.collect->append(text, size);
-    else if (buffer.stream)
+    } else if (buffer.stream) {
         writeToStream(buffer.stream, text, size);
+        buffer.previous.compare(text, size);
+    }
 }
 
 // Copies `size` bytes; most pieces are short, and a short piece costs no library call: two
@@ -427,6 +439,48 @@ void formatTo(Sink& sink, const char* format, va_list args) {
 }  // namespace
 
 namespace kavc::detail {
+
+void PreviousText::open(const std::string& path) {
+    stop();
+    file_ = std::fopen(path.c_str(), "rb");
+    opened_ = matching_ = file_ != nullptr;
+    compared_ = 0;
+    // Read straight into the block below, in the sizes the text comes in.
+    if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+void PreviousText::compare(const char* text, std::size_t size) {
+    compared_ += size;
+    while (matching_ && size) {
+        std::size_t n = std::min(size, OutputBuffer::capacity);
+        if (!block_) block_ = std::make_unique<char[]>(OutputBuffer::capacity);
+        if (std::fread(block_.get(), 1, n, file_) != n || std::memcmp(block_.get(), text, n) != 0) stop();
+        text += n;
+        size -= n;
+    }
+}
+
+PreviousText::Verdict PreviousText::finish(const std::string& writtenPath) {
+    Verdict verdict = Verdict::unknown;
+    std::uint64_t written = 0;
+    if (opened_ && kavc::platform::fileSize(writtenPath, written) && written == compared_) {
+        if (!matching_)
+            verdict = Verdict::different;
+        else if (std::fgetc(file_) != EOF)
+            verdict = Verdict::different;  // the previous file is longer
+        else if (!std::ferror(file_))
+            verdict = Verdict::same;
+    }
+    stop();
+    opened_ = false;
+    return verdict;
+}
+
+void PreviousText::stop() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    matching_ = false;
+}
 
 void OutputBuffer::flush() {
     if (used) deliver(*this, data.get(), used);

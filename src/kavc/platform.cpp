@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -181,7 +182,12 @@ FILE* createTempFile(const std::string& dir, const std::string& name, std::strin
         io.write = sinkWrite;
         io.close = sinkClose;
         stream = ::fopencookie(sink, "w", io);
-        if (!stream) delete sink;
+        // The host hands the stream whole blocks of its own buffer: each goes to the file in
+        // one write, not through a second buffer of stdio.
+        if (stream)
+            std::setvbuf(stream, nullptr, _IONBF, 0);
+        else
+            delete sink;
     } else {
         stream = ::fdopen(fd, "w");
     }
@@ -232,6 +238,14 @@ bool sameContent(const std::string& pathA, const std::string& pathB) {
     if (a) std::fclose(a);
     if (b) std::fclose(b);
     return same;
+}
+
+bool fileSize(const std::string& path, std::uint64_t& size) {
+    std::error_code error;
+    std::uintmax_t bytes = std::filesystem::file_size(path, error);
+    if (error) return false;
+    size = bytes;
+    return true;
 }
 
 FILE* openMemoryStream(char** data, std::size_t* size) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -29,6 +30,8 @@ bool installFile(const std::string& tempPath, const std::string& finalPath);
 
 // True when both files can be read and hold the same bytes.
 bool sameContent(const std::string& pathA, const std::string& pathB);
+// The size of the file at `path`; false when it cannot be known.
+bool fileSize(const std::string& path, std::uint64_t& size);
 
 // A stream whose text collects in memory: *data and *size describe it after closeStream
 // (the buffer belongs to the caller: std::free).

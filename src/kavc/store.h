@@ -149,6 +149,35 @@ private:
     unsigned char* next_ = nullptr;
 };
 
+// The file an output replaces, read alongside as the new text reaches the stream, so that
+// the commit knows whether the text changed without reading both files back. A file that
+// differs is read no further.
+class PreviousText {
+public:
+    enum class Verdict { unknown, same, different };
+
+    PreviousText() = default;
+    PreviousText(const PreviousText&) = delete;
+    PreviousText& operator=(const PreviousText&) = delete;
+    ~PreviousText() { stop(); }
+
+    void open(const std::string& path);  // no file there: nothing to compare with
+    void compare(const char* text, std::size_t size);  // the next bytes of the new text
+    // After the last text: same or different when the file written at `writtenPath` holds
+    // exactly the bytes compared (nothing reached it by another way); unknown otherwise.
+    // Closes the previous file.
+    Verdict finish(const std::string& writtenPath);
+
+private:
+    void stop();
+
+    FILE* file_ = nullptr;
+    bool opened_ = false;
+    bool matching_ = false;
+    std::uint64_t compared_ = 0;
+    std::unique_ptr<char[]> block_;
+};
+
 // Text the host writes to an output it opened collects here and goes to the stream in large
 // pieces: one formatted line is a copy into memory, not a stdio call.
 struct OutputBuffer {
@@ -157,6 +186,7 @@ struct OutputBuffer {
     std::string* collect = nullptr;  // in-memory output: the text collects here, not in `stream`
     std::unique_ptr<char[]> data{new char[capacity]};
     std::size_t used = 0;
+    PreviousText previous;  // a real file's, compared with what goes to `stream`
     void flush();  // hands what is held to the stream (or to `collect`)
 };
 
