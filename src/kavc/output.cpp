@@ -380,7 +380,7 @@ const char* nextConversion(const char* at) {
 // printf for the formats the host writes: literal text and %s, %d, %u, %c, %%, also with the
 // l length, written straight to the sink. Anything else is left to vsnprintf from that
 // conversion on, so every format prints as printf would print it.
-void formatTo(Sink& sink, const char* format, va_list args) {
+[[gnu::always_inline]] inline void formatTo(Sink& sink, const char* format, va_list args) {
     Cursor out(sink);
     const char* at = format;
     for (;;) {
