@@ -53,9 +53,7 @@ char* TextArena::copy(std::string_view text) {
 
 char* copyString(std::string_view text) { return model().texts.copy(text); }
 
-std::uint32_t NameTable::hashOf(std::string_view name) {
-    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
-}
+std::uint32_t NameTable::hashOf(std::string_view name) { return textHash(name); }
 
 std::size_t NameTable::indexOf(std::string_view name, std::uint32_t hash) const {
     return table_.indexOf(hash, [&](const Slot& slot) {

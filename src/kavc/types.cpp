@@ -117,13 +117,16 @@ std::string paramCType(TypeCode* declared, int mode) {
 
 std::string defaultDeclarator(TypeCode* type, int mode, std::string_view name, bool isParam) {
     TypeCode* real = type;
-    if (real && !real->alias && real->kind == kavtTkArray)
-        return kavc::cTypeText(real->content) + " " + std::string(name) + dimsText(real->dims, 0);
-    std::string text = kavc::cTypeText(type);
-    if (isParam && (mode != kavtModeIn || passedByReference(type)) &&
+    const bool isArray = real && !real->alias && real->kind == kavtTkArray;
+    // Built in place: a parameter's declarator is made once per parameter of the unit.
+    std::string text = kavc::cTypeText(isArray ? real->content : type);
+    if (!isArray && isParam && (mode != kavtModeIn || passedByReference(type)) &&
         !(resolveAlias(type) && resolveAlias(type)->kind == kavtTkArray))
-        text += "*";
-    return text + " " + std::string(name);
+        text += '*';
+    text += ' ';
+    text += name;
+    if (isArray) text += dimsText(real->dims, 0);
+    return text;
 }
 
 }  // namespace kavc::detail
