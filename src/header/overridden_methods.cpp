@@ -18,6 +18,11 @@ InheritedMethodList buildInheritedMethods(Entry* cls) {
         // A parent reached along several paths is taken through the other paths only.
         if (ancestorPathCount(parent, cls) != 1) continue;
         MethodList methods = parentMethodsNotReintroduced(cls, parent->cls);
+        if (!inherited) {
+            // A collected list has one method per name already: the first one is taken whole.
+            inherited = methods;
+            continue;
+        }
         for (MethodCell* cell = methods; cell; cell = cell->next)
             inherited = addInheritedMethod(inherited, cell->method);
         releaseMethodList(methods);
