@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 using namespace kavc::detail;
 
@@ -141,7 +142,14 @@ bool commitOutput() {
     };
     flushBuffers();
     forgetCachedBuffer();
-    for (OpenFile& f : m.files) {
+    // Before the streams close: text held back while it matched the previous file is written
+    // when the whole does not match.
+    std::vector<PreviousText::Verdict> verdicts;
+    for (OpenFile& f : m.files)
+        verdicts.push_back(f.buffer && f.stream && !f.tempPath.empty() ? f.buffer->previous.finish(f.stream, f.tempPath)
+                                                                       : PreviousText::Verdict::unknown);
+    for (std::size_t i = 0; i < m.files.size(); ++i) {
+        OpenFile& f = m.files[i];
         if (f.stream && kavc::platform::closeStream(f.stream) != 0)
             fail(f, f.status && f.status->error ? f.status->error : errno);
         f.stream = nullptr;
@@ -154,10 +162,9 @@ bool commitOutput() {
         if (ok && f.status && f.status->error) fail(f, f.status->error);  // an earlier write failed
         bool unchanged = false;
         if (ok) {
-            // Compared while written; read back only when the file got text some other way.
-            auto verdict = f.buffer ? f.buffer->previous.finish(f.tempPath) : PreviousText::Verdict::unknown;
-            unchanged = verdict == PreviousText::Verdict::same ||
-                        (verdict == PreviousText::Verdict::unknown && kavc::platform::sameContent(f.tempPath, f.finalPath));
+            // Compared as it came; read back only when the file got text some other way.
+            unchanged = verdicts[i] == PreviousText::Verdict::same ||
+                        (verdicts[i] == PreviousText::Verdict::unknown && kavc::platform::sameContent(f.tempPath, f.finalPath));
         }
         if (ok && !unchanged && !kavc::platform::installFile(f.tempPath, f.finalPath)) fail(f, errno);
         if (!ok || unchanged) std::remove(f.tempPath.c_str());
@@ -214,8 +221,10 @@ void deliver(OutputBuffer& buffer, const char* text, std::size_t size) {
     if (buffer.collect) {
         buffer.collect->append(text, size);
     } else if (buffer.stream) {
-        writeToStream(buffer.stream, text, size);
-        buffer.previous.compare(text, size);
+        if (buffer.previous.holdsBack())
+            buffer.previous.compare(buffer.stream, text, size);
+        else
+            writeToStream(buffer.stream, text, size);
     }
 }
 
@@ -444,36 +453,64 @@ void PreviousText::open(const std::string& path) {
     stop();
     file_ = std::fopen(path.c_str(), "rb");
     opened_ = matching_ = file_ != nullptr;
-    compared_ = 0;
+    matched_ = passed_ = 0;
     // Read straight into the block below, in the sizes the text comes in.
     if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
-void PreviousText::compare(const char* text, std::size_t size) {
-    compared_ += size;
+void PreviousText::compare(FILE* stream, const char* text, std::size_t size) {
+    passed_ += size;
     while (matching_ && size) {
         std::size_t n = std::min(size, OutputBuffer::capacity);
         if (!block_) block_ = std::make_unique<char[]>(OutputBuffer::capacity);
-        if (std::fread(block_.get(), 1, n, file_) != n || std::memcmp(block_.get(), text, n) != 0) stop();
+        if (std::fread(block_.get(), 1, n, file_) != n || std::memcmp(block_.get(), text, n) != 0) {
+            release(stream);
+            break;
+        }
+        matched_ += n;
         text += n;
         size -= n;
     }
+    if (size) writeToStream(stream, text, size);
 }
 
-PreviousText::Verdict PreviousText::finish(const std::string& writtenPath) {
-    Verdict verdict = Verdict::unknown;
-    std::uint64_t written = 0;
-    if (opened_ && kavc::platform::fileSize(writtenPath, written) && written == compared_) {
-        if (!matching_)
-            verdict = Verdict::different;
-        else if (std::fgetc(file_) != EOF)
-            verdict = Verdict::different;  // the previous file is longer
-        else if (!std::ferror(file_))
-            verdict = Verdict::same;
+void PreviousText::release(FILE* stream) {
+    if (matching_ && matched_ && std::fseek(file_, 0, SEEK_SET) == 0) {
+        std::uint64_t left = matched_;
+        while (left) {
+            std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, OutputBuffer::capacity));
+            // The file was read this far a moment ago; should it fail now, the stream gets
+            // what could be read and the commit's own comparison decides.
+            std::size_t got = std::fread(block_.get(), 1, n, file_);
+            writeToStream(stream, block_.get(), got);
+            if (got != n) break;
+            left -= n;
+        }
     }
     stop();
+}
+
+PreviousText::Verdict PreviousText::finish(FILE* stream, const std::string& writtenPath) {
+    if (!opened_) return Verdict::unknown;
     opened_ = false;
-    return verdict;
+    std::uint64_t written = 0;
+    std::fflush(stream);
+    const bool sizeKnown = kavc::platform::fileSize(writtenPath, written);
+    if (matching_) {
+        // Nothing was written: the file is unchanged when it ends here and nothing else
+        // reached the stream. Otherwise the held-back text is written after all.
+        const bool ends = std::fgetc(file_) == EOF;
+        const bool readError = std::ferror(file_) != 0;
+        const bool onlyHeldBack = sizeKnown && written == 0;
+        if (ends && !readError && onlyHeldBack) {
+            stop();
+            return Verdict::same;
+        }
+        release(stream);
+        return onlyHeldBack && !readError ? Verdict::different : Verdict::unknown;  // the file is longer
+    }
+    stop();
+    return sizeKnown && written == passed_ ? Verdict::different : Verdict::unknown;
 }
 
 void PreviousText::stop() {

@@ -149,9 +149,10 @@ private:
     unsigned char* next_ = nullptr;
 };
 
-// The file an output replaces, read alongside as the new text reaches the stream, so that
-// the commit knows whether the text changed without reading both files back. A file that
-// differs is read no further.
+// The file an output replaces, read alongside as the new text comes: while the text matches
+// it, nothing is written, so an unchanged file costs no writing and no removal of a written
+// copy. At the first difference the matching part is copied from the file, and from then on
+// the text is written as it comes.
 class PreviousText {
 public:
     enum class Verdict { unknown, same, different };
@@ -161,20 +162,26 @@ public:
     PreviousText& operator=(const PreviousText&) = delete;
     ~PreviousText() { stop(); }
 
-    void open(const std::string& path);  // no file there: nothing to compare with
-    void compare(const char* text, std::size_t size);  // the next bytes of the new text
-    // After the last text: same or different when the file written at `writtenPath` holds
-    // exactly the bytes compared (nothing reached it by another way); unknown otherwise.
+    void open(const std::string& path);  // no file there: the text is written as it comes
+    bool holdsBack() const { return matching_; }
+    // The next bytes of the new text, held back while they match the file.
+    void compare(FILE* stream, const char* text, std::size_t size);
+    // At the end of the text, before `stream` closes: same when the file holds exactly the
+    // text (nothing was written); else what was held back is written first, and the verdict
+    // is different, or unknown when the file at `writtenPath` got text some other way.
     // Closes the previous file.
-    Verdict finish(const std::string& writtenPath);
+    Verdict finish(FILE* stream, const std::string& writtenPath);
 
 private:
+    // Writes the matched part, read again from the file, and stops comparing.
+    void release(FILE* stream);
     void stop();
 
     FILE* file_ = nullptr;
     bool opened_ = false;
     bool matching_ = false;
-    std::uint64_t compared_ = 0;
+    std::uint64_t matched_ = 0;  // bytes held back
+    std::uint64_t passed_ = 0;   // bytes of the new text so far
     std::unique_ptr<char[]> block_;
 };
 
@@ -186,7 +193,7 @@ struct OutputBuffer {
     std::string* collect = nullptr;  // in-memory output: the text collects here, not in `stream`
     std::unique_ptr<char[]> data{new char[capacity]};
     std::size_t used = 0;
-    PreviousText previous;  // a real file's, compared with what goes to `stream`
+    PreviousText previous;  // a real file's: the text it replaces
     void flush();  // hands what is held to the stream (or to `collect`)
 };
 

@@ -127,10 +127,12 @@ TEST_F(KavcOutput, CommittedFileGetsTheModeOfAnOrdinaryFile) {
 
 TEST_F(KavcOutput, FileOfTheSameTextIsNotReplaced) {
     // Replacing a file gives it a new inode; a kept file keeps its inode and its time stamp.
-    // The old text is compared as the new one is written, over several buffers for a long
-    // one; text that reaches the stream past the host's buffer is compared at the commit.
+    // The old text is compared as the new one comes (held back while it matches), over several
+    // buffers for a long one; text that reaches the stream past the host's buffer is compared
+    // at the commit.
     const std::string large(300 * 1024, 'x');
     const std::string largeChanged = large.substr(0, large.size() - 1) + "y";
+    const std::string largeChangedEarly = "y" + large.substr(1);
     const struct {
         std::string before;
         std::string after;
@@ -140,6 +142,8 @@ TEST_F(KavcOutput, FileOfTheSameTextIsNotReplaced) {
         {"text\n", "text\n", false, false}, {"text\n", "text!\n", false, true},
         {"text\n", "tex", false, true},     {"tex", "text\n", false, true},
         {large, large, false, false},       {large, largeChanged, false, true},
+        {large, largeChangedEarly, false, true}, {large, large + "z", false, true},
+        {large + "z", large, false, true},
         {"text\n", "text\n", true, false},  {"text\n", "tex\n", true, true},
     };
     for (const auto& c : table) {
