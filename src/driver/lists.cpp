@@ -119,6 +119,9 @@ namespace {
 MethodNameIndex& indexOf(MethodCell* head) {
     if (!head->index) {
         head->index = new MethodNameIndex{head, {}};
+        std::size_t cells = 0;
+        for (MethodCell* cell = head; cell; cell = cell->next) ++cells;
+        head->index->byName.reserve(cells);  // a list handed over whole is indexed at once
         head->index->byName.insert(head->method->name, head);
     }
     head->index->catchUp();
@@ -161,6 +164,13 @@ MethodCell* listAppend(MethodCell* tail, Entry* method, MethodList& head) {
 
 MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail) {
     Collection found{head, tail, {}, {}};
+    // About as many as the host lists as inherited, plus the class's own: the set is made
+    // once at about its final size.
+    std::size_t expected = 0;
+    for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next) ++expected;
+    for (Entry* m = cls->methods; m; m = m->next) ++expected;
+    for (MethodCell* cell = head; cell; cell = cell->next) ++expected;
+    found.listed.reserve(expected);
     for (MethodCell* cell = head; cell; cell = cell->next) found.listed.insert(listingKey(cell->method));
     collectInto(cls, found);
     tail = found.tail;

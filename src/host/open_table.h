@@ -91,6 +91,8 @@ public:
         return true;
     }
     bool contains(const void* p) const { return !table_.empty() && table_[table_.indexOf(pointerHash(p), same(p))]; }
+    // Room for `count` pointers before the set first grows (only while it is empty).
+    void reserve(std::size_t count) { table_.reserve(count); }
 
 private:
     OpenTable<const void*> table_;
@@ -121,6 +123,8 @@ public:
     void set(const void* key, const Value& value) {
         if (!insert(key, value)) table_.replace(indexOf(key), {key, value});
     }
+    // Room for `count` keys before the map first grows (only while it is empty).
+    void reserve(std::size_t count) { table_.reserve(count); }
     // The value of `key`, or null.
     const Value* find(const void* key) const {
         if (table_.empty()) return nullptr;
