@@ -31,6 +31,14 @@ ImplicitParams implicitParams(Entry* method) {
     return result;
 }
 
+// Empties a caller's buffer for a prototype or an argument list, with room for a typical one:
+// a fresh buffer grows once, not at every doubling of the text.
+void startText(std::string& buffer) {
+    constexpr std::size_t typical = 256;
+    buffer.clear();
+    if (buffer.capacity() < typical) buffer.reserve(typical);
+}
+
 // Appends `item`, after `separator` unless it is the first of the list.
 void appendItem(std::string& list, bool& first, const char* separator, const char* item) {
     if (!first && separator) list += separator;
@@ -80,7 +88,7 @@ const char* kavtimplicitArgs(Entry* method) {
 
 const char* kavtshortArgList(std::string& buffer, Entry* method, const char* separator,
                              int /*unused*/, int flag) {
-    buffer.clear();
+    startText(buffer);
     bool first = true;
     if (flag) {
         appendItem(buffer, first, separator, "kavSelf");
@@ -93,7 +101,7 @@ const char* kavtshortArgList(std::string& buffer, Entry* method, const char* sep
 const char* kavtprefixedPrototype(std::string& buffer, Entry* method, const char* separator,
                                   int /*unused*/, const char* prefix) {
     if (!method) return buffer.c_str();
-    buffer.clear();
+    startText(buffer);
     buffer += method->returnTypeText ? method->returnTypeText : "void";
     buffer += " KAVLINK ";
     buffer += prefix ? prefix : "";
@@ -124,7 +132,7 @@ const char* kavtfullTypedef(std::string& buffer, Entry* cls, Entry* method) {
     if (!cls || !method) return buffer.c_str();
     Entry* introducer = method->cls;
     const char* selfType = kavtmeta && hasMod(method, darurov::Option::metaclassMember) ? kavtclsname(introducer) : nameOf(introducer);
-    buffer.clear();
+    startText(buffer);
     buffer += method->returnTypeText ? method->returnTypeText : "void";
     buffer += " (KAVLINK *kavTD_";
     buffer += nameOf(cls);
