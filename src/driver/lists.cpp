@@ -57,6 +57,14 @@ MethodCell* newCell(Entry* method) {
     return cell;
 }
 
+// The number of records of a chain linked through `next` (Entries, method references, cells).
+template <typename Record>
+std::size_t chainLength(const Record* head) {
+    std::size_t count = 0;
+    for (; head; head = head->next) ++count;
+    return count;
+}
+
 // What makes a method listed once: its name (the host gives one name one string, so the same
 // Entry has the same key), or the Entry itself for one without a name.
 const void* listingKey(Entry* method) {
@@ -119,9 +127,7 @@ namespace {
 MethodNameIndex& indexOf(MethodCell* head) {
     if (!head->index) {
         head->index = new MethodNameIndex{head, {}};
-        std::size_t cells = 0;
-        for (MethodCell* cell = head; cell; cell = cell->next) ++cells;
-        head->index->byName.reserve(cells);  // a list handed over whole is indexed at once
+        head->index->byName.reserve(chainLength(head));  // a list handed over whole is indexed at once
         head->index->byName.insert(head->method->name, head);
     }
     head->index->catchUp();
@@ -166,11 +172,7 @@ MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail) {
     Collection found{head, tail, {}, {}};
     // About as many as the host lists as inherited, plus the class's own: the set is made
     // once at about its final size.
-    std::size_t expected = 0;
-    for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next) ++expected;
-    for (Entry* m = cls->methods; m; m = m->next) ++expected;
-    for (MethodCell* cell = head; cell; cell = cell->next) ++expected;
-    found.listed.reserve(expected);
+    found.listed.reserve(chainLength(cls->inheritedMethods) + chainLength(cls->methods) + chainLength(head));
     for (MethodCell* cell = head; cell; cell = cell->next) found.listed.insert(listingKey(cell->method));
     collectInto(cls, found);
     tail = found.tail;
@@ -246,6 +248,8 @@ ClassMethodIndex& methodIndexOf(Entry* cls) {
     auto [at, made] = pass.methodIndexes.try_emplace(cls);
     ClassMethodIndex& index = at->second;
     if (made) {
+        index.inherited.reserve(chainLength(cls->inheritedMethods));
+        index.chain.reserve(chainLength(cls->methods));
         for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
             if (ref->method) index.inherited.insert(ref->method->name, ref->method);
         for (Entry* e = cls->methods; e; e = e->next) index.chain.insert(e->name, e);
