@@ -155,9 +155,9 @@ std::string describe(const Token& t) {
     }
 }
 
-Lexer::Lexer(Diagnostics& diag, std::string text, Loc origin)
-    : diag_(diag), text_(std::move(text)), here_(origin) {
-    if (origin.line == 1 && origin.col == 1 && text_.rfind("\xEF\xBB\xBF", 0) == 0) pos_ = 3;  // a UTF-8 byte-order mark
+Lexer::Lexer(Diagnostics& diag, std::string_view text, Loc origin)
+    : diag_(diag), text_(text), here_(origin) {
+    if (origin.line == 1 && origin.col == 1 && text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;  // a UTF-8 byte-order mark
 }
 
 char Lexer::peek(size_t ahead) const {
