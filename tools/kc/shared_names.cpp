@@ -92,6 +92,9 @@ struct Prefixes {
     std::string_view classPrefix, externalPrefix;
 };
 
+// The hash of a declared name: its prefix and the method's name, joined.
+std::uint32_t nameHash(std::string_view prefix, const char* method) { return textHash(method, textHash(prefix)); }
+
 // Every function and stub name that the header's passes declare, with the first pass that
 // declares it: open addressing over slots of the method's interned name and the declaring
 // pass, from which the prefix follows, so that no name is joined or copied.
@@ -104,10 +107,10 @@ class DeclaredNames {
     }
 
     // The first pass that declares the name that pass `pass` of classes[index] declares for
-    // `method` (its stubs' name when `stub`), and whether that is this one (a new name).
-    std::pair<Pass, bool> declare(std::uint32_t index, bool meta, bool stub, const char* method) {
+    // `method` (its stubs' name when `stub`), and whether that is this one (a new name). `h`:
+    // the name's hash (nameHash).
+    std::pair<Pass, bool> declare(std::uint32_t index, bool meta, bool stub, const char* method, std::uint32_t h) {
         const std::string_view prefix = prefixes_.of(classes_[index], meta, stub);
-        const std::uint32_t h = textHash(method, textHash(prefix));
         table_.makeRoom([](const Slot& s) { return s.hash; });
         std::size_t at = table_.indexOf(h, [&](const Slot& s) {
             if (s.hash != h) return false;
@@ -264,32 +267,19 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     prefixes.stubs = "kavRD_" + std::string(prefixes.host);
 
     const std::vector<Entry*> classes = headerClasses(toEmit);
-    // A method declares its function's name and, mostly, its stubs' name.
-    std::size_t expected = 0;
-    for (Entry* cls : classes)
-        for (Entry* m = cls->methods; m; m = m->next) expected += perMethodNames ? 2 : 1;
-    DeclaredNames seen(classes, prefixes, expected);
-    std::set<std::pair<std::string, std::string>> reported;
-    auto declare = [&](std::uint32_t index, bool meta, bool stubs, const char* method) {
-        auto [first, isNew] = seen.declare(index, meta, stubs, method);
-        const Pass pass{classes[index], meta};
-        if (isNew || sameOwner(first, pass)) return;
-        const std::string firstOwner = first.name(), owner = pass.name();
-        const std::string name = std::string(prefixes.of(pass.cls, meta, stubs)) + method;
-        if (!reported.emplace(firstOwner + "/" + owner, name).second) return;
-        // The modifier that would give a function another prefix; none does for stubs.
-        const std::string_view separator =
-            stubs ? "" : darurov::optionName(meta ? Option::classprefix : Option::externalprefix);
-        std::string what = stubs ? "the stubs and records named after " + quote(name.substr(std::strlen("kavRD_")))
-                                 : "the function " + quote(name);
-        std::string text = "classes " + quote(firstOwner) + " and " + quote(owner) + " both declare " + what +
-                           "; the header compiles for each class's own source, not for a source that "
-                           "implements both (" + moduleSourceMacro() + "): ";
-        text += separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
-                                  : "give one of them the modifier \"" + std::string(separator) + "\" to separate them";
-        diag.warning(places.of(pass.cls), text, Group::sharedNames);
+    // Every name the passes declare, in the order they declare them, with its hash.
+    struct Name {
+        const char* method;
+        std::uint32_t hash;
+        std::uint32_t pass;  // the class's index, then a bit for the metaclass pass and one for stubs
     };
-
+    std::vector<Name> names;
+    std::vector<std::size_t> classEnds;  // names of classes[i] end at names[classEnds[i]]
+    classEnds.reserve(classes.size());
+    auto add = [&](std::uint32_t index, bool meta, bool stubs, const char* method) {
+        names.push_back({method, nameHash(prefixes.of(classes[index], meta, stubs), method),
+                         index << 2 | (meta ? 2u : 0u) | (stubs ? 1u : 0u)});
+    };
     struct Method {
         Entry* entry;
         bool classMethod;
@@ -298,7 +288,6 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     const Reintroductions reintroductions(classes);
     for (std::uint32_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
-        checkMigrations(cls, places, diag);
         const ReintroducedMethods& reintroduced = reintroductions.of(index);
         methods.clear();
         for (Entry* m = cls->methods; m; m = m->next) methods.push_back({m, has(m, Option::metaclassMember)});
@@ -312,11 +301,57 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
                 if (m->type == kavtOverrideType && m->origin &&
                     (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) || has(m->origin, Option::nonstaticaccessors)))
                     continue;
-                declare(index, classMethod, false, m->name);
+                add(index, classMethod, false, m->name);
                 bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
-                if (introduced && perMethodNames && !has(m, Option::procedure)) declare(index, classMethod, true, m->name);
+                if (introduced && perMethodNames && !has(m, Option::procedure)) add(index, classMethod, true, m->name);
             }
         }
+        classEnds.push_back(names.size());
+    }
+
+    // Two passes declare one name only if its hash comes twice: a set of bits finds the hashes
+    // that do, and only their names go into the table of names, which then stays small.
+    std::size_t bits = 64;
+    while (bits < names.size() * 8) bits *= 2;
+    std::vector<bool> once(bits), twice(bits);
+    auto bit = [&](std::uint32_t h) { return static_cast<std::size_t>(h * 0x9E3779B9u) & (bits - 1); };
+    std::size_t repeated = 0;
+    for (const Name& n : names) {
+        const std::size_t b = bit(n.hash);
+        if (once[b])
+            twice[b] = true;
+        else
+            once[b] = true;
+    }
+    for (const Name& n : names) repeated += twice[bit(n.hash)];
+
+    DeclaredNames seen(classes, prefixes, repeated);
+    std::set<std::pair<std::string, std::string>> reported;
+    auto declare = [&](const Name& n) {
+        const std::uint32_t index = n.pass >> 2;
+        const bool meta = n.pass & 2, stubs = n.pass & 1;
+        auto [first, isNew] = seen.declare(index, meta, stubs, n.method, n.hash);
+        const Pass pass{classes[index], meta};
+        if (isNew || sameOwner(first, pass)) return;
+        const std::string firstOwner = first.name(), owner = pass.name();
+        const std::string name = std::string(prefixes.of(pass.cls, meta, stubs)) + n.method;
+        if (!reported.emplace(firstOwner + "/" + owner, name).second) return;
+        // The modifier that would give a function another prefix; none does for stubs.
+        const std::string_view separator =
+            stubs ? "" : darurov::optionName(meta ? Option::classprefix : Option::externalprefix);
+        std::string what = stubs ? "the stubs and records named after " + quote(name.substr(std::strlen("kavRD_")))
+                                 : "the function " + quote(name);
+        std::string text = "classes " + quote(firstOwner) + " and " + quote(owner) + " both declare " + what +
+                           "; the header compiles for each class's own source, not for a source that "
+                           "implements both (" + moduleSourceMacro() + "): ";
+        text += separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
+                                  : "give one of them the modifier \"" + std::string(separator) + "\" to separate them";
+        diag.warning(places.of(pass.cls), text, Group::sharedNames);
+    };
+    for (std::uint32_t index = 0; index < classes.size(); ++index) {
+        checkMigrations(classes[index], places, diag);
+        for (std::size_t i = index ? classEnds[index - 1] : 0; i < classEnds[index]; ++i)
+            if (twice[bit(names[i].hash)]) declare(names[i]);
     }
     warnSharedAccessMacros(classes, reintroductions, places, diag);
 }
