@@ -102,7 +102,9 @@ void Lowering::lowerClass(Symbol* cls) {
                             cls->decl->type.loc),
                      darurov::optionName(darurov::Option::publicData));
     }
-    for (std::unique_ptr<Decl>& member : cls->decl->body) {
+    for (std::size_t i = 0; i < cls->decl->body.size(); ++i) {
+        std::unique_ptr<Decl>& member = cls->decl->body[i];
+        prefetchMember(cls->decl->body, i);
         const Decl& d = *member;
         checkInnerDeclaration(cls, d);
         if (d.kind == Decl::Operation) {

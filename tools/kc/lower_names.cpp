@@ -1,6 +1,7 @@
 // Declaring names, finding them, and the inheritance graph.
 #include "kc/lowering.h"
 
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <iterator>
@@ -56,9 +57,23 @@ constexpr std::string_view cxxKeywords[] = {
 // What every method of the header receives or declares before its own parameters.
 constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
 
+// Every operation, parameter and member name is asked: the keywords sit in an open-addressing
+// table many times their number, where most names find an empty slot at the first probe.
 bool isCxxKeyword(std::string_view name) {
-    static const std::unordered_set<std::string_view> keywords(std::begin(cxxKeywords), std::end(cxxKeywords));
-    return keywords.count(name) != 0;
+    constexpr std::size_t slotCount = 1024;  // a power of two
+    static const auto slots = [] {
+        std::array<std::string_view, slotCount> table{};
+        for (std::string_view keyword : cxxKeywords) {
+            std::size_t i = textHash(keyword);
+            while (!table[i & (slotCount - 1)].empty()) ++i;
+            table[i & (slotCount - 1)] = keyword;
+        }
+        return table;
+    }();
+    for (std::size_t i = textHash(name);; ++i) {
+        std::string_view keyword = slots[i & (slotCount - 1)];
+        if (keyword.empty() || keyword == name) return !keyword.empty();
+    }
 }
 
 }  // namespace
@@ -146,14 +161,18 @@ Symbol* NameIndex::find(const Scope* scope, std::string_view name) const {
     return s && s->name == name ? s : nullptr;
 }
 
-void NameIndex::add(Symbol* s) {
+Symbol* NameIndex::foldedOrPlace(const Scope* scope, std::string_view name, Place& place) {
     table_.makeRoom([](const Slot& slot) { return slot.hash; });
-    const std::size_t hash = hashOf(s->owner, s->name);
-    table_.fill(indexOf(s->owner, s->name, hash), Slot{s, hash});
+    place.hash = hashOf(scope, name);
+    place.at = indexOf(scope, name, place.hash);
+    return table_[place.at].symbol;
 }
 
+void NameIndex::add(Symbol* s, const Place& place) { table_.fill(place.at, Slot{s, place.hash}); }
+
 Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& name, Loc at) {
-    Symbol* sameFold = names_.folded(scope, name);
+    NameIndex::Place place;
+    Symbol* sameFold = names_.foldedOrPlace(scope, name, place);
     if (sameFold && sameFold->name == name) {
         redefinition(name, at, sameFold);
         return nullptr;
@@ -170,7 +189,7 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
     s.loc = at;
     s.owner = scope;
     if (kind == Symbol::Interface) s.iface = std::make_unique<ClassPart>();
-    names_.add(&s);
+    names_.add(&s, place);
     return &s;
 }
 
@@ -290,7 +309,9 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     walk_.push_back(sym);
 
     sym->iface->firstMember = static_cast<std::uint32_t>(symbols_.size());
-    for (const auto& member : d.body) {
+    for (std::size_t i = 0; i < d.body.size(); ++i) {
+        const std::unique_ptr<Decl>& member = d.body[i];
+        prefetchMember(d.body, i);
         if (member->kind == Decl::TypeId || member->kind == Decl::TypePrefix || member->kind == Decl::Import) {
             repositoryNames_.emplace_back(member.get(), sym->inner);
             continue;

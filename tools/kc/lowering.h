@@ -107,8 +107,17 @@ class NameIndex {
     Symbol* folded(const Scope* scope, std::string_view name) const;
     // The symbol of `scope` named `name`, or null.
     Symbol* find(const Scope* scope, std::string_view name) const;
-    // Adds a symbol that no symbol of its scope equals but for case.
-    void add(Symbol* s);
+    // Where a name goes in the index: its hash and the free slot found for it.
+    struct Place {
+        std::size_t hash = 0;
+        std::size_t at = 0;
+    };
+    // As folded(), in a table with room for one more name; when it finds none, `place` is
+    // where add() puts a symbol of that name: a name is hashed and looked for once.
+    Symbol* foldedOrPlace(const Scope* scope, std::string_view name, Place& place);
+    // Adds a symbol that no symbol of its scope equals but for case, at the place that
+    // foldedOrPlace() gave for its name (nothing added since).
+    void add(Symbol* s, const Place& place);
 
   private:
     struct Slot {
@@ -138,6 +147,13 @@ const char* kindName(Symbol::Kind k);
 std::string withArticle(Symbol::Kind k);
 // The base type of an integer spelling ("short", "unsigned long", ...), null for other types.
 const kavc::BaseType* integerType(const std::string& basic);
+
+// Starts loading the member a few places after body[i]: a class's members lie apart in the
+// heap, and a walk over them would otherwise wait for each in turn.
+inline void prefetchMember(std::span<const std::unique_ptr<Decl>> body, std::size_t i) {
+    constexpr std::size_t ahead = 8;
+    if (i + ahead < body.size()) __builtin_prefetch(body[i + ahead].get());
+}
 
 // One run over the syntax tree: declare every name, resolve parents and their order, check the
 // types and constants, then build each class (parents first) with the kavc builder.
