@@ -19,6 +19,7 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
     declareAll(spec.decls, global_, nullptr, true);
     checkClassNames();
     for (Symbol* cls : interfaces_) resolveParents(cls);
+    parentsKnown_ = true;
     checkRepositoryNames();
 
     std::vector<Symbol*> ordered;

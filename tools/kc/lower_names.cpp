@@ -462,6 +462,17 @@ Symbol* Lowering::findIn(Scope* scope, const std::string& name) {
     if (!scope) return nullptr;
     if (Symbol* s = names_.find(scope, name)) return s;
     if (!scope->owner || scope->owner->kind != Symbol::Interface) return nullptr;
+    if (!parentsKnown_) return findInherited(scope, name);
+    // A class's methods name the same few types: each is searched for in its ancestors once.
+    if (!scope->inherited) scope->inherited = std::make_unique<std::unordered_map<std::string, Symbol*>>();
+    auto [known, isNew] = scope->inherited->try_emplace(name, nullptr);
+    if (isNew) known->second = findInherited(scope, name);
+    return known->second;
+}
+
+// The symbol named `name` in the ancestors of the interface whose scope is `scope` (depth
+// first, each class's parents in order), or null.
+Symbol* Lowering::findInherited(Scope* scope, const std::string& name) {
     const unsigned search = ++searches_;
     scope->visited = search;
     searching_.clear();

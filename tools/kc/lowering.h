@@ -6,6 +6,7 @@
 #include "host/open_table.h"
 #include "kavc/base_types.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -96,6 +97,9 @@ struct Scope {
     // scope leaves it empty and has its module's.
     std::vector<std::string> modules;
     unsigned visited = 0;  // the last search of inherited names that came here
+    // An interface's: what each name searched for in its ancestors found there (or null),
+    // kept once every class's parents are known.
+    std::unique_ptr<std::unordered_map<std::string, Symbol*>> inherited;
 };
 
 // Every declared name of the unit, by its scope and its lower-case spelling. Names of one
@@ -180,6 +184,7 @@ class Lowering {
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name);
+    Symbol* findInherited(Scope* scope, const std::string& name);
     Symbol* lookup(Scope* from, const ScopedName& name);
 
     // inheritance
@@ -242,6 +247,7 @@ class Lowering {
     std::deque<Scope> scopes_;
     NameIndex names_;
     unsigned searches_ = 0;  // searches of inherited names so far
+    bool parentsKnown_ = false;  // every class's parents are resolved: inherited names stay
     std::vector<Scope*> searching_;  // the scopes a search is still to visit
     unsigned ancestorWalks_ = 0;  // walks of derivesFrom so far
     std::vector<Symbol*> ancestors_;  // the classes such a walk is still to visit
@@ -252,6 +258,7 @@ class Lowering {
     std::unordered_map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
     std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import
+    std::array<TypeCode*, kavc::baseTypeCount> basicTypes_{};  // by TypeSpec::baseType - 1, once found
     std::size_t memberCursor_ = 0;  // the next symbol of the class being lowered to release
     int depth_ = 0;
     int evaluationDepth_ = 0;
