@@ -1,6 +1,7 @@
 // Declaring names, finding them, and the inheritance graph.
 #include "kc/lowering.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -57,22 +58,30 @@ constexpr std::string_view cxxKeywords[] = {
 // What every method of the header receives or declares before its own parameters.
 constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
 
-// Every operation, parameter and member name is asked: the keywords sit in an open-addressing
-// table many times their number, where most names find an empty slot at the first probe.
+// Every operation, parameter and member name is asked, between reads of much else: the
+// keywords' places are an open-addressing table of bytes (1 + the keyword's index) that takes
+// a few cache lines, many times their number, where most names find an empty slot at once.
 bool isCxxKeyword(std::string_view name) {
-    constexpr std::size_t slotCount = 1024;  // a power of two
+    constexpr std::size_t slotCount = 512;  // a power of two
+    static_assert(std::size(cxxKeywords) < 255);
+    static_assert(std::ranges::all_of(cxxKeywords, [](std::string_view k) {
+        return k.size() >= 2 && k.size() <= 16 && k[0] >= 'a' && k[0] <= 'z';
+    }));
     static const auto slots = [] {
-        std::array<std::string_view, slotCount> table{};
-        for (std::string_view keyword : cxxKeywords) {
-            std::size_t i = textHash(keyword);
-            while (!table[i & (slotCount - 1)].empty()) ++i;
-            table[i & (slotCount - 1)] = keyword;
+        std::array<std::uint8_t, slotCount> table{};
+        for (std::size_t k = 0; k < std::size(cxxKeywords); ++k) {
+            std::size_t i = textHash(cxxKeywords[k]);
+            while (table[i & (slotCount - 1)]) ++i;
+            table[i & (slotCount - 1)] = static_cast<std::uint8_t>(k + 1);
         }
         return table;
     }();
+    // Every keyword is 2 to 16 characters and starts with a lower-case letter.
+    if (name.size() < 2 || name.size() > 16 || name[0] < 'a' || name[0] > 'z') return false;
     for (std::size_t i = textHash(name);; ++i) {
-        std::string_view keyword = slots[i & (slotCount - 1)];
-        if (keyword.empty() || keyword == name) return !keyword.empty();
+        const std::uint8_t slot = slots[i & (slotCount - 1)];
+        if (!slot) return false;
+        if (cxxKeywords[slot - 1] == name) return true;
     }
 }
 
