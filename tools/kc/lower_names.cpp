@@ -91,7 +91,8 @@ std::string cxxName(const std::string& name, bool parameter) {
     if (isCxxKeyword(name)) return "_cxx_" + name;
     // An accessor of such an attribute, named in an implementation section as _get_<name>.
     for (std::string_view accessor : {"_get_", "_set_"})
-        if (name.starts_with(accessor) && isCxxKeyword(std::string_view(name).substr(accessor.size())))
+        if (name.starts_with('_') && name.starts_with(accessor) &&
+            isCxxKeyword(std::string_view(name).substr(accessor.size())))
             return std::string(accessor) + "_cxx_" + name.substr(accessor.size());
     if (parameter)
         for (std::string_view k : implicitNames)
