@@ -282,7 +282,7 @@ bool Lexer::token(Token& t) {
         size_t end = pos_ + 1;
         while (end < text_.size() && identChar(text_[end])) ++end;
         t.kind = Tok::Ident;
-        t.text.assign(text_, pos_, end - pos_);
+        t.text.append(text_.data() + pos_, end - pos_);  // cleared: cheaper than assign, which allows for an overlap
         const auto& slot = wordTable().find(t.text, wordHash(t.text));
         t.word = slot.flags;
         t.baseType = slot.baseType;

@@ -61,7 +61,8 @@ struct Token {
     // Makes this a punctuator of one or two characters.
     void setPunct(std::string_view spelling) {
         kind = Tok::Punct;
-        text.assign(spelling);
+        text.clear();
+        text.append(spelling);  // cheaper than assign, which allows for an overlap
         code = punctCode(text.c_str());
     }
 };
