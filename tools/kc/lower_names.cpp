@@ -1,7 +1,6 @@
 // Declaring names, finding them, and the inheritance graph.
 #include "kc/lowering.h"
 
-#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -64,9 +63,11 @@ constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
 bool isCxxKeyword(std::string_view name) {
     constexpr std::size_t slotCount = 512;  // a power of two
     static_assert(std::size(cxxKeywords) < 255);
-    static_assert(std::ranges::all_of(cxxKeywords, [](std::string_view k) {
-        return k.size() >= 2 && k.size() <= 16 && k[0] >= 'a' && k[0] <= 'z';
-    }));
+    static_assert([] {
+        for (std::string_view k : cxxKeywords)
+            if (k.size() < 2 || k.size() > 16 || k[0] < 'a' || k[0] > 'z') return false;
+        return true;
+    }());
     static const auto slots = [] {
         std::array<std::uint8_t, slotCount> table{};
         for (std::size_t k = 0; k < std::size(cxxKeywords); ++k) {
