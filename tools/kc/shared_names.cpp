@@ -192,6 +192,72 @@ class Reintroductions {
     std::vector<ReintroducedMethods> lists_;
 };
 
+// Which classes have an ancestor with a method named like a data member. A class inherits
+// the new methods of its ancestors (one without parents those of KAVObject), so a class none
+// of whose ancestors has such a method lists none of what it inherits, and that list, long
+// in a deep hierarchy, need not be read.
+class DataNamedAncestors {
+  public:
+    explicit DataNamedAncestors(const PointerSet& dataNames) : dataNames_(dataNames) {}
+
+    bool any(Entry* cls) {
+        for (Entry* parent : parentsOf(cls))
+            if (reaches(parent)) return true;
+        return false;
+    }
+
+  private:
+    enum : std::uint8_t { walking = 1, no, yes };
+
+    std::vector<Entry*> parentsOf(Entry* cls) const {
+        std::vector<Entry*> parents;
+        for (Entry* ref = cls->parents; ref; ref = ref->next)
+            if (ref->cls) parents.push_back(ref->cls);
+        if (parents.empty() && root_ && cls != root_) parents.push_back(root_);
+        return parents;
+    }
+    bool ownNamed(Entry* cls) const {
+        for (Entry* m = cls->methods; m; m = m->next)
+            if (dataNames_.contains(m->name)) return true;
+        return false;
+    }
+    // `top` or an ancestor has such a method: each class is settled once, parents first, with
+    // a stack of its own (a class met again while it is being walked counts as none).
+    bool reaches(Entry* top) {
+        struct Visit {
+            Entry* cls;
+            std::vector<Entry*> parents;
+            std::size_t next;
+            bool found;
+        };
+        std::vector<Visit> stack;
+        auto enter = [&](Entry* cls) -> bool {  // false: settled already (or being walked)
+            if (state_.find(cls)) return false;
+            state_.set(cls, walking);
+            stack.push_back({cls, parentsOf(cls), 0, ownNamed(cls)});
+            return true;
+        };
+        enter(top);
+        while (!stack.empty()) {
+            Visit& v = stack.back();
+            if (v.found || v.next == v.parents.size()) {
+                const bool found = v.found;
+                state_.set(v.cls, found ? yes : no);
+                stack.pop_back();
+                if (found && !stack.empty()) stack.back().found = true;
+                continue;
+            }
+            Entry* parent = v.parents[v.next++];
+            if (!enter(parent) && *state_.find(parent) == yes) stack.back().found = true;
+        }
+        return *state_.find(top) == yes;
+    }
+
+    const PointerSet& dataNames_;
+    Entry* root_ = kavc::findClass("KAVObject");
+    PointerMap<std::uint8_t> state_;
+};
+
 // The access macros: `_<member>` for each data member of a pass with instance data
 // (VARIABLE_MACROS, outside the class's source selection, so every source of the header that
 // defines VARIABLE_MACROS sees them all) and `_<method>` for each method of a pass (METHOD_MACROS,
@@ -217,19 +283,25 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Reintroduc
         if (dataNames.contains(m->name) && (!inPass || has(m, Option::metaclassMember) == owner.meta))
             methods.emplace_back(m->name, owner);
     };
+    DataNamedAncestors ancestors(dataNames);
+    std::vector<Entry*> own;  // the class's methods named like a data member, found once for both passes
     for (std::size_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
         const ReintroducedMethods& reintroduced = reintroductions.of(index);
+        const bool inherits = ancestors.any(cls);
+        own.clear();
+        for (Entry* m = cls->methods; m; m = m->next)
+            if (dataNames.contains(m->name)) own.push_back(m);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
             const Pass owner{cls, meta == 1};
             bool instanceData = false;
             for (Entry* d = cls->data; d; d = d->next) instanceData |= isInstanceMember(d, meta);
             for (Entry* d = cls->data; d && instanceData; d = d->next)
                 if (has(d, Option::metaclassMember) == (meta == 1)) variables.emplace(d->name, Member{owner, d});
-            for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+            for (MethodRef* ref = inherits ? cls->inheritedMethods : nullptr; ref; ref = ref->next)
                 if (ref->method) listMethod(ref->method, owner, true);
             for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) listMethod(m, owner, false);
-            for (Entry* m = cls->methods; m; m = m->next) listMethod(m, owner, true);
+            for (Entry* m : own) listMethod(m, owner, true);
             for (int i = 0; !meta && i < reintroduced.count; ++i) listMethod(reintroduced.methods[i], owner, false);
         }
     }
