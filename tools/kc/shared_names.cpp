@@ -201,7 +201,8 @@ class DataNamedAncestors {
     explicit DataNamedAncestors(const PointerSet& dataNames) : dataNames_(dataNames) {}
 
     bool any(Entry* cls) {
-        for (Entry* parent : parentsOf(cls))
+        Parents parents = parentsOf(cls);
+        while (Entry* parent = parents.next())
             if (reaches(parent)) return true;
         return false;
     }
@@ -209,12 +210,24 @@ class DataNamedAncestors {
   private:
     enum : std::uint8_t { walking = 1, no, yes };
 
-    std::vector<Entry*> parentsOf(Entry* cls) const {
-        std::vector<Entry*> parents;
-        for (Entry* ref = cls->parents; ref; ref = ref->next)
-            if (ref->cls) parents.push_back(ref->cls);
-        if (parents.empty() && root_ && cls != root_) parents.push_back(root_);
-        return parents;
+    // A class's parents in turn; one without parents has KAVObject.
+    struct Parents {
+        Entry* ref;
+        Entry* implied;
+        Entry* next() {
+            for (; ref; ref = ref->next)
+                if (ref->cls) {
+                    Entry* parent = ref->cls;
+                    ref = ref->next;
+                    return parent;
+                }
+            return std::exchange(implied, nullptr);
+        }
+    };
+    Parents parentsOf(Entry* cls) const {
+        bool none = true;
+        for (Entry* ref = cls->parents; ref && none; ref = ref->next) none = !ref->cls;
+        return {cls->parents, none && cls != root_ ? root_ : nullptr};
     }
     bool ownNamed(Entry* cls) const {
         for (Entry* m = cls->methods; m; m = m->next)
@@ -224,31 +237,24 @@ class DataNamedAncestors {
     // `top` or an ancestor has such a method: each class is settled once, parents first, with
     // a stack of its own (a class met again while it is being walked counts as none).
     bool reaches(Entry* top) {
-        struct Visit {
-            Entry* cls;
-            std::vector<Entry*> parents;
-            std::size_t next;
-            bool found;
-        };
-        std::vector<Visit> stack;
         auto enter = [&](Entry* cls) -> bool {  // false: settled already (or being walked)
             if (state_.find(cls)) return false;
             state_.set(cls, walking);
-            stack.push_back({cls, parentsOf(cls), 0, ownNamed(cls)});
+            stack_.push_back({cls, parentsOf(cls), ownNamed(cls)});
             return true;
         };
         enter(top);
-        while (!stack.empty()) {
-            Visit& v = stack.back();
-            if (v.found || v.next == v.parents.size()) {
+        while (!stack_.empty()) {
+            Visit& v = stack_.back();
+            Entry* parent = v.found ? nullptr : v.parents.next();
+            if (!parent) {
                 const bool found = v.found;
                 state_.set(v.cls, found ? yes : no);
-                stack.pop_back();
-                if (found && !stack.empty()) stack.back().found = true;
+                stack_.pop_back();
+                if (found && !stack_.empty()) stack_.back().found = true;
                 continue;
             }
-            Entry* parent = v.parents[v.next++];
-            if (!enter(parent) && *state_.find(parent) == yes) stack.back().found = true;
+            if (!enter(parent) && *state_.find(parent) == yes) stack_.back().found = true;
         }
         return *state_.find(top) == yes;
     }
@@ -256,6 +262,12 @@ class DataNamedAncestors {
     const PointerSet& dataNames_;
     Entry* root_ = kavc::findClass("KAVObject");
     PointerMap<std::uint8_t> state_;
+    struct Visit {
+        Entry* cls;
+        Parents parents;  // those still to visit
+        bool found;
+    };
+    std::vector<Visit> stack_;  // the classes being walked, reused
 };
 
 // The access macros: `_<member>` for each data member of a pass with instance data
