@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -35,7 +36,7 @@ class Sources {
     bool line(int file, int line, std::string_view& text) const;
 
   private:
-    std::vector<SourceFile> files_;
+    std::deque<SourceFile> files_;  // a file's text stays in place: its lexer reads it there
 };
 
 // Warnings come in groups that -W<group> and -Wno-<group> switch; one row each.

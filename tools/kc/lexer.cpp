@@ -1,6 +1,5 @@
 #include "kc/lexer.h"
 
-#include "host/open_table.h"
 #include "kavc/base_types.h"
 
 #include <array>
@@ -32,6 +31,15 @@ constexpr std::array<std::uint8_t, 256> charClasses = [] {
 
 bool identStart(char c) { return charClasses[static_cast<unsigned char>(c)] & startsIdent; }
 bool identChar(char c) { return charClasses[static_cast<unsigned char>(c)] & inIdent; }
+
+// The hash of a word for the table below, from its length and three of its characters:
+// it is made for every identifier read, where a hash of every character would cost a
+// multiplication per character, one after another.
+std::uint32_t wordHash(std::string_view word) {
+    const auto at = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(word[i])); };
+    const std::uint32_t ends = at(0) | at(word.size() - 1) << 8 | (word.size() > 1 ? at(1) : 0) << 16;
+    return (ends ^ static_cast<std::uint32_t>(word.size()) << 24) * 0x9E3779B1u >> 8;
+}
 
 // The words that have WordFlags, in an open-addressing table made once: most identifiers
 // a lexer reads are names that find an empty slot at once.
@@ -67,7 +75,7 @@ class WordTable {
         std::uint8_t baseType = 0;  // as Token::baseType
     };
 
-    // The word's slot, or an empty one; `h`: its hash (textHash). Words
+    // The word's slot, or an empty one; `h`: its hash (wordHash). Words
     // are short and many of the identifiers read are keywords: they are compared here
     // byte by byte rather than through a call to memcmp.
     const Slot& find(std::string_view word, std::uint32_t h) const {
@@ -86,11 +94,11 @@ class WordTable {
     static constexpr size_t slotCount = 256;  // a power of two, well above the words above
 
     void add(std::string_view word, std::uint8_t flags, std::uint8_t baseType = 0) {
-        for (size_t i = textHash(word);; ++i) {
+        for (size_t i = wordHash(word);; ++i) {
             Slot& s = slots_[i & (slotCount - 1)];
             if (s.word.empty()) {
                 s.word = word;
-                s.hash = textHash(word);
+                s.hash = wordHash(word);
             }
             if (s.word == word) {
                 s.flags |= flags;
@@ -140,7 +148,7 @@ std::string printable(char c) {
 
 }  // namespace
 
-std::uint8_t wordFlags(std::string_view word) { return wordTable().find(word, textHash(word)).flags; }
+std::uint8_t wordFlags(std::string_view word) { return word.empty() ? 0 : wordTable().find(word, wordHash(word)).flags; }
 
 std::string describe(const Token& t) {
     switch (t.kind) {
@@ -155,9 +163,9 @@ std::string describe(const Token& t) {
     }
 }
 
-Lexer::Lexer(Diagnostics& diag, std::string text, Loc origin)
-    : diag_(diag), text_(std::move(text)), here_(origin) {
-    if (origin.line == 1 && origin.col == 1 && text_.rfind("\xEF\xBB\xBF", 0) == 0) pos_ = 3;  // a UTF-8 byte-order mark
+Lexer::Lexer(Diagnostics& diag, std::string_view text, Loc origin)
+    : diag_(diag), text_(text), here_(origin) {
+    if (origin.line == 1 && origin.col == 1 && text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;  // a UTF-8 byte-order mark
 }
 
 char Lexer::peek(size_t ahead) const {
@@ -272,11 +280,10 @@ bool Lexer::token(Token& t) {
     }
     if (identStart(c)) {
         size_t end = pos_ + 1;
-        std::uint32_t h = textHashStep(textHashStart, c);
-        while (end < text_.size() && identChar(text_[end])) h = textHashStep(h, text_[end++]);
+        while (end < text_.size() && identChar(text_[end])) ++end;
         t.kind = Tok::Ident;
-        t.text.assign(text_, pos_, end - pos_);
-        const auto& slot = wordTable().find(t.text, h);
+        t.text.append(text_.data() + pos_, end - pos_);  // cleared: cheaper than assign, which allows for an overlap
+        const auto& slot = wordTable().find(t.text, wordHash(t.text));
         t.word = slot.flags;
         t.baseType = slot.baseType;
         here_.col += static_cast<int>(end - pos_);  // an identifier holds no line end

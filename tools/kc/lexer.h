@@ -61,7 +61,8 @@ struct Token {
     // Makes this a punctuator of one or two characters.
     void setPunct(std::string_view spelling) {
         kind = Tok::Punct;
-        text.assign(spelling);
+        text.clear();
+        text.append(spelling);  // cheaper than assign, which allows for an overlap
         code = punctCode(text.c_str());
     }
 };
@@ -74,8 +75,10 @@ std::string describe(const Token& t);
 
 class Lexer {
   public:
-    // Lexes `text`; positions count from `origin` (line and column of its first character).
-    Lexer(Diagnostics& diag, std::string text, Loc origin);
+    // Lexes `text`, which the caller keeps alive and unchanged while the lexer reads it (a
+    // source file's text stays in Sources); positions count from `origin` (line and column of
+    // its first character).
+    Lexer(Diagnostics& diag, std::string_view text, Loc origin);
 
     Token next();  // its loc spans the token's columns (a token continued over lines: 0)
     void next(Token& t);  // the same, read into t
@@ -101,7 +104,7 @@ class Lexer {
     int hexEscape(int maxDigits);
 
     Diagnostics& diag_;
-    std::string text_;
+    std::string_view text_;
     size_t pos_ = 0;
     Loc here_;
     bool lineStart_ = true;

@@ -19,6 +19,7 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
     declareAll(spec.decls, global_, nullptr, true);
     checkClassNames();
     for (Symbol* cls : interfaces_) resolveParents(cls);
+    parentsKnown_ = true;
     checkRepositoryNames();
 
     std::vector<Symbol*> ordered;
@@ -102,7 +103,9 @@ void Lowering::lowerClass(Symbol* cls) {
                             cls->decl->type.loc),
                      darurov::optionName(darurov::Option::publicData));
     }
-    for (std::unique_ptr<Decl>& member : cls->decl->body) {
+    for (std::size_t i = 0; i < cls->decl->body.size(); ++i) {
+        std::unique_ptr<Decl>& member = cls->decl->body[i];
+        prefetchMember(cls->decl->body, i);
         const Decl& d = *member;
         checkInnerDeclaration(cls, d);
         if (d.kind == Decl::Operation) {

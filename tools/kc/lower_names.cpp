@@ -1,6 +1,7 @@
 // Declaring names, finding them, and the inheritance graph.
 #include "kc/lowering.h"
 
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <iterator>
@@ -56,9 +57,33 @@ constexpr std::string_view cxxKeywords[] = {
 // What every method of the header receives or declares before its own parameters.
 constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
 
+// Every operation, parameter and member name is asked, between reads of much else: the
+// keywords' places are an open-addressing table of bytes (1 + the keyword's index) that takes
+// a few cache lines, many times their number, where most names find an empty slot at once.
 bool isCxxKeyword(std::string_view name) {
-    static const std::unordered_set<std::string_view> keywords(std::begin(cxxKeywords), std::end(cxxKeywords));
-    return keywords.count(name) != 0;
+    constexpr std::size_t slotCount = 512;  // a power of two
+    static_assert(std::size(cxxKeywords) < 255);
+    static_assert([] {
+        for (std::string_view k : cxxKeywords)
+            if (k.size() < 2 || k.size() > 16 || k[0] < 'a' || k[0] > 'z') return false;
+        return true;
+    }());
+    static const auto slots = [] {
+        std::array<std::uint8_t, slotCount> table{};
+        for (std::size_t k = 0; k < std::size(cxxKeywords); ++k) {
+            std::size_t i = textHash(cxxKeywords[k]);
+            while (table[i & (slotCount - 1)]) ++i;
+            table[i & (slotCount - 1)] = static_cast<std::uint8_t>(k + 1);
+        }
+        return table;
+    }();
+    // Every keyword is 2 to 16 characters and starts with a lower-case letter.
+    if (name.size() < 2 || name.size() > 16 || name[0] < 'a' || name[0] > 'z') return false;
+    for (std::size_t i = textHash(name);; ++i) {
+        const std::uint8_t slot = slots[i & (slotCount - 1)];
+        if (!slot) return false;
+        if (cxxKeywords[slot - 1] == name) return true;
+    }
 }
 
 }  // namespace
@@ -67,7 +92,8 @@ std::string cxxName(const std::string& name, bool parameter) {
     if (isCxxKeyword(name)) return "_cxx_" + name;
     // An accessor of such an attribute, named in an implementation section as _get_<name>.
     for (std::string_view accessor : {"_get_", "_set_"})
-        if (name.starts_with(accessor) && isCxxKeyword(std::string_view(name).substr(accessor.size())))
+        if (name.starts_with('_') && name.starts_with(accessor) &&
+            isCxxKeyword(std::string_view(name).substr(accessor.size())))
             return std::string(accessor) + "_cxx_" + name.substr(accessor.size());
     if (parameter)
         for (std::string_view k : implicitNames)
@@ -146,14 +172,18 @@ Symbol* NameIndex::find(const Scope* scope, std::string_view name) const {
     return s && s->name == name ? s : nullptr;
 }
 
-void NameIndex::add(Symbol* s) {
+Symbol* NameIndex::foldedOrPlace(const Scope* scope, std::string_view name, Place& place) {
     table_.makeRoom([](const Slot& slot) { return slot.hash; });
-    const std::size_t hash = hashOf(s->owner, s->name);
-    table_.fill(indexOf(s->owner, s->name, hash), Slot{s, hash});
+    place.hash = hashOf(scope, name);
+    place.at = indexOf(scope, name, place.hash);
+    return table_[place.at].symbol;
 }
 
+void NameIndex::add(Symbol* s, const Place& place) { table_.fill(place.at, Slot{s, place.hash}); }
+
 Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& name, Loc at) {
-    Symbol* sameFold = names_.folded(scope, name);
+    NameIndex::Place place;
+    Symbol* sameFold = names_.foldedOrPlace(scope, name, place);
     if (sameFold && sameFold->name == name) {
         redefinition(name, at, sameFold);
         return nullptr;
@@ -170,7 +200,7 @@ Symbol* Lowering::declare(Scope* scope, Symbol::Kind kind, const std::string& na
     s.loc = at;
     s.owner = scope;
     if (kind == Symbol::Interface) s.iface = std::make_unique<ClassPart>();
-    names_.add(&s);
+    names_.add(&s, place);
     return &s;
 }
 
@@ -290,7 +320,9 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     walk_.push_back(sym);
 
     sym->iface->firstMember = static_cast<std::uint32_t>(symbols_.size());
-    for (const auto& member : d.body) {
+    for (std::size_t i = 0; i < d.body.size(); ++i) {
+        const std::unique_ptr<Decl>& member = d.body[i];
+        prefetchMember(d.body, i);
         if (member->kind == Decl::TypeId || member->kind == Decl::TypePrefix || member->kind == Decl::Import) {
             repositoryNames_.emplace_back(member.get(), sym->inner);
             continue;
@@ -441,6 +473,17 @@ Symbol* Lowering::findIn(Scope* scope, const std::string& name) {
     if (!scope) return nullptr;
     if (Symbol* s = names_.find(scope, name)) return s;
     if (!scope->owner || scope->owner->kind != Symbol::Interface) return nullptr;
+    if (!parentsKnown_) return findInherited(scope, name);
+    // A class's methods name the same few types: each is searched for in its ancestors once.
+    if (!scope->inherited) scope->inherited = std::make_unique<std::unordered_map<std::string, Symbol*>>();
+    auto [known, isNew] = scope->inherited->try_emplace(name, nullptr);
+    if (isNew) known->second = findInherited(scope, name);
+    return known->second;
+}
+
+// The symbol named `name` in the ancestors of the interface whose scope is `scope` (depth
+// first, each class's parents in order), or null.
+Symbol* Lowering::findInherited(Scope* scope, const std::string& name) {
     const unsigned search = ++searches_;
     scope->visited = search;
     searching_.clear();

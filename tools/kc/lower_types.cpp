@@ -39,7 +39,13 @@ Entry* Lowering::classEntry(Symbol* cls) {
 TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
     switch (t.kind) {
         case TypeSpec::Basic: {
-            if (t.basic() != "fixed") return kavc::basicType(t.basic());
+            // The host finds a base type by its spelling: each is asked for once per unit.
+            if (t.baseType && basicTypes_[t.baseType - 1]) return basicTypes_[t.baseType - 1];
+            if (t.basic() != "fixed") {
+                TypeCode* type = kavc::basicType(t.basic());
+                if (t.baseType) basicTypes_[t.baseType - 1] = type;
+                return type;
+            }
             if (!t.bound()) {
                 diag_.error(t.loc, "'fixed' needs its digits and scale here: fixed<digits, scale>");
                 return nullptr;

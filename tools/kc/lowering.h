@@ -6,6 +6,7 @@
 #include "host/open_table.h"
 #include "kavc/base_types.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -96,6 +97,9 @@ struct Scope {
     // scope leaves it empty and has its module's.
     std::vector<std::string> modules;
     unsigned visited = 0;  // the last search of inherited names that came here
+    // An interface's: what each name searched for in its ancestors found there (or null),
+    // kept once every class's parents are known.
+    std::unique_ptr<std::unordered_map<std::string, Symbol*>> inherited;
 };
 
 // Every declared name of the unit, by its scope and its lower-case spelling. Names of one
@@ -107,8 +111,17 @@ class NameIndex {
     Symbol* folded(const Scope* scope, std::string_view name) const;
     // The symbol of `scope` named `name`, or null.
     Symbol* find(const Scope* scope, std::string_view name) const;
-    // Adds a symbol that no symbol of its scope equals but for case.
-    void add(Symbol* s);
+    // Where a name goes in the index: its hash and the free slot found for it.
+    struct Place {
+        std::size_t hash = 0;
+        std::size_t at = 0;
+    };
+    // As folded(), in a table with room for one more name; when it finds none, `place` is
+    // where add() puts a symbol of that name: a name is hashed and looked for once.
+    Symbol* foldedOrPlace(const Scope* scope, std::string_view name, Place& place);
+    // Adds a symbol that no symbol of its scope equals but for case, at the place that
+    // foldedOrPlace() gave for its name (nothing added since).
+    void add(Symbol* s, const Place& place);
 
   private:
     struct Slot {
@@ -139,6 +152,13 @@ std::string withArticle(Symbol::Kind k);
 // The base type of an integer spelling ("short", "unsigned long", ...), null for other types.
 const kavc::BaseType* integerType(const std::string& basic);
 
+// Starts loading the member a few places after body[i]: a class's members lie apart in the
+// heap, and a walk over them would otherwise wait for each in turn.
+inline void prefetchMember(std::span<const std::unique_ptr<Decl>> body, std::size_t i) {
+    constexpr std::size_t ahead = 8;
+    if (i + ahead < body.size()) __builtin_prefetch(body[i + ahead].get());
+}
+
 // One run over the syntax tree: declare every name, resolve parents and their order, check the
 // types and constants, then build each class (parents first) with the kavc builder.
 class Lowering {
@@ -164,6 +184,7 @@ class Lowering {
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name);
+    Symbol* findInherited(Scope* scope, const std::string& name);
     Symbol* lookup(Scope* from, const ScopedName& name);
 
     // inheritance
@@ -226,6 +247,7 @@ class Lowering {
     std::deque<Scope> scopes_;
     NameIndex names_;
     unsigned searches_ = 0;  // searches of inherited names so far
+    bool parentsKnown_ = false;  // every class's parents are resolved: inherited names stay
     std::vector<Scope*> searching_;  // the scopes a search is still to visit
     unsigned ancestorWalks_ = 0;  // walks of derivesFrom so far
     std::vector<Symbol*> ancestors_;  // the classes such a walk is still to visit
@@ -236,6 +258,7 @@ class Lowering {
     std::unordered_map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
     std::vector<std::pair<const Decl*, Scope*>> repositoryNames_;  // typeid, typeprefix, import
+    std::array<TypeCode*, kavc::baseTypeCount> basicTypes_{};  // by TypeSpec::baseType - 1, once found
     std::size_t memberCursor_ = 0;  // the next symbol of the class being lowered to release
     int depth_ = 0;
     int evaluationDepth_ = 0;

@@ -22,7 +22,8 @@ class Parser {
   private:
     using DeclList = SparseList<std::unique_ptr<Decl>>;
 
-    const Token& peek(size_t ahead = 0) { return ahead < ahead_ ? slot(ahead) : lookAhead(ahead); }
+    // Asked several times for every token: always inlined, whatever the caller's size.
+    [[gnu::always_inline]] const Token& peek(size_t ahead = 0) { return ahead < ahead_ ? slot(ahead) : lookAhead(ahead); }
     const Token& lookAhead(size_t ahead);
     Token& slot(size_t ahead) { return ring_[(head_ + ahead) & (ring_.size() - 1)]; }
     Token take();

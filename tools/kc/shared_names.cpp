@@ -92,6 +92,9 @@ struct Prefixes {
     std::string_view classPrefix, externalPrefix;
 };
 
+// The hash of a declared name: its prefix and the method's name, joined.
+std::uint32_t nameHash(std::string_view prefix, const char* method) { return textHash(method, textHash(prefix)); }
+
 // Every function and stub name that the header's passes declare, with the first pass that
 // declares it: open addressing over slots of the method's interned name and the declaring
 // pass, from which the prefix follows, so that no name is joined or copied.
@@ -104,10 +107,10 @@ class DeclaredNames {
     }
 
     // The first pass that declares the name that pass `pass` of classes[index] declares for
-    // `method` (its stubs' name when `stub`), and whether that is this one (a new name).
-    std::pair<Pass, bool> declare(std::uint32_t index, bool meta, bool stub, const char* method) {
+    // `method` (its stubs' name when `stub`), and whether that is this one (a new name). `h`:
+    // the name's hash (nameHash).
+    std::pair<Pass, bool> declare(std::uint32_t index, bool meta, bool stub, const char* method, std::uint32_t h) {
         const std::string_view prefix = prefixes_.of(classes_[index], meta, stub);
-        const std::uint32_t h = textHash(method, textHash(prefix));
         table_.makeRoom([](const Slot& s) { return s.hash; });
         std::size_t at = table_.indexOf(h, [&](const Slot& s) {
             if (s.hash != h) return false;
@@ -189,6 +192,84 @@ class Reintroductions {
     std::vector<ReintroducedMethods> lists_;
 };
 
+// Which classes have an ancestor with a method named like a data member. A class inherits
+// the new methods of its ancestors (one without parents those of KAVObject), so a class none
+// of whose ancestors has such a method lists none of what it inherits, and that list, long
+// in a deep hierarchy, need not be read.
+class DataNamedAncestors {
+  public:
+    explicit DataNamedAncestors(const PointerSet& dataNames) : dataNames_(dataNames) {}
+
+    bool any(Entry* cls) {
+        Parents parents = parentsOf(cls);
+        while (Entry* parent = parents.next())
+            if (reaches(parent)) return true;
+        return false;
+    }
+
+  private:
+    enum : std::uint8_t { walking = 1, no, yes };
+
+    // A class's parents in turn; one without parents has KAVObject.
+    struct Parents {
+        Entry* ref;
+        Entry* implied;
+        Entry* next() {
+            for (; ref; ref = ref->next)
+                if (ref->cls) {
+                    Entry* parent = ref->cls;
+                    ref = ref->next;
+                    return parent;
+                }
+            return std::exchange(implied, nullptr);
+        }
+    };
+    Parents parentsOf(Entry* cls) const {
+        bool none = true;
+        for (Entry* ref = cls->parents; ref && none; ref = ref->next) none = !ref->cls;
+        return {cls->parents, none && cls != root_ ? root_ : nullptr};
+    }
+    bool ownNamed(Entry* cls) const {
+        for (Entry* m = cls->methods; m; m = m->next)
+            if (dataNames_.contains(m->name)) return true;
+        return false;
+    }
+    // `top` or an ancestor has such a method: each class is settled once, parents first, with
+    // a stack of its own (a class met again while it is being walked counts as none).
+    bool reaches(Entry* top) {
+        auto enter = [&](Entry* cls) -> bool {  // false: settled already (or being walked)
+            if (state_.find(cls)) return false;
+            state_.set(cls, walking);
+            stack_.push_back({cls, parentsOf(cls), ownNamed(cls)});
+            return true;
+        };
+        enter(top);
+        while (!stack_.empty()) {
+            Visit& v = stack_.back();
+            Entry* parent = v.found ? nullptr : v.parents.next();
+            if (!parent) {
+                const bool found = v.found;
+                state_.set(v.cls, found ? yes : no);
+                stack_.pop_back();
+                if (found && !stack_.empty()) stack_.back().found = true;
+                continue;
+            }
+            if (!enter(parent) && *state_.find(parent) == yes) stack_.back().found = true;
+        }
+        return *state_.find(top) == yes;
+    }
+
+    const PointerSet& dataNames_;
+    Entry* root_ = kavc::findClass("KAVObject");
+    PointerMap<std::uint8_t> state_;
+    struct Visit {
+        Entry* cls;
+        Parents parents;  // those still to visit
+        bool found;
+    };
+    std::vector<Visit> stack_;  // the classes being walked, reused
+};
+
 // The access macros: `_<member>` for each data member of a pass with instance data
 // (VARIABLE_MACROS, outside the class's source selection, so every source of the header that
 // defines VARIABLE_MACROS sees them all) and `_<method>` for each method of a pass (METHOD_MACROS,
@@ -214,19 +295,25 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Reintroduc
         if (dataNames.contains(m->name) && (!inPass || has(m, Option::metaclassMember) == owner.meta))
             methods.emplace_back(m->name, owner);
     };
+    DataNamedAncestors ancestors(dataNames);
+    std::vector<Entry*> own;  // the class's methods named like a data member, found once for both passes
     for (std::size_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
         const ReintroducedMethods& reintroduced = reintroductions.of(index);
+        const bool inherits = ancestors.any(cls);
+        own.clear();
+        for (Entry* m = cls->methods; m; m = m->next)
+            if (dataNames.contains(m->name)) own.push_back(m);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
             const Pass owner{cls, meta == 1};
             bool instanceData = false;
             for (Entry* d = cls->data; d; d = d->next) instanceData |= isInstanceMember(d, meta);
             for (Entry* d = cls->data; d && instanceData; d = d->next)
                 if (has(d, Option::metaclassMember) == (meta == 1)) variables.emplace(d->name, Member{owner, d});
-            for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+            for (MethodRef* ref = inherits ? cls->inheritedMethods : nullptr; ref; ref = ref->next)
                 if (ref->method) listMethod(ref->method, owner, true);
             for (Entry* m = meta ? kavtkavcls->methods : nullptr; m; m = m->next) listMethod(m, owner, false);
-            for (Entry* m = cls->methods; m; m = m->next) listMethod(m, owner, true);
+            for (Entry* m : own) listMethod(m, owner, true);
             for (int i = 0; !meta && i < reintroduced.count; ++i) listMethod(reintroduced.methods[i], owner, false);
         }
     }
@@ -264,32 +351,19 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     prefixes.stubs = "kavRD_" + std::string(prefixes.host);
 
     const std::vector<Entry*> classes = headerClasses(toEmit);
-    // A method declares its function's name and, mostly, its stubs' name.
-    std::size_t expected = 0;
-    for (Entry* cls : classes)
-        for (Entry* m = cls->methods; m; m = m->next) expected += perMethodNames ? 2 : 1;
-    DeclaredNames seen(classes, prefixes, expected);
-    std::set<std::pair<std::string, std::string>> reported;
-    auto declare = [&](std::uint32_t index, bool meta, bool stubs, const char* method) {
-        auto [first, isNew] = seen.declare(index, meta, stubs, method);
-        const Pass pass{classes[index], meta};
-        if (isNew || sameOwner(first, pass)) return;
-        const std::string firstOwner = first.name(), owner = pass.name();
-        const std::string name = std::string(prefixes.of(pass.cls, meta, stubs)) + method;
-        if (!reported.emplace(firstOwner + "/" + owner, name).second) return;
-        // The modifier that would give a function another prefix; none does for stubs.
-        const std::string_view separator =
-            stubs ? "" : darurov::optionName(meta ? Option::classprefix : Option::externalprefix);
-        std::string what = stubs ? "the stubs and records named after " + quote(name.substr(std::strlen("kavRD_")))
-                                 : "the function " + quote(name);
-        std::string text = "classes " + quote(firstOwner) + " and " + quote(owner) + " both declare " + what +
-                           "; the header compiles for each class's own source, not for a source that "
-                           "implements both (" + moduleSourceMacro() + "): ";
-        text += separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
-                                  : "give one of them the modifier \"" + std::string(separator) + "\" to separate them";
-        diag.warning(places.of(pass.cls), text, Group::sharedNames);
+    // Every name the passes declare, in the order they declare them, with its hash.
+    struct Name {
+        const char* method;
+        std::uint32_t hash;
+        std::uint32_t pass;  // the class's index, then a bit for the metaclass pass and one for stubs
     };
-
+    std::vector<Name> names;
+    std::vector<std::size_t> classEnds;  // names of classes[i] end at names[classEnds[i]]
+    classEnds.reserve(classes.size());
+    auto add = [&](std::uint32_t index, bool meta, bool stubs, const char* method) {
+        names.push_back({method, nameHash(prefixes.of(classes[index], meta, stubs), method),
+                         index << 2 | (meta ? 2u : 0u) | (stubs ? 1u : 0u)});
+    };
     struct Method {
         Entry* entry;
         bool classMethod;
@@ -298,7 +372,6 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     const Reintroductions reintroductions(classes);
     for (std::uint32_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
-        checkMigrations(cls, places, diag);
         const ReintroducedMethods& reintroduced = reintroductions.of(index);
         methods.clear();
         for (Entry* m = cls->methods; m; m = m->next) methods.push_back({m, has(m, Option::metaclassMember)});
@@ -312,11 +385,57 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
                 if (m->type == kavtOverrideType && m->origin &&
                     (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) || has(m->origin, Option::nonstaticaccessors)))
                     continue;
-                declare(index, classMethod, false, m->name);
+                add(index, classMethod, false, m->name);
                 bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
-                if (introduced && perMethodNames && !has(m, Option::procedure)) declare(index, classMethod, true, m->name);
+                if (introduced && perMethodNames && !has(m, Option::procedure)) add(index, classMethod, true, m->name);
             }
         }
+        classEnds.push_back(names.size());
+    }
+
+    // Two passes declare one name only if its hash comes twice: a set of bits finds the hashes
+    // that do, and only their names go into the table of names, which then stays small.
+    std::size_t bits = 64;
+    while (bits < names.size() * 8) bits *= 2;
+    std::vector<bool> once(bits), twice(bits);
+    auto bit = [&](std::uint32_t h) { return static_cast<std::size_t>(h * 0x9E3779B9u) & (bits - 1); };
+    std::size_t repeated = 0;
+    for (const Name& n : names) {
+        const std::size_t b = bit(n.hash);
+        if (once[b])
+            twice[b] = true;
+        else
+            once[b] = true;
+    }
+    for (const Name& n : names) repeated += twice[bit(n.hash)];
+
+    DeclaredNames seen(classes, prefixes, repeated);
+    std::set<std::pair<std::string, std::string>> reported;
+    auto declare = [&](const Name& n) {
+        const std::uint32_t index = n.pass >> 2;
+        const bool meta = n.pass & 2, stubs = n.pass & 1;
+        auto [first, isNew] = seen.declare(index, meta, stubs, n.method, n.hash);
+        const Pass pass{classes[index], meta};
+        if (isNew || sameOwner(first, pass)) return;
+        const std::string firstOwner = first.name(), owner = pass.name();
+        const std::string name = std::string(prefixes.of(pass.cls, meta, stubs)) + n.method;
+        if (!reported.emplace(firstOwner + "/" + owner, name).second) return;
+        // The modifier that would give a function another prefix; none does for stubs.
+        const std::string_view separator =
+            stubs ? "" : darurov::optionName(meta ? Option::classprefix : Option::externalprefix);
+        std::string what = stubs ? "the stubs and records named after " + quote(name.substr(std::strlen("kavRD_")))
+                                 : "the function " + quote(name);
+        std::string text = "classes " + quote(firstOwner) + " and " + quote(owner) + " both declare " + what +
+                           "; the header compiles for each class's own source, not for a source that "
+                           "implements both (" + moduleSourceMacro() + "): ";
+        text += separator.empty() ? std::string("no modifier separates them, so only one class of the file can introduce it")
+                                  : "give one of them the modifier \"" + std::string(separator) + "\" to separate them";
+        diag.warning(places.of(pass.cls), text, Group::sharedNames);
+    };
+    for (std::uint32_t index = 0; index < classes.size(); ++index) {
+        checkMigrations(classes[index], places, diag);
+        for (std::size_t i = index ? classEnds[index - 1] : 0; i < classEnds[index]; ++i)
+            if (twice[bit(names[i].hash)]) declare(names[i]);
     }
     warnSharedAccessMacros(classes, reintroductions, places, diag);
 }
