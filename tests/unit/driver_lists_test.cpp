@@ -3,6 +3,7 @@
 #include "driver/state.h"
 #include "support/text.h"
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -164,10 +165,13 @@ TEST_F(ListHelpers, CollectMethodsListsEachNameOnceDepthFirst) {
     Entry* a = make("A", {}, {"x", "y"});
     kavc::finishClass(a);
     Entry* b = make("B", {a}, {"z"});
+    Entry* over = kavc::addOverride(b, kavc::findMethod(a, "x"), 3);  // x under another Entry
     kavc::finishClass(b);
     MethodCell* tail = nullptr;
     MethodList list = collectMethods(b, nullptr, tail);
     std::vector<std::string> got = names(list);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "x"), 1);
+    EXPECT_EQ(list->next->method, over);  // the class's own Entry of the name comes first
     got.resize(3);
     EXPECT_EQ(got, (std::vector<std::string>{"z", "x", "y"}));
     EXPECT_EQ(tail->next, nullptr);
