@@ -57,14 +57,6 @@ MethodCell* newCell(Entry* method) {
     return cell;
 }
 
-// The number of records of a chain linked through `next` (Entries, method references, cells).
-template <typename Record>
-std::size_t chainLength(const Record* head) {
-    std::size_t count = 0;
-    for (; head; head = head->next) ++count;
-    return count;
-}
-
 // What makes a method listed once: its name (the host gives one name one string, so the same
 // Entry has the same key), or the Entry itself for one without a name.
 const void* listingKey(Entry* method) {

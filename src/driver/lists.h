@@ -3,9 +3,19 @@
 
 #include "host/kavc.h"
 
+#include <cstddef>
+
 namespace darurov {
 
 struct MethodNameIndex;
+
+// The number of records of a chain linked through `next` (Entries, method references, cells).
+template <typename Record>
+std::size_t chainLength(const Record* head) {
+    std::size_t count = 0;
+    for (; head; head = head->next) ++count;
+    return count;
+}
 
 // A singly linked list of method Entries; cells come from the host allocator in blocks and
 // are reused after releaseMethodList. The head cell

@@ -104,8 +104,7 @@ void releaseMethodArray(MethodArray& list) {
 
 MethodArray buildInitializerList(Entry* cls) {
     // Room for every method of the chain, so no class has too many initializers.
-    int capacity = 1;
-    for (Entry* m = cls->methods; m; m = m->next) ++capacity;
+    const int capacity = 1 + static_cast<int>(chainLength(cls->methods));
     MethodArray list;
     list.methods = static_cast<Entry**>(kavtsmalloc(sizeof(Entry*) * capacity, 0));
     for (Entry* m = cls->methods; m; m = m->next) {
