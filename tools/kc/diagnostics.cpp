@@ -239,9 +239,7 @@ void Diagnostics::stopOrdering() {
     key_ = 0;
 }
 
-void Diagnostics::settle(std::int64_t key) {
-    settled_ = key;
-    key_ = key;
+void Diagnostics::printSettled() {
     while (!pending_.empty() && pending_.front().key < settled_) printFirst();
 }
 

@@ -99,8 +99,13 @@ class Diagnostics {
     // Ordering: messages reported from now on concern token `key` of the consumer; those of
     // one token are printed in the order of their positions.
     void lookAhead(std::int64_t key) { key_ = key; }
-    // The consumer is done with the tokens before `key`: their messages are printed.
-    void settle(std::int64_t key);
+    // The consumer is done with the tokens before `key`: their messages are printed. Called
+    // for every token taken, where nothing waits almost always.
+    void settle(std::int64_t key) {
+        settled_ = key;
+        key_ = key;
+        if (!pending_.empty()) printSettled();
+    }
     // Prints everything waiting; messages are printed at once from now on.
     void stopOrdering();
     // Prints what is still waiting and, after messages about the source, the closing count
@@ -126,6 +131,7 @@ class Diagnostics {
     };
     void add(Kind kind, Loc at, const std::string& what, std::string flag);
     void printFirst();
+    void printSettled();
     void print(const Message& m);
     std::string locus(Loc at) const;
     std::string quoteSource(Loc at) const;

@@ -14,7 +14,7 @@ constexpr const char* twoCharPuncts[] = {"::", "<<", ">>", "&&", "||", "==", "!=
 constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
 
 // What each byte can be in a token, in the C locale.
-enum : std::uint8_t { startsIdent = 1, inIdent = 2, onePunct = 4, startsTwoPunct = 8, blank = 16 };
+enum : std::uint8_t { startsIdent = 1, inIdent = 2, onePunct = 4, startsTwoPunct = 8, blank = 16, lineEnd = 32 };
 constexpr std::array<std::uint8_t, 256> charClasses = [] {
     std::array<std::uint8_t, 256> classes{};
     for (int c = 0; c < 256; ++c) {
@@ -25,6 +25,7 @@ constexpr std::array<std::uint8_t, 256> charClasses = [] {
     for (const char* p = oneCharPuncts; *p; ++p) classes[static_cast<unsigned char>(*p)] |= onePunct;
     classes['#'] |= onePunct;  // '#' not first on its line
     for (char c : {' ', '\t', '\r', '\f', '\v'}) classes[static_cast<unsigned char>(c)] |= blank;
+    classes['\n'] |= lineEnd;
     for (const char* two : twoCharPuncts) classes[static_cast<unsigned char>(two[0])] |= startsTwoPunct;
     return classes;
 }();
@@ -35,7 +36,7 @@ bool identChar(char c) { return charClasses[static_cast<unsigned char>(c)] & inI
 // The hash of a word for the table below, from its length and three of its characters:
 // it is made for every identifier read, where a hash of every character would cost a
 // multiplication per character, one after another.
-std::uint32_t wordHash(std::string_view word) {
+constexpr std::uint32_t wordHash(std::string_view word) {
     const auto at = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(word[i])); };
     const std::uint32_t ends = at(0) | at(word.size() - 1) << 8 | (word.size() > 1 ? at(1) : 0) << 16;
     return (ends ^ static_cast<std::uint32_t>(word.size()) << 24) * 0x9E3779B1u >> 8;
@@ -45,7 +46,7 @@ std::uint32_t wordHash(std::string_view word) {
 // a lexer reads are names that find an empty slot at once.
 class WordTable {
   public:
-    WordTable() {
+    constexpr WordTable() {
         for (const char* w : {"module", "interface", "attribute", "readonly", "in", "out", "inout", "oneway",
                               "raises", "context", "typedef", "struct", "union", "switch", "case", "default", "enum",
                               "const", "exception", "sequence", "TRUE", "FALSE",
@@ -78,7 +79,7 @@ class WordTable {
     // The word's slot, or an empty one; `h`: its hash (wordHash). Words
     // are short and many of the identifiers read are keywords: they are compared here
     // byte by byte rather than through a call to memcmp.
-    const Slot& find(std::string_view word, std::uint32_t h) const {
+    constexpr const Slot& find(std::string_view word, std::uint32_t h) const {
         for (size_t i = h;; ++i) {
             const Slot& s = slots_[i & (slotCount - 1)];
             if (s.word.empty()) return s;
@@ -93,7 +94,7 @@ class WordTable {
   private:
     static constexpr size_t slotCount = 256;  // a power of two, well above the words above
 
-    void add(std::string_view word, std::uint8_t flags, std::uint8_t baseType = 0) {
+    constexpr void add(std::string_view word, std::uint8_t flags, std::uint8_t baseType = 0) {
         for (size_t i = wordHash(word);; ++i) {
             Slot& s = slots_[i & (slotCount - 1)];
             if (s.word.empty()) {
@@ -111,10 +112,8 @@ class WordTable {
     std::array<Slot, slotCount> slots_{};
 };
 
-const WordTable& wordTable() {
-    static const WordTable table;
-    return table;
-}
+// Made by the compiler: a run pays nothing to set it up, and a lookup no guard.
+constexpr WordTable wordTable;
 
 // A decoded escape: one byte, or the UTF-8 form of a \u code point above 0xff.
 void appendCodePoint(std::string& text, int cp) {
@@ -148,7 +147,7 @@ std::string printable(char c) {
 
 }  // namespace
 
-std::uint8_t wordFlags(std::string_view word) { return word.empty() ? 0 : wordTable().find(word, wordHash(word)).flags; }
+std::uint8_t wordFlags(std::string_view word) { return word.empty() ? 0 : wordTable.find(word, wordHash(word)).flags; }
 
 std::string describe(const Token& t) {
     switch (t.kind) {
@@ -184,29 +183,42 @@ void Lexer::advance() {
 }
 
 void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
-    while (pos_ < text_.size()) {
-        char c = peek();
-        if (c == '\n') {
-            if (stopAtNewline) return;
-            sawNewline = true;
-            advance();
-        } else if (charClasses[static_cast<unsigned char>(c)] & blank) {
-            size_t end = pos_ + 1;  // a run of blanks: columns, no line end
-            while (end < text_.size() && (charClasses[static_cast<unsigned char>(text_[end])] & blank)) ++end;
-            here_.col += static_cast<int>(end - pos_);
-            pos_ = end;
-        } else if (c == '\\' && (peek(1) == '\n' || (peek(1) == '\r' && peek(2) == '\n'))) {
+    const char* text = text_.data();
+    const size_t size = text_.size();
+    while (pos_ < size) {
+        // Blanks and line ends, most of what lies between tokens, in one loop over locals.
+        size_t at = pos_;
+        int line = here_.line;
+        int col = here_.col;
+        for (; at < size; ++at) {
+            std::uint8_t cls = charClasses[static_cast<unsigned char>(text[at])];
+            if (cls & blank) {
+                ++col;
+            } else if ((cls & lineEnd) && !stopAtNewline) {
+                sawNewline = true;
+                ++line;
+                col = 1;
+            } else {
+                break;
+            }
+        }
+        pos_ = at;
+        here_.line = line;
+        here_.col = col;
+        if (at == size) return;
+        char c = text[at];
+        if (c == '\\' && (peek(1) == '\n' || (peek(1) == '\r' && peek(2) == '\n'))) {
             advance();  // a continued line is one logical line
             if (peek() == '\r') advance();
             advance();
         } else if (c == '/' && peek(1) == '/') {
-            while (pos_ < text_.size() && peek() != '\n') advance();
+            while (pos_ < size && peek() != '\n') advance();
         } else if (c == '/' && peek(1) == '*') {
             Loc start = here_;
             advance();
             advance();
             bool closed = false;
-            while (pos_ < text_.size()) {
+            while (pos_ < size) {
                 if (peek() == '*' && peek(1) == '/') {
                     advance();
                     advance();
@@ -282,8 +294,9 @@ bool Lexer::token(Token& t) {
         size_t end = pos_ + 1;
         while (end < text_.size() && identChar(text_[end])) ++end;
         t.kind = Tok::Ident;
-        t.text.append(text_.data() + pos_, end - pos_);  // cleared: cheaper than assign, which allows for an overlap
-        const auto& slot = wordTable().find(t.text, wordHash(t.text));
+        const std::string_view word(text_.data() + pos_, end - pos_);
+        t.text.append(word);  // cleared: cheaper than assign, which allows for an overlap
+        const auto& slot = wordTable.find(word, wordHash(word));
         t.word = slot.flags;
         t.baseType = slot.baseType;
         here_.col += static_cast<int>(end - pos_);  // an identifier holds no line end

@@ -44,8 +44,9 @@ struct Token {
     Loc loc;
     std::string text;
 
-    bool punct(const char* spelling) const { return kind == Tok::Punct && code == punctCode(spelling); }
-    bool ident(std::string_view spelling) const { return kind == Tok::Ident && std::string_view(text) == spelling; }
+    // Inlined where asked, so that the spelling is a constant: a code, or a length compared first.
+    [[gnu::always_inline]] bool punct(const char* spelling) const { return kind == Tok::Punct && code == punctCode(spelling); }
+    [[gnu::always_inline]] bool ident(std::string_view spelling) const { return kind == Tok::Ident && std::string_view(text) == spelling; }
     bool reserved() const { return kind == Tok::Ident && (word & reservedWord); }
     // Back to a fresh token; the text keeps its storage for the next one read into it.
     void clear() {

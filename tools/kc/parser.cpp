@@ -57,25 +57,34 @@ bool isReserved(const std::string& word) { return wordFlags(word) & reservedWord
 // the token before), are printed in the order of their positions.
 const Token& Parser::lookAhead(size_t ahead) {
     while (ahead_ <= ahead) {
-        if (ahead_ == ring_.size()) {
-            std::vector<Token> larger(ring_.size() * 2);
-            for (size_t i = 0; i < ahead_; ++i) larger[i] = slot(i);
-            retired_.push_back(std::move(ring_));
-            ring_ = std::move(larger);
-            head_ = 0;
-        }
+        if (ahead_ == ring_.size()) growRing();
         diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_));
         pp_.next(slot(ahead_));
         ++ahead_;
-        diag_.lookAhead(static_cast<std::int64_t>(taken_));
     }
+    diag_.lookAhead(static_cast<std::int64_t>(taken_));
     return slot(ahead);
+}
+
+void Parser::growRing() {
+    std::vector<Token> larger(ring_.size() * 2);
+    for (size_t i = 0; i < ahead_; ++i) larger[i] = slot(i);
+    retired_.push_back(std::move(ring_));
+    ring_ = std::move(larger);
+    mask_ = ring_.size() - 1;
+    head_ = 0;
 }
 
 Token Parser::take() {
     Token t = std::move(const_cast<Token&>(peek()));
     skip();  // reads only the kind and place, which a move leaves
     return t;
+}
+
+std::string Parser::takeText() {
+    std::string text = std::move(const_cast<Token&>(peek()).text);
+    skip();
+    return text;
 }
 
 void Parser::skip() {
@@ -85,9 +94,9 @@ void Parser::skip() {
         prevEnd_.col += t.loc.width;
         prevEnd_.width = 0;
     }
-    head_ = (head_ + 1) & (ring_.size() - 1);
+    head_ = (head_ + 1) & mask_;
     --ahead_;
-    if (!retired_.empty()) retired_.clear();
+    if (!retired_.empty()) [[unlikely]] retired_.clear();
     ++taken_;
     diag_.settle(static_cast<std::int64_t>(taken_));
 }
@@ -97,12 +106,6 @@ void Parser::skip() {
 void Parser::takeParams(SparseList<Param>& out) {
     out.assign(std::make_move_iterator(params_.begin()), std::make_move_iterator(params_.end()));
     params_.clear();
-}
-
-bool Parser::accept(const char* punct) {
-    if (!peek().punct(punct)) return false;
-    skip();
-    return true;
 }
 
 // "expected X before Y", at Y; a missing punctuator that Y on a later line shows missing is
@@ -119,8 +122,7 @@ void Parser::expectedBefore(const std::string& what) {
     diag_.error(laterLine ? prevEnd_ : t.loc, "expected " + what + " before " + describe(t));
 }
 
-bool Parser::expect(const char* punct) {
-    if (accept(punct)) return true;
+bool Parser::expected(const char* punct) {
     expectedBefore(quote(punct));
     return false;
 }
@@ -138,7 +140,7 @@ bool Parser::expectIdent(std::string& name, Loc& at) {
     const Token& t = peek();
     if (t.kind == Tok::Ident && !t.reserved()) {
         at = t.loc;
-        name = take().text;
+        name = takeText();
         if (!inImplementation_ && name[0] == '_') {
             // An escaped identifier: `_interface` is the name `interface`, never a keyword.
             name.erase(0, 1);
@@ -365,7 +367,7 @@ bool Parser::classDecl(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::Interface;
     for (;;) {
-        std::string w = take().text;
+        std::string w = takeText();
         if (w == "abstract") d->detail().isAbstract = true;
         else if (w == "local") d->detail().isLocal = true;
         else if (w == "custom") d->detail().isCustom = true;
@@ -447,7 +449,7 @@ bool Parser::component(DeclList& out) {
         }
         auto p = std::make_unique<Decl>();
         p->kind = Decl::Port;
-        p->keyword = declKeyword(take().text);
+        p->keyword = declKeyword(takeText());
         if (p->keyword == "uses" && peek().ident("multiple") && peek(1).kind == Tok::Ident &&
             !peek(1).punct("::") && (peek(2).kind == Tok::Ident || peek(2).punct("::"))) {
             skip();
@@ -502,7 +504,7 @@ bool Parser::stateMember(DeclList& out) {
     auto d = std::make_unique<Decl>();
     d->kind = Decl::State;
     d->loc = peek().loc;
-    d->detail().isPublic = take().text == "public";
+    d->detail().isPublic = takeText() == "public";
     if (!typeSpec(d->type, false) || !declarators(d->detail().declarators)) return false;
     d->name = d->detail().declarators.front().name;
     out.push_back(std::move(d));
@@ -540,7 +542,7 @@ bool Parser::repositoryId(DeclList& out) {
     d->kind = peek().ident("typeid") ? Decl::TypeId : Decl::TypePrefix;
     d->loc = take().loc;
     if (!scopedName(*(d->detail().target = std::make_unique<ScopedName>()))) return false;
-    d->detail().text = take().text;  // the string, checked by the caller's look-ahead
+    d->detail().text = takeText();  // the string, checked by the caller's look-ahead
     out.push_back(std::move(d));
     return expect(";");
 }
@@ -551,7 +553,7 @@ bool Parser::importDecl(DeclList& out) {
     d->kind = Decl::Import;
     d->loc = take().loc;
     if (peek().kind == Tok::String) {
-        d->detail().text = take().text;
+        d->detail().text = takeText();
     } else if (!scopedName(*(d->detail().target = std::make_unique<ScopedName>()))) {
         return false;
     }
@@ -574,7 +576,7 @@ bool Parser::typeDeclaration(DeclList& out) {
     if ((t.ident("struct") || t.ident("union")) && peek(1).kind == Tok::Ident && peek(2).punct(";")) {
         auto d = std::make_unique<Decl>();  // struct X;  union X;
         d->kind = Decl::Forward;
-        d->keyword = declKeyword(take().text);
+        d->keyword = declKeyword(takeText());
         if (!expectIdent(d->name, d->loc)) return false;
         out.push_back(std::move(d));
         return expect(";");
@@ -588,7 +590,7 @@ bool Parser::typeDeclaration(DeclList& out) {
 // struct, exception, union or enum up to its closing '}'.
 std::unique_ptr<Decl> Parser::constructedType() {
     auto d = std::make_unique<Decl>();
-    std::string keyword = take().text;
+    std::string keyword = takeText();
     if (!expectIdent(d->name, d->loc)) return nullptr;
     if (keyword == "struct" || keyword == "exception") {
         d->kind = keyword == "struct" ? Decl::Struct : Decl::Exception;
@@ -780,7 +782,7 @@ bool Parser::operation(DeclList& out) {
                 expectedBefore("string constant");
                 return false;
             }
-            d->detail().context.push_back(take().text);
+            d->detail().context.push_back(takeText());
         } while (accept(","));
         if (!expect(")")) return false;
     }
@@ -852,7 +854,7 @@ bool Parser::implStatement(ImplStmt& s) {
             expectedBefore("string constant");
             return false;
         }
-        while (peek().kind == Tok::String) s.passthruText += take().text;
+        while (peek().kind == Tok::String) s.passthruText += takeText();
         return expect(";");
     }
     bool typeWord = t.reserved() && startsType(t);
@@ -868,7 +870,7 @@ bool Parser::implStatement(ImplStmt& s) {
     if (t.kind == Tok::Ident && !t.punct("::")) {
         // a modifier statement may name anything, even a reserved word used as a method name
         head.loc = t.loc;
-        head.parts.push_back(take().text);
+        head.parts.push_back(takeText());
         while (accept("::")) {
             std::string part;
             Loc at;
@@ -927,7 +929,7 @@ bool Parser::modifier(Modifier& m) {
         return false;
     }
     m.loc = t.loc;
-    m.name = take().text;
+    m.name = takeText();
     if (accept("=")) {
         m.hasValue = true;
         return modifierValue(m.value);
@@ -939,16 +941,16 @@ bool Parser::modifier(Modifier& m) {
 bool Parser::modifierValue(std::string& value) {
     const Token& t = peek();
     if (t.kind == Tok::String) {
-        while (peek().kind == Tok::String) value += take().text;
+        while (peek().kind == Tok::String) value += takeText();
         return true;
     }
     if (t.punct("-") && (peek(1).kind == Tok::Int || peek(1).kind == Tok::Float)) {
         skip();
-        value = "-" + take().text;
+        value = "-" + takeText();
         return true;
     }
     if (t.kind == Tok::Int || t.kind == Tok::Float || t.kind == Tok::Char) {
-        value = take().text;
+        value = takeText();
         return true;
     }
     if (t.kind == Tok::Ident || t.punct("::")) {
@@ -960,10 +962,10 @@ bool Parser::modifierValue(std::string& value) {
             expectedBefore("identifier");
             return false;
         }
-        value += take().text;
+        value += takeText();
         while (peek().punct("::") && peek(1).kind == Tok::Ident) {
             skip();
-            value += "::" + take().text;
+            value += "::" + takeText();
         }
         return true;
     }
@@ -981,7 +983,7 @@ bool Parser::scopedName(ScopedName& n) {
         Loc at;
         const Token& t = peek();
         if ((n.absolute || !n.parts.empty()) && t.kind == Tok::Ident && t.baseType) {
-            n.parts.push_back(take().text);  // CORBA::TypeCode, CORBA::Object: predefined names
+            n.parts.push_back(takeText());  // CORBA::TypeCode, CORBA::Object: predefined names
             continue;
         }
         if (!expectIdent(part, at)) return false;
@@ -1030,7 +1032,7 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         // word of one is reserved, so a declared name after the type is no candidate.
         t.kind = TypeSpec::Basic;
         const kavc::BaseType* b = tok.baseType ? &kavc::baseTypes[tok.baseType - 1] : nullptr;
-        std::string spelling = take().text;
+        std::string spelling = takeText();
         while (peek().reserved()) {
             size_t before = spelling.size();
             spelling += ' ';
@@ -1158,7 +1160,7 @@ std::unique_ptr<Expr> Parser::unary() {
         auto e = std::make_unique<Expr>();
         e->kind = Expr::Unary;
         e->loc = t.loc;
-        e->text = take().text;
+        e->text = takeText();
         e->lhs = unary();
         leave();
         if (!e->lhs) return nullptr;
@@ -1175,7 +1177,7 @@ std::unique_ptr<Expr> Parser::primary() {
     switch (t.kind) {
         case Tok::Int: {
             e->kind = Expr::Int;
-            std::string text = take().text;
+            std::string text = takeText();
             errno = 0;
             e->intValue = std::strtoull(text.c_str(), nullptr, 0);
             if (errno == ERANGE) {
@@ -1187,7 +1189,7 @@ std::unique_ptr<Expr> Parser::primary() {
         case Tok::Float:
         case Tok::Fixed:
             e->kind = t.kind == Tok::Fixed ? Expr::Fixed : Expr::Float;
-            e->floatValue = std::strtod(take().text.c_str(), nullptr);
+            e->floatValue = std::strtod(takeText().c_str(), nullptr);
             return e;
         case Tok::String:
             e->kind = Expr::String;
@@ -1197,19 +1199,19 @@ std::unique_ptr<Expr> Parser::primary() {
                     diag_.error(peek().loc, "a wide and a narrow string cannot be joined");
                     return nullptr;
                 }
-                e->text += take().text;
+                e->text += takeText();
             }
             return e;
         case Tok::Char:
             e->kind = Expr::Char;
             e->wide = t.wide;
-            e->text = take().text;
+            e->text = takeText();
             return e;
         default: break;
     }
     if (t.ident("TRUE") || t.ident("FALSE")) {
         e->kind = Expr::Bool;
-        e->intValue = take().text == "TRUE";
+        e->intValue = takeText() == "TRUE";
         return e;
     }
     if (t.punct("(")) {

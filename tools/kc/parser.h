@@ -15,7 +15,7 @@ inline constexpr int maxExpressionHeight = 1000;
 
 class Parser {
   public:
-    Parser(Preprocessor& pp, Diagnostics& diag) : pp_(pp), diag_(diag), ring_(16) {}
+    Parser(Preprocessor& pp, Diagnostics& diag) : pp_(pp), diag_(diag), ring_(16), mask_(ring_.size() - 1) {}
 
     Specification parse();
 
@@ -25,12 +25,21 @@ class Parser {
     // Asked several times for every token: always inlined, whatever the caller's size.
     [[gnu::always_inline]] const Token& peek(size_t ahead = 0) { return ahead < ahead_ ? slot(ahead) : lookAhead(ahead); }
     const Token& lookAhead(size_t ahead);
-    Token& slot(size_t ahead) { return ring_[(head_ + ahead) & (ring_.size() - 1)]; }
+    Token& slot(size_t ahead) { return ring_[(head_ + ahead) & mask_]; }
+    void growRing();
     Token take();
+    // The next token's text, taken: what most callers keep of a token.
+    std::string takeText();
     void skip();  // take() without the token
     void takeParams(SparseList<Param>& out);
-    bool accept(const char* punct);
-    bool expect(const char* punct);
+    // Inlined, so that the punctuator's code is a constant.
+    [[gnu::always_inline]] bool accept(const char* punct) {
+        if (!peek().punct(punct)) return false;
+        skip();
+        return true;
+    }
+    [[gnu::always_inline]] bool expect(const char* punct) { return accept(punct) || expected(punct); }
+    bool expected(const char* punct);  // false, after the message
     bool expectKeyword(const char* word);
     bool expectIdent(std::string& name, Loc& at);
     void expectedBefore(const std::string& what);
@@ -85,6 +94,7 @@ class Parser {
     // are reused (a token's text keeps its storage). A ring that grows is copied and kept
     // until the next token is taken, so a token from peek() stays valid until then.
     std::vector<Token> ring_;  // a power of two of slots
+    size_t mask_;              // its size - 1
     size_t head_ = 0;
     size_t ahead_ = 0;
     std::vector<std::vector<Token>> retired_;

@@ -262,11 +262,6 @@ void Preprocessor::push(int file, const std::string& dir) {
     frames_.push_back(std::move(f));
 }
 
-void Preprocessor::take(Frame& f, Token& t, Loc& place) {
-    f.lexer->setSkipping(!active(f));
-    f.lexer->next(t, place);
-}
-
 // The next token of the directive's line; false at the end of the line.
 bool Preprocessor::nextOnLine(Frame& f, Token& t) {
     if (f.lexer->atLineEnd()) return false;
@@ -304,7 +299,9 @@ void Preprocessor::next(Token& t) {
             return;
         }
         Frame& f = frames_.back();
-        take(f, t, lastLocs_[lastSlot_ ^ 1]);
+        const bool reading = active(f);  // only a directive changes it, and one is taken next
+        f.lexer->setSkipping(!reading);
+        f.lexer->next(t, lastLocs_[lastSlot_ ^ 1]);
         if (t.kind == Tok::Hash) {
             directive(f, t);
             continue;
@@ -315,7 +312,7 @@ void Preprocessor::next(Token& t) {
             frames_.pop_back();
             continue;
         }
-        if (!active(f)) continue;
+        if (!reading) continue;
         lastSlot_ ^= 1;
         if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) {
             std::vector<Token> out;
@@ -373,12 +370,6 @@ void Preprocessor::setMacro(const std::string& name, Macro m) {
     macroLengths_.set(name.size() % macroLengths_.size());
     macroFirsts_.set(static_cast<unsigned char>(name[0]));
     macros_[name] = std::move(m);
-}
-
-// False for most names that are no macro, without a search: no macro has the name's length
-// and first character. (#undef leaves both marks: a search then says no.)
-bool Preprocessor::mayBeMacro(const std::string& name) const {
-    return macroLengths_.test(name.size() % macroLengths_.size()) && macroFirsts_.test(static_cast<unsigned char>(name[0]));
 }
 
 bool Preprocessor::chargeExpansion(const Token& use) {

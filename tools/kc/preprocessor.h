@@ -68,7 +68,6 @@ class Preprocessor {
     };
 
     void push(int file, const std::string& dir);
-    void take(Frame& f, Token& t, Loc& place);
     bool nextOnLine(Frame& f, Token& t);
     std::vector<Token> restOfLine(Frame& f);
     bool active(const Frame& f) const;
@@ -81,7 +80,12 @@ class Preprocessor {
     void expand(const Token& use, std::vector<Token>& out);
     bool chargeExpansion(const Token& use);
     void setMacro(const std::string& name, Macro m);
-    bool mayBeMacro(const std::string& name) const;
+    // False for most names that are no macro, without a search: no macro has the name's length
+    // and first character. (#undef leaves both marks: a search then says no.) Asked of every
+    // name read.
+    bool mayBeMacro(const std::string& name) const {
+        return macroLengths_.test(name.size() % macroLengths_.size()) && macroFirsts_.test(static_cast<unsigned char>(name[0]));
+    }
     std::vector<Token> lex(const std::string& text, Loc at);
 
     Sources& sources_;
