@@ -182,7 +182,7 @@ void Lexer::advance() {
     ++pos_;
 }
 
-void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
+inline void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
     const char* text = text_.data();
     const size_t size = text_.size();
     while (pos_ < size) {
@@ -207,31 +207,38 @@ void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
         here_.col = col;
         if (at == size) return;
         char c = text[at];
-        if (c == '\\' && (peek(1) == '\n' || (peek(1) == '\r' && peek(2) == '\n'))) {
-            advance();  // a continued line is one logical line
-            if (peek() == '\r') advance();
-            advance();
-        } else if (c == '/' && peek(1) == '/') {
-            while (pos_ < size && peek() != '\n') advance();
-        } else if (c == '/' && peek(1) == '*') {
-            Loc start = here_;
-            advance();
-            advance();
-            bool closed = false;
-            while (pos_ < size) {
-                if (peek() == '*' && peek(1) == '/') {
-                    advance();
-                    advance();
-                    closed = true;
-                    break;
-                }
-                if (peek() == '\n') sawNewline = true;
+        if (c != '\\' && c != '/') return;
+        const size_t before = pos_;
+        skipComment(sawNewline);
+        if (pos_ == before) return;
+    }
+}
+
+// A comment or a continued line's end, when one starts here.
+void Lexer::skipComment(bool& sawNewline) {
+    char c = peek();
+    if (c == '\\' && (peek(1) == '\n' || (peek(1) == '\r' && peek(2) == '\n'))) {
+        advance();  // a continued line is one logical line
+        if (peek() == '\r') advance();
+        advance();
+    } else if (c == '/' && peek(1) == '/') {
+        while (pos_ < text_.size() && peek() != '\n') advance();
+    } else if (c == '/' && peek(1) == '*') {
+        Loc start = here_;
+        advance();
+        advance();
+        bool closed = false;
+        while (pos_ < text_.size()) {
+            if (peek() == '*' && peek(1) == '/') {
                 advance();
+                advance();
+                closed = true;
+                break;
             }
-            if (!closed) diag_.error(start, "unterminated comment");
-        } else {
-            return;
+            if (peek() == '\n') sawNewline = true;
+            advance();
         }
+        if (!closed) diag_.error(start, "unterminated comment");
     }
 }
 
@@ -265,7 +272,7 @@ void Lexer::next(Token& t, Loc& place) {
 }
 
 // One token into `t`; false after a stray character, which is reported and skipped.
-bool Lexer::token(Token& t) {
+inline bool Lexer::token(Token& t) {
     bool sawNewline = false;
     skipSpace(sawNewline);
     if (sawNewline) lineStart_ = true;

@@ -97,8 +97,10 @@ class Lexer {
   private:
     char peek(size_t ahead = 0) const;
     void advance();
-    bool token(Token& t);
-    void skipSpace(bool& sawNewline, bool stopAtNewline = false);
+    // Inlined into next(), which reads every token through them.
+    [[gnu::always_inline]] bool token(Token& t);
+    [[gnu::always_inline]] void skipSpace(bool& sawNewline, bool stopAtNewline = false);
+    void skipComment(bool& sawNewline);
     void number(Token& t);
     void quoted(Token& t, char close);
     int escape(bool wide);
