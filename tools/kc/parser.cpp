@@ -75,6 +75,9 @@ void Parser::growRing() {
     head_ = 0;
 }
 
+// Out of line: taking a token then needs no registers saved.
+[[gnu::noinline]] void Parser::dropRetired() { retired_.clear(); }
+
 Token Parser::take() {
     Token t = std::move(const_cast<Token&>(peek()));
     skip();  // reads only the kind and place, which a move leaves
@@ -96,7 +99,7 @@ void Parser::skip() {
     }
     head_ = (head_ + 1) & mask_;
     --ahead_;
-    if (!retired_.empty()) [[unlikely]] retired_.clear();
+    if (!retired_.empty()) [[unlikely]] dropRetired();
     ++taken_;
     diag_.settle(static_cast<std::int64_t>(taken_));
 }

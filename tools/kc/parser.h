@@ -27,6 +27,7 @@ class Parser {
     const Token& lookAhead(size_t ahead);
     Token& slot(size_t ahead) { return ring_[(head_ + ahead) & mask_]; }
     void growRing();
+    void dropRetired();
     Token take();
     // The next token's text, taken: what most callers keep of a token.
     std::string takeText();

@@ -288,40 +288,53 @@ Token Preprocessor::next() {
 
 void Preprocessor::next(Token& t) {
     for (;;) {
-        if (!expanded_.empty()) {
-            t = std::move(expanded_.front());
-            expanded_.pop_front();
-            return;
-        }
-        if (frames_.empty() || stopped_) {
-            t.clear();
-            t.loc = lastLocs_[lastSlot_];
+        if (!expanded_.empty() || frames_.empty() || stopped_) [[unlikely]] {
+            takeExpandedOrEnd(t);
             return;
         }
         Frame& f = frames_.back();
         const bool reading = active(f);  // only a directive changes it, and one is taken next
         f.lexer->setSkipping(!reading);
         f.lexer->next(t, lastLocs_[lastSlot_ ^ 1]);
-        if (t.kind == Tok::Hash) {
-            directive(f, t);
-            continue;
-        }
-        if (t.kind == Tok::End) {
-            for (const Conditional& c : f.conditionals) diag_.error(c.at, "unterminated conditional directive");
-            if (frames_.size() == 1) lastLocs_[lastSlot_] = t.loc;
-            frames_.pop_back();
+        if (t.kind == Tok::Hash || t.kind == Tok::End) [[unlikely]] {
+            directiveOrEnd(f, t);
             continue;
         }
         if (!reading) continue;
         lastSlot_ ^= 1;
-        if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) {
-            std::vector<Token> out;
-            expand(t, out);
-            expanded_.insert(expanded_.end(), std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()));
+        if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) [[unlikely]] {
+            expandUse(t);
             continue;
         }
         return;
     }
+}
+
+// The rarer steps of next(), out of line so that reading a plain token saves few registers.
+[[gnu::noinline]] void Preprocessor::takeExpandedOrEnd(Token& t) {
+    if (!expanded_.empty()) {
+        t = std::move(expanded_.front());
+        expanded_.pop_front();
+        return;
+    }
+    t.clear();
+    t.loc = lastLocs_[lastSlot_];
+}
+
+[[gnu::noinline]] void Preprocessor::directiveOrEnd(Frame& f, Token& t) {
+    if (t.kind == Tok::Hash) {
+        directive(f, t);
+        return;
+    }
+    for (const Conditional& c : f.conditionals) diag_.error(c.at, "unterminated conditional directive");
+    if (frames_.size() == 1) lastLocs_[lastSlot_] = t.loc;
+    frames_.pop_back();
+}
+
+[[gnu::noinline]] void Preprocessor::expandUse(const Token& use) {
+    std::vector<Token> out;
+    expand(use, out);
+    expanded_.insert(expanded_.end(), std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()));
 }
 
 // Expands one use of a macro into `out`. The walk keeps its own stack, so a long chain of

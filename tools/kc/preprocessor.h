@@ -68,6 +68,9 @@ class Preprocessor {
     };
 
     void push(int file, const std::string& dir);
+    void takeExpandedOrEnd(Token& t);
+    void directiveOrEnd(Frame& f, Token& t);
+    void expandUse(const Token& use);
     bool nextOnLine(Frame& f, Token& t);
     std::vector<Token> restOfLine(Frame& f);
     bool active(const Frame& f) const;
