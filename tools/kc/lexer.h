@@ -4,6 +4,7 @@
 #include "kc/diagnostics.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -46,7 +47,9 @@ struct Token {
 
     // Inlined where asked, so that the spelling is a constant: a code, or a length compared first.
     [[gnu::always_inline]] bool punct(const char* spelling) const { return kind == Tok::Punct && code == punctCode(spelling); }
-    [[gnu::always_inline]] bool ident(std::string_view spelling) const { return kind == Tok::Ident && std::string_view(text) == spelling; }
+    [[gnu::always_inline]] bool ident(std::string_view spelling) const {
+        return kind == Tok::Ident && text.size() == spelling.size() && std::memcmp(text.data(), spelling.data(), spelling.size()) == 0;
+    }
     bool reserved() const { return kind == Tok::Ident && (word & reservedWord); }
     // Back to a fresh token; the text keeps its storage for the next one read into it.
     void clear() {

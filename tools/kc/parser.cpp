@@ -280,37 +280,36 @@ bool Parser::definition(DeclList& out, Body body) {
     const Token& t = peek();
     bool inClass = body != Body::Module;
     if (t.kind == Tok::Ident) {
-        std::string_view w = t.text;
         size_t prefix = 0;
-        if (w == "module" || startsClass(prefix)) {
+        if (t.ident("module") || startsClass(prefix)) {
             if (inClass) {
-                std::string what = w == "module" ? "module" : peek(prefix).text;
+                std::string what = t.ident("module") ? "module" : peek(prefix).text;
                 diag_.error(t.loc, std::string(std::string("aeiou").find(what[0]) != std::string::npos ? "an " : "a ") +
                                        what + " cannot be declared inside " + bodyName(static_cast<int>(body)));
                 return false;
             }
-            if (w == "module") return module(out);
-            std::string_view k = peek(prefix).text;
-            if (k == "component") return component(out);
-            if (k == "home") return home(out);
+            if (t.ident("module")) return module(out);
+            const Token& k = peek(prefix);
+            if (k.ident("component")) return component(out);
+            if (k.ident("home")) return home(out);
             return classDecl(out);
         }
-        if (w == "typedef" || w == "struct" || w == "union" || w == "enum" || w == "const" ||
-            w == "exception" || w == "native")
+        if (t.ident("typedef") || t.ident("struct") || t.ident("union") || t.ident("enum") || t.ident("const") ||
+            t.ident("exception") || t.ident("native"))
             return typeDeclaration(out);
-        if ((w == "typeid" || w == "typeprefix") && peek(afterScopedName(1)).kind == Tok::String)
+        if ((t.ident("typeid") || t.ident("typeprefix")) && peek(afterScopedName(1)).kind == Tok::String)
             return repositoryId(out);
-        if (w == "import" && (peek(1).kind == Tok::String || peek(afterScopedName(1)).punct(";")))
+        if (t.ident("import") && (peek(1).kind == Tok::String || peek(afterScopedName(1)).punct(";")))
             return importDecl(out);
         // (The section's keyword spelt right is no misspelling of another: no spelling
         // distances are measured for it.)
-        if (inClass && w == "implementation" && peek(1).punct("{")) return implementation(out);
+        if (inClass && t.ident("implementation") && peek(1).punct("{")) return implementation(out);
         if (misspeltKeyword(body)) return false;
         if (inClass) {
-            if (w == "attribute" || w == "readonly") return attribute(out);
-            if (body == Body::Value && (w == "public" || w == "private")) return stateMember(out);
-            if (body == Body::Value && w == "factory") return factory(out, "factory");
-            if (w == "oneway" || startsType(t) || w == "void") return operation(out);
+            if (t.ident("attribute") || t.ident("readonly")) return attribute(out);
+            if (body == Body::Value && (t.ident("public") || t.ident("private"))) return stateMember(out);
+            if (body == Body::Value && t.ident("factory")) return factory(out, "factory");
+            if (t.ident("oneway") || startsType(t) || t.ident("void")) return operation(out);
         }
     } else if (inClass && t.punct("::")) {
         return operation(out);
