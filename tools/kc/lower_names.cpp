@@ -503,15 +503,34 @@ Symbol* Lowering::findInherited(Scope* scope, const std::string& name) {
     return nullptr;
 }
 
+Symbol* FoundIndex::find(const Scope* from, std::string_view name, std::size_t hash) const {
+    if (table_.empty()) return nullptr;
+    return table_[table_.indexOf(hash, [&](const Slot& slot) {
+                      return slot.hash == hash && slot.from == from && slot.found->name == name;
+                  })].found;
+}
+
+void FoundIndex::add(const Scope* from, Symbol* found, std::size_t hash) {
+    table_.makeRoom([](const Slot& slot) { return slot.hash; });
+    table_.fill(table_.indexOf(hash, [](const Slot&) { return false; }), Slot{from, found, hash});
+}
+
 Symbol* Lowering::lookup(Scope* from, const ScopedName& name) {
     if (name.parts.empty()) return nullptr;
-    Symbol* sym = nullptr;
-    if (name.absolute) {
-        sym = findIn(global_, name.parts[0]);
-    } else {
-        for (Scope* s = from; s && !sym; s = s->parent) sym = findIn(s, name.parts[0]);
-    }
+    Symbol* sym = name.absolute ? findIn(global_, name.parts[0]) : lookupFrom(from, name.parts[0]);
     for (size_t i = 1; sym && i < name.parts.size(); ++i) sym = sym->inner ? findIn(sym->inner, name.parts[i]) : nullptr;
+    return sym;
+}
+
+// A simple name from `from` outwards: the first scope that has it, or inherits it.
+Symbol* Lowering::lookupFrom(Scope* from, const std::string& name) {
+    if (!from) return nullptr;
+    const std::size_t hash = parentsKnown_ ? FoundIndex::hashOf(from, name) : 0;
+    if (parentsKnown_)
+        if (Symbol* known = found_.find(from, name, hash)) return known;
+    Symbol* sym = nullptr;
+    for (Scope* s = from; s && !sym; s = s->parent) sym = findIn(s, name);
+    if (sym && parentsKnown_) found_.add(from, sym, hash);
     return sym;
 }
 

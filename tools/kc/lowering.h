@@ -134,6 +134,29 @@ class NameIndex {
     OpenTable<Slot> table_;
 };
 
+// What a simple name looked up from a scope found, kept once every declaration is known: a
+// class's methods name the same few types, each searched for through the enclosing scopes and
+// the class's ancestors once. Open addressing by the scope and the found symbol's own name;
+// a name that finds nothing is not kept (it is an error).
+class FoundIndex {
+  public:
+    static std::size_t hashOf(const Scope* from, std::string_view name) {
+        return pointerHash(from) ^ textHash(name);
+    }
+    // The symbol found before for `name` from `from`, or null; `hash`: hashOf(from, name).
+    Symbol* find(const Scope* from, std::string_view name, std::size_t hash) const;
+    void add(const Scope* from, Symbol* found, std::size_t hash);
+
+  private:
+    struct Slot {
+        const Scope* from = nullptr;
+        Symbol* found = nullptr;
+        std::size_t hash = 0;
+        explicit operator bool() const { return found; }
+    };
+    OpenTable<Slot> table_;
+};
+
 // The module names around a scope, outermost first (a class's scope list).
 const std::vector<std::string>& modulesOf(const Scope* scope);
 // `name` after the names of the modules and interfaces around `scope`, outermost first, each
@@ -186,6 +209,7 @@ class Lowering {
     Symbol* findIn(Scope* scope, const std::string& name);
     Symbol* findInherited(Scope* scope, const std::string& name);
     Symbol* lookup(Scope* from, const ScopedName& name);
+    Symbol* lookupFrom(Scope* from, const std::string& name);
 
     // inheritance
     void resolveParents(Symbol* cls);
@@ -246,6 +270,7 @@ class Lowering {
     std::deque<Symbol> symbols_;
     std::deque<Scope> scopes_;
     NameIndex names_;
+    FoundIndex found_;  // simple names looked up once parents are known
     unsigned searches_ = 0;  // searches of inherited names so far
     bool parentsKnown_ = false;  // every class's parents are resolved: inherited names stay
     std::vector<Scope*> searching_;  // the scopes a search is still to visit
