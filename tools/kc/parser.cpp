@@ -877,7 +877,7 @@ bool Parser::implStatement(ImplStmt& s) {
             std::string part;
             Loc at;
             if (!expectIdent(part, at)) return false;
-            head.parts.push_back(part);
+            head.parts.push_back(std::move(part));
         }
     } else if (!scopedName(head)) {
         return false;
@@ -989,7 +989,7 @@ bool Parser::scopedName(ScopedName& n) {
             continue;
         }
         if (!expectIdent(part, at)) return false;
-        n.parts.push_back(part);
+        n.parts.push_back(std::move(part));
     } while (accept("::"));
     return true;
 }
