@@ -36,16 +36,19 @@ Entry* Lowering::classEntry(Symbol* cls) {
     return cls->iface->entry;
 }
 
+// The code of a base type (unbounded strings included): the host finds one by its spelling,
+// so each is asked for once per unit.
+TypeCode* Lowering::baseTypeCode(const TypeSpec& t) {
+    if (t.baseType && basicTypes_[t.baseType - 1]) return basicTypes_[t.baseType - 1];
+    TypeCode* type = kavc::basicType(t.basic());
+    if (t.baseType) basicTypes_[t.baseType - 1] = type;
+    return type;
+}
+
 TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
     switch (t.kind) {
         case TypeSpec::Basic: {
-            // The host finds a base type by its spelling: each is asked for once per unit.
-            if (t.baseType && basicTypes_[t.baseType - 1]) return basicTypes_[t.baseType - 1];
-            if (t.basic() != "fixed") {
-                TypeCode* type = kavc::basicType(t.basic());
-                if (t.baseType) basicTypes_[t.baseType - 1] = type;
-                return type;
-            }
+            if (!t.baseType || kavc::baseTypes[t.baseType - 1].kind != kavtTkFixed) return baseTypeCode(t);
             if (!t.bound()) {
                 diag_.error(t.loc, "'fixed' needs its digits and scale here: fixed<digits, scale>");
                 return nullptr;
@@ -61,8 +64,8 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
             return kavc::fixedType(static_cast<unsigned long>(digits->i), static_cast<int>(scale->i));
         }
         case TypeSpec::String: {
+            if (!t.bound()) return baseTypeCode(t);  // what the host's stringType(0, wide) gives
             bool wide = t.basic() == "wstring";
-            if (!t.bound()) return kavc::stringType(0, wide);
             auto bound = positive(*t.bound(), scope, "string bound");
             return kavc::stringType(bound ? *bound : 0, wide);
         }

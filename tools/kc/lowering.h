@@ -223,6 +223,7 @@ class Lowering {
     bool derivesFrom(Symbol* cls, Symbol* ancestor);
 
     // types and constants
+    TypeCode* baseTypeCode(const TypeSpec& t);
     TypeCode* resolveType(const TypeSpec& t, Scope* scope);
     TypeCode* withDims(TypeCode* base, const Declarator& d, Scope* scope);
     TypeCode* typeOf(Symbol* sym, Loc use);
