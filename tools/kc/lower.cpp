@@ -85,6 +85,7 @@ void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
 void Lowering::lowerClass(Symbol* cls) {
     Entry* entry = cls->iface->entry;
     class_ = cls;
+    found_.clear();
     memberCursor_ = cls->iface->firstMember;
     dataEntries_.clear();
     reintroduced_.clear();

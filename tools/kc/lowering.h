@@ -137,9 +137,11 @@ class NameIndex {
 // What a simple name looked up from a scope found, kept once every declaration is known: a
 // class's methods name the same few types, each searched for through the enclosing scopes and
 // the class's ancestors once. Open addressing by the scope and the found symbol's own name;
-// a name that finds nothing is not kept (it is an error).
+// a name that finds nothing is not kept (it is an error). Emptied for each class lowered, so
+// that it holds the names of one class.
 class FoundIndex {
   public:
+    void clear() { table_ = {}; }
     static std::size_t hashOf(const Scope* from, std::string_view name) {
         return pointerHash(from) ^ textHash(name);
     }
