@@ -446,17 +446,28 @@ private:
     }
 #endif
 
-    [[gnu::noinline]] void writeLong(const char* text, std::size_t size) {
-        if (sink_) return writeLong(*sink_, text, size);
-        buffer_->used = static_cast<std::size_t>(at_ - buffer_->data.get());
-        Sink sink(buffer_, stream_);  // hands its position back to the buffer when it goes
-        writeLong(sink, text, size);
+    // The free space after a piece that did not fit. Returned by value, so that the cursor's
+    // fields are never seen by a call and stay in registers.
+    struct Space {
+        char* at;
+        char* end;
+    };
+    [[gnu::noinline]] static Space writeLong(Sink* sink, OutputBuffer* buffer, FILE* stream, char* at,
+                                             const char* text, std::size_t size) {
+        if (sink) return writeLong(*sink, at, text, size);
+        buffer->used = static_cast<std::size_t>(at - buffer->data.get());
+        Sink local(buffer, stream);  // hands its position back to the buffer when it goes
+        return writeLong(local, at, text, size);
     }
-    void writeLong(Sink& sink, const char* text, std::size_t size) {
-        sink.advanceTo(at_);
+    static Space writeLong(Sink& sink, char* at, const char* text, std::size_t size) {
+        sink.advanceTo(at);
         sink.writeLong(text, size);
-        at_ = sink.cursor();
-        end_ = at_ + sink.room();
+        return {sink.cursor(), sink.cursor() + sink.room()};
+    }
+    void writeLong(const char* text, std::size_t size) {
+        const Space space = writeLong(sink_, buffer_, stream_, at_, text, size);
+        at_ = space.at;
+        end_ = space.end;
     }
 
     Sink* sink_ = nullptr;
