@@ -75,11 +75,6 @@ void computeInheritedMethods(Entry* cls) {
     cls->inheritedMethods = nullptr;
     MethodRef** tail = &cls->inheritedMethods;
     PointerSet names;  // interned: one pointer per name
-    // The parents' lists bound the set's size (over when they share ancestors): made once.
-    std::size_t bound = 0;
-    for (Entry* parent : parentClasses(cls)) bound += classInfo(parent).inheritedCount + classInfo(parent).methodCount;
-    names.reserve(bound);
-    std::size_t count = 0;
     forEachAncestor(cls, [&](Entry* parent) {
         for (Entry* method = parent->methods; method; method = method->next) {
             if (!introducedHere(method) || !names.insert(method->name)) continue;
@@ -87,11 +82,9 @@ void computeInheritedMethods(Entry* cls) {
             ref.method = method;
             *tail = &ref;
             tail = &ref.next;
-            ++count;
         }
         return false;
     });
-    classInfo(cls).inheritedCount = count;
 }
 
 Entry* memberNamed(Entry* cls, const std::string& name) {
@@ -430,10 +423,8 @@ Entry* findInheritedMethod(Entry* cls, Interned name) {
 
 void finishClass(Entry* cls) {
     if (!cls) return;
-    std::size_t methods = 0;
-    for (Entry* m = cls->methods; m; m = m->next, ++methods)
+    for (Entry* m = cls->methods; m; m = m->next)
         if (m->type == kavtNewMethodType) m->argCount = countParams(m);
-    classInfo(cls).methodCount = methods;
     computeInheritedMethods(cls);
     buildReleaseOrder(cls);
 }

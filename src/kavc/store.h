@@ -90,9 +90,6 @@ struct ClassInfo : EntryInfo {
     // the qualified name of the class ("Zoo::Animal", interned), which every method's
     // descriptor starts with
     const char* qualifiedName = nullptr;
-    // Sizes of the class's lists as last made, to size its descendants' name sets at once.
-    std::size_t methodCount = 0;     // new methods and overrides in its methods chain
-    std::size_t inheritedCount = 0;  // its inheritedMethods references
 };
 
 // Storage for records of one kind, made zeroed in blocks, never moved, released with the
