@@ -299,6 +299,16 @@ public:
         cursor_ += size;
     }
 
+    // Everything written to a string sink: while it fits the local buffer, the text is read
+    // there (valid while the sink lives) and never copied to the string.
+    std::string_view whole() {
+        if (text_->empty()) return {start_, static_cast<std::size_t>(cursor_ - start_)};
+        drain();
+        return *text_;
+    }
+    // What is held is not handed on (it was read through whole()).
+    void forget() { cursor_ = start_; }
+
     // The free space, for a writer that copies into it itself (Cursor below).
     char* cursor() const { return cursor_; }
     std::size_t room() const { return static_cast<std::size_t>(end_ - cursor_); }
@@ -541,6 +551,19 @@ char* digitsOf(unsigned long value, char* end) {
     }
 }
 
+// Hands `write` a cursor on `out`: the host's buffer of an output it opened, else a sink.
+template <typename Write>
+void writeTo(FILE* out, Write write) {
+    if (OutputBuffer* buffer = bufferOf(out)) {
+        Cursor cursor(*buffer, out);
+        write(cursor);
+    } else {
+        Sink sink(out);
+        Cursor cursor(sink);
+        write(cursor);
+    }
+}
+
 }  // namespace
 
 namespace kavc::detail {
@@ -639,35 +662,38 @@ void kavtokfprintf(FILE* out, const char* format, ...) {
 
 void kavtfullComment(FILE* out, const char* format, ...) {
     if (!out || !format) return;
-    static std::string body;  // kept between comments: no allocation per comment
-    body.clear();
+    static std::string longBody;  // kept between comments: no allocation per comment
+    longBody.clear();
+    Sink text(longBody);
     {
         va_list args;
         va_start(args, format);
-        Sink text(body);  // hands its text to `body` when it goes
         Cursor cursor(text);
         formatTo(cursor, format, args);
         va_end(args);
     }
-    if (!body.empty() && body.back() == '\n') body.pop_back();
+    std::string_view body = text.whole();
+    if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
     // Each line of the body behind " * ", an empty line as " *", an empty body as one " *".
-    Sink sink(out);
-    sink.write("\n/*\n", 4);
-    if (body.empty()) sink.write(" *\n", 3);
-    std::size_t start = 0;
-    while (start < body.size()) {
-        std::size_t end = body.find('\n', start);
-        if (end == std::string::npos) end = body.size();
-        if (end == start) {
-            sink.write(" *\n", 3);
-        } else {
-            sink.write(" * ", 3);
-            sink.write(body.data() + start, end - start);
-            sink.put('\n');
+    writeTo(out, [body](Cursor& comment) {
+        comment.write("\n/*\n", 4);
+        if (body.empty()) comment.write(" *\n", 3);
+        std::size_t start = 0;
+        while (start < body.size()) {
+            std::size_t end = body.find('\n', start);
+            if (end == std::string_view::npos) end = body.size();
+            if (end == start) {
+                comment.write(" *\n", 3);
+            } else {
+                comment.write(" * ", 3);
+                comment.write(body.data() + start, end - start);
+                comment.put('\n');
+            }
+            start = end + 1;
         }
-        start = end + 1;
-    }
-    sink.write(" */\n", 4);
+        comment.write(" */\n", 4);
+    });
+    text.forget();
 }
 
 const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer) {
