@@ -431,13 +431,9 @@ private:
     // end was found; `from` is where the copy stopped.
     template <class Stops>
     [[gnu::always_inline]] bool copyChunks(const char*& from, Stops stops) {
-        const auto pageLeft = pageSize - (reinterpret_cast<std::uintptr_t>(from) & (pageSize - 1));
-        const std::size_t room = std::min(static_cast<std::size_t>(pageLeft), static_cast<std::size_t>(end_ - at_));
-        if (room < 16) return false;
-        const char* const last = from + (room - 16);  // the last chunk that may be read
         const char* in = from;
         char* to = at_;
-        for (;;) {
+        while ((reinterpret_cast<std::uintptr_t>(in) & (pageSize - 1)) <= pageSize - 16 && end_ - to >= 16) {
             const __m128i chunk = load16(in);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(to), chunk);
             if (const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(stops(chunk)))) {
@@ -448,7 +444,6 @@ private:
             }
             in += 16;
             to += 16;
-            if (in > last) break;
         }
         from = in;
         at_ = to;
