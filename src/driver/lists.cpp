@@ -6,9 +6,11 @@
 #include "host/open_table.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -133,6 +135,21 @@ bool isLifecycleName(const char* name, LifecycleGroup group) {
     for (const auto& m : lifecycleMethods)
         if (m.group == group && m.name[0] == name[0] && std::strcmp(m.name, name) == 0) return true;
     return false;
+}
+
+std::uint8_t lifecycleRow(const char* name) {
+    // The first letters of the lifecycle names: one test rejects most names.
+    static constexpr auto firstLetters = [] {
+        std::array<bool, 256> letters{};
+        for (const LifecycleMethod& m : lifecycleMethods) letters[static_cast<unsigned char>(m.name[0])] = true;
+        return letters;
+    }();
+    if (!firstLetters[static_cast<unsigned char>(name[0])]) return 0;
+    for (std::size_t i = 0; i < std::size(lifecycleMethods); ++i) {
+        const char* known = lifecycleMethods[i].name;
+        if (known[0] == name[0] && std::strcmp(known, name) == 0) return static_cast<std::uint8_t>(i + 1);
+    }
+    return 0;
 }
 
 bool isDefaultInitializerName(const char* name) {

@@ -1,9 +1,11 @@
 // Method and ancestor list helpers shared by the sections.
 #pragma once
 
+#include "driver/state.h"
 #include "host/kavc.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace darurov {
 
@@ -50,6 +52,20 @@ inline constexpr LifecycleMethod lifecycleMethods[] = {
 bool isLifecycleName(const char* name, LifecycleGroup group);
 // One of the five default initializers (kavDefaultInit and the four copy initializers).
 bool isDefaultInitializerName(const char* name);
+// 1 + the name's row in lifecycleMethods; 0 for any other name (a PassMethod's lifecycle).
+std::uint8_t lifecycleRow(const char* name);
+// The lifecycle method a pass method is named after, or null.
+inline const LifecycleMethod* lifecycleOf(const PassMethod& m) {
+    return m.lifecycle ? &lifecycleMethods[m.lifecycle - 1] : nullptr;
+}
+inline bool isLifecycleGroup(const PassMethod& m, LifecycleGroup group) {
+    const LifecycleMethod* row = lifecycleOf(m);
+    return row && row->group == group;
+}
+// isDefaultInitializerName of a pass method's name.
+inline bool isDefaultInitializer(const PassMethod& m) {
+    return isLifecycleGroup(m, LifecycleGroup::defaultInit) || isLifecycleGroup(m, LifecycleGroup::copyInit);
+}
 // One of the four default assignment methods.
 bool isAssignmentName(const char* name);
 // One of the ten lifecycle names, or any method with the "init" modifier.

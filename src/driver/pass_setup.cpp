@@ -77,6 +77,32 @@ void orderByReleaseOrder(MethodArray& list, Entry* cls) {
 
 }  // namespace
 
+PassMethod methodFacts(Entry* method) {
+    PassMethod m{method, 0, lifecycleRow(method->name)};
+    auto set = [&](MethodFact fact, bool holds) {
+        if (holds) m.facts |= fact;
+    };
+    set(newMethodFact, method->type == kavtNewMethodType);
+    set(overrideFact, isOverride(method));
+    if (!belongsToPass(method)) return m;
+    set(inPassFact, true);
+    set(procedureFact, hasMod(method, Option::procedure));
+    set(nonStaticFact, isNonStaticMethod(method));
+    set(selectFact, hasMod(method, Option::select));
+    set(initFact, hasMod(method, Option::init));
+    return m;
+}
+
+const std::vector<PassMethod>& passMethods(Entry* cls) {
+    if (pass.factsOf != cls) {
+        pass.factsOf = cls;
+        pass.methods.clear();
+        pass.methods.reserve(chainLength(cls->methods));
+        for (Entry* m = cls->methods; m; m = m->next) pass.methods.push_back(methodFacts(m));
+    }
+    return pass.methods;
+}
+
 void releaseReintroduced(ReintroducedMethods& record) {
     for (int i = 0; i < record.count; ++i) kavtsmfree(record.methods[i], 0);
     if (record.methods) kavtsmfree(record.methods, 0);

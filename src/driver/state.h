@@ -6,9 +6,11 @@
 #include "host/open_table.h"
 
 #include <bitset>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace darurov {
 
@@ -36,6 +38,32 @@ struct MethodArray {
 };
 
 struct DeferredResolution;
+
+// What the sections ask of a method of the pass's class, answered once per pass (passMethods).
+enum MethodFact : std::uint8_t {
+    inPassFact = 1 << 0,      // belongsToPass
+    newMethodFact = 1 << 1,   // a new method (type 28)
+    overrideFact = 1 << 2,    // isOverride
+    // the modifiers below are looked up for the pass's methods only
+    procedureFact = 1 << 3,   // "procedure"
+    nonStaticFact = 1 << 4,   // isNonStaticMethod
+    selectFact = 1 << 5,      // "select"
+    initFact = 1 << 6,        // "init"
+};
+
+// One method of the class's methods chain with its facts. Walks read these, in chain order,
+// instead of each method's modifiers again: at 100,000 methods the Entries and their
+// modifiers do not fit the cache, this array does.
+struct PassMethod {
+    Entry* method;
+    std::uint8_t facts;
+    std::uint8_t lifecycle;  // 1 + its row in lifecycleMethods; 0 for any other name
+    bool is(MethodFact fact) const { return facts & fact; }
+    bool isPassNewMethod() const { return is(inPassFact) && is(newMethodFact); }
+    bool isPassOverride() const { return is(inPassFact) && is(overrideFact); }
+    // isStaticMethod, for a method of the pass
+    bool isStatic() const { return !is(procedureFact) && !is(nonStaticFact); }
+};
 
 // A class's methods by name pointer (the host gives one name one string): the first entry of
 // each name among its inheritedMethods references and in its methods chain.
@@ -78,6 +106,10 @@ struct PassState {
     std::deque<ReintroducedMethods> heldReintroduced;
     // Made on the first search of a class in this pass (methodIndexOf).
     std::unordered_map<const Entry*, ClassMethodIndex> methodIndexes;
+    // The class's methods with their facts, made on the first walk of the pass (the pass
+    // is known only once the host has initialised it, after set-up).
+    const Entry* factsOf = nullptr;
+    std::vector<PassMethod> methods;
 };
 
 extern PassState pass;
@@ -127,6 +159,11 @@ inline bool reportsDuplicateIntroducers() {
 bool isRootObjectClass(Entry* cls);
 // An Entry's scoped name joined with "::", without the leading "::".
 std::string qualifiedName(Entry* e);
+
+// The methods chain of the pass's class with the facts the sections ask of each.
+const std::vector<PassMethod>& passMethods(Entry* cls);
+// The facts of any method (a reintroduced one), looked up now.
+PassMethod methodFacts(Entry* method);
 
 // ---- pass set-up and end -------------------------------------------------------------------
 // Resets the state, reads options and class modifiers, writes the stub-policy comment,

@@ -13,10 +13,17 @@ std::string formatText(const char* format, ...) {
     va_start(args, format);
     va_list again;
     va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
+    // Most texts fit a line: formatted once, into a local buffer; a longer one again at its size.
+    char line[256];
+    int length = std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::string text(length > 0 ? length : 0, '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, again);
+    std::string text;
+    if (length > 0 && static_cast<std::size_t>(length) < sizeof line) {
+        text.assign(line, static_cast<std::size_t>(length));
+    } else if (length > 0) {
+        text.resize(static_cast<std::size_t>(length));
+        std::vsnprintf(text.data(), text.size() + 1, format, again);
+    }
     va_end(again);
     return text;
 }

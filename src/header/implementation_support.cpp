@@ -25,12 +25,11 @@ void writeMethodMacros(FILE* out, Entry* cls) {
         // metaclass's methods all the same.
         for (Entry* method = kavtkavcls->methods; method; method = method->next)
             if (method->type == kavtNewMethodType) writeMethodMacro(out, method);
-        for (Entry* method = cls->methods; method; method = method->next)
-            if (belongsToPass(method) && !isMethodOf(kavtkavcls, method))
-                writeMethodMacro(out, method);
+        for (const PassMethod& m : passMethods(cls))
+            if (m.is(inPassFact) && !isMethodOf(kavtkavcls, m.method)) writeMethodMacro(out, m.method);
     } else {
-        for (Entry* method = cls->methods; method; method = method->next)
-            if (belongsToPass(method)) writeMethodMacro(out, method);
+        for (const PassMethod& m : passMethods(cls))
+            if (m.is(inPassFact)) writeMethodMacro(out, m.method);
         for (int i = 0; i < pass.reintroducedMethods.count; ++i)
             if (Entry* method = pass.reintroducedMethods.methods[i]) writeMethodMacro(out, method);
     }

@@ -130,8 +130,8 @@ void writeNewMethod(FILE* out, Entry* method) {
 }  // namespace
 
 void writeNewMethods(FILE* out, Entry* cls) {
-    for (Entry* method = cls->methods; method; method = method->next)
-        if (isPassNewMethod(method)) writeNewMethod(out, method);
+    for (const PassMethod& m : passMethods(cls))
+        if (m.isPassNewMethod()) writeNewMethod(out, m.method);
     for (int i = 0; i < pass.reintroducedMethods.count; ++i) {
         Entry* method = pass.reintroducedMethods.methods[i];
         if (isPassNewMethod(method)) writeNewMethod(out, method);

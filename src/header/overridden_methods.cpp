@@ -91,8 +91,9 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
 
 InheritedMethodList writeOverriddenMethods(FILE* out, Entry* cls) {
     InheritedMethodList inherited = buildInheritedMethods(cls);
-    for (Entry* override = cls->methods; override; override = override->next) {
-        if (!isPassOverride(override)) continue;
+    for (const PassMethod& m : passMethods(cls)) {
+        if (!m.isPassOverride()) continue;
+        Entry* override = m.method;
         Entry* method = findInheritedMethod(inherited, override->name);
         if (!method) {
             // The host only makes overrides of inherited methods; one without is the

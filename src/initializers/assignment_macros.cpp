@@ -9,8 +9,8 @@ namespace {
 
 // One entry macro serves all four assignment methods.
 bool hasAssignmentMethod(Entry* cls) {
-    for (Entry* m = cls->methods; m; m = m->next)
-        if (belongsToPass(m) && isAssignmentName(m->name)) return true;
+    for (const PassMethod& m : passMethods(cls))
+        if (m.is(inPassFact) && isLifecycleGroup(m, LifecycleGroup::assignment)) return true;
     return false;
 }
 

@@ -67,13 +67,14 @@ void emitInitializerMacros(FILE* out, Entry* cls) {
     bool copyInit = false;
     bool constCopyInit = false;
     bool destructor = false;
-    for (Entry* m = cls->methods; m; m = m->next) {
+    for (const PassMethod& facts : passMethods(cls)) {
+        if (!facts.lifecycle) continue;  // every name below is a lifecycle name
+        Entry* m = facts.method;
         defaultInit = defaultInit || named(m, "kavDefaultInit");
         copyInit = copyInit || named(m, "kavDefaultCopyInit");
         constCopyInit = constCopyInit || named(m, "kavDefaultConstCopyInit");
-        // The pass is asked (a modifier lookup) only of a lifecycle name.
-        bool initializer = isDefaultInitializerName(m->name);
-        if (!(initializer || (!destructor && named(m, "kavDestruct"))) || !belongsToPass(m)) continue;
+        bool initializer = isDefaultInitializer(facts);
+        if (!(initializer || (!destructor && named(m, "kavDestruct"))) || !facts.is(inPassFact)) continue;
         if (initializer) {
             emitBeginInitializer(out, cls, n, controlParameter(m), m->name);
         } else {

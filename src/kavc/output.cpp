@@ -11,6 +11,11 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+#include <emmintrin.h>
+#define KAVC_SCAN16 1
+#endif
+
 using namespace kavc::detail;
 
 namespace {
@@ -263,7 +268,10 @@ struct Bytes16 {
 // and the common short pieces cost no library call.
 class Sink {
 public:
-    explicit Sink(FILE* out) : buffer_(bufferOf(out)), stream_(out) {
+    explicit Sink(FILE* out) : Sink(bufferOf(out), out) {}
+    explicit Sink(std::string& text) : text_(&text) { useLocal(); }
+    // The host's buffer of an output it opened.
+    Sink(OutputBuffer* buffer, FILE* out) : buffer_(buffer), stream_(out) {
         if (buffer_) {
             start_ = buffer_->data.get();
             cursor_ = start_ + buffer_->used;
@@ -272,7 +280,6 @@ public:
             useLocal();
         }
     }
-    explicit Sink(std::string& text) : text_(&text) { useLocal(); }
     Sink(const Sink&) = delete;
     Sink& operator=(const Sink&) = delete;
     ~Sink() {
@@ -291,6 +298,16 @@ public:
         copyShort(cursor_, text, size);
         cursor_ += size;
     }
+
+    // Everything written to a string sink: while it fits the local buffer, the text is read
+    // there (valid while the sink lives) and never copied to the string.
+    std::string_view whole() {
+        if (text_->empty()) return {start_, static_cast<std::size_t>(cursor_ - start_)};
+        drain();
+        return *text_;
+    }
+    // What is held is not handed on (it was read through whole()).
+    void forget() { cursor_ = start_; }
 
     // The free space, for a writer that copies into it itself (Cursor below).
     char* cursor() const { return cursor_; }
@@ -336,16 +353,45 @@ private:
     char local_[256];
 };
 
-// The sink's free space as two locals while one format is written: the pieces of a line are
-// copied without going through the sink's fields, which the library calls in between would
-// make the compiler read and write again each time. The sink takes the position back when
-// a piece does not fit, and at the end.
+// The next '%' of a format, or its terminating null.
+const char* nextConversion(const char* at) {
+#ifdef __GLIBC__
+    return strchrnul(at, '%');
+#else
+    while (*at && *at != '%') ++at;
+    return at;
+#endif
+}
+
+#ifdef KAVC_SCAN16
+// The smallest page size of the targets: memory is readable or not a page at a time.
+constexpr std::uintptr_t pageSize = 4096;
+
+// 16 bytes at `at`, some of which may lie past the end of the text that holds `at` (never
+// past its page); only the bytes up to the end are used.
+[[gnu::no_sanitize_address]] inline __m128i load16(const char* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+#endif
+
+// The free space as two locals while one format is written: the pieces of a line are copied
+// without going through a sink's fields, which the library calls in between would make the
+// compiler read and write again each time. Writing to the host's buffer (the usual case) needs
+// no sink at all: one is made only for a piece that does not fit. A sink takes the position
+// back when a piece does not fit, and at the end.
 class Cursor {
 public:
-    explicit Cursor(Sink& sink) : sink_(sink), at_(sink.cursor()), end_(at_ + sink.room()) {}
+    explicit Cursor(Sink& sink) : sink_(&sink), at_(sink.cursor()), end_(at_ + sink.room()) {}
+    Cursor(OutputBuffer& buffer, FILE* out)
+        : buffer_(&buffer), stream_(out), at_(buffer.data.get() + buffer.used), end_(buffer.data.get() + OutputBuffer::capacity) {}
     Cursor(const Cursor&) = delete;
     Cursor& operator=(const Cursor&) = delete;
-    ~Cursor() { sink_.advanceTo(at_); }
+    ~Cursor() {
+        if (sink_)
+            sink_->advanceTo(at_);
+        else
+            buffer_->used = static_cast<std::size_t>(at_ - buffer_->data.get());
+    }
 
     [[gnu::always_inline]] void write(const char* text, std::size_t size) {
         if (size > static_cast<std::size_t>(end_ - at_)) return writeLong(text, size);
@@ -354,15 +400,84 @@ public:
     }
     void put(char c) { write(&c, 1); }
 
-private:
-    [[gnu::noinline]] void writeLong(const char* text, std::size_t size) {
-        sink_.advanceTo(at_);
-        sink_.writeLong(text, size);
-        at_ = sink_.cursor();
-        end_ = at_ + sink_.room();
+    // Copies the format's text up to its next '%' or its end; returns where it stopped.
+    [[gnu::always_inline]] const char* literal(const char* at) {
+#ifdef KAVC_SCAN16
+        const __m128i percent = _mm_set1_epi8('%');
+        if (copyChunks(at, [&](__m128i chunk) {
+                return _mm_or_si128(_mm_cmpeq_epi8(chunk, percent), _mm_cmpeq_epi8(chunk, _mm_setzero_si128()));
+            }))
+            return at;
+#endif
+        const char* stop = nextConversion(at);
+        write(at, static_cast<std::size_t>(stop - at));
+        return stop;
     }
 
-    Sink& sink_;
+    // Copies a null-terminated text.
+    [[gnu::always_inline]] void text(const char* text) {
+#ifdef KAVC_SCAN16
+        if (copyChunks(text, [](__m128i chunk) { return _mm_cmpeq_epi8(chunk, _mm_setzero_si128()); })) return;
+#endif
+        write(text, std::strlen(text));
+    }
+
+private:
+#ifdef KAVC_SCAN16
+    // Copies text 16 bytes at a time and finds its end in the copy: a chunk is copied whole,
+    // and the cursor moves to the first byte `stops` marks in it (what lies past it is
+    // overwritten by the next piece). Chunks are read while they lie in the text's page (a
+    // read past the text's end cannot fault there) and fit in the free space. True when the
+    // end was found; `from` is where the copy stopped.
+    template <class Stops>
+    [[gnu::always_inline]] bool copyChunks(const char*& from, Stops stops) {
+        const char* in = from;
+        char* to = at_;
+        while ((reinterpret_cast<std::uintptr_t>(in) & (pageSize - 1)) <= pageSize - 16 && end_ - to >= 16) {
+            const __m128i chunk = load16(in);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to), chunk);
+            if (const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(stops(chunk)))) {
+                const unsigned n = static_cast<unsigned>(__builtin_ctz(marks));
+                from = in + n;
+                at_ = to + n;
+                return true;
+            }
+            in += 16;
+            to += 16;
+        }
+        from = in;
+        at_ = to;
+        return false;
+    }
+#endif
+
+    // The free space after a piece that did not fit. Returned by value, so that the cursor's
+    // fields are never seen by a call and stay in registers.
+    struct Space {
+        char* at;
+        char* end;
+    };
+    [[gnu::noinline]] static Space writeLong(Sink* sink, OutputBuffer* buffer, FILE* stream, char* at,
+                                             const char* text, std::size_t size) {
+        if (sink) return writeLong(*sink, at, text, size);
+        buffer->used = static_cast<std::size_t>(at - buffer->data.get());
+        Sink local(buffer, stream);  // hands its position back to the buffer when it goes
+        return writeLong(local, at, text, size);
+    }
+    static Space writeLong(Sink& sink, char* at, const char* text, std::size_t size) {
+        sink.advanceTo(at);
+        sink.writeLong(text, size);
+        return {sink.cursor(), sink.cursor() + sink.room()};
+    }
+    void writeLong(const char* text, std::size_t size) {
+        const Space space = writeLong(sink_, buffer_, stream_, at_, text, size);
+        at_ = space.at;
+        end_ = space.end;
+    }
+
+    Sink* sink_ = nullptr;
+    OutputBuffer* buffer_ = nullptr;
+    FILE* stream_ = nullptr;
     char* at_;
     char* end_;
 };
@@ -376,26 +491,13 @@ char* digitsOf(unsigned long value, char* end) {
     return end;
 }
 
-// The next '%' of a format, or its terminating null.
-const char* nextConversion(const char* at) {
-#ifdef __GLIBC__
-    return strchrnul(at, '%');
-#else
-    while (*at && *at != '%') ++at;
-    return at;
-#endif
-}
-
 // printf for the formats the host writes: literal text and %s, %d, %u, %c, %%, also with the
 // l length, written straight to the sink. Anything else is left to vsnprintf from that
 // conversion on, so every format prints as printf would print it.
-[[gnu::always_inline]] inline void formatTo(Sink& sink, const char* format, va_list args) {
-    Cursor out(sink);
+[[gnu::always_inline]] inline void formatTo(Cursor& out, const char* format, va_list args) {
     const char* at = format;
     for (;;) {
-        const char* span = at;
-        at = nextConversion(at);
-        if (at != span) out.write(span, static_cast<std::size_t>(at - span));
+        at = out.literal(at);
         if (!*at) return;
         const char* conversion = at + 1;
         bool isLong = *conversion == 'l';
@@ -406,8 +508,7 @@ const char* nextConversion(const char* at) {
             case 's': {
                 if (isLong) break;
                 const char* text = va_arg(args, const char*);
-                if (!text) text = "(null)";
-                out.write(text, std::strlen(text));
+                out.text(text ? text : "(null)");
                 at = conversion + 1;
                 continue;
             }
@@ -442,6 +543,19 @@ const char* nextConversion(const char* at) {
         std::string rest = vformat(at, args);
         out.write(rest.data(), rest.size());
         return;
+    }
+}
+
+// Hands `write` a cursor on `out`: the host's buffer of an output it opened, else a sink.
+template <typename Write>
+void writeTo(FILE* out, Write write) {
+    if (OutputBuffer* buffer = bufferOf(out)) {
+        Cursor cursor(*buffer, out);
+        write(cursor);
+    } else {
+        Sink sink(out);
+        Cursor cursor(sink);
+        write(cursor);
     }
 }
 
@@ -530,41 +644,51 @@ void kavtokfprintf(FILE* out, const char* format, ...) {
     if (!out || !format) return;
     va_list args;
     va_start(args, format);
-    Sink sink(out);
-    formatTo(sink, format, args);
+    if (OutputBuffer* buffer = bufferOf(out)) {
+        Cursor cursor(*buffer, out);
+        formatTo(cursor, format, args);
+    } else {
+        Sink sink(out);
+        Cursor cursor(sink);
+        formatTo(cursor, format, args);
+    }
     va_end(args);
 }
 
 void kavtfullComment(FILE* out, const char* format, ...) {
     if (!out || !format) return;
-    static std::string body;  // kept between comments: no allocation per comment
-    body.clear();
+    static std::string longBody;  // kept between comments: no allocation per comment
+    longBody.clear();
+    Sink text(longBody);
     {
         va_list args;
         va_start(args, format);
-        Sink text(body);  // hands its text to `body` when it goes
-        formatTo(text, format, args);
+        Cursor cursor(text);
+        formatTo(cursor, format, args);
         va_end(args);
     }
-    if (!body.empty() && body.back() == '\n') body.pop_back();
+    std::string_view body = text.whole();
+    if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
     // Each line of the body behind " * ", an empty line as " *", an empty body as one " *".
-    Sink sink(out);
-    sink.write("\n/*\n", 4);
-    if (body.empty()) sink.write(" *\n", 3);
-    std::size_t start = 0;
-    while (start < body.size()) {
-        std::size_t end = body.find('\n', start);
-        if (end == std::string::npos) end = body.size();
-        if (end == start) {
-            sink.write(" *\n", 3);
-        } else {
-            sink.write(" * ", 3);
-            sink.write(body.data() + start, end - start);
-            sink.put('\n');
+    writeTo(out, [body](Cursor& comment) {
+        comment.write("\n/*\n", 4);
+        if (body.empty()) comment.write(" *\n", 3);
+        std::size_t start = 0;
+        while (start < body.size()) {
+            std::size_t end = body.find('\n', start);
+            if (end == std::string_view::npos) end = body.size();
+            if (end == start) {
+                comment.write(" *\n", 3);
+            } else {
+                comment.write(" * ", 3);
+                comment.write(body.data() + start, end - start);
+                comment.put('\n');
+            }
+            start = end + 1;
         }
-        start = end + 1;
-    }
-    sink.write(" */\n", 4);
+        comment.write(" */\n", 4);
+    });
+    text.forget();
 }
 
 const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer) {

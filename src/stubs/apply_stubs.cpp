@@ -68,18 +68,19 @@ void emitApplyStubs(FILE* out, Entry* cls) {
     kavtcreateStab(&registry, 167, sizeof(StubRecord));
     std::string buffer;
     bool bannerWritten = false;
-    auto handle = [&](Entry* method) {
+    auto handle = [&](const PassMethod& facts) {
         // Procedures are called directly, never through a stub.
-        if (!isPassNewMethod(method) || hasMod(method, Option::procedure)) return;
+        if (!facts.isPassNewMethod() || facts.is(procedureFact)) return;
+        Entry* method = facts.method;
         if (!bannerWritten) {
             kavtfullComment(out, "-- Apply Stubs for New Methods");
             bannerWritten = true;
         }
         emitSectionEntry(out, cls, method, &registry, buffer);
     };
-    for (Entry* method = cls->methods; method; method = method->next) handle(method);
+    for (const PassMethod& m : passMethods(cls)) handle(m);
     for (int i = 0; i < pass.reintroducedMethods.count; ++i)
-        handle(pass.reintroducedMethods.methods[i]);
+        handle(methodFacts(pass.reintroducedMethods.methods[i]));
 
     emitStubExternals(out, &registry);
     releaseRegistry(&registry);

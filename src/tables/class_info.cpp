@@ -115,8 +115,8 @@ void writeProcedureRow(FILE* out, Entry* cls, Entry* e, const char* prefix) {
 void writeProcedureTable(FILE* out, Entry* cls, const char* externalPrefix,
                          const char* classPrefix) {
     const char* prefix = passMethodPrefix(externalPrefix, classPrefix);
-    for (Entry* e = cls->methods; e; e = e->next)
-        if (isPassNewMethod(e) && hasMod(e, Option::procedure)) writeProcedureRow(out, cls, e, prefix);
+    for (const PassMethod& m : passMethods(cls))
+        if (m.isPassNewMethod() && m.is(procedureFact)) writeProcedureRow(out, cls, m.method, prefix);
     // Reintroduced procedures are listed in every pass.
     for (int i = 0; i < pass.reintroducedMethods.count; ++i) {
         Entry* e = pass.reintroducedMethods.methods[i];
@@ -128,9 +128,10 @@ void writeProcedureTable(FILE* out, Entry* cls, const char* externalPrefix,
 
 void writeSelectInherited(FILE* out, Entry* cls) {
     unsigned& rows = pass.counts.selectInherited;
-    for (Entry* e = cls->methods; e; e = e->next) {
+    for (const PassMethod& m : passMethods(cls)) {
+        if (!m.isPassOverride() || !m.is(selectFact)) continue;
+        Entry* e = m.method;
         const char* selected = modValue(e, Option::select);
-        if (!isOverride(e) || !selected || !belongsToPass(e)) continue;
         if (startRow(out, rows))
             kavtokfprintf(out, "static kavInheritedMethod_t %sSO[] = {\n", cls->name);
         kavtokfprintf(out, "    /* override method */ (kavId*)&kavId_%s%s,\n", cls->name, e->name);

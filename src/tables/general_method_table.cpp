@@ -34,8 +34,9 @@ void writeGeneralMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
         ++rows;
     }
     const char* prefix = passMethodPrefix(externalPrefix, classPrefix);
-    forEachTableCandidate(cls, [&](Entry* m) {
-        if (!isPassNewMethod(m) || !isNonStaticMethod(m)) return;
+    forEachTableCandidate(cls, [&](const PassMethod& facts) {
+        if (!facts.isPassNewMethod() || !facts.is(nonStaticFact)) return;
+        Entry* m = facts.method;
         if (rows == 0) {
             kavtfullComment(out, "Declare the NonStatic Methods table.");
             kavtokfprintf(out, "static kavMethods_t kavGM_%s[] = {\n", cls->name);

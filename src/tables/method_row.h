@@ -6,12 +6,13 @@
 
 namespace darurov {
 
-// The method tables' candidates: the class's methods chain, then the reintroduced methods.
+// The method tables' candidates with their facts: the class's methods chain, then the
+// reintroduced methods.
 template <typename Visit>
 void forEachTableCandidate(Entry* cls, Visit visit) {
-    for (Entry* m = cls->methods; m; m = m->next) visit(m);
+    for (const PassMethod& m : passMethods(cls)) visit(m);
     for (int i = 0; i < pass.reintroducedMethods.count; ++i)
-        visit(pass.reintroducedMethods.methods[i]);
+        visit(methodFacts(pass.reintroducedMethods.methods[i]));
 }
 
 // Everything of a method row after its leading field(s): method identifier, descriptor

@@ -20,10 +20,19 @@ const char* migrationTarget(const char* value) {
     return marker ? marker + std::strlen(migrateMarker) : nullptr;
 }
 
+// Some modifier of the class migrates a method: without one the table is empty, and the
+// inherited methods (tens of thousands in a deep hierarchy) need not be asked.
+bool migratesAny(Entry* cls) {
+    for (Mod* mod = cls->mods; mod; mod = mod->next)
+        if (migrationTarget(mod->value)) return true;
+    return false;
+}
+
 }  // namespace
 
 void writeMigratedMethodTable(FILE* out, Entry* cls, InheritedMethodList inherited) {
     unsigned& rows = pass.counts.migratedMethods;
+    if (!migratesAny(cls)) return;
     for (MethodCell* cell = inherited; cell; cell = cell->next) {
         Entry* m = cell->method;
         // Like every section, the table takes only the methods of the pass: the metaclass's

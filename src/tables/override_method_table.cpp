@@ -9,8 +9,9 @@ void writeOverrideMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
     unsigned& rows = pass.counts.overrideMethods;
     const char* prefix = passMethodPrefix(externalPrefix, classPrefix);
     // Reintroduced methods are new methods to the runtime, never overrides.
-    for (Entry* m = cls->methods; m; m = m->next) {
-        if (!isPassOverride(m) || hasMod(m, Option::select)) continue;
+    for (const PassMethod& facts : passMethods(cls)) {
+        if (!facts.isPassOverride() || facts.is(selectFact)) continue;
+        Entry* m = facts.method;
         if (rows == 0) {
             kavtfullComment(out, "Declare the Override Methods table.");
             kavtokfprintf(out, "static kavOverrideMethod_t %sOM[] = {\n", cls->name);

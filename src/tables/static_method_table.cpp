@@ -8,8 +8,9 @@ void writeStaticMethodTable(FILE* out, Entry* cls, const char* externalPrefix,
                             const char* classPrefix) {
     unsigned& rows = pass.counts.staticMethods;
     const char* prefix = passMethodPrefix(externalPrefix, classPrefix);
-    forEachTableCandidate(cls, [&](Entry* m) {
-        if (!isPassNewMethod(m) || !isStaticMethod(m)) return;
+    forEachTableCandidate(cls, [&](const PassMethod& facts) {
+        if (!facts.isPassNewMethod() || !facts.isStatic()) return;
+        Entry* m = facts.method;
         if (rows == 0) {
             kavtfullComment(out, "Declare the Static Methods table.");
             kavtokfprintf(out, "static kavStaticMethod_t %sSM[] = {\n", cls->name);

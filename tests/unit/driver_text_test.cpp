@@ -28,4 +28,12 @@ TEST(QuotedText, EscapesWhatACStringCannotHold) {
     }
 }
 
+// A text is formatted into a line-sized buffer first, and again at its size when longer.
+TEST(FormatText, TextsOfAnyLengthAreWhole) {
+    for (std::size_t size : {0u, 1u, 254u, 255u, 256u, 257u, 5000u}) {
+        const std::string word(size, 'w');
+        EXPECT_EQ(formatText("<%s|%d>", word.c_str(), 42), "<" + word + "|42>") << size;
+    }
+}
+
 }  // namespace

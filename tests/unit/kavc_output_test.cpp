@@ -1,9 +1,13 @@
 // Output services and messages of the host model: files, comments, passthru, modules.
 #include "support/text.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -108,6 +112,42 @@ TEST_F(KavcOutput, LongOutputKeepsItsOrderAndNumbersPrintAsPrintf) {
         }
         EXPECT_TRUE(text == expected) << "sizes " << text.size() << " and " << expected.size();
     }
+}
+
+// The formatter reads text in blocks: a format or an argument that ends just before memory it
+// may not read (an unreadable page here) prints whole, with any length, wherever the free space
+// of the formatter's own buffer (a few hundred bytes, for a stream the host did not open) ends.
+TEST_F(KavcOutput, TextEndingBeforeAnUnreadablePagePrintsWhole) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* map = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    char* const edge = static_cast<char*>(map) + page;
+    ASSERT_EQ(mprotect(edge, page, PROT_NONE), 0);
+    auto atEdge = [&](const std::string& text) {
+        char* copy = edge - text.size() - 1;
+        std::memcpy(copy, text.c_str(), text.size() + 1);
+        return copy;
+    };
+    char* memory = nullptr;
+    std::size_t memorySize = 0;
+    FILE* out = open_memstream(&memory, &memorySize);
+    ASSERT_NE(out, nullptr);
+    std::string expected;
+    const std::string dashes(400, '-');
+    for (std::size_t size = 0; size < 40; ++size) {
+        std::string letters;
+        for (std::size_t i = 0; i < size; ++i) letters += static_cast<char>('a' + i % 26);
+        for (std::size_t fill = 200; fill < 300; ++fill) {
+            const char* filler = dashes.c_str() + dashes.size() - fill;
+            kavtokfprintf(out, "%s%s|", filler, atEdge(letters));
+            kavtokfprintf(out, atEdge("%s" + letters + "%s"), filler, "x");
+            expected += std::string(filler) + letters + "|" + filler + letters + "x";
+        }
+    }
+    std::fclose(out);
+    EXPECT_TRUE(std::string(memory, memorySize) == expected) << "sizes " << memorySize << " and " << expected.size();
+    std::free(memory);
+    munmap(map, 2 * page);
 }
 
 TEST_F(KavcOutput, CommittedFileGetsTheModeOfAnOrdinaryFile) {
