@@ -2,6 +2,7 @@
 #include "driver/lists.h"
 #include "driver/state.h"
 
+#include <array>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -75,30 +76,99 @@ void orderByReleaseOrder(MethodArray& list, Entry* cls) {
     list.methods = ordered;
 }
 
+// The modifiers a method's facts record, each with its fact.
+struct FactModifier {
+    const char* name;
+    MethodFact fact;
+};
+inline constexpr FactModifier factModifiers[] = {
+    {optionName(Option::metaclassMember), classMemberFact},
+    {optionName(Option::procedure), procedureFact},
+    {optionName(Option::nonstatic), nonStaticFact},
+    {optionName(Option::nonstaticaccessors), nonStaticFact},
+    {optionName(Option::select), selectFact},
+    {optionName(Option::init), initFact},
+    {optionName(Option::namelookup), nameLookupFact},
+    {optionName(Option::noself), noSelfFact},
+};
+
+// The facts of the modifiers in the list: one walk, where asking for each would walk it once
+// per question. Most modifiers (the descriptor every new method has) are none of these: their
+// first letter settles them.
+std::uint16_t modifierFacts(const Mod* mods) {
+    static constexpr auto firstLetters = [] {
+        std::array<bool, 256> letters{};
+        for (const FactModifier& row : factModifiers) letters[static_cast<unsigned char>(row.name[0])] = true;
+        return letters;
+    }();
+    std::uint16_t facts = 0;
+    for (const Mod* mod = mods; mod; mod = mod->next) {
+        if (!mod->name || !firstLetters[static_cast<unsigned char>(mod->name[0])]) continue;
+        for (const FactModifier& row : factModifiers)
+            if (mod->name[0] == row.name[0] && std::strcmp(mod->name, row.name) == 0) facts |= row.fact;
+    }
+    return facts;
+}
+
+// The facts that hold in either pass; inPassFact is left to settlePass.
+PassMethod factsInAnyPass(Entry* method) {
+    PassMethod m{method, modifierFacts(method->mods), lifecycleRow(method->name)};
+    if (method->type == kavtNewMethodType) m.facts |= newMethodFact;
+    if (isOverride(method)) m.facts |= overrideFact;
+    return m;
+}
+
+// A method belongs to the pass when its "class" modifier matches kavtmeta (belongsToPass).
+void settlePass(PassMethod& m) {
+    if (m.is(classMemberFact) == inMetaclassPass())
+        m.facts |= inPassFact;
+    else
+        m.facts &= static_cast<std::uint16_t>(~inPassFact);
+}
+
+// Room for an initializer list of up to `methods` methods.
+MethodArray initializerArray(std::size_t methods) {
+    MethodArray list;
+    list.methods = static_cast<Entry**>(kavtsmalloc(sizeof(Entry*) * (1 + methods), 0));
+    return list;
+}
+
+// Lists the method when it is an initializer of the pass (error 228 for an overriding
+// initializer of a class without "shadow").
+void addInitializer(MethodArray& list, Entry* cls, const PassMethod& m) {
+    if (!m.is(initFact) || isDefaultInitializer(m) || !m.is(inPassFact)) return;
+    if (m.is(overrideFact) && !hasMod(cls, Option::shadow)) {
+        kavtmrierror(kavtfilePath, m.method->lineno, 228, m.method->name);
+        return;
+    }
+    list.methods[list.count++] = m.method;
+}
+
+// The facts of every method of the class, settled for the pass kavtmeta names now.
+void collectFacts(Entry* cls, std::vector<PassMethod>& methods) {
+    methods.clear();
+    for (Entry* m = cls->methods; m; m = m->next) {
+        methods.push_back(factsInAnyPass(m));
+        settlePass(methods.back());
+    }
+}
+
 }  // namespace
 
 PassMethod methodFacts(Entry* method) {
-    PassMethod m{method, 0, lifecycleRow(method->name)};
-    auto set = [&](MethodFact fact, bool holds) {
-        if (holds) m.facts |= fact;
-    };
-    set(newMethodFact, method->type == kavtNewMethodType);
-    set(overrideFact, isOverride(method));
-    if (!belongsToPass(method)) return m;
-    set(inPassFact, true);
-    set(procedureFact, hasMod(method, Option::procedure));
-    set(nonStaticFact, isNonStaticMethod(method));
-    set(selectFact, hasMod(method, Option::select));
-    set(initFact, hasMod(method, Option::init));
+    PassMethod m = factsInAnyPass(method);
+    settlePass(m);
     return m;
 }
 
 const std::vector<PassMethod>& passMethods(Entry* cls) {
     if (pass.factsOf != cls) {
         pass.factsOf = cls;
-        pass.methods.clear();
-        pass.methods.reserve(chainLength(cls->methods));
-        for (Entry* m = cls->methods; m; m = m->next) pass.methods.push_back(methodFacts(m));
+        collectFacts(cls, pass.methods);
+        pass.settledMeta = kavtmeta;
+    } else if (pass.settledMeta != kavtmeta) {
+        for (PassMethod& m : pass.methods) settlePass(m);
+        pass.settledMeta = kavtmeta;
     }
     return pass.methods;
 }
@@ -130,25 +200,19 @@ void releaseMethodArray(MethodArray& list) {
 
 MethodArray buildInitializerList(Entry* cls) {
     // Room for every method of the chain, so no class has too many initializers.
-    const int capacity = 1 + static_cast<int>(chainLength(cls->methods));
-    MethodArray list;
-    list.methods = static_cast<Entry**>(kavtsmalloc(sizeof(Entry*) * capacity, 0));
-    for (Entry* m = cls->methods; m; m = m->next) {
-        if (!hasMod(m, Option::init) || isDefaultInitializerName(m->name) || !belongsToPass(m))
-            continue;
-        if (isOverride(m) && !hasMod(cls, Option::shadow)) {
-            kavtmrierror(kavtfilePath, m->lineno, 228, m->name);
-            continue;
-        }
-        list.methods[list.count++] = m;
-    }
+    MethodArray list = initializerArray(chainLength(cls->methods));
+    for (Entry* m = cls->methods; m; m = m->next)
+        if (modifierFacts(m->mods) & initFact) addInitializer(list, cls, methodFacts(m));
     orderByReleaseOrder(list, cls);
     return list;
 }
 
 void passSetUp(FILE* out, Entry* cls) {
     releasePassLists();
+    // The facts array keeps its room from the last pass.
+    std::vector<PassMethod> methods = std::move(pass.methods);
     pass = PassState{};
+    pass.methods = std::move(methods);
     readOptions();
     pass.zdlClass = optionSet(Option::csc);
     pass.classInitRoutine = modValue(cls, Option::classinit);
@@ -159,7 +223,11 @@ void passSetUp(FILE* out, Entry* cls) {
 
     ReintroducedMethods& reintroduced = holdReintroducedMethods(cls);
     pass.reintroducedMethods = {reintroduced.count, reintroduced.methods};
-    pass.initializers = buildInitializerList(cls);
+    // One walk of the methods chain gives the initializers and every later walk's facts.
+    const std::vector<PassMethod>& facts = passMethods(cls);
+    pass.initializers = initializerArray(facts.size());
+    for (const PassMethod& m : facts) addInitializer(pass.initializers, cls, m);
+    orderByReleaseOrder(pass.initializers, cls);
 }
 
 }  // namespace darurov

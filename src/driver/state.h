@@ -40,15 +40,18 @@ struct MethodArray {
 struct DeferredResolution;
 
 // What the sections ask of a method of the pass's class, answered once per pass (passMethods).
-enum MethodFact : std::uint8_t {
+enum MethodFact : std::uint16_t {
     inPassFact = 1 << 0,      // belongsToPass
     newMethodFact = 1 << 1,   // a new method (type 28)
     overrideFact = 1 << 2,    // isOverride
-    // the modifiers below are looked up for the pass's methods only
+    // the modifiers below hold whatever the pass: read them together with inPassFact
     procedureFact = 1 << 3,   // "procedure"
     nonStaticFact = 1 << 4,   // isNonStaticMethod
     selectFact = 1 << 5,      // "select"
     initFact = 1 << 6,        // "init"
+    classMemberFact = 1 << 7, // "class": a member of the metaclass pass
+    nameLookupFact = 1 << 8,  // "namelookup"
+    noSelfFact = 1 << 9,      // "noself"
 };
 
 // One method of the class's methods chain with its facts. Walks read these, in chain order,
@@ -56,7 +59,7 @@ enum MethodFact : std::uint8_t {
 // modifiers do not fit the cache, this array does.
 struct PassMethod {
     Entry* method;
-    std::uint8_t facts;
+    std::uint16_t facts;
     std::uint8_t lifecycle;  // 1 + its row in lifecycleMethods; 0 for any other name
     bool is(MethodFact fact) const { return facts & fact; }
     bool isPassNewMethod() const { return is(inPassFact) && is(newMethodFact); }
@@ -106,9 +109,12 @@ struct PassState {
     std::deque<ReintroducedMethods> heldReintroduced;
     // Made on the first search of a class in this pass (methodIndexOf).
     std::unordered_map<const Entry*, ClassMethodIndex> methodIndexes;
-    // The class's methods with their facts, made on the first walk of the pass (the pass
-    // is known only once the host has initialised it, after set-up).
+    // The class's methods with their facts, made at set-up in the walk that lists the
+    // initializers. inPassFact is settled for the pass kavtmeta named when `settledMeta` was
+    // set: the host switches to the metaclass pass after set-up, so the first walk of the
+    // pass settles it again when the pass changed.
     const Entry* factsOf = nullptr;
+    int settledMeta = -1;
     std::vector<PassMethod> methods;
 };
 
@@ -131,10 +137,6 @@ inline bool inMetaclassPass() { return kavtmeta != 0; }
 // A method or data member belongs to the pass when its "class" modifier matches kavtmeta.
 inline bool belongsToPass(Entry* e) { return hasMod(e, Option::metaclassMember) == inMetaclassPass(); }
 bool isOverride(Entry* method);  // type 31, or an origin
-// A new method (type 28) of this pass.
-inline bool isPassNewMethod(Entry* m) { return m->type == kavtNewMethodType && belongsToPass(m); }
-// An override of this pass.
-inline bool isPassOverride(Entry* m) { return isOverride(m) && belongsToPass(m); }
 // Neither a procedure nor non-static ("procedure", "nonstatic", "nonstaticaccessors").
 bool isStaticMethod(Entry* method);
 bool isNonStaticMethod(Entry* method);  // "nonstatic" or "nonstaticaccessors"

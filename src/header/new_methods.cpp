@@ -11,9 +11,9 @@ namespace {
 
 enum class MethodKind { procedure, nameLookup, plain };
 
-MethodKind methodKind(Entry* method) {
-    if (hasMod(method, Option::procedure)) return MethodKind::procedure;
-    if (hasMod(method, Option::namelookup)) return MethodKind::nameLookup;
+MethodKind methodKind(const PassMethod& m) {
+    if (m.is(procedureFact)) return MethodKind::procedure;
+    if (m.is(nameLookupFact)) return MethodKind::nameLookup;
     return MethodKind::plain;
 }
 
@@ -106,8 +106,9 @@ void writeTrailingRecord(FILE* out, Entry* method) {
     }
 }
 
-void writeNewMethod(FILE* out, Entry* method) {
-    MethodKind kind = methodKind(method);
+void writeNewMethod(FILE* out, const PassMethod& facts) {
+    Entry* method = facts.method;
+    MethodKind kind = methodKind(facts);
     writeBanner(out, kind, method->name);
 
     std::string buffer;
@@ -115,7 +116,7 @@ void writeNewMethod(FILE* out, Entry* method) {
         kavtprefixedPrototype(buffer, method, ",\n\t\t", 0, passMethodPrefix());
 
     if (kind == MethodKind::procedure) {
-        if (hasMod(method, Option::noself)) prototype = kavtrmSelf(buffer);
+        if (facts.is(noSelfFact)) prototype = kavtrmSelf(buffer);
         kavtokfprintf(out, "%s %s;\n", scopeMacro, prototype);
         return;
     }
@@ -131,10 +132,10 @@ void writeNewMethod(FILE* out, Entry* method) {
 
 void writeNewMethods(FILE* out, Entry* cls) {
     for (const PassMethod& m : passMethods(cls))
-        if (m.isPassNewMethod()) writeNewMethod(out, m.method);
+        if (m.isPassNewMethod()) writeNewMethod(out, m);
     for (int i = 0; i < pass.reintroducedMethods.count; ++i) {
-        Entry* method = pass.reintroducedMethods.methods[i];
-        if (isPassNewMethod(method)) writeNewMethod(out, method);
+        const PassMethod m = methodFacts(pass.reintroducedMethods.methods[i]);
+        if (m.isPassNewMethod()) writeNewMethod(out, m);
     }
 }
 
