@@ -67,7 +67,7 @@ KAVT_EMIT_API FILE* KAVT_CDECL emit(const char* fileStem, Entry* entry, Stab* st
     releasePassLists();
 
     if (implicitMeta) {
-        passSetUp(out, entry);
+        metaclassPassSetUp(out, entry);
         pass.instanceClassName = entry->name;
         kavtinitialiseMeta(entry, stab, 1, implicitMeta);
         result = emitClass(out, fileStem, entry);

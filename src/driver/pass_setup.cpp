@@ -207,12 +207,19 @@ MethodArray buildInitializerList(Entry* cls) {
     return list;
 }
 
-void passSetUp(FILE* out, Entry* cls) {
+namespace {
+
+// The whole set-up; `keepFacts`: the method facts of the last pass are the class's still.
+void setUp(FILE* out, Entry* cls, bool keepFacts) {
     releasePassLists();
-    // The facts array keeps its room from the last pass.
+    // The facts array keeps its room from the last pass, and its content when asked to.
     std::vector<PassMethod> methods = std::move(pass.methods);
+    const Entry* factsOf = keepFacts ? pass.factsOf : nullptr;
+    const int settledMeta = pass.settledMeta;
     pass = PassState{};
     pass.methods = std::move(methods);
+    pass.factsOf = factsOf;
+    pass.settledMeta = settledMeta;
     readOptions();
     pass.zdlClass = optionSet(Option::csc);
     pass.classInitRoutine = modValue(cls, Option::classinit);
@@ -229,5 +236,11 @@ void passSetUp(FILE* out, Entry* cls) {
     for (const PassMethod& m : facts) addInitializer(pass.initializers, cls, m);
     orderByReleaseOrder(pass.initializers, cls);
 }
+
+}  // namespace
+
+void passSetUp(FILE* out, Entry* cls) { setUp(out, cls, false); }
+
+void metaclassPassSetUp(FILE* out, Entry* cls) { setUp(out, cls, true); }
 
 }  // namespace darurov

@@ -171,6 +171,9 @@ PassMethod methodFacts(Entry* method);
 // Resets the state, reads options and class modifiers, writes the stub-policy comment,
 // fetches the reintroduced methods and builds the initializer list.
 void passSetUp(FILE* out, Entry* cls);
+// The same for the metaclass pass right after the class pass of `cls`: the modifiers have not
+// changed since, so the class pass's method facts are kept rather than read again.
+void metaclassPassSetUp(FILE* out, Entry* cls);
 // The initializers of `cls` that belong to the pass, in release order (error 228 for an
 // overriding initializer of a class without "shadow"). The caller owns the array.
 MethodArray buildInitializerList(Entry* cls);
