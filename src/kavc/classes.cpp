@@ -43,7 +43,9 @@ std::vector<Entry*> parentClasses(Entry* cls) {
     std::vector<Entry*> result;
     for (Entry* ref = cls->parents; ref; ref = ref->next)
         if (ref->cls) result.push_back(ref->cls);
-    Entry* root = kavc::findClass("KAVObject");
+    Model& m = model();
+    if (!m.objectRoot) m.objectRoot = kavc::findClass("KAVObject");  // the first class of a name stays
+    Entry* root = m.objectRoot;
     if (result.empty() && root && cls != root) result.push_back(root);
     return result;
 }
@@ -257,21 +259,26 @@ Entry* addMethod(Entry* cls, Interned name, TypeCode* result, int line) {
     MethodInfo& inf = methodInfo(m);
     inf.owner = cls;
     inf.declared = result ? result : basicType("void");
-    std::string text = cTypeText(inf.declared);
-    m->returnTypeText = internName(text);
+    m->returnTypeText = internedCType(inf.declared);
     TypeCode* real = kavc::detail::resolveAlias(inf.declared);
     m->returnType = real && real->kind == kavtTkObjref && !inf.declared->alias
                         ? internName(real->cName)
                         : m->returnTypeText;
-    // Every new method has a descriptor; a written one replaces this default (addMod).
+    // Every new method has a descriptor, its first modifier; a written one replaces this
+    // default (addMod).
+    Model& model = kavc::detail::model();
     ClassInfo& owner = classInfo(cls);
     if (!owner.qualifiedName) owner.qualifiedName = internName(qualified(cls));
-    std::string& descriptor = model().scratch;
+    std::string& descriptor = model.scratch;
     descriptor.assign(1, '"').append(owner.qualifiedName).append("::").append(m->name).append(1, '"');
-    addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
-    inf.defaultDescriptor = m->mods;
-    appendChain(cls->methods, classInfo(cls).lastMethod, m);
-    model().introduced.add(cls, m->name, m);
+    if (!model.descriptorName) model.descriptorName = internName(modName(darurov::Option::descriptor));
+    Mod& mod = *model.mods.make();
+    mod.name = model.descriptorName;
+    mod.value = copyString(descriptor);
+    m->mods = &mod;
+    inf.defaultDescriptor = &mod;
+    appendChain(cls->methods, owner.lastMethod, m);
+    model.introduced.add(cls, m->name, m);
     return m;
 }
 
@@ -282,8 +289,16 @@ Entry* addParam(Entry* method, std::string_view name, TypeCode* type, int mode,
     inf.owner = method;
     inf.declared = type;
     p->mode = mode;
-    p->declarator = declarator.empty() ? internName(defaultDeclarator(type, mode, name, true))
-                                       : internName(declarator);
+    if (declarator.empty()) {
+        Model& m = model();
+        p->declarator = m.paramDeclarators.find(type, mode, p->name);
+        if (!p->declarator) {
+            p->declarator = internName(defaultDeclarator(type, mode, name, true));
+            m.paramDeclarators.add(type, mode, p->name, p->declarator);
+        }
+    } else {
+        p->declarator = internName(declarator);
+    }
     if (method) {
         appendChain(method->params, methodInfo(method).lastParam, p);
         ++method->argCount;

@@ -53,7 +53,37 @@ char* TextArena::copy(std::string_view text) {
 
 char* copyString(std::string_view text) { return model().texts.copy(text); }
 
-std::uint32_t NameTable::hashOf(std::string_view name) { return textHash(name); }
+// Eight bytes at a time (a byte-wise hash costs a multiplication per character); the last
+// word overlaps the one before, and a short name is read in two overlapping halves.
+std::uint32_t NameTable::hashOf(std::string_view name) {
+    constexpr std::uint64_t k1 = 0x9E3779B97F4A7C15ull, k2 = 0xC2B2AE3D27D4EB4Full;
+    const char* at = name.data();
+    std::size_t left = name.size();
+    std::uint64_t h = left * k1;
+    auto mix = [&h](std::uint64_t word) {
+        h = (h ^ word) * k2;
+        h ^= h >> 29;
+    };
+    if (left >= 8) {
+        std::uint64_t word;
+        for (; left > 8; at += 8, left -= 8) {
+            std::memcpy(&word, at, 8);
+            mix(word);
+        }
+        std::memcpy(&word, at + left - 8, 8);
+        mix(word);
+    } else if (left >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, at, 4);
+        std::memcpy(&tail, at + left - 4, 4);
+        mix(std::uint64_t{head} << 32 | tail);
+    } else if (left) {
+        const auto byte = [at](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(at[i])}; };
+        mix(byte(0) | byte(left / 2) << 8 | byte(left - 1) << 16);
+    }
+    h *= k1;
+    return static_cast<std::uint32_t>(h >> 32 ^ h);
+}
 
 std::size_t NameTable::indexOf(std::string_view name, std::uint32_t hash) const {
     return table_.indexOf(hash, [&](const Slot& slot) {
@@ -94,6 +124,27 @@ void IntroducedIndex::add(const Entry* cls, const char* name, Entry* method) {
     table_.makeRoom([](const Slot& slot) { return hashOf(slot.cls, slot.name); });
     std::size_t at = indexOf(cls, name);
     if (!table_[at]) table_.fill(at, {cls, name, method});
+}
+
+std::size_t DeclaratorIndex::hashOf(const TypeCode* type, int mode, const char* name) {
+    auto bits = [](const void* p) { return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p)); };
+    return ((bits(type) * 0x9E3779B97F4A7C15ull) ^ ((bits(name) + static_cast<std::size_t>(mode)) * 0xC2B2AE3D27D4EB4Full)) >> 20;
+}
+
+std::size_t DeclaratorIndex::indexOf(const TypeCode* type, int mode, const char* name) const {
+    return table_.indexOf(hashOf(type, mode, name),
+                          [&](const Slot& slot) { return slot.type == type && slot.name == name && slot.mode == mode; });
+}
+
+char* DeclaratorIndex::find(const TypeCode* type, int mode, const char* name) const {
+    if (table_.empty()) return nullptr;
+    return table_[indexOf(type, mode, name)].declarator;
+}
+
+void DeclaratorIndex::add(const TypeCode* type, int mode, const char* name, char* declarator) {
+    table_.makeRoom([](const Slot& slot) { return hashOf(slot.type, slot.mode, slot.name); });
+    std::size_t at = indexOf(type, mode, name);
+    if (!table_[at]) table_.fill(at, {type, name, mode, declarator});
 }
 
 char* internName(std::string_view name) {

@@ -34,6 +34,7 @@ struct TypeCode {
     TypeCode* discriminator = nullptr;  // union
     std::vector<std::string> enumerators;
     Entry* cls = nullptr;  // objref
+    char* cText = nullptr;  // kavc::cTypeText, interned when first asked (a type never changes its text)
 };
 
 namespace kavc::detail {
@@ -256,6 +257,26 @@ private:
     OpenTable<Slot> table_;
 };
 
+// The default declarator of each (type, mode, parameter name) made so far: the parameters of a
+// unit repeat a few of them, and the text depends on nothing else.
+class DeclaratorIndex {
+public:
+    char* find(const TypeCode* type, int mode, const char* name) const;
+    void add(const TypeCode* type, int mode, const char* name, char* declarator);
+
+private:
+    struct Slot {
+        const TypeCode* type = nullptr;
+        const char* name = nullptr;  // interned
+        int mode = 0;
+        char* declarator = nullptr;
+        explicit operator bool() const { return declarator; }
+    };
+    static std::size_t hashOf(const TypeCode* type, int mode, const char* name);
+    std::size_t indexOf(const TypeCode* type, int mode, const char* name) const;
+    OpenTable<Slot> table_;
+};
+
 struct Model {
     TextArena texts;
     NameTable names;  // equal names are one pointer
@@ -275,6 +296,9 @@ struct Model {
     Pool<NameList> nameLists;
     std::array<TypeCode*, baseTypeCount> basics{};  // by base_types.h row, made when first asked
     IntroducedIndex introduced;
+    DeclaratorIndex paramDeclarators;
+    char* descriptorName = nullptr;  // the descriptor modifier's interned name, once asked
+    Entry* objectRoot = nullptr;     // KAVObject, once found
 
     // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
     unsigned long revision = 1;
@@ -332,6 +356,7 @@ TypeCode* newType(int kind, std::string_view cName);
 // The class currently presented (by kavtinitialiseMeta), or the member's own class.
 Entry* selfClass(Entry* method);
 TypeCode* resolveAlias(TypeCode* tc);
+char* internedCType(TypeCode* tc);  // kavc::cTypeText, interned
 // The C text of a parameter's type as the method receives it (mode and by-reference kinds).
 std::string paramCType(TypeCode* declared, int mode);
 std::string defaultDeclarator(TypeCode* type, int mode, std::string_view name, bool isParam);
