@@ -9,33 +9,32 @@ using namespace kavc::detail;
 
 namespace {
 
-void listTopLevel(Entry* e) {
-    Model& m = model();
-    if (m.buildingRoots) return;
-    m.topLevel.push_back(e);
-    std::string key;
-    kavtsatos(e->scopedName, "::", key);
-    Entry* record = e;
-    kavtaddEntry(&m.unitStab, key.c_str(), &record);
-}
-
-Entry* newScoped(int type, std::string_view name, const std::vector<std::string>& scope,
-                 Entry* parent, int line) {
-    Entry* e = newEntry(type, name, line);
-    e->scopedName = makeScopedName(scope, name);
-    e->file = const_cast<char*>(kavtfilePath);
-    if (parent)
-        appendChain(parent->members, classInfo(parent).lastMember, e);
-    else
-        listTopLevel(e);
-    return e;
-}
+// "Zoo::Animal" in "::Zoo::Animal", the joined scoped name.
+std::string_view qualifiedPart(std::string_view joined) { return joined.size() >= 2 ? joined.substr(2) : joined; }
 
 // "Zoo::Animal" for ::Zoo::Animal.
 std::string qualified(Entry* cls) {
     std::string joined;
     kavtsatos(cls->scopedName, "::", joined);
-    return joined.size() >= 2 ? joined.substr(2) : joined;
+    return std::string(qualifiedPart(joined));
+}
+
+// Leaves the "::"-joined scoped name in the model's scratch text.
+Entry* newScoped(int type, std::string_view name, const std::vector<std::string>& scope,
+                 Entry* parent, int line) {
+    Model& m = model();
+    Entry* e = newEntry(type, name, line);
+    e->scopedName = makeScopedName(scope, e->name);
+    e->file = const_cast<char*>(kavtfilePath);
+    kavtsatos(e->scopedName, "::", m.scratch);
+    if (parent) {
+        appendChain(parent->members, classInfo(parent).lastMember, e);
+    } else if (!m.buildingRoots) {
+        m.topLevel.push_back(e);
+        Entry* record = e;
+        kavtaddEntry(&m.unitStab, m.scratch.c_str(), &record);
+    }
+    return e;
 }
 
 // The parents of a class, with KAVObject standing in for an empty list.
@@ -72,9 +71,37 @@ void forEachAncestor(Entry* cls, Visit visit) {
     }
 }
 
+// A class of one parent inherits, in the order a depth-first walk meets them, the parent's
+// own new methods and then what the parent inherits: the parent's list becomes the tail of
+// the class's (the lists are only read). Not when the parent's list is not made yet or holds
+// a name the parent introduces again (an input in error): false, and the class's list is left
+// empty.
+bool inheritThroughParent(Entry* cls, Entry* parent) {
+    if (!classInfo(parent).inheritedDone) return false;
+    Model& m = model();
+    PointerSet names;
+    MethodRef* head = nullptr;
+    MethodRef** tail = &head;
+    for (Entry* method = parent->methods; method; method = method->next) {
+        if (!introducedHere(method) || !names.insert(method->name)) continue;
+        MethodRef& ref = *m.methodRefs.make();
+        ref.method = method;
+        *tail = &ref;
+        tail = &ref.next;
+    }
+    for (MethodRef* ref = parent->inheritedMethods; ref; ref = ref->next)
+        if (names.contains(ref->method->name)) return false;
+    *tail = parent->inheritedMethods;
+    cls->inheritedMethods = head;
+    return true;
+}
+
 void computeInheritedMethods(Entry* cls) {
     Model& m = model();
     cls->inheritedMethods = nullptr;
+    classInfo(cls).inheritedDone = true;
+    const std::vector<Entry*> parents = parentClasses(cls);
+    if (parents.size() == 1 && inheritThroughParent(cls, parents[0])) return;
     MethodRef** tail = &cls->inheritedMethods;
     PointerSet names;  // interned: one pointer per name
     forEachAncestor(cls, [&](Entry* parent) {
@@ -209,12 +236,12 @@ Entry* newModule(std::string_view name, const std::vector<std::string>& scope, E
 Entry* newClass(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
                 int line, std::string_view cName) {
     Entry* cls = newScoped(kavtClassType, name, scope, parent, line);
-    if (!cName.empty()) cls->name = internName(cName);
     Model& m = model();
+    ClassInfo& inf = classInfo(cls);
+    inf.qualifiedName = internName(qualifiedPart(m.scratch));
+    if (!cName.empty()) cls->name = internName(cName);
     m.classes.push_back(cls);
     // The first class of a name wins, as a search in declaration order would find it.
-    ClassInfo& inf = classInfo(cls);
-    inf.qualifiedName = internName(qualified(cls));
     m.classIndex.insert(cls->name, cls);
     m.classIndex.insert(inf.qualifiedName, cls);
     return cls;

@@ -23,9 +23,11 @@ char* (*kavtgetAtt)(Mod* mods, const char* name, int flag) = getAttFromMods;
 
 namespace kavc::detail {
 
-Model& model() {
-    static Model* instance = new Model();  // never destroyed: the emitter may run at exit
-    return *instance;
+Model* madeModel = nullptr;
+
+Model& makeModel() {
+    if (!madeModel) madeModel = new Model();
+    return *madeModel;
 }
 
 char* TextArena::copy(std::string_view text) {
@@ -213,13 +215,30 @@ Mod* findMod(Mod* mods, const char* name) {
 
 bool hasMod(Entry* e, const char* name) { return e && findMod(e->mods, name); }
 
-char** makeScopedName(const std::vector<std::string>& scope, std::string_view name) {
-    std::vector<char*>& parts = model().nameArrays.emplace_back();
-    parts.push_back(internName(""));
-    for (const std::string& s : scope) parts.push_back(internName(s));
-    parts.push_back(internName(name));
-    parts.push_back(nullptr);
-    return parts.data();
+char** makeScopedName(const std::vector<std::string>& scope, char* name) {
+    Model& m = model();
+    char** parts = m.nameParts.make(scope.size() + 3);
+    char** at = parts;
+    if (!m.emptyName) m.emptyName = internName("");
+    *at++ = m.emptyName;
+    for (const std::string& s : scope) *at++ = internName(s);
+    *at++ = name;
+    *at = nullptr;
+    return parts;
+}
+
+char** PointerArena::make(std::size_t count) {
+    constexpr std::size_t blockSize = 1024;
+    if (count > left_) {
+        std::size_t size = std::max(count, blockSize);
+        blocks_.push_back(std::make_unique<char*[]>(size));
+        next_ = blocks_.back().get();
+        left_ = size;
+    }
+    char** result = next_;
+    next_ += count;
+    left_ -= count;
+    return result;
 }
 
 void appendChain(Entry*& head, Entry*& last, Entry* e) {
@@ -239,8 +258,10 @@ unsigned char* StabImpl::newRecord() {
     if (!blockLeft_) {
         std::size_t count = std::max<std::size_t>(16, std::min(records_.size(), 64 * 1024 / stride_));
         std::size_t words = count * stride_ / sizeof(std::max_align_t);
-        blocks_.push_back(std::make_unique<std::max_align_t[]>(words));  // zeroed
+        blocks_.push_back(std::make_unique<std::max_align_t[]>(words));
         next_ = reinterpret_cast<unsigned char*>(blocks_.back().get());
+        // Every byte zero: value-initialising max_align_t may leave its long double's padding as it was.
+        std::memset(next_, 0, words * sizeof(std::max_align_t));
         blockLeft_ = count;
     }
     unsigned char* data = next_;

@@ -70,6 +70,7 @@ struct ClassInfo : EntryInfo {
     std::vector<Entry*> attributes;
     std::vector<std::string> releaseNames;
     bool hasReleaseOrder = false;
+    bool inheritedDone = false;  // inheritedMethods made (finishClass)
     // implicit metaclass presentation (pass 1): the saved class view
     bool presented = false;
     char* savedName = nullptr;
@@ -81,6 +82,8 @@ struct ClassInfo : EntryInfo {
     TypeCode* dataType = nullptr;  // the instance data structure (kavtcreateTypeCodes)
     bool implicitMeta = false;  // kavtimplicitMeta, as of implicitMetaRevision
     unsigned long implicitMetaRevision = 0;
+    int newMethods[2] = {};  // kavtnewMethodsCount of each pass, as of countedRevision
+    unsigned long countedRevision = 0;
     char** metaScopedName = nullptr;
     // The last entries of the class's chains, so that appending does not walk them.
     Entry* lastMethod = nullptr;
@@ -218,6 +221,17 @@ private:
     std::size_t left_ = 0;
 };
 
+// Arrays of text pointers (scoped names) in large blocks, never moved, released by reset.
+class PointerArena {
+public:
+    char** make(std::size_t count);
+
+private:
+    std::vector<std::unique_ptr<char*[]>> blocks_;
+    char** next_ = nullptr;
+    std::size_t left_ = 0;
+};
+
 // Every name of the unit, once: open addressing over the arena's texts (no node per name).
 class NameTable {
 public:
@@ -291,6 +305,8 @@ struct Model {
     Pool<Mod> mods;
     std::deque<TypeCode> types;
     std::deque<std::vector<char*>> nameArrays;
+    PointerArena nameParts;        // scoped names
+    char* emptyName = nullptr;     // "" interned: every scoped name starts with it
     Pool<MethodRef> methodRefs;
     Pool<ReleaseItem> releaseItems;
     Pool<NameList> nameLists;
@@ -331,7 +347,11 @@ struct Model {
     int warnings = 0;
 };
 
-Model& model();
+// The unit's model, made at the first use and never destroyed (the emitter may run at exit).
+// Asked everywhere: the test for a made model stays inline.
+extern Model* madeModel;
+Model& makeModel();
+inline Model& model() { return madeModel ? *madeModel : makeModel(); }
 
 char* copyString(std::string_view text);
 char* internName(std::string_view name);  // one pointer per distinct name
@@ -349,7 +369,7 @@ bool hasMod(Entry* e, const char* name);
 // The host reads modifiers by their row of the option table, never by a literal name.
 inline bool hasMod(Entry* e, darurov::Option id) { return hasMod(e, darurov::optionName(id)); }
 inline const char* modName(darurov::Option id) { return darurov::optionName(id); }
-char** makeScopedName(const std::vector<std::string>& scope, std::string_view name);
+char** makeScopedName(const std::vector<std::string>& scope, char* name);  // name: interned
 // Appends along `next`; `last` is the chain's end as last seen (walked on from there).
 void appendChain(Entry*& head, Entry*& last, Entry* e);
 TypeCode* newType(int kind, std::string_view cName);
