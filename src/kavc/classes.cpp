@@ -321,7 +321,7 @@ Entry* addParam(Entry* method, std::string_view name, TypeCode* type, int mode,
         p->declarator = m.paramDeclarators.find(type, mode, p->name);
         if (!p->declarator) {
             p->declarator = internName(defaultDeclarator(type, mode, name, true));
-            m.paramDeclarators.add(type, mode, p->name, p->declarator);
+            m.paramDeclarators.keep(type, mode, p->name, p->declarator);
         }
     } else {
         p->declarator = internName(declarator);

@@ -128,25 +128,21 @@ void IntroducedIndex::add(const Entry* cls, const char* name, Entry* method) {
     if (!table_[at]) table_.fill(at, {cls, name, method});
 }
 
-std::size_t DeclaratorIndex::hashOf(const TypeCode* type, int mode, const char* name) {
+std::size_t DeclaratorCache::slotOf(const TypeCode* type, int mode, const char* name) {
     auto bits = [](const void* p) { return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p)); };
-    return ((bits(type) * 0x9E3779B97F4A7C15ull) ^ ((bits(name) + static_cast<std::size_t>(mode)) * 0xC2B2AE3D27D4EB4Full)) >> 20;
+    const std::uint64_t h = (bits(type) * 0x9E3779B97F4A7C15ull) ^ ((bits(name) + static_cast<std::size_t>(mode)) * 0xC2B2AE3D27D4EB4Full);
+    return static_cast<std::size_t>(h >> (64 - slotBits));
 }
 
-std::size_t DeclaratorIndex::indexOf(const TypeCode* type, int mode, const char* name) const {
-    return table_.indexOf(hashOf(type, mode, name),
-                          [&](const Slot& slot) { return slot.type == type && slot.name == name && slot.mode == mode; });
+char* DeclaratorCache::find(const TypeCode* type, int mode, const char* name) const {
+    if (slots_.empty()) return nullptr;
+    const Slot& slot = slots_[slotOf(type, mode, name)];
+    return slot.type == type && slot.name == name && slot.mode == mode ? slot.declarator : nullptr;
 }
 
-char* DeclaratorIndex::find(const TypeCode* type, int mode, const char* name) const {
-    if (table_.empty()) return nullptr;
-    return table_[indexOf(type, mode, name)].declarator;
-}
-
-void DeclaratorIndex::add(const TypeCode* type, int mode, const char* name, char* declarator) {
-    table_.makeRoom([](const Slot& slot) { return hashOf(slot.type, slot.mode, slot.name); });
-    std::size_t at = indexOf(type, mode, name);
-    if (!table_[at]) table_.fill(at, {type, name, mode, declarator});
+void DeclaratorCache::keep(const TypeCode* type, int mode, const char* name, char* declarator) {
+    if (slots_.empty()) slots_.resize(std::size_t{1} << slotBits);
+    slots_[slotOf(type, mode, name)] = {type, name, mode, declarator};
 }
 
 char* internName(std::string_view name) {

@@ -271,12 +271,13 @@ private:
     OpenTable<Slot> table_;
 };
 
-// The default declarator of each (type, mode, parameter name) made so far: the parameters of a
-// unit repeat a few of them, and the text depends on nothing else.
-class DeclaratorIndex {
+// The default declarators made lately, by (type, mode, parameter name): the parameters of a
+// unit repeat a few of them, and the text depends on nothing else. A fixed number of slots,
+// each keeping the last declarator whose key falls in it: the cache never grows with the unit.
+class DeclaratorCache {
 public:
-    char* find(const TypeCode* type, int mode, const char* name) const;
-    void add(const TypeCode* type, int mode, const char* name, char* declarator);
+    char* find(const TypeCode* type, int mode, const char* name) const;  // null when not kept
+    void keep(const TypeCode* type, int mode, const char* name, char* declarator);
 
 private:
     struct Slot {
@@ -284,11 +285,10 @@ private:
         const char* name = nullptr;  // interned
         int mode = 0;
         char* declarator = nullptr;
-        explicit operator bool() const { return declarator; }
     };
-    static std::size_t hashOf(const TypeCode* type, int mode, const char* name);
-    std::size_t indexOf(const TypeCode* type, int mode, const char* name) const;
-    OpenTable<Slot> table_;
+    static constexpr int slotBits = 8;
+    static std::size_t slotOf(const TypeCode* type, int mode, const char* name);
+    std::vector<Slot> slots_;  // made at the first keep
 };
 
 struct Model {
@@ -312,7 +312,7 @@ struct Model {
     Pool<NameList> nameLists;
     std::array<TypeCode*, baseTypeCount> basics{};  // by base_types.h row, made when first asked
     IntroducedIndex introduced;
-    DeclaratorIndex paramDeclarators;
+    DeclaratorCache paramDeclarators;
     char* descriptorName = nullptr;  // the descriptor modifier's interned name, once asked
     Entry* objectRoot = nullptr;     // KAVObject, once found
 

@@ -180,6 +180,23 @@ TEST_F(KavcModel, InheritedMethodsThroughOneParent) {
     }
 }
 
+// Parameter declarators come through a cache of a fixed size: far more (type, mode, name)
+// keys than it has slots, asked twice over, still get each their own text.
+TEST_F(KavcModel, ParameterDeclaratorsPastTheCacheSize) {
+    Entry* method = kavc::addMethod(cls, "wide", nullptr, 30);
+    const std::pair<const char*, TypeCode*> types[] = {{"long", kavc::basicType("long")}, {"double", kavc::basicType("double")}};
+    int wrong = 0;
+    for (int round = 0; round < 2; ++round)
+        for (const auto& [spelling, type] : types)
+            for (int i = 0; i < 1500; ++i)
+                for (int mode : {kavtModeIn, kavtModeOut}) {
+                    const std::string name = "p" + std::to_string(i);
+                    const std::string expected = std::string(spelling) + (mode == kavtModeIn ? " " : "* ") + name;
+                    wrong += expected != kavc::addParam(method, name, type, mode)->declarator;
+                }
+    EXPECT_EQ(wrong, 0);
+}
+
 // Equal names are one string, so the emitter's pointer searches find every declaration.
 TEST_F(KavcModel, EqualNamesAreOneString) {
     Entry* other = kavc::newClass("Other", {}, nullptr, 1);
