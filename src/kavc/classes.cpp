@@ -9,33 +9,32 @@ using namespace kavc::detail;
 
 namespace {
 
-void listTopLevel(Entry* e) {
-    Model& m = model();
-    if (m.buildingRoots) return;
-    m.topLevel.push_back(e);
-    std::string key;
-    kavtsatos(e->scopedName, "::", key);
-    Entry* record = e;
-    kavtaddEntry(&m.unitStab, key.c_str(), &record);
-}
-
-Entry* newScoped(int type, std::string_view name, const std::vector<std::string>& scope,
-                 Entry* parent, int line) {
-    Entry* e = newEntry(type, name, line);
-    e->scopedName = makeScopedName(scope, name);
-    e->file = const_cast<char*>(kavtfilePath);
-    if (parent)
-        appendChain(parent->members, classInfo(parent).lastMember, e);
-    else
-        listTopLevel(e);
-    return e;
-}
+// "Zoo::Animal" in "::Zoo::Animal", the joined scoped name.
+std::string_view qualifiedPart(std::string_view joined) { return joined.size() >= 2 ? joined.substr(2) : joined; }
 
 // "Zoo::Animal" for ::Zoo::Animal.
 std::string qualified(Entry* cls) {
     std::string joined;
     kavtsatos(cls->scopedName, "::", joined);
-    return joined.size() >= 2 ? joined.substr(2) : joined;
+    return std::string(qualifiedPart(joined));
+}
+
+// Leaves the "::"-joined scoped name in the model's scratch text.
+Entry* newScoped(int type, std::string_view name, const std::vector<std::string>& scope,
+                 Entry* parent, int line) {
+    Model& m = model();
+    Entry* e = newEntry(type, name, line);
+    e->scopedName = makeScopedName(scope, e->name);
+    e->file = const_cast<char*>(kavtfilePath);
+    kavtsatos(e->scopedName, "::", m.scratch);
+    if (parent) {
+        appendChain(parent->members, classInfo(parent).lastMember, e);
+    } else if (!m.buildingRoots) {
+        m.topLevel.push_back(e);
+        Entry* record = e;
+        kavtaddEntry(&m.unitStab, m.scratch.c_str(), &record);
+    }
+    return e;
 }
 
 // The parents of a class, with KAVObject standing in for an empty list.
@@ -43,7 +42,9 @@ std::vector<Entry*> parentClasses(Entry* cls) {
     std::vector<Entry*> result;
     for (Entry* ref = cls->parents; ref; ref = ref->next)
         if (ref->cls) result.push_back(ref->cls);
-    Entry* root = kavc::findClass("KAVObject");
+    Model& m = model();
+    if (!m.objectRoot) m.objectRoot = kavc::findClass("KAVObject");  // the first class of a name stays
+    Entry* root = m.objectRoot;
     if (result.empty() && root && cls != root) result.push_back(root);
     return result;
 }
@@ -70,9 +71,37 @@ void forEachAncestor(Entry* cls, Visit visit) {
     }
 }
 
+// A class of one parent inherits, in the order a depth-first walk meets them, the parent's
+// own new methods and then what the parent inherits: the parent's list becomes the tail of
+// the class's (the lists are only read). Not when the parent's list is not made yet or holds
+// a name the parent introduces again (an input in error): false, and the class's list is left
+// empty.
+bool inheritThroughParent(Entry* cls, Entry* parent) {
+    if (!classInfo(parent).inheritedDone) return false;
+    Model& m = model();
+    PointerSet names;
+    MethodRef* head = nullptr;
+    MethodRef** tail = &head;
+    for (Entry* method = parent->methods; method; method = method->next) {
+        if (!introducedHere(method) || !names.insert(method->name)) continue;
+        MethodRef& ref = *m.methodRefs.make();
+        ref.method = method;
+        *tail = &ref;
+        tail = &ref.next;
+    }
+    for (MethodRef* ref = parent->inheritedMethods; ref; ref = ref->next)
+        if (names.contains(ref->method->name)) return false;
+    *tail = parent->inheritedMethods;
+    cls->inheritedMethods = head;
+    return true;
+}
+
 void computeInheritedMethods(Entry* cls) {
     Model& m = model();
     cls->inheritedMethods = nullptr;
+    classInfo(cls).inheritedDone = true;
+    const std::vector<Entry*> parents = parentClasses(cls);
+    if (parents.size() == 1 && inheritThroughParent(cls, parents[0])) return;
     MethodRef** tail = &cls->inheritedMethods;
     PointerSet names;  // interned: one pointer per name
     forEachAncestor(cls, [&](Entry* parent) {
@@ -207,12 +236,12 @@ Entry* newModule(std::string_view name, const std::vector<std::string>& scope, E
 Entry* newClass(std::string_view name, const std::vector<std::string>& scope, Entry* parent,
                 int line, std::string_view cName) {
     Entry* cls = newScoped(kavtClassType, name, scope, parent, line);
-    if (!cName.empty()) cls->name = internName(cName);
     Model& m = model();
+    ClassInfo& inf = classInfo(cls);
+    inf.qualifiedName = internName(qualifiedPart(m.scratch));
+    if (!cName.empty()) cls->name = internName(cName);
     m.classes.push_back(cls);
     // The first class of a name wins, as a search in declaration order would find it.
-    ClassInfo& inf = classInfo(cls);
-    inf.qualifiedName = internName(qualified(cls));
     m.classIndex.insert(cls->name, cls);
     m.classIndex.insert(inf.qualifiedName, cls);
     return cls;
@@ -257,21 +286,26 @@ Entry* addMethod(Entry* cls, Interned name, TypeCode* result, int line) {
     MethodInfo& inf = methodInfo(m);
     inf.owner = cls;
     inf.declared = result ? result : basicType("void");
-    std::string text = cTypeText(inf.declared);
-    m->returnTypeText = internName(text);
+    m->returnTypeText = internedCType(inf.declared);
     TypeCode* real = kavc::detail::resolveAlias(inf.declared);
     m->returnType = real && real->kind == kavtTkObjref && !inf.declared->alias
                         ? internName(real->cName)
                         : m->returnTypeText;
-    // Every new method has a descriptor; a written one replaces this default (addMod).
+    // Every new method has a descriptor, its first modifier; a written one replaces this
+    // default (addMod).
+    Model& model = kavc::detail::model();
     ClassInfo& owner = classInfo(cls);
     if (!owner.qualifiedName) owner.qualifiedName = internName(qualified(cls));
-    std::string& descriptor = model().scratch;
+    std::string& descriptor = model.scratch;
     descriptor.assign(1, '"').append(owner.qualifiedName).append("::").append(m->name).append(1, '"');
-    addMod(m, modName(darurov::Option::descriptor), descriptor.c_str());
-    inf.defaultDescriptor = m->mods;
-    appendChain(cls->methods, classInfo(cls).lastMethod, m);
-    model().introduced.add(cls, m->name, m);
+    if (!model.descriptorName) model.descriptorName = internName(modName(darurov::Option::descriptor));
+    Mod& mod = *model.mods.make();
+    mod.name = model.descriptorName;
+    mod.value = copyString(descriptor);
+    m->mods = &mod;
+    inf.defaultDescriptor = &mod;
+    appendChain(cls->methods, owner.lastMethod, m);
+    model.introduced.add(cls, m->name, m);
     return m;
 }
 
@@ -282,8 +316,16 @@ Entry* addParam(Entry* method, std::string_view name, TypeCode* type, int mode,
     inf.owner = method;
     inf.declared = type;
     p->mode = mode;
-    p->declarator = declarator.empty() ? internName(defaultDeclarator(type, mode, name, true))
-                                       : internName(declarator);
+    if (declarator.empty()) {
+        Model& m = model();
+        p->declarator = m.paramDeclarators.find(type, mode, p->name);
+        if (!p->declarator) {
+            p->declarator = internName(defaultDeclarator(type, mode, name, true));
+            m.paramDeclarators.keep(type, mode, p->name, p->declarator);
+        }
+    } else {
+        p->declarator = internName(declarator);
+    }
     if (method) {
         appendChain(method->params, methodInfo(method).lastParam, p);
         ++method->argCount;

@@ -31,9 +31,12 @@ std::string metaclassName(Entry* cls) {
     return "KAVClass";
 }
 
-bool isNewMethodOfPass(Entry* m, int meta) {
-    return m->type == kavtNewMethodType && !m->origin && hasMod(m, darurov::Option::metaclassMember) == (meta != 0);
-}
+// The pass that writes a method: 1 (the metaclass's) for a class method, else 0.
+int passOf(Entry* m) { return hasMod(m, darurov::Option::metaclassMember) ? 1 : 0; }
+
+bool isIntroduced(Entry* m) { return m->type == kavtNewMethodType && !m->origin; }
+
+bool isNewMethodOfPass(Entry* m, int meta) { return isIntroduced(m) && passOf(m) == (meta != 0 ? 1 : 0); }
 
 }  // namespace
 
@@ -163,11 +166,23 @@ Entry* kavtAncestorClass(Entry* cls, const char* name) {
     return root && std::strcmp(name, "KAVObject") == 0 ? root : nullptr;
 }
 
+// Both passes ask; one walk of the methods counts for both, until the unit changes.
 int kavtnewMethodsCount(Entry* cls, int meta, int /*flag*/) {
-    int count = 0;
-    for (Entry* m = cls ? cls->methods : nullptr; m; m = m->next)
-        if (isNewMethodOfPass(m, meta)) ++count;
-    return count;
+    if (!cls) return 0;
+    if (cls->type != kavtClassType || !cls->hostData) {
+        int count = 0;
+        for (Entry* m = cls->methods; m; m = m->next)
+            if (isNewMethodOfPass(m, meta)) ++count;
+        return count;
+    }
+    ClassInfo& inf = classInfo(cls);
+    if (inf.countedRevision != model().revision) {
+        inf.newMethods[0] = inf.newMethods[1] = 0;
+        for (Entry* m = cls->methods; m; m = m->next)
+            if (isIntroduced(m)) ++inf.newMethods[passOf(m)];
+        inf.countedRevision = model().revision;
+    }
+    return inf.newMethods[meta != 0 ? 1 : 0];
 }
 
 int kavtprivateMethodsCount(Entry* cls, int meta) {

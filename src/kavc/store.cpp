@@ -23,9 +23,11 @@ char* (*kavtgetAtt)(Mod* mods, const char* name, int flag) = getAttFromMods;
 
 namespace kavc::detail {
 
-Model& model() {
-    static Model* instance = new Model();  // never destroyed: the emitter may run at exit
-    return *instance;
+Model* madeModel = nullptr;
+
+Model& makeModel() {
+    if (!madeModel) madeModel = new Model();
+    return *madeModel;
 }
 
 char* TextArena::copy(std::string_view text) {
@@ -53,7 +55,37 @@ char* TextArena::copy(std::string_view text) {
 
 char* copyString(std::string_view text) { return model().texts.copy(text); }
 
-std::uint32_t NameTable::hashOf(std::string_view name) { return textHash(name); }
+// Eight bytes at a time (a byte-wise hash costs a multiplication per character); the last
+// word overlaps the one before, and a short name is read in two overlapping halves.
+std::uint32_t NameTable::hashOf(std::string_view name) {
+    constexpr std::uint64_t k1 = 0x9E3779B97F4A7C15ull, k2 = 0xC2B2AE3D27D4EB4Full;
+    const char* at = name.data();
+    std::size_t left = name.size();
+    std::uint64_t h = left * k1;
+    auto mix = [&h](std::uint64_t word) {
+        h = (h ^ word) * k2;
+        h ^= h >> 29;
+    };
+    if (left >= 8) {
+        std::uint64_t word;
+        for (; left > 8; at += 8, left -= 8) {
+            std::memcpy(&word, at, 8);
+            mix(word);
+        }
+        std::memcpy(&word, at + left - 8, 8);
+        mix(word);
+    } else if (left >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, at, 4);
+        std::memcpy(&tail, at + left - 4, 4);
+        mix(std::uint64_t{head} << 32 | tail);
+    } else if (left) {
+        const auto byte = [at](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(at[i])}; };
+        mix(byte(0) | byte(left / 2) << 8 | byte(left - 1) << 16);
+    }
+    h *= k1;
+    return static_cast<std::uint32_t>(h >> 32 ^ h);
+}
 
 std::size_t NameTable::indexOf(std::string_view name, std::uint32_t hash) const {
     return table_.indexOf(hash, [&](const Slot& slot) {
@@ -94,6 +126,23 @@ void IntroducedIndex::add(const Entry* cls, const char* name, Entry* method) {
     table_.makeRoom([](const Slot& slot) { return hashOf(slot.cls, slot.name); });
     std::size_t at = indexOf(cls, name);
     if (!table_[at]) table_.fill(at, {cls, name, method});
+}
+
+std::size_t DeclaratorCache::slotOf(const TypeCode* type, int mode, const char* name) {
+    auto bits = [](const void* p) { return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p)); };
+    const std::uint64_t h = (bits(type) * 0x9E3779B97F4A7C15ull) ^ ((bits(name) + static_cast<std::size_t>(mode)) * 0xC2B2AE3D27D4EB4Full);
+    return static_cast<std::size_t>(h >> (64 - slotBits));
+}
+
+char* DeclaratorCache::find(const TypeCode* type, int mode, const char* name) const {
+    if (slots_.empty()) return nullptr;
+    const Slot& slot = slots_[slotOf(type, mode, name)];
+    return slot.type == type && slot.name == name && slot.mode == mode ? slot.declarator : nullptr;
+}
+
+void DeclaratorCache::keep(const TypeCode* type, int mode, const char* name, char* declarator) {
+    if (slots_.empty()) slots_.resize(std::size_t{1} << slotBits);
+    slots_[slotOf(type, mode, name)] = {type, name, mode, declarator};
 }
 
 char* internName(std::string_view name) {
@@ -162,13 +211,30 @@ Mod* findMod(Mod* mods, const char* name) {
 
 bool hasMod(Entry* e, const char* name) { return e && findMod(e->mods, name); }
 
-char** makeScopedName(const std::vector<std::string>& scope, std::string_view name) {
-    std::vector<char*>& parts = model().nameArrays.emplace_back();
-    parts.push_back(internName(""));
-    for (const std::string& s : scope) parts.push_back(internName(s));
-    parts.push_back(internName(name));
-    parts.push_back(nullptr);
-    return parts.data();
+char** makeScopedName(const std::vector<std::string>& scope, char* name) {
+    Model& m = model();
+    char** parts = m.nameParts.make(scope.size() + 3);
+    char** at = parts;
+    if (!m.emptyName) m.emptyName = internName("");
+    *at++ = m.emptyName;
+    for (const std::string& s : scope) *at++ = internName(s);
+    *at++ = name;
+    *at = nullptr;
+    return parts;
+}
+
+char** PointerArena::make(std::size_t count) {
+    constexpr std::size_t blockSize = 1024;
+    if (count > left_) {
+        std::size_t size = std::max(count, blockSize);
+        blocks_.push_back(std::make_unique<char*[]>(size));
+        next_ = blocks_.back().get();
+        left_ = size;
+    }
+    char** result = next_;
+    next_ += count;
+    left_ -= count;
+    return result;
 }
 
 void appendChain(Entry*& head, Entry*& last, Entry* e) {
@@ -188,8 +254,10 @@ unsigned char* StabImpl::newRecord() {
     if (!blockLeft_) {
         std::size_t count = std::max<std::size_t>(16, std::min(records_.size(), 64 * 1024 / stride_));
         std::size_t words = count * stride_ / sizeof(std::max_align_t);
-        blocks_.push_back(std::make_unique<std::max_align_t[]>(words));  // zeroed
+        blocks_.push_back(std::make_unique<std::max_align_t[]>(words));
         next_ = reinterpret_cast<unsigned char*>(blocks_.back().get());
+        // Every byte zero: value-initialising max_align_t may leave its long double's padding as it was.
+        std::memset(next_, 0, words * sizeof(std::max_align_t));
         blockLeft_ = count;
     }
     unsigned char* data = next_;

@@ -34,6 +34,7 @@ struct TypeCode {
     TypeCode* discriminator = nullptr;  // union
     std::vector<std::string> enumerators;
     Entry* cls = nullptr;  // objref
+    char* cText = nullptr;  // kavc::cTypeText, interned when first asked (a type never changes its text)
 };
 
 namespace kavc::detail {
@@ -69,6 +70,7 @@ struct ClassInfo : EntryInfo {
     std::vector<Entry*> attributes;
     std::vector<std::string> releaseNames;
     bool hasReleaseOrder = false;
+    bool inheritedDone = false;  // inheritedMethods made (finishClass)
     // implicit metaclass presentation (pass 1): the saved class view
     bool presented = false;
     char* savedName = nullptr;
@@ -80,6 +82,8 @@ struct ClassInfo : EntryInfo {
     TypeCode* dataType = nullptr;  // the instance data structure (kavtcreateTypeCodes)
     bool implicitMeta = false;  // kavtimplicitMeta, as of implicitMetaRevision
     unsigned long implicitMetaRevision = 0;
+    int newMethods[2] = {};  // kavtnewMethodsCount of each pass, as of countedRevision
+    unsigned long countedRevision = 0;
     char** metaScopedName = nullptr;
     // The last entries of the class's chains, so that appending does not walk them.
     Entry* lastMethod = nullptr;
@@ -217,6 +221,17 @@ private:
     std::size_t left_ = 0;
 };
 
+// Arrays of text pointers (scoped names) in large blocks, never moved, released by reset.
+class PointerArena {
+public:
+    char** make(std::size_t count);
+
+private:
+    std::vector<std::unique_ptr<char*[]>> blocks_;
+    char** next_ = nullptr;
+    std::size_t left_ = 0;
+};
+
 // Every name of the unit, once: open addressing over the arena's texts (no node per name).
 class NameTable {
 public:
@@ -256,6 +271,26 @@ private:
     OpenTable<Slot> table_;
 };
 
+// The default declarators made lately, by (type, mode, parameter name): the parameters of a
+// unit repeat a few of them, and the text depends on nothing else. A fixed number of slots,
+// each keeping the last declarator whose key falls in it: the cache never grows with the unit.
+class DeclaratorCache {
+public:
+    char* find(const TypeCode* type, int mode, const char* name) const;  // null when not kept
+    void keep(const TypeCode* type, int mode, const char* name, char* declarator);
+
+private:
+    struct Slot {
+        const TypeCode* type = nullptr;
+        const char* name = nullptr;  // interned
+        int mode = 0;
+        char* declarator = nullptr;
+    };
+    static constexpr int slotBits = 8;
+    static std::size_t slotOf(const TypeCode* type, int mode, const char* name);
+    std::vector<Slot> slots_;  // made at the first keep
+};
+
 struct Model {
     TextArena texts;
     NameTable names;  // equal names are one pointer
@@ -270,11 +305,16 @@ struct Model {
     Pool<Mod> mods;
     std::deque<TypeCode> types;
     std::deque<std::vector<char*>> nameArrays;
+    PointerArena nameParts;        // scoped names
+    char* emptyName = nullptr;     // "" interned: every scoped name starts with it
     Pool<MethodRef> methodRefs;
     Pool<ReleaseItem> releaseItems;
     Pool<NameList> nameLists;
     std::array<TypeCode*, baseTypeCount> basics{};  // by base_types.h row, made when first asked
     IntroducedIndex introduced;
+    DeclaratorCache paramDeclarators;
+    char* descriptorName = nullptr;  // the descriptor modifier's interned name, once asked
+    Entry* objectRoot = nullptr;     // KAVObject, once found
 
     // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
     unsigned long revision = 1;
@@ -307,7 +347,11 @@ struct Model {
     int warnings = 0;
 };
 
-Model& model();
+// The unit's model, made at the first use and never destroyed (the emitter may run at exit).
+// Asked everywhere: the test for a made model stays inline.
+extern Model* madeModel;
+Model& makeModel();
+inline Model& model() { return madeModel ? *madeModel : makeModel(); }
 
 char* copyString(std::string_view text);
 char* internName(std::string_view name);  // one pointer per distinct name
@@ -325,13 +369,14 @@ bool hasMod(Entry* e, const char* name);
 // The host reads modifiers by their row of the option table, never by a literal name.
 inline bool hasMod(Entry* e, darurov::Option id) { return hasMod(e, darurov::optionName(id)); }
 inline const char* modName(darurov::Option id) { return darurov::optionName(id); }
-char** makeScopedName(const std::vector<std::string>& scope, std::string_view name);
+char** makeScopedName(const std::vector<std::string>& scope, char* name);  // name: interned
 // Appends along `next`; `last` is the chain's end as last seen (walked on from there).
 void appendChain(Entry*& head, Entry*& last, Entry* e);
 TypeCode* newType(int kind, std::string_view cName);
 // The class currently presented (by kavtinitialiseMeta), or the member's own class.
 Entry* selfClass(Entry* method);
 TypeCode* resolveAlias(TypeCode* tc);
+char* internedCType(TypeCode* tc);  // kavc::cTypeText, interned
 // The C text of a parameter's type as the method receives it (mode and by-reference kinds).
 std::string paramCType(TypeCode* declared, int mode);
 std::string defaultDeclarator(TypeCode* type, int mode, std::string_view name, bool isParam);

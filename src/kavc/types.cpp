@@ -89,6 +89,12 @@ TypeCode* newType(int kind, std::string_view cName) {
     return &tc;
 }
 
+char* internedCType(TypeCode* tc) {
+    if (!tc) return internName("void");
+    if (!tc->cText) tc->cText = internName(kavc::cTypeText(tc));
+    return tc->cText;
+}
+
 TypeCode* resolveAlias(TypeCode* tc) {
     while (tc && tc->alias) tc = tc->content;
     return tc;

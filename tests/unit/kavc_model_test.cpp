@@ -131,6 +131,8 @@ TEST_F(KavcModel, OverridesAndCounts) {
     EXPECT_EQ(kavtnewMethodsCount(cls, 1, 1), 1);
     EXPECT_EQ(kavtprivateMethodsCount(cls, 0), 1);
     EXPECT_EQ(kavtprivateMethodsCount(cls, 1), 1);
+    kavc::addMod(kavc::addMethod(cls, "later", nullptr, 12), "class");
+    EXPECT_EQ(kavtnewMethodsCount(cls, 1, 1), 2) << "counted again after a change";
 }
 
 TEST_F(KavcModel, InheritedMethodsOncePerNameDepthFirstThroughADiamond) {
@@ -150,6 +152,49 @@ TEST_F(KavcModel, InheritedMethodsOncePerNameDepthFirstThroughADiamond) {
     expected.insert(expected.end(), objectMethods.begin(), objectMethods.end());
     EXPECT_EQ(names(d->inheritedMethods), expected);
     EXPECT_EQ(kavc::findInheritedMethod(d, "kavDefaultInit"), rootMethod("kavDefaultInit"));
+}
+
+// A class of one parent takes the parent's list as its tail; a parent that introduces a name
+// it also inherits, or whose list is not made yet, gets the walk.
+TEST_F(KavcModel, InheritedMethodsThroughOneParent) {
+    Names fromBase = {"make", "nap"};
+    fromBase.insert(fromBase.end(), objectMethods.begin(), objectMethods.end());
+    const struct {
+        const char* parentName;
+        const char* introduced;
+        bool finishParent;
+    } cases[] = {{"Fresh", "fresh", true}, {"Again", "nap", true}, {"Unfinished", "late", false}};
+    for (const auto& c : cases) {
+        Entry* parent = kavc::newClass(c.parentName, {}, nullptr, 20);
+        kavc::addParent(parent, base, 20);
+        Entry* introduced = kavc::addMethod(parent, c.introduced, nullptr, 20);
+        if (c.finishParent) kavc::finishClass(parent);
+        Entry* child = kavc::newClass(std::string(c.parentName) + "Child", {}, nullptr, 21);
+        kavc::addParent(child, parent, 21);
+        kavc::finishClass(child);
+        Names expected = {c.introduced};
+        for (const std::string& name : fromBase)
+            if (name != c.introduced) expected.push_back(name);
+        EXPECT_EQ(names(child->inheritedMethods), expected) << c.parentName;
+        EXPECT_EQ(child->inheritedMethods->method, introduced) << c.parentName;
+    }
+}
+
+// Parameter declarators come through a cache of a fixed size: far more (type, mode, name)
+// keys than it has slots, asked twice over, still get each their own text.
+TEST_F(KavcModel, ParameterDeclaratorsPastTheCacheSize) {
+    Entry* method = kavc::addMethod(cls, "wide", nullptr, 30);
+    const std::pair<const char*, TypeCode*> types[] = {{"long", kavc::basicType("long")}, {"double", kavc::basicType("double")}};
+    int wrong = 0;
+    for (int round = 0; round < 2; ++round)
+        for (const auto& [spelling, type] : types)
+            for (int i = 0; i < 1500; ++i)
+                for (int mode : {kavtModeIn, kavtModeOut}) {
+                    const std::string name = "p" + std::to_string(i);
+                    const std::string expected = std::string(spelling) + (mode == kavtModeIn ? " " : "* ") + name;
+                    wrong += expected != kavc::addParam(method, name, type, mode)->declarator;
+                }
+    EXPECT_EQ(wrong, 0);
 }
 
 // Equal names are one string, so the emitter's pointer searches find every declaration.
