@@ -193,7 +193,7 @@ void Lowering::checkNotInherited(Symbol* cls, const std::string& name, kavc::Int
 }
 
 void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
-    const kavc::Interned host = kavc::intern(cxxName(d.name));
+    const kavc::Interned host = kavc::intern(cxxName(d.name, hostName_));
     checkNotInherited(cls, d.name, host, d.loc);
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
@@ -227,7 +227,7 @@ void Lowering::addParams(Symbol* cls, Entry* method, const Decl& d) {
             diag_.note(*first, "previous declaration of " + quote(dd.name) + " was here");
         }
         TypeCode* type = withDims(resolveType(p.type, cls->inner), dd, cls->inner);
-        kavc::addParam(method, cxxName(dd.name, true), type ? type : kavc::basicType("long"), p.mode);
+        kavc::addParam(method, cxxName(dd.name, hostName_, true), type ? type : kavc::basicType("long"), p.mode);
     }
 }
 
@@ -244,7 +244,7 @@ void Lowering::checkRaises(Scope* scope, const SparseList<ScopedName>& raises) {
 
 // A factory of a value type: a method that returns a new value of the type.
 void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
-    const kavc::Interned host = kavc::intern(cxxName(d.name));
+    const kavc::Interned host = kavc::intern(cxxName(d.name, hostName_));
     checkNotInherited(cls, d.name, host, d.loc);
     Entry* method = placed(cls->iface->entry, kavc::addMethod(cls->iface->entry, host, kavc::objrefType(cls->iface->entry), d.loc.line), d.loc);
     addParams(cls, method, d);

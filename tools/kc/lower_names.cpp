@@ -88,17 +88,28 @@ bool isCxxKeyword(std::string_view name) {
 
 }  // namespace
 
-std::string cxxName(const std::string& name, bool parameter) {
-    if (isCxxKeyword(name)) return "_cxx_" + name;
+std::string_view cxxName(const std::string& name, std::string& storage, bool parameter) {
+    auto prefixed = [&](std::string_view before, std::string_view rest) -> std::string_view {
+        storage.assign(before);
+        storage.append("_cxx_").append(rest);
+        return storage;
+    };
+    if (isCxxKeyword(name)) return prefixed({}, name);
     // An accessor of such an attribute, named in an implementation section as _get_<name>.
     for (std::string_view accessor : {"_get_", "_set_"})
         if (name.starts_with('_') && name.starts_with(accessor) &&
             isCxxKeyword(std::string_view(name).substr(accessor.size())))
-            return std::string(accessor) + "_cxx_" + name.substr(accessor.size());
+            return prefixed(accessor, std::string_view(name).substr(accessor.size()));
     if (parameter)
         for (std::string_view k : implicitNames)
-            if (name == k) return "_cxx_" + name;
+            if (name == k) return prefixed({}, name);
     return name;
+}
+
+std::string cxxName(const std::string& name, bool parameter) {
+    std::string storage;
+    const std::string_view host = cxxName(name, storage, parameter);
+    return host.data() == storage.data() ? storage : name;
 }
 
 // ---- declaring -----------------------------------------------------------------------------

@@ -169,6 +169,9 @@ std::string scopedText(const Scope* scope, std::string_view name, std::string_vi
 // parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_"; so
 // do struct and union members, and the keyword in an accessor's name (_get_class).
 std::string cxxName(const std::string& name, bool parameter = false);
+// The same without a copy: `name` itself when it needs no prefix, else the prefixed name,
+// held in `storage`.
+std::string_view cxxName(const std::string& name, std::string& storage, bool parameter = false);
 
 // "interface", "typedef": what a symbol is, for messages.
 const char* kindName(Symbol::Kind k);
@@ -290,6 +293,7 @@ class Lowering {
     std::size_t memberCursor_ = 0;  // the next symbol of the class being lowered to release
     int depth_ = 0;
     int evaluationDepth_ = 0;
+    std::string hostName_;  // a member's prefixed host name (cxxName), reused
 
     // per class being lowered
     Symbol* class_ = nullptr;
