@@ -378,9 +378,13 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
         names.push_back({method, nameHash(prefixes.of(classes[index], meta, stubs), method),
                          index << 2 | (meta ? 2u : 0u) | (stubs ? 1u : 0u)});
     };
+    // What the passes read of each method, gathered in the one walk over the class's methods
+    // (a large class's method records do not stay in the cache until a second walk).
     struct Method {
-        Entry* entry;
+        const char* name;
         bool classMethod;
+        bool declares;  // an override of a procedure or non-static method is refused (error 26)
+        bool stubs;     // introduced here, with per-method stubs and records
     };
     std::vector<Method> methods;
     const Reintroductions reintroductions(classes);
@@ -388,25 +392,26 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     for (std::uint32_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
         const ReintroducedMethods& reintroduced = reintroductions.of(index);
+        auto facts = [&](Entry* m) {
+            const bool refused = m->type == kavtOverrideType && m->origin &&
+                                 (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) ||
+                                  has(m->origin, Option::nonstaticaccessors));
+            const bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
+            methods.push_back({m->name, has(m, Option::metaclassMember), !refused,
+                               introduced && perMethodNames && !has(m, Option::procedure)});
+        };
         methods.clear();
         for (Entry* m = cls->methods; m; m = m->next) {
-            methods.push_back({m, has(m, Option::metaclassMember)});
+            facts(m);
             if (dataNamed.names.contains(m->name)) dataNamed.own.push_back(m);
         }
         dataNamed.ownEnds.push_back(dataNamed.own.size());
-        for (int i = 0; i < reintroduced.count; ++i)
-            methods.push_back({reintroduced.methods[i], has(reintroduced.methods[i], Option::metaclassMember)});
+        for (int i = 0; i < reintroduced.count; ++i) facts(reintroduced.methods[i]);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
-            for (const auto& [m, classMethod] : methods) {
-                if (classMethod != (meta == 1)) continue;
-                // An override of a procedure or non-static method is refused (error 26) and
-                // declares nothing.
-                if (m->type == kavtOverrideType && m->origin &&
-                    (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) || has(m->origin, Option::nonstaticaccessors)))
-                    continue;
-                add(index, classMethod, false, m->name);
-                bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
-                if (introduced && perMethodNames && !has(m, Option::procedure)) add(index, classMethod, true, m->name);
+            for (const Method& m : methods) {
+                if (m.classMethod != (meta == 1) || !m.declares) continue;
+                add(index, m.classMethod, false, m.name);
+                if (m.stubs) add(index, m.classMethod, true, m.name);
             }
         }
         classEnds.push_back(names.size());
