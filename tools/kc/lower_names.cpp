@@ -594,18 +594,18 @@ void Lowering::resolveParents(Symbol* cls) {
 
 // Parents first; a cycle is reported once and its classes are not lowered. Depth first
 // with an explicit stack: the depth of a hierarchy is the input's.
-void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::unordered_set<Symbol*>& visiting,
-                     std::unordered_set<Symbol*>& done, std::vector<Symbol*>& out) {
-    if (done.count(first) || first->builtin) return;
-    visiting.insert(first);
+void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::vector<Symbol*>& out) {
+    using Ordering = ClassPart::Ordering;
+    if (first->iface->ordering == Ordering::done || first->builtin) return;
+    first->iface->ordering = Ordering::visiting;
     stack.push_back({first, 0});
     while (!stack.empty()) {
         Visit& at = stack.back();
         Symbol* cls = at.cls;
         if (at.next == cls->iface->parents.size()) {
             stack.pop_back();
-            visiting.erase(cls);
-            done.insert(cls);
+            cls->iface->ordering = Ordering::done;
+            cls->iface->place = static_cast<std::uint32_t>(out.size());
             out.push_back(cls);
             if (!stack.empty()) {
                 if (cls->broken) stack.back().cls->broken = true;
@@ -615,7 +615,7 @@ void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::unordered_se
         }
         const std::size_t i = at.next;
         Symbol* parent = cls->iface->parents[i];
-        if (visiting.count(parent)) {
+        if (parent->iface->ordering == Ordering::visiting) {
             std::string chain;
             bool on = false;
             for (const Visit& v : stack) {
@@ -635,12 +635,12 @@ void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::unordered_se
             ++at.next;
             continue;
         }
-        if (done.count(parent) || parent->builtin) {
+        if (parent->iface->ordering == Ordering::done || parent->builtin) {
             if (parent->broken) cls->broken = true;
             ++at.next;
             continue;
         }
-        visiting.insert(parent);
+        parent->iface->ordering = Ordering::visiting;
         stack.push_back({parent, 0});
     }
 }

@@ -48,6 +48,11 @@ struct ClassPart {
     std::uint32_t firstMember = 0;
     std::uint32_t endMember = 0;
     unsigned reached = 0;  // the last ancestor walk that came here
+    // Where the ordering of classes (parents first) has it: being walked, or placed at
+    // `place` of the order; and how many levels it stands below its furthest root.
+    enum class Ordering : std::uint8_t { none, visiting, done } ordering = Ordering::none;
+    std::uint32_t place = UINT32_MAX;
+    int depth = 0;
 
     // The data member of this name, or null.
     const Declarator* dataMember(const std::string& member) const {
@@ -223,8 +228,7 @@ class Lowering {
         Symbol* cls;
         std::size_t next;  // the index of the next parent to visit
     };
-    void order(Symbol* first, std::vector<Visit>& stack, std::unordered_set<Symbol*>& visiting,
-               std::unordered_set<Symbol*>& done, std::vector<Symbol*>& out);
+    void order(Symbol* first, std::vector<Visit>& stack, std::vector<Symbol*>& out);
     bool derivesFrom(Symbol* cls, Symbol* ancestor);
 
     // types and constants
