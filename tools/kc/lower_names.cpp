@@ -325,7 +325,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     }
     sym->defined = true;
     sym->decl = &d;
-    sym->iface->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line, cName(sym));
+    sym->iface->entry = kavc::newClass(cxxName(d.name, hostName_), scope->modules, module, d.loc.line, cName(sym));
     placed(sym->iface->entry, sym->iface->entry, d.loc);
     interfaces_.push_back(sym);
     walk_.push_back(sym);
