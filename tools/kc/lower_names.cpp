@@ -464,15 +464,15 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
 // be declared.
 void Lowering::checkClassNames() {
     auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
-    std::unordered_map<const char*, const Symbol*> byName;  // the host interns names: one pointer each
+    PointerMap<const Symbol*> byName;  // the host interns names: one pointer each
     byName.reserve(interfaces_.size());
     for (const Symbol* cls : interfaces_) {
-        auto [first, isNew] = byName.emplace(cls->iface->entry->name, cls);
-        if (isNew) continue;
-        diag_.error(cls->loc, "classes " + quote(scoped(first->second)) + " and " + quote(scoped(cls)) +
+        if (byName.insert(cls->iface->entry->name, cls)) continue;
+        const Symbol* first = *byName.find(cls->iface->entry->name);
+        diag_.error(cls->loc, "classes " + quote(scoped(first)) + " and " + quote(scoped(cls)) +
                                   " have the same name in C, " + quote(cls->iface->entry->name) + " (" + cls->iface->entry->name +
                                   "ClassData), so one of them must be renamed");
-        diag_.note(first->second->loc, quote(scoped(first->second)) + " is declared here");
+        diag_.note(first->loc, quote(scoped(first)) + " is declared here");
     }
 }
 
