@@ -24,17 +24,12 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
 
     std::vector<Symbol*> ordered;
     std::vector<Visit> stack;
-    std::unordered_set<Symbol*> visiting, done;
-    done.reserve(interfaces_.size());
-    for (Symbol* cls : interfaces_) order(cls, stack, visiting, done, ordered);
+    for (Symbol* cls : interfaces_) order(cls, stack, ordered);
     limitInheritanceDepth(ordered);
 
     // Declarations are checked and classes built in declaration order, so that messages
     // follow the source; a class whose parent is defined after it is built after that parent,
     // when its own place comes. A type declared in a class is checked with the class.
-    std::unordered_map<Symbol*, size_t> place;
-    place.reserve(ordered.size());
-    for (size_t i = 0; i < ordered.size(); ++i) place[ordered[i]] = i;
     size_t built = 0;
     for (Symbol* sym : walk_) {
         if (sym->kind != Symbol::Interface) {
@@ -42,20 +37,19 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
             if (!holder || holder->kind != Symbol::Interface || holder->broken) checkDeclaration(sym);
             continue;
         }
-        auto at = place.find(sym);
-        for (; at != place.end() && built <= at->second; ++built)
+        for (const std::uint32_t at = sym->iface->place; at != UINT32_MAX && built <= at; ++built)
             if (!ordered[built]->broken) lowerClass(ordered[built]);
     }
 
-    std::unordered_map<const Decl*, Entry*> classOf;
+    PointerMap<Entry*> classOf;
     classOf.reserve(interfaces_.size());
-    for (Symbol* cls : interfaces_) classOf.emplace(cls->decl, cls->iface->entry);
+    for (Symbol* cls : interfaces_) classOf.insert(cls->decl, cls->iface->entry);
     std::vector<Entry*> toEmit;
     for (const Decl* d : mainTopLevel_) {
         if (d->kind == Decl::Module) {
             toEmit.push_back(moduleBlocks_[d]);
-        } else if (auto found = classOf.find(d); found != classOf.end()) {
-            toEmit.push_back(found->second);
+        } else if (Entry* const* found = classOf.find(d)) {
+            toEmit.push_back(*found);
         }
     }
     return toEmit;
@@ -64,16 +58,13 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
 // The host and the emitter walk ancestors by recursion: a class may stand at most
 // maxInheritanceDepth levels below its furthest root. `ordered` lists parents first.
 void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
-    std::unordered_map<Symbol*, int> depth;
-    depth.reserve(ordered.size());
     for (Symbol* cls : ordered) {
         int d = 1;
         for (Symbol* parent : cls->iface->parents) {
-            auto p = depth.find(parent);
-            if (p != depth.end()) d = std::max(d, p->second + 1);
+            d = std::max(d, parent->iface->depth + 1);  // 0 for a class not ordered (built in)
             if (parent->broken) cls->broken = true;
         }
-        depth[cls] = d;
+        cls->iface->depth = d;
         if (d > maxInheritanceDepth && !cls->broken) {
             diag_.error(cls->loc, "inheritance too deep: " + quote(cls->name) + " stands more than " +
                                       std::to_string(maxInheritanceDepth) + " levels below its root class");
@@ -193,7 +184,7 @@ void Lowering::checkNotInherited(Symbol* cls, const std::string& name, kavc::Int
 }
 
 void Lowering::lowerOperation(Symbol* cls, const Decl& d) {
-    const kavc::Interned host = kavc::intern(cxxName(d.name));
+    const kavc::Interned host = kavc::intern(cxxName(d.name, hostName_));
     checkNotInherited(cls, d.name, host, d.loc);
     Scope* scope = cls->inner;
     TypeCode* result = resolveType(d.type, scope);
@@ -227,7 +218,7 @@ void Lowering::addParams(Symbol* cls, Entry* method, const Decl& d) {
             diag_.note(*first, "previous declaration of " + quote(dd.name) + " was here");
         }
         TypeCode* type = withDims(resolveType(p.type, cls->inner), dd, cls->inner);
-        kavc::addParam(method, cxxName(dd.name, true), type ? type : kavc::basicType("long"), p.mode);
+        kavc::addParam(method, cxxName(dd.name, hostName_, true), type ? type : kavc::basicType("long"), p.mode);
     }
 }
 
@@ -244,7 +235,7 @@ void Lowering::checkRaises(Scope* scope, const SparseList<ScopedName>& raises) {
 
 // A factory of a value type: a method that returns a new value of the type.
 void Lowering::lowerFactory(Symbol* cls, const Decl& d) {
-    const kavc::Interned host = kavc::intern(cxxName(d.name));
+    const kavc::Interned host = kavc::intern(cxxName(d.name, hostName_));
     checkNotInherited(cls, d.name, host, d.loc);
     Entry* method = placed(cls->iface->entry, kavc::addMethod(cls->iface->entry, host, kavc::objrefType(cls->iface->entry), d.loc.line), d.loc);
     addParams(cls, method, d);

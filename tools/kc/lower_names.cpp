@@ -88,17 +88,28 @@ bool isCxxKeyword(std::string_view name) {
 
 }  // namespace
 
-std::string cxxName(const std::string& name, bool parameter) {
-    if (isCxxKeyword(name)) return "_cxx_" + name;
+std::string_view cxxName(const std::string& name, std::string& storage, bool parameter) {
+    auto prefixed = [&](std::string_view before, std::string_view rest) -> std::string_view {
+        storage.assign(before);
+        storage.append("_cxx_").append(rest);
+        return storage;
+    };
+    if (isCxxKeyword(name)) return prefixed({}, name);
     // An accessor of such an attribute, named in an implementation section as _get_<name>.
     for (std::string_view accessor : {"_get_", "_set_"})
         if (name.starts_with('_') && name.starts_with(accessor) &&
             isCxxKeyword(std::string_view(name).substr(accessor.size())))
-            return std::string(accessor) + "_cxx_" + name.substr(accessor.size());
+            return prefixed(accessor, std::string_view(name).substr(accessor.size()));
     if (parameter)
         for (std::string_view k : implicitNames)
-            if (name == k) return "_cxx_" + name;
+            if (name == k) return prefixed({}, name);
     return name;
+}
+
+std::string cxxName(const std::string& name, bool parameter) {
+    std::string storage;
+    const std::string_view host = cxxName(name, storage, parameter);
+    return host.data() == storage.data() ? storage : name;
 }
 
 // ---- declaring -----------------------------------------------------------------------------
@@ -314,7 +325,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     }
     sym->defined = true;
     sym->decl = &d;
-    sym->iface->entry = kavc::newClass(cxxName(d.name), scope->modules, module, d.loc.line, cName(sym));
+    sym->iface->entry = kavc::newClass(cxxName(d.name, hostName_), scope->modules, module, d.loc.line, cName(sym));
     placed(sym->iface->entry, sym->iface->entry, d.loc);
     interfaces_.push_back(sym);
     walk_.push_back(sym);
@@ -453,15 +464,15 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
 // be declared.
 void Lowering::checkClassNames() {
     auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
-    std::unordered_map<const char*, const Symbol*> byName;  // the host interns names: one pointer each
+    PointerMap<const Symbol*> byName;  // the host interns names: one pointer each
     byName.reserve(interfaces_.size());
     for (const Symbol* cls : interfaces_) {
-        auto [first, isNew] = byName.emplace(cls->iface->entry->name, cls);
-        if (isNew) continue;
-        diag_.error(cls->loc, "classes " + quote(scoped(first->second)) + " and " + quote(scoped(cls)) +
+        if (byName.insert(cls->iface->entry->name, cls)) continue;
+        const Symbol* first = *byName.find(cls->iface->entry->name);
+        diag_.error(cls->loc, "classes " + quote(scoped(first)) + " and " + quote(scoped(cls)) +
                                   " have the same name in C, " + quote(cls->iface->entry->name) + " (" + cls->iface->entry->name +
                                   "ClassData), so one of them must be renamed");
-        diag_.note(first->second->loc, quote(scoped(first->second)) + " is declared here");
+        diag_.note(first->loc, quote(scoped(first)) + " is declared here");
     }
 }
 
@@ -583,18 +594,18 @@ void Lowering::resolveParents(Symbol* cls) {
 
 // Parents first; a cycle is reported once and its classes are not lowered. Depth first
 // with an explicit stack: the depth of a hierarchy is the input's.
-void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::unordered_set<Symbol*>& visiting,
-                     std::unordered_set<Symbol*>& done, std::vector<Symbol*>& out) {
-    if (done.count(first) || first->builtin) return;
-    visiting.insert(first);
+void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::vector<Symbol*>& out) {
+    using Ordering = ClassPart::Ordering;
+    if (first->iface->ordering == Ordering::done || first->builtin) return;
+    first->iface->ordering = Ordering::visiting;
     stack.push_back({first, 0});
     while (!stack.empty()) {
         Visit& at = stack.back();
         Symbol* cls = at.cls;
         if (at.next == cls->iface->parents.size()) {
             stack.pop_back();
-            visiting.erase(cls);
-            done.insert(cls);
+            cls->iface->ordering = Ordering::done;
+            cls->iface->place = static_cast<std::uint32_t>(out.size());
             out.push_back(cls);
             if (!stack.empty()) {
                 if (cls->broken) stack.back().cls->broken = true;
@@ -604,7 +615,7 @@ void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::unordered_se
         }
         const std::size_t i = at.next;
         Symbol* parent = cls->iface->parents[i];
-        if (visiting.count(parent)) {
+        if (parent->iface->ordering == Ordering::visiting) {
             std::string chain;
             bool on = false;
             for (const Visit& v : stack) {
@@ -624,12 +635,12 @@ void Lowering::order(Symbol* first, std::vector<Visit>& stack, std::unordered_se
             ++at.next;
             continue;
         }
-        if (done.count(parent) || parent->builtin) {
+        if (parent->iface->ordering == Ordering::done || parent->builtin) {
             if (parent->broken) cls->broken = true;
             ++at.next;
             continue;
         }
-        visiting.insert(parent);
+        parent->iface->ordering = Ordering::visiting;
         stack.push_back({parent, 0});
     }
 }

@@ -31,7 +31,7 @@ std::string Lowering::cName(Symbol* sym) const {
 Entry* Lowering::classEntry(Symbol* cls) {
     if (!cls->iface->entry) {
         // Only forward-declared: a class Entry outside every module, so that it is never written.
-        cls->iface->entry = kavc::newClass(cxxName(cls->name), modulesOf(cls->owner), nullptr, cls->loc.line, cName(cls));
+        cls->iface->entry = kavc::newClass(cxxName(cls->name, hostName_), modulesOf(cls->owner), nullptr, cls->loc.line, cName(cls));
     }
     return cls->iface->entry;
 }

@@ -48,6 +48,11 @@ struct ClassPart {
     std::uint32_t firstMember = 0;
     std::uint32_t endMember = 0;
     unsigned reached = 0;  // the last ancestor walk that came here
+    // Where the ordering of classes (parents first) has it: being walked, or placed at
+    // `place` of the order; and how many levels it stands below its furthest root.
+    enum class Ordering : std::uint8_t { none, visiting, done } ordering = Ordering::none;
+    std::uint32_t place = UINT32_MAX;
+    int depth = 0;
 
     // The data member of this name, or null.
     const Declarator* dataMember(const std::string& member) const {
@@ -169,6 +174,9 @@ std::string scopedText(const Scope* scope, std::string_view name, std::string_vi
 // parameter also an implicit argument's name (kavSelf, ev, ctx), gets the prefix "_cxx_"; so
 // do struct and union members, and the keyword in an accessor's name (_get_class).
 std::string cxxName(const std::string& name, bool parameter = false);
+// The same without a copy: `name` itself when it needs no prefix, else the prefixed name,
+// held in `storage`.
+std::string_view cxxName(const std::string& name, std::string& storage, bool parameter = false);
 
 // "interface", "typedef": what a symbol is, for messages.
 const char* kindName(Symbol::Kind k);
@@ -220,8 +228,7 @@ class Lowering {
         Symbol* cls;
         std::size_t next;  // the index of the next parent to visit
     };
-    void order(Symbol* first, std::vector<Visit>& stack, std::unordered_set<Symbol*>& visiting,
-               std::unordered_set<Symbol*>& done, std::vector<Symbol*>& out);
+    void order(Symbol* first, std::vector<Visit>& stack, std::vector<Symbol*>& out);
     bool derivesFrom(Symbol* cls, Symbol* ancestor);
 
     // types and constants
@@ -290,6 +297,7 @@ class Lowering {
     std::size_t memberCursor_ = 0;  // the next symbol of the class being lowered to release
     int depth_ = 0;
     int evaluationDepth_ = 0;
+    std::string hostName_;  // a member's prefixed host name (cxxName), reused
 
     // per class being lowered
     Symbol* class_ = nullptr;

@@ -90,6 +90,11 @@ std::string Parser::takeText() {
     return text;
 }
 
+void Parser::takeText(std::string& into) {
+    into = std::move(const_cast<Token&>(peek()).text);
+    skip();
+}
+
 void Parser::skip() {
     const Token& t = peek();
     if (t.kind != Tok::End) {
@@ -143,7 +148,7 @@ bool Parser::expectIdent(std::string& name, Loc& at) {
     const Token& t = peek();
     if (t.kind == Tok::Ident && !t.reserved()) {
         at = t.loc;
-        name = takeText();
+        takeText(name);
         if (!inImplementation_ && name[0] == '_') {
             // An escaped identifier: `_interface` is the name `interface`, never a keyword.
             name.erase(0, 1);
@@ -1026,7 +1031,8 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
             return false;
         }
         t.kind = TypeSpec::Basic;
-        t.baseType = static_cast<std::uint8_t>(kavc::findBaseType("void") - kavc::baseTypes + 1);
+        static const auto voidRow = static_cast<std::uint8_t>(kavc::findBaseType("void") - kavc::baseTypes + 1);
+        t.baseType = voidRow;
         return true;
     }
     if (tok.word & baseTypeStart) {
@@ -1034,21 +1040,25 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         // word of one is reserved, so a declared name after the type is no candidate.
         t.kind = TypeSpec::Basic;
         const kavc::BaseType* b = tok.baseType ? &kavc::baseTypes[tok.baseType - 1] : nullptr;
-        std::string spelling = takeText();
-        while (peek().reserved()) {
-            size_t before = spelling.size();
-            spelling += ' ';
-            spelling += peek().text;
-            if (!startsBaseType(spelling)) {
-                spelling.resize(before);
-                break;
+        if (b && !peek(1).reserved()) {
+            skip();  // one word, and no keyword after it: its spelling is not needed
+        } else {
+            std::string spelling = takeText();
+            while (peek().reserved()) {
+                size_t before = spelling.size();
+                spelling += ' ';
+                spelling += peek().text;
+                if (!startsBaseType(spelling)) {
+                    spelling.resize(before);
+                    break;
+                }
+                skip();
+                b = findBaseType(spelling);
             }
-            skip();
-            b = findBaseType(spelling);
-        }
-        if (!b) {
-            expectedBefore(quote(spelling == "unsigned" ? "long" : "type"));
-            return false;
+            if (!b) {
+                expectedBefore(quote(spelling == "unsigned" ? "long" : "type"));
+                return false;
+            }
         }
         t.baseType = static_cast<std::uint8_t>(b - kavc::baseTypes + 1);
         if (b->kind == kavtTkString || b->kind == kavtTkWString) {

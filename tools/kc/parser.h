@@ -31,6 +31,7 @@ class Parser {
     Token take();
     // The next token's text, taken: what most callers keep of a token.
     std::string takeText();
+    void takeText(std::string& into);  // the same, moved straight into `into`
     void skip();  // take() without the token
     void takeParams(SparseList<Param>& out);
     // Inlined, so that the punctuator's code is a constant.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -270,13 +271,31 @@ class DataNamedAncestors {
     std::vector<Visit> stack_;  // the classes being walked, reused
 };
 
+// The names of the header's data members, and each class's own methods named like one (in
+// the order of its method list), gathered while the methods are walked for the function names.
+struct DataNamed {
+    PointerSet names;
+    std::vector<Entry*> own;
+    std::vector<std::size_t> ownEnds;  // those of classes[i] end at own[ownEnds[i]]
+
+    explicit DataNamed(const std::vector<Entry*>& classes) {
+        for (Entry* cls : classes)
+            for (Entry* d = cls->data; d; d = d->next) names.insert(d->name);
+        ownEnds.reserve(classes.size());
+    }
+    std::span<Entry* const> ownOf(std::size_t index) const {
+        const std::size_t from = index ? ownEnds[index - 1] : 0;
+        return {own.data() + from, ownEnds[index] - from};
+    }
+};
+
 // The access macros: `_<member>` for each data member of a pass with instance data
 // (VARIABLE_MACROS, outside the class's source selection, so every source of the header that
 // defines VARIABLE_MACROS sees them all) and `_<method>` for each method of a pass (METHOD_MACROS,
 // in the class's own source). A name that is both reads two ways: a source that selects the
 // method's class and defines both sets does not compile.
 void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Reintroductions& reintroductions,
-                            const DeclarationPlaces& places, Diagnostics& diag) {
+                            const DataNamed& dataNamed, const DeclarationPlaces& places, Diagnostics& diag) {
     struct Member {
         Pass owner;
         Entry* data;
@@ -286,9 +305,7 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Reintroduc
     std::vector<std::pair<const char*, Pass>> methods;  // macro name, the pass
     // Only a data member's name can be shared, so only such methods are listed: every class
     // lists all it inherits, and that list grows with the square of a chain's length.
-    PointerSet dataNames;
-    for (Entry* cls : classes)
-        for (Entry* d = cls->data; d; d = d->next) dataNames.insert(d->name);
+    const PointerSet& dataNames = dataNamed.names;
     // A method is listed when its pass declares it; a name no data member has is not listed,
     // and that method's modifiers are not read.
     auto listMethod = [&](Entry* m, Pass owner, bool inPass) {
@@ -296,14 +313,11 @@ void warnSharedAccessMacros(const std::vector<Entry*>& classes, const Reintroduc
             methods.emplace_back(m->name, owner);
     };
     DataNamedAncestors ancestors(dataNames);
-    std::vector<Entry*> own;  // the class's methods named like a data member, found once for both passes
     for (std::size_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
         const ReintroducedMethods& reintroduced = reintroductions.of(index);
         const bool inherits = ancestors.any(cls);
-        own.clear();
-        for (Entry* m = cls->methods; m; m = m->next)
-            if (dataNames.contains(m->name)) own.push_back(m);
+        const std::span<Entry* const> own = dataNamed.ownOf(index);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
             const Pass owner{cls, meta == 1};
             bool instanceData = false;
@@ -364,30 +378,40 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
         names.push_back({method, nameHash(prefixes.of(classes[index], meta, stubs), method),
                          index << 2 | (meta ? 2u : 0u) | (stubs ? 1u : 0u)});
     };
+    // What the passes read of each method, gathered in the one walk over the class's methods
+    // (a large class's method records do not stay in the cache until a second walk).
     struct Method {
-        Entry* entry;
+        const char* name;
         bool classMethod;
+        bool declares;  // an override of a procedure or non-static method is refused (error 26)
+        bool stubs;     // introduced here, with per-method stubs and records
     };
     std::vector<Method> methods;
     const Reintroductions reintroductions(classes);
+    DataNamed dataNamed(classes);
     for (std::uint32_t index = 0; index < classes.size(); ++index) {
         Entry* cls = classes[index];
         const ReintroducedMethods& reintroduced = reintroductions.of(index);
+        auto facts = [&](Entry* m) {
+            const bool refused = m->type == kavtOverrideType && m->origin &&
+                                 (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) ||
+                                  has(m->origin, Option::nonstaticaccessors));
+            const bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
+            methods.push_back({m->name, has(m, Option::metaclassMember), !refused,
+                               introduced && perMethodNames && !has(m, Option::procedure)});
+        };
         methods.clear();
-        for (Entry* m = cls->methods; m; m = m->next) methods.push_back({m, has(m, Option::metaclassMember)});
-        for (int i = 0; i < reintroduced.count; ++i)
-            methods.push_back({reintroduced.methods[i], has(reintroduced.methods[i], Option::metaclassMember)});
+        for (Entry* m = cls->methods; m; m = m->next) {
+            facts(m);
+            if (dataNamed.names.contains(m->name)) dataNamed.own.push_back(m);
+        }
+        dataNamed.ownEnds.push_back(dataNamed.own.size());
+        for (int i = 0; i < reintroduced.count; ++i) facts(reintroduced.methods[i]);
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
-            for (const auto& [m, classMethod] : methods) {
-                if (classMethod != (meta == 1)) continue;
-                // An override of a procedure or non-static method is refused (error 26) and
-                // declares nothing.
-                if (m->type == kavtOverrideType && m->origin &&
-                    (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) || has(m->origin, Option::nonstaticaccessors)))
-                    continue;
-                add(index, classMethod, false, m->name);
-                bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
-                if (introduced && perMethodNames && !has(m, Option::procedure)) add(index, classMethod, true, m->name);
+            for (const Method& m : methods) {
+                if (m.classMethod != (meta == 1) || !m.declares) continue;
+                add(index, m.classMethod, false, m.name);
+                if (m.stubs) add(index, m.classMethod, true, m.name);
             }
         }
         classEnds.push_back(names.size());
@@ -437,7 +461,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
         for (std::size_t i = index ? classEnds[index - 1] : 0; i < classEnds[index]; ++i)
             if (twice[bit(names[i].hash)]) declare(names[i]);
     }
-    warnSharedAccessMacros(classes, reintroductions, places, diag);
+    warnSharedAccessMacros(classes, reintroductions, dataNamed, places, diag);
 }
 
 }  // namespace kc
