@@ -22,16 +22,6 @@ const char* stemHeaderSuffix(Entry* cls) {
     return ".xh";
 }
 
-// The new methods the class itself introduces in this pass (kavtnewMethodsCount), counted in
-// the pass's method facts rather than in the Entries and their modifiers again: a new method
-// with an origin is an override too.
-int introducedMethodsCount(Entry* cls) {
-    int count = 0;
-    for (const PassMethod& m : passMethods(cls))
-        if (m.isPassNewMethod() && !m.is(overrideFact)) ++count;
-    return count;
-}
-
 }  // namespace
 
 void writePrologue(FILE* out, Entry* cls) {
@@ -68,7 +58,7 @@ void writePrologue(FILE* out, Entry* cls) {
     if (!inMetaclassPass()) emitClassPassthru(out, cls, "after");
 
     kavtokfprintf(out, "\n#define %s_MaxNoMethods %d\n", cls->name,
-                  introducedMethodsCount(cls) + pass.reintroducedMethods.count);
+                  kavtnewMethodsCount(cls, kavtmeta, 1) + pass.reintroducedMethods.count);
 
     if (pass.classInitRoutine) {
         kavtfullComment(out, "Custom Class initialize routine: %s", pass.classInitRoutine);
