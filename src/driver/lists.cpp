@@ -65,16 +65,19 @@ const void* listingKey(Entry* method) {
     return method->name ? static_cast<const void*>(method->name) : static_cast<const void*>(method);
 }
 
-// The methods collected so far, by listing key, and the classes already walked: a class
-// reached a second time (a diamond) has nothing new to add.
+// The methods collected so far, their cells by listing key, and the classes already walked:
+// a class reached a second time (a diamond) has nothing new to add. When every method has a
+// name, the cells by key are the list's name index.
 struct Collection {
     MethodList head;
     MethodCell* tail;
-    PointerSet listed;
+    PointerMap<MethodCell*> listed;
     PointerSet walked;
+    bool unnamed = false;
 
     void add(Entry* method) {
-        if (listed.insert(listingKey(method))) tail = listAppend(tail, method, head);
+        unnamed = unnamed || !method->name;
+        if (MethodCell** cell = listed.add(listingKey(method))) *cell = tail = listAppend(tail, method, head);
     }
 };
 
@@ -179,12 +182,16 @@ MethodCell* listAppend(MethodCell* tail, Entry* method, MethodList& head) {
 
 MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail) {
     Collection found{head, tail, {}, {}};
-    // About as many as the host lists as inherited, plus the class's own: the set is made
+    // About as many as the host lists as inherited, plus the class's own: the map is made
     // once at about its final size.
     found.listed.reserve(chainLength(cls->inheritedMethods) + chainLength(cls->methods) + chainLength(head));
-    for (MethodCell* cell = head; cell; cell = cell->next) found.listed.insert(listingKey(cell->method));
+    for (MethodCell* cell = head; cell; cell = cell->next) found.listed.insert(listingKey(cell->method), cell);
     collectInto(cls, found);
     tail = found.tail;
+    // A new list of named methods has one cell per name: what the collection found is the
+    // name index an InheritedMethodList needs, handed on rather than made again.
+    if (!head && found.head && !found.unnamed)
+        found.head->index = new MethodNameIndex{found.tail, std::move(found.listed)};
     return found.head;
 }
 
@@ -253,29 +260,52 @@ Entry* findInheritedMethod(InheritedMethodList inherited, const char* name) {
 
 namespace {
 
-ClassMethodIndex& methodIndexOf(Entry* cls) {
-    auto [at, made] = pass.methodIndexes.try_emplace(cls);
-    ClassMethodIndex& index = at->second;
-    if (made) {
-        index.inherited.reserve(chainLength(cls->inheritedMethods));
-        index.chain.reserve(chainLength(cls->methods));
-        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-            if (ref->method) index.inherited.insert(ref->method->name, ref->method);
-        for (Entry* e = cls->methods; e; e = e->next) index.chain.insert(e->name, e);
-    }
-    return index;
+// A list searched a few times in a pass is walked (an override asks each parent about once);
+// on the next search its index is made, so that a class searched for each of many methods
+// costs one walk of the list and a lookup per search.
+constexpr int searchesBeforeIndex = 16;
+
+// The first entry of a chain (linked through `next`) whose method has the name, by name
+// pointer; `methodOf` gives a record's method Entry (or null).
+template <typename Record, typename MethodOf>
+Entry* firstNamed(Record* head, const char* name, MethodOf methodOf) {
+    for (Record* r = head; r; r = r->next)
+        if (Entry* m = methodOf(r); m && m->name == name) return m;
+    return nullptr;
 }
 
-Entry* lookUp(const PointerMap<Entry*>& index, const char* name) {
+// The same through the chain's index, made on the search after the first few.
+template <typename Record, typename MethodOf>
+Entry* searchOrIndex(PointerMap<Entry*>& index, int& searches, Record* head, const char* name, MethodOf methodOf) {
+    if (!name) return nullptr;
+    if (searches < searchesBeforeIndex) {
+        ++searches;
+        return firstNamed(head, name, methodOf);
+    }
+    if (searches == searchesBeforeIndex) {
+        ++searches;
+        index.reserve(chainLength(head));
+        for (Record* r = head; r; r = r->next)
+            if (Entry* m = methodOf(r)) index.insert(m->name, m);
+    }
     Entry* const* found = index.find(name);
     return found ? *found : nullptr;
 }
 
+Entry* refMethod(MethodRef* ref) { return ref->method; }
+Entry* chainEntry(Entry* e) { return e; }
+
 }  // namespace
 
-Entry* inheritedMethodNamed(Entry* cls, const char* name) { return lookUp(methodIndexOf(cls).inherited, name); }
+Entry* inheritedMethodNamed(Entry* cls, const char* name) {
+    ClassMethodIndex& index = pass.methodIndexes[cls];
+    return searchOrIndex(index.inherited, index.inheritedSearches, cls->inheritedMethods, name, refMethod);
+}
 
-Entry* chainMethodNamed(Entry* cls, const char* name) { return lookUp(methodIndexOf(cls).chain, name); }
+Entry* chainMethodNamed(Entry* cls, const char* name) {
+    ClassMethodIndex& index = pass.methodIndexes[cls];
+    return searchOrIndex(index.chain, index.chainSearches, cls->methods, name, chainEntry);
+}
 
 int ancestorPathCount(Entry* ref, Entry* cls) {
     // paths(c) = the parents of c named like ref, plus paths(parent) for every parent: summed

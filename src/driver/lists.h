@@ -97,7 +97,8 @@ InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method);
 // The method of that name in the list (names compared character by character), or null.
 Entry* findInheritedMethod(InheritedMethodList inherited, const char* name);
 // The first entry whose `name` is the very string `name`: among the references of the class's
-// inheritedMethods, or in its methods chain; null when none. Indexed once per class and pass.
+// inheritedMethods, or in its methods chain; null when none. A list searched more than a few
+// times in a pass is indexed.
 Entry* inheritedMethodNamed(Entry* cls, const char* name);
 Entry* chainMethodNamed(Entry* cls, const char* name);
 // Releases every cell (and the name index); the Entries stay the host's. Empties `head`.

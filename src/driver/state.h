@@ -73,6 +73,9 @@ struct PassMethod {
 struct ClassMethodIndex {
     PointerMap<Entry*> inherited;
     PointerMap<Entry*> chain;
+    // Each map is made after a few searches of its list (walked until then).
+    int inheritedSearches = 0;
+    int chainSearches = 0;
 };
 
 // Everything one pass (class or metaclass) reads. passSetUp replaces it as a whole, so
@@ -107,7 +110,7 @@ struct PassState {
     DeferredResolution* deferred = nullptr;
     // Host-made reintroduced-method copies that lists of this pass may point to.
     std::deque<ReintroducedMethods> heldReintroduced;
-    // Made on the first search of a class in this pass (methodIndexOf).
+    // A class's method indexes, made once its lists were searched a few times in this pass.
     std::unordered_map<const Entry*, ClassMethodIndex> methodIndexes;
     // The class's methods with their facts, made at set-up in the walk that lists the
     // initializers. inPassFact is settled for the pass kavtmeta named when `settledMeta` was

@@ -16,6 +16,7 @@ class OpenTable {
 public:
     bool empty() const { return slots_.empty(); }
     const Slot& operator[](std::size_t at) const { return slots_[at]; }
+    Slot& slotAt(std::size_t at) { return slots_[at]; }
 
     // The index of the slot `holds` accepts, or else of the free slot where that key belongs.
     // The table must not be empty.
@@ -118,6 +119,14 @@ public:
         if (table_[at]) return false;
         table_.fill(at, {key, value});
         return true;
+    }
+    // Adds `key` and returns its value to be filled in; null when the key is there already.
+    Value* add(const void* key) {
+        table_.makeRoom([](const Slot& held) { return pointerHash(held.key); });
+        std::size_t at = indexOf(key);
+        if (table_[at]) return nullptr;
+        table_.fill(at, {key, Value{}});
+        return &table_.slotAt(at).value;
     }
     // Gives `key` the value `value`, whether it was there or not.
     void set(const void* key, const Value& value) {
