@@ -178,6 +178,45 @@ TEST_F(ListHelpers, CollectMethodsListsEachNameOnceDepthFirst) {
     releaseMethodList(list);
 }
 
+TEST_F(ListHelpers, CollectedListKeepsAWorkingNameIndex) {
+    Entry* a = make("A", {}, {"x", "y"});
+    kavc::finishClass(a);
+    Entry* b = make("B", {a}, {"z"});
+    kavc::finishClass(b);
+    MethodCell* tail = nullptr;
+    InheritedMethodList list = collectMethods(b, nullptr, tail);
+    Entry* w = kavc::findMethod(make("O", {}, {"w"}), "w");
+    list = addInheritedMethod(list, w);  // indexed as it is added
+    for (Entry* method : {kavc::findMethod(a, "x"), kavc::findMethod(a, "y"), kavc::findMethod(b, "z"), w})
+        EXPECT_EQ(findInheritedMethod(list, method->name), method) << method->name;
+    releaseMethodList(list);
+}
+
+// The lists are walked for the first searches and indexed after: every search gives the first
+// entry of the name either way.
+TEST_F(ListHelpers, MethodSearchesAgreeBeforeAndAfterIndexing) {
+    pass = PassState{};  // no index of an earlier test's classes
+    Entry* a = make("A", {}, {"x", "y"});
+    kavc::finishClass(a);
+    Entry* b = make("B", {a}, {"z"});
+    Entry* over = kavc::addOverride(b, kavc::findMethod(a, "x"), 3);
+    kavc::finishClass(b);
+    Entry* x = kavc::findMethod(a, "x");
+    Entry* y = kavc::findMethod(a, "y");
+    Entry* z = kavc::findMethod(b, "z");
+    const struct {
+        Entry* (*search)(Entry*, const char*);
+        const char* name;
+        Entry* expected;
+    } cases[] = {
+        {inheritedMethodNamed, x->name, x}, {inheritedMethodNamed, y->name, y},
+        {inheritedMethodNamed, z->name, nullptr}, {chainMethodNamed, x->name, over},
+        {chainMethodNamed, z->name, z}, {chainMethodNamed, y->name, nullptr},
+    };
+    for (int round = 0; round < 40; ++round)
+        for (const auto& c : cases) EXPECT_EQ(c.search(b, c.name), c.expected) << c.name << " round " << round;
+}
+
 TEST_F(ListHelpers, IsMethodOfMatchesByIdentityOrName) {
     Entry* a = make("A", {}, {"talk"});
     kavc::finishClass(a);
