@@ -61,6 +61,7 @@ KAVT_EMIT_API FILE* KAVT_CDECL emit(const char* fileStem, Entry* entry, Stab* st
 
     FILE* out = kavtopenEmitFile(fileStem, fileKind);
     passSetUp(out, entry);
+    pass.metaclassPassFollows = implicitMeta;
     if (hasTypeCodes()) kavtcreateTypeCodes(stab);
     kavtinitialiseMeta(entry, stab, 0, implicitMeta);
     FILE* result = emitClass(out, fileStem, entry);

@@ -209,17 +209,27 @@ MethodArray buildInitializerList(Entry* cls) {
 
 namespace {
 
-// The whole set-up; `keepFacts`: the method facts of the last pass are the class's still.
+// The whole set-up; `keepFacts`: the method facts of the last pass are the class's still, and
+// so is an InheritedMethodList the last pass kept.
 void setUp(FILE* out, Entry* cls, bool keepFacts) {
     releasePassLists();
+    if (!keepFacts) {
+        releaseMethodList(pass.keptInherited);
+        for (auto& record : pass.keptReintroduced) releaseReintroduced(record);
+        pass.keptReintroduced.clear();
+    }
     // The facts array keeps its room from the last pass, and its content when asked to.
     std::vector<PassMethod> methods = std::move(pass.methods);
     const Entry* factsOf = keepFacts ? pass.factsOf : nullptr;
     const int settledMeta = pass.settledMeta;
+    MethodCell* keptInherited = pass.keptInherited;
+    std::deque<ReintroducedMethods> keptReintroduced = std::move(pass.keptReintroduced);
     pass = PassState{};
     pass.methods = std::move(methods);
     pass.factsOf = factsOf;
     pass.settledMeta = settledMeta;
+    pass.keptInherited = keptInherited;
+    pass.heldReintroduced = std::move(keptReintroduced);  // released at the end of this pass
     readOptions();
     pass.zdlClass = optionSet(Option::csc);
     pass.classInitRoutine = modValue(cls, Option::classinit);

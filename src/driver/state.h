@@ -38,6 +38,7 @@ struct MethodArray {
 };
 
 struct DeferredResolution;
+struct MethodCell;
 
 // What the sections ask of a method of the pass's class, answered once per pass (passMethods).
 enum MethodFact : std::uint16_t {
@@ -110,6 +111,13 @@ struct PassState {
     DeferredResolution* deferred = nullptr;
     // Host-made reintroduced-method copies that lists of this pass may point to.
     std::deque<ReintroducedMethods> heldReintroduced;
+    // The class pass's InheritedMethodList, when the metaclass pass of the class follows and
+    // would make the same list again (see keepsInheritedMethods): that pass starts from it.
+    // The list comes with the held copies its cells may point to.
+    bool metaclassPassFollows = false;  // set by the driver after the class pass's set-up
+    bool keepInherited = false;
+    MethodCell* keptInherited = nullptr;
+    std::deque<ReintroducedMethods> keptReintroduced;
     // A class's method indexes, made once its lists were searched a few times in this pass.
     std::unordered_map<const Entry*, ClassMethodIndex> methodIndexes;
     // The class's methods with their facts, made at set-up in the walk that lists the
@@ -186,7 +194,7 @@ void releaseReintroduced(ReintroducedMethods& record);
 // The reintroduced methods of `cls`, held until releasePassLists.
 ReintroducedMethods& holdReintroducedMethods(Entry* cls);
 // End of a pass: release the initializer array, the held reintroduced copies and any
-// deferred resolution the pass left.
+// deferred resolution the pass left (an InheritedMethodList kept for the metaclass pass stays).
 void releasePassLists();
 
 }  // namespace darurov

@@ -26,7 +26,7 @@ FILE* emitClass(FILE* out, const char* /*fileStem: the host's kavtfileStem names
     emitInitializerMacros(out, cls);
     writeEpilogue(out, cls);
 
-    releaseMethodList(inherited);
+    finishInheritedMethods(inherited);
     return out;
 }
 

@@ -7,16 +7,19 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace darurov {
 
 namespace {
 
-InheritedMethodList buildInheritedMethods(Entry* cls) {
+// The methods inherited from the parents; `taken`: how many parents gave theirs.
+InheritedMethodList parentsMethods(Entry* cls, int& taken) {
     InheritedMethodList inherited = nullptr;
     for (Entry* parent = cls->parents; parent; parent = parent->next) {
         // A parent reached along several paths is taken through the other paths only.
         if (ancestorPathCount(parent, cls) != 1) continue;
+        ++taken;
         MethodList methods = parentMethodsNotReintroduced(cls, parent->cls);
         if (!inherited) {
             // A collected list has one method per name already: the first one is taken whole.
@@ -26,6 +29,25 @@ InheritedMethodList buildInheritedMethods(Entry* cls) {
         for (MethodCell* cell = methods; cell; cell = cell->next)
             inherited = addInheritedMethod(inherited, cell->method);
         releaseMethodList(methods);
+    }
+    return inherited;
+}
+
+// The metaclass pass reads the same parents, ancestors and reintroduced methods as the class
+// pass. From one parent, of a class that reintroduces nothing, the list is made without a
+// message (both the two-introducer and the reintroduction error need more), so the metaclass
+// pass would make it again, the same, with nothing to say.
+bool keepsInheritedMethods(int parentsTaken) {
+    return pass.metaclassPassFollows && !inMetaclassPass() && parentsTaken <= 1 &&
+           pass.reintroducedMethods.count == 0;
+}
+
+InheritedMethodList buildInheritedMethods(Entry* cls) {
+    InheritedMethodList inherited = std::exchange(pass.keptInherited, nullptr);
+    if (!inherited) {
+        int parentsTaken = 0;
+        inherited = parentsMethods(cls, parentsTaken);
+        pass.keepInherited = keepsInheritedMethods(parentsTaken);
     }
     if (pass.instanceClassName)
         for (Entry* method = kavtkavcls->methods; method; method = method->next)
@@ -88,6 +110,13 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
 }
 
 }  // namespace
+
+void finishInheritedMethods(InheritedMethodList& inherited) {
+    if (!pass.keepInherited) return releaseMethodList(inherited);
+    pass.keptInherited = std::exchange(inherited, nullptr);
+    pass.keptReintroduced = std::move(pass.heldReintroduced);
+    pass.heldReintroduced.clear();
+}
 
 InheritedMethodList writeOverriddenMethods(FILE* out, Entry* cls) {
     InheritedMethodList inherited = buildInheritedMethods(cls);
