@@ -105,6 +105,11 @@ struct PassState {
     const char* guardSuffix = "xih";
     std::string nameBuffer;  // guard names, the lower-cased stem
 
+    // Where a method's prototype and descriptor are made: their room is kept from method to
+    // method.
+    std::string prototypeText;
+    std::string descriptorText;
+
     std::string prefixedNameText;     // what prefixedName returns
     std::string prefixedNameScratch;  // where it builds the next one
     // Pushed by the override section, drained (most recent first) by the class creation.

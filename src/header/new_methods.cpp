@@ -66,7 +66,7 @@ void writeMethodNameIdentifier(FILE* out, MethodKind kind, const char* n) {
 
 void writeDescriptorIdentifier(FILE* out, Entry* method) {
     const char* n = method->name;
-    std::string descriptor;
+    std::string& descriptor = pass.descriptorText;
     kavtokfprintf(out, "#ifndef kavDS_%s_defined\n", n);
     kavtokfprintf(out, "#define kavDS_%s_defined\n", n);
     kavtokfprintf(out, "static char *kavDS_%s = %s;\n", n, descriptorText(descriptor, method));
@@ -77,8 +77,7 @@ void writeDescriptorIdentifier(FILE* out, Entry* method) {
 void writeRedispatchStub(FILE* out, Entry* method) {
     const char* n = method->name;
     const std::string callArguments = callArgumentText(method);
-    std::string prototype;
-    kavtokfprintf(out, "static %s\n{\n", kavtprefixedPrototype(prototype, method, ",\n\t\t", 0, prefixedName("kavRD_", "")));
+    kavtokfprintf(out, "static %s\n{\n", kavtprefixedPrototype(pass.prototypeText, method, ",\n\t\t", 0, prefixedName("kavRD_", "")));
     if (kavtisvoid(method->returnType, method->returnTypeText)) {
         kavtokfprintf(out, "\tvoid* __retVal;\n\n");
         kavtokfprintf(out, "\tkavSelf->kavDispatch((void **)&__retVal, kavId_%s, kavSelf %s\n", n, kavtimplicitArgs(method));
@@ -111,7 +110,7 @@ void writeNewMethod(FILE* out, const PassMethod& facts) {
     MethodKind kind = methodKind(facts);
     writeBanner(out, kind, method->name);
 
-    std::string buffer;
+    std::string& buffer = pass.prototypeText;
     const char* prototype =
         kavtprefixedPrototype(buffer, method, ",\n\t\t", 0, passMethodPrefix());
 

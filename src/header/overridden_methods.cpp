@@ -76,9 +76,8 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
     const char* introducer = inherited->cls->name;
     std::string qualifiedIntroducer = pass.zdlClass ? introducer : qualifiedName(inherited->cls);
     bool nameLookup = hasMod(inherited, Option::namelookup);
-    std::string prototypeBuffer;
     const char* prototype =
-        kavtprefixedPrototype(prototypeBuffer, override, ",\n\t\t", 0, passMethodPrefix());
+        kavtprefixedPrototype(pass.prototypeText, override, ",\n\t\t", 0, passMethodPrefix());
     std::string argumentBuffer;
     std::string arguments = kavtshortArgList(argumentBuffer, override, ",", 0, 1);
 

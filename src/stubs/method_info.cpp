@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <array>
-#include <string>
+#include <string_view>
 
 namespace darurov {
 
@@ -81,10 +81,11 @@ void buildFloatMap(Entry* firstParam, FloatMap& map, int& argumentAreaSize) {
 }
 
 void emitMethodInfo(FILE* out, Entry* method) {
-    const std::string p = prefixedName("", method->name);
+    // Read until the last line: nothing below makes another prefixed name.
+    const char* p = prefixedName("", method->name);
     int code = returnKindCode(method);
     // The object pointer, then one word per implicit argument.
-    const std::string implicitArgs = kavtimplicitArgs(method);
+    const std::string_view implicitArgs = kavtimplicitArgs(method);
     int size = 4 + 4 * static_cast<int>(std::count(implicitArgs.begin(), implicitArgs.end(), ','));
 
     FloatMap map{};
@@ -92,15 +93,15 @@ void emitMethodInfo(FILE* out, Entry* method) {
     const bool hasFloatMap = map.count != 0;
     if (hasFloatMap) {
         code += 1;
-        kavtokfprintf(out, "\nstatic kavFloatMap %sFloatMap = {\n", p.c_str());
+        kavtokfprintf(out, "\nstatic kavFloatMap %sFloatMap = {\n", p);
         for (int slot : map.slots) kavtokfprintf(out, "%d, ", slot);
         kavtokfprintf(out, "};\n");
     }
-    kavtokfprintf(out, "\nstatic kavMethodInfo %sMethodInfo = {%d, %d, %s%s%s};\n", p.c_str(),
-                  code, size, hasFloatMap ? "&" : "", hasFloatMap ? p.c_str() : "",
+    kavtokfprintf(out, "\nstatic kavMethodInfo %sMethodInfo = {%d, %d, %s%s%s};\n", p,
+                  code, size, hasFloatMap ? "&" : "", hasFloatMap ? p : "",
                   hasFloatMap ? "FloatMap" : "0");
-    kavtokfprintf(out, "\nstatic kavApRdInfo %sStubs = {0, 0, &%sMethodInfo};\n", p.c_str(),
-                  p.c_str());
+    kavtokfprintf(out, "\nstatic kavApRdInfo %sStubs = {0, 0, &%sMethodInfo};\n", p,
+                  p);
 }
 
 }  // namespace darurov

@@ -4,7 +4,6 @@
 
 #include "driver/text.h"
 
-#include <string>
 
 namespace darurov {
 
@@ -13,12 +12,12 @@ namespace {
 // The runtime makes the stubs; the row only names the stubs record, unless the compiler of
 // the header defines the opt-out macro.
 void writeRuntimeStubFields(FILE* out, Entry* method) {
-    const std::string stubPrefix = prefixedName("", method->name);
+    const char* stubPrefix = prefixedName("", method->name);  // the only prefixed name of these lines
     kavtokfprintf(out, "         (kavMethodProc *)((void*)-1),\n");
-    kavtokfprintf(out, "#ifdef %s_kavApRdDefault\n", stubPrefix.c_str());
+    kavtokfprintf(out, "#ifdef %s_kavApRdDefault\n", stubPrefix);
     kavtokfprintf(out, "         0},\n");
     kavtokfprintf(out, "#else\n");
-    kavtokfprintf(out, "         (kavMethodProc *) ((void*) &%sStubs) },\n", stubPrefix.c_str());
+    kavtokfprintf(out, "         (kavMethodProc *) ((void*) &%sStubs) },\n", stubPrefix);
     kavtokfprintf(out, "#endif\n");
 }
 
