@@ -2,9 +2,12 @@
 
 #include "driver/state.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace darurov {
 
@@ -30,23 +33,35 @@ std::string formatText(const char* format, ...) {
 
 const char* prefixedName(const char* first, const char* second) {
     // Built aside first: a caller may pass the previous result back in.
+    const std::string_view parts[] = {first, kavtclassPrefix ? kavtclassPrefix : "", second};
     std::string& text = pass.prefixedNameScratch;
-    text.assign(first).append(kavtclassPrefix ? kavtclassPrefix : "").append(second);
+    text.resize(parts[0].size() + parts[1].size() + parts[2].size());
+    char* at = text.data();
+    for (std::string_view part : parts) at = std::copy(part.begin(), part.end(), at);
     text.swap(pass.prefixedNameText);
     return pass.prefixedNameText.c_str();
 }
 
 namespace {
 
-// A whole C string literal: quotes at both ends, every inner quote and backslash escaped,
-// no control character.
-bool isStringLiteral(const char* value) {
-    size_t n = std::strlen(value);
+// The characters a string literal cannot hold as they are: controls, DEL, the quote and the
+// backslash (which starts an escape).
+constexpr auto literalSpecial = [] {
+    std::array<bool, 256> special{};
+    for (int c = 0; c < 0x20; ++c) special[c] = true;
+    special[0x7f] = special['"'] = special['\\'] = true;
+    return special;
+}();
+
+// A whole C string literal of `n` characters: quotes at both ends, every inner quote and
+// backslash escaped, no control character.
+bool isStringLiteral(const char* value, size_t n) {
     if (n < 2 || value[0] != '"' || value[n - 1] != '"') return false;
     for (size_t i = 1; i + 1 < n; ++i) {
         unsigned char c = static_cast<unsigned char>(value[i]);
-        if (c < 0x20 || c == 0x7f || c == '"') return false;
-        if (c == '\\' && ++i + 1 >= n) return false;  // an escape needs its character
+        if (!literalSpecial[c]) continue;
+        if (c != '\\') return false;
+        if (++i + 1 >= n) return false;  // an escape needs its character
     }
     return true;
 }
@@ -56,9 +71,12 @@ bool isStringLiteral(const char* value) {
 // The text is written into a C string: a quote, a backslash or a control character in it is
 // escaped, so that any value gives a string literal the compiler reads back as that value.
 const char* quotedText(std::string& dest, const char* value) {
-    if (value[0] == '"' && isStringLiteral(value)) {
-        dest = value;
-        return dest.c_str();
+    if (value[0] == '"') {
+        const size_t n = std::strlen(value);
+        if (isStringLiteral(value, n)) {
+            dest.assign(value, n);
+            return dest.c_str();
+        }
     }
     dest = "\"";
     for (const char* p = value; *p; ++p) {
