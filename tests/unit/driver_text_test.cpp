@@ -36,4 +36,14 @@ TEST(FormatText, TextsOfAnyLengthAreWhole) {
     }
 }
 
+// Formats of %s only are joined without the library; the others go through it.
+TEST(FormatText, JoinsTextsAsPrintfWould) {
+    EXPECT_EQ(formatText("%s::%s", "A", "m"), "A::m");
+    EXPECT_EQ(formatText("%s%s", "", "tail"), "tail");
+    EXPECT_EQ(formatText("xih_%s", "C"), "xih_C");
+    EXPECT_EQ(formatText("no conversion"), "no conversion");
+    EXPECT_EQ(formatText("50%% of %s", "x"), "50% of x");
+    EXPECT_EQ(formatText("%s=%d", "n", 7), "n=7");
+}
+
 }  // namespace
