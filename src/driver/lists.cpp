@@ -226,8 +226,10 @@ MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
             resultTail = listAppend(resultTail, m, result);
             continue;
         }
-        if (isStaticMethod(m))
+        if (isStaticMethod(m)) {
+            ++pass.listMessages;
             kavtmrierror(kavtfilePath, match->lineno, 35, match->name, cls->name, m->cls->name);
+        }
     }
     releaseMethodList(all);
     releaseReintroduced(reintroduced);
@@ -246,6 +248,7 @@ InheritedMethodList addInheritedMethod(InheritedMethodList head, Entry* method) 
     Entry* first = (*listed)->method;
     if (first->cls != method->cls && reportsDuplicateIntroducers()) {
         std::string qualified = formatText("%s::%s", pass.currentClassName, method->name);
+        ++pass.listMessages;
         kavtmrierror(kavtfilePath, method->lineno, 35, qualified.c_str(), first->cls->name,
                      method->cls->name);
     }

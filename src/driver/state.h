@@ -120,6 +120,7 @@ struct PassState {
     // would make the same list again (see keepsInheritedMethods): that pass starts from it.
     // The list comes with the held copies its cells may point to.
     bool metaclassPassFollows = false;  // set by the driver after the class pass's set-up
+    int listMessages = 0;               // messages of the list operations in this pass
     bool keepInherited = false;
     MethodCell* keptInherited = nullptr;
     std::deque<ReintroducedMethods> keptReintroduced;

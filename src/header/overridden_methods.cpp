@@ -13,13 +13,12 @@ namespace darurov {
 
 namespace {
 
-// The methods inherited from the parents; `taken`: how many parents gave theirs.
-InheritedMethodList parentsMethods(Entry* cls, int& taken) {
+// The methods inherited from the parents.
+InheritedMethodList parentsMethods(Entry* cls) {
     InheritedMethodList inherited = nullptr;
     for (Entry* parent = cls->parents; parent; parent = parent->next) {
         // A parent reached along several paths is taken through the other paths only.
         if (ancestorPathCount(parent, cls) != 1) continue;
-        ++taken;
         MethodList methods = parentMethodsNotReintroduced(cls, parent->cls);
         if (!inherited) {
             // A collected list has one method per name already: the first one is taken whole.
@@ -34,20 +33,17 @@ InheritedMethodList parentsMethods(Entry* cls, int& taken) {
 }
 
 // The metaclass pass reads the same parents, ancestors and reintroduced methods as the class
-// pass. From one parent, of a class that reintroduces nothing, the list is made without a
-// message (both the two-introducer and the reintroduction error need more), so the metaclass
-// pass would make it again, the same, with nothing to say.
-bool keepsInheritedMethods(int parentsTaken) {
-    return pass.metaclassPassFollows && !inMetaclassPass() && parentsTaken <= 1 &&
-           pass.reintroducedMethods.count == 0;
+// pass, and its list operations decide on the same terms. A list the class pass made without
+// a message is what the metaclass pass would make again, the same, with nothing to say.
+bool keepsInheritedMethods() {
+    return pass.metaclassPassFollows && !inMetaclassPass() && pass.listMessages == 0;
 }
 
 InheritedMethodList buildInheritedMethods(Entry* cls) {
     InheritedMethodList inherited = std::exchange(pass.keptInherited, nullptr);
     if (!inherited) {
-        int parentsTaken = 0;
-        inherited = parentsMethods(cls, parentsTaken);
-        pass.keepInherited = keepsInheritedMethods(parentsTaken);
+        inherited = parentsMethods(cls);
+        pass.keepInherited = keepsInheritedMethods();
     }
     if (pass.instanceClassName)
         for (Entry* method = kavtkavcls->methods; method; method = method->next)
