@@ -433,7 +433,8 @@ private:
     [[gnu::always_inline]] bool copyChunks(const char*& from, Stops stops) {
         const char* in = from;
         char* to = at_;
-        while ((reinterpret_cast<std::uintptr_t>(in) & (pageSize - 1)) <= pageSize - 16 && end_ - to >= 16) {
+        char* const lastChunk = end_ - 16;  // where the last whole chunk of the free space starts
+        while ((reinterpret_cast<std::uintptr_t>(in) & (pageSize - 1)) <= pageSize - 16 && to <= lastChunk) {
             const __m128i chunk = load16(in);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(to), chunk);
             if (const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(stops(chunk)))) {
@@ -500,18 +501,18 @@ char* digitsOf(unsigned long value, char* end) {
         at = out.literal(at);
         if (!*at) return;
         const char* conversion = at + 1;
+        // Most conversions are names: %s is asked first.
+        if (*conversion == 's') {
+            const char* text = va_arg(args, const char*);
+            out.text(text ? text : "(null)");
+            at = conversion + 1;
+            continue;
+        }
         bool isLong = *conversion == 'l';
         if (isLong) ++conversion;
         char digits[24];
         char* const end = digits + sizeof digits;
         switch (*conversion) {
-            case 's': {
-                if (isLong) break;
-                const char* text = va_arg(args, const char*);
-                out.text(text ? text : "(null)");
-                at = conversion + 1;
-                continue;
-            }
             case 'd': {
                 long value = isLong ? va_arg(args, long) : va_arg(args, int);
                 unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
