@@ -57,7 +57,7 @@ bool isReserved(const std::string& word) { return wordFlags(word) & reservedWord
 // the token before), are printed in the order of their positions.
 const Token& Parser::lookAhead(size_t ahead) {
     while (ahead_ <= ahead) {
-        if (ahead_ == ring_.size()) growRing();
+        if (ahead_ > mask_) growRing();  // the ring is full: its size is mask_ + 1
         diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_));
         pp_.next(slot(ahead_));
         ++ahead_;
