@@ -68,6 +68,7 @@ class Preprocessor {
     };
 
     void push(int file, const std::string& dir);
+    void refresh();
     void takeExpandedOrEnd(Token& t);
     void directiveOrEnd(Frame& f, Token& t);
     void expandUse(const Token& use);
@@ -110,6 +111,10 @@ class Preprocessor {
     long long includedBytes_ = 0;
     long expansionWork_ = 0;
     bool stopped_ = false;  // a budget is spent: the input ends here
+    // The frame whose lexer gives the next token, when nothing expanded waits and the input
+    // goes on; else null. Set again wherever those change (refresh), so that reading a plain
+    // token asks one question.
+    Frame* reading_ = nullptr;
 };
 
 // Reads a whole regular file; false with errno-style reason in `why`.
