@@ -78,6 +78,20 @@ void Parser::growRing() {
 // Out of line: taking a token then needs no registers saved.
 [[gnu::noinline]] void Parser::dropRetired() { retired_.clear(); }
 
+inline void Parser::skip() {
+    const Token& t = peek();
+    if (t.kind != Tok::End) {
+        prevEnd_ = t.loc;
+        prevEnd_.col += t.loc.width;
+        prevEnd_.width = 0;
+    }
+    head_ = (head_ + 1) & mask_;
+    --ahead_;
+    if (!retired_.empty()) [[unlikely]] dropRetired();
+    ++taken_;
+    diag_.settle(static_cast<std::int64_t>(taken_));
+}
+
 Token Parser::take() {
     Token t = std::move(const_cast<Token&>(peek()));
     skip();  // reads only the kind and place, which a move leaves
@@ -95,19 +109,6 @@ void Parser::takeText(std::string& into) {
     skip();
 }
 
-void Parser::skip() {
-    const Token& t = peek();
-    if (t.kind != Tok::End) {
-        prevEnd_ = t.loc;
-        prevEnd_.col += t.loc.width;
-        prevEnd_.width = 0;
-    }
-    head_ = (head_ + 1) & mask_;
-    --ahead_;
-    if (!retired_.empty()) [[unlikely]] dropRetired();
-    ++taken_;
-    diag_.settle(static_cast<std::int64_t>(taken_));
-}
 
 // The parameters gathered in params_, moved to `out` in one allocation of their number: they
 // are held until their class is built.

@@ -281,39 +281,12 @@ std::vector<Token> Preprocessor::restOfLine(Frame& f) {
     return line;
 }
 
-bool Preprocessor::active(const Frame& f) const {
-    return f.conditionals.empty() || f.conditionals.back().active;
-}
-
 Token Preprocessor::next() {
     Token t;
     next(t);
     return t;
 }
 
-void Preprocessor::next(Token& t) {
-    for (;;) {
-        if (!reading_) [[unlikely]] {
-            takeExpandedOrEnd(t);
-            return;
-        }
-        Frame& f = *reading_;
-        const bool reading = active(f);  // only a directive changes it, and one is taken next
-        f.lexer->setSkipping(!reading);
-        f.lexer->next(t, lastLocs_[lastSlot_ ^ 1]);
-        if (t.kind == Tok::Hash || t.kind == Tok::End) [[unlikely]] {
-            directiveOrEnd(f, t);
-            continue;
-        }
-        if (!reading) continue;
-        lastSlot_ ^= 1;
-        if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) [[unlikely]] {
-            expandUse(t);
-            continue;
-        }
-        return;
-    }
-}
 
 // The rarer steps of next(), out of line so that reading a plain token saves few registers.
 [[gnu::noinline]] void Preprocessor::takeExpandedOrEnd(Token& t) {
