@@ -509,7 +509,16 @@ Symbol* Lowering::findInherited(Scope* scope, const std::string& name) {
         if (!s || s->visited == search) continue;
         s->visited = search;
         if (Symbol* found = names_.find(s, name)) return found;
-        if (s->owner && s->owner->kind == Symbol::Interface) pushParents(s);
+        if (!s->owner || s->owner->kind != Symbol::Interface) continue;
+        // An ancestor that was asked for the name already answers for its own ancestors:
+        // a class below a long chain does not walk it again.
+        if (s->inherited) {
+            if (auto known = s->inherited->find(name); known != s->inherited->end()) {
+                if (known->second) return known->second;
+                continue;
+            }
+        }
+        pushParents(s);
     }
     return nullptr;
 }
