@@ -310,7 +310,7 @@ bool Parser::definition(DeclList& out, Body body) {
         // (The section's keyword spelt right is no misspelling of another: no spelling
         // distances are measured for it.)
         if (inClass && t.ident("implementation") && peek(1).punct("{")) return implementation(out);
-        if (misspeltKeyword(body)) return false;
+        if (!t.reserved() && misspeltKeyword(body)) return false;  // a keyword is spelt right
         if (inClass) {
             if (t.ident("attribute") || t.ident("readonly")) return attribute(out);
             if (body == Body::Value && (t.ident("public") || t.ident("private"))) return stateMember(out);
