@@ -76,10 +76,11 @@ TEST_F(KcLowering, ARepeatedParameterPointsAtTheFirst) {
 // ancestor once: the first parent's ancestors come before the second parent.
 // Each class keeps what its ancestors gave for a name (found or not), and what a simple name
 // found from a scope is kept once: a name used again, in a class below, or from another scope
-// reads what a first search there finds.
+// reads what a first search there finds. A search stops at an ancestor that kept the name, and
+// goes on to the next parent where the ancestor found nothing (Left kept no V; Other has one).
 TEST_F(KcLowering, InheritedNamesAreSearchedDepthFirst) {
     ASSERT_TRUE(compile("typedef double G; interface Root { typedef short T; typedef short U; };"
-                        "interface Left : Root {}; interface Right : Root { typedef long T; };"
+                        "typedef char V; interface Left : Root { V lv(); }; interface Right : Root { typedef long T; };"
                         "interface Other { typedef long U; typedef float V; };"
                         "interface Both : Left, Right, Other { T t(); U u(); V v(); G g(); T t2(); G g2(); };"
                         "interface Below : Both { typedef char G; G g3(); T t3(); }; interface Side : Right { T t4(); };"
@@ -87,7 +88,7 @@ TEST_F(KcLowering, InheritedNamesAreSearchedDepthFirst) {
                         "interface After { G g6(); };"))
         << messages()[0];
     for (const auto& [owner, method, type] :
-         {std::tuple{"Both", "t", "Root_T"}, {"Both", "u", "Root_U"}, {"Both", "v", "Other_V"}, {"Both", "g", "G"},
+         {std::tuple{"Left", "lv", "V"}, {"Both", "t", "Root_T"}, {"Both", "u", "Root_U"}, {"Both", "v", "Other_V"}, {"Both", "g", "G"},
           {"Both", "t2", "Root_T"}, {"Both", "g2", "G"}, {"Below", "g3", "Below_G"}, {"Below", "t3", "Root_T"},
           {"Side", "t4", "Right_T"}, {"M_InM", "g4", "M_G"}, {"M_InM", "t5", "Root_T"}, {"M_InM", "g5", "M_G"},
           {"After", "g6", "G"}}) {

@@ -30,7 +30,6 @@ constexpr std::array<std::uint8_t, 256> charClasses = [] {
     return classes;
 }();
 
-bool identStart(char c) { return charClasses[static_cast<unsigned char>(c)] & startsIdent; }
 bool identChar(char c) { return charClasses[static_cast<unsigned char>(c)] & inIdent; }
 
 // The hash of a word for the table below, from its length and three of its characters:
@@ -289,15 +288,9 @@ inline bool Lexer::token(Token& t) {
         return true;
     }
 
-    char c = peek();
-    if (c == 'L' && (peek(1) == '"' || peek(1) == '\'')) {  // a wide literal
-        advance();
-        t.kind = peek() == '"' ? Tok::String : Tok::Char;
-        t.wide = true;
-        quoted(t, peek());
-        return true;
-    }
-    if (identStart(c)) {
+    const char c = text_[pos_];
+    const std::uint8_t cls = charClasses[static_cast<unsigned char>(c)];
+    if ((cls & startsIdent) && !(c == 'L' && (peek(1) == '"' || peek(1) == '\''))) {
         size_t end = pos_ + 1;
         while (end < text_.size() && identChar(text_[end])) ++end;
         t.kind = Tok::Ident;
@@ -308,6 +301,24 @@ inline bool Lexer::token(Token& t) {
         t.baseType = slot.baseType;
         here_.col += static_cast<int>(end - pos_);  // an identifier holds no line end
         pos_ = end;
+        return true;
+    }
+    if ((cls & onePunct) && !(cls & startsTwoPunct) && c != '#' && c != '.') {
+        t.setPunct(std::string_view(&text_[pos_], 1));
+        ++here_.col;  // no line end
+        ++pos_;
+        return true;
+    }
+    return otherToken(t, c);
+}
+
+// The rarer tokens, out of line: literals, '#', punctuators of two characters.
+[[gnu::noinline]] bool Lexer::otherToken(Token& t, char c) {
+    if (c == 'L') {  // a wide literal
+        advance();
+        t.kind = peek() == '"' ? Tok::String : Tok::Char;
+        t.wide = true;
+        quoted(t, peek());
         return true;
     }
     if (std::isdigit(static_cast<unsigned char>(c)) ||

@@ -103,6 +103,7 @@ class Lexer {
     // Inlined into next(), which reads every token through them.
     [[gnu::always_inline]] bool token(Token& t);
     [[gnu::always_inline]] void skipSpace(bool& sawNewline, bool stopAtNewline = false);
+    bool otherToken(Token& t, char c);
     void skipComment(bool& sawNewline);
     void number(Token& t);
     void quoted(Token& t, char close);

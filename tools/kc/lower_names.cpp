@@ -231,7 +231,7 @@ void Lowering::addBuiltins() {
         Symbol* s = declare(global_, Symbol::Struct, name, Loc{});
         s->builtin = true;
         s->state = Symbol::Done;
-        s->type = kavc::structType(name, {});
+        s->part().type = kavc::structType(name, {});
     }
     // The CORBA module's predefined names; IDL files may reopen the module.
     Symbol* corba = declare(global_, Symbol::Module, "CORBA", Loc{});
@@ -241,7 +241,7 @@ void Lowering::addBuiltins() {
         Symbol* s = declare(corba->inner, Symbol::Typedef, name, Loc{});
         s->builtin = true;
         s->state = Symbol::Done;
-        s->type = kavc::basicType(name);
+        s->part().type = kavc::basicType(name);
     }
 }
 
@@ -385,7 +385,7 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
             for (const Declarator& dd : d.more().declarators) {
                 if (Symbol* s = declare(scope, Symbol::Typedef, dd.name, dd.loc)) {
                     s->decl = &d;
-                    s->declarator = &dd;
+                    s->part().declarator = &dd;
                     walk_.push_back(s);
                 }
             }
@@ -430,8 +430,8 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
             int index = 0;
             for (const auto& [name, at] : d.more().enumerators) {
                 if (Symbol* s = declare(scope, Symbol::Enumerator, name, at)) {
-                    s->enumType = e;
-                    s->enumIndex = index;
+                    s->part().enumType = e;
+                    s->part().enumIndex = index;
                 }
                 ++index;
             }
@@ -509,7 +509,16 @@ Symbol* Lowering::findInherited(Scope* scope, const std::string& name) {
         if (!s || s->visited == search) continue;
         s->visited = search;
         if (Symbol* found = names_.find(s, name)) return found;
-        if (s->owner && s->owner->kind == Symbol::Interface) pushParents(s);
+        if (!s->owner || s->owner->kind != Symbol::Interface) continue;
+        // An ancestor that was asked for the name already answers for its own ancestors:
+        // a class below a long chain does not walk it again.
+        if (s->inherited) {
+            if (auto known = s->inherited->find(name); known != s->inherited->end()) {
+                if (known->second) return known->second;
+                continue;
+            }
+        }
+        pushParents(s);
     }
     return nullptr;
 }

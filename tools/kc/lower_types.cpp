@@ -110,9 +110,9 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
 
 // The type code of a struct or union, made before its members are known.
 TypeCode* Lowering::shellOf(Symbol* sym) {
-    if (!sym->type)
-        sym->type = sym->kind == Symbol::Struct ? kavc::structType(cName(sym), {}) : kavc::unionType(cName(sym), nullptr, {});
-    return sym->type;
+    if (!sym->type())
+        sym->part().type = sym->kind == Symbol::Struct ? kavc::structType(cName(sym), {}) : kavc::unionType(cName(sym), nullptr, {});
+    return sym->type();
 }
 
 TypeCode* Lowering::withDims(TypeCode* base, const Declarator& d, Scope* scope) {
@@ -127,7 +127,7 @@ TypeCode* Lowering::withDims(TypeCode* base, const Declarator& d, Scope* scope) 
 }
 
 TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
-    if (sym->state == Symbol::Done) return sym->type;
+    if (sym->state == Symbol::Done) return sym->type();
     if (sym->forwardOnly) {
         diag_.error(use, std::string(kindName(sym->kind)) + " " + quote(sym->name) + " is declared but never defined");
         diag_.note(sym->loc, "declared here");
@@ -148,7 +148,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
     TypeCode* result = nullptr;
     switch (sym->kind) {
         case Symbol::Typedef: {
-            TypeCode* base = withDims(resolveType(d.type, scope), *sym->declarator, scope);
+            TypeCode* base = withDims(resolveType(d.type, scope), *sym->declarator(), scope);
             if (base) result = kavc::aliasType(cName(sym), base);
             break;
         }
@@ -216,7 +216,7 @@ TypeCode* Lowering::typeOf(Symbol* sym, Loc use) {
         }
         default: break;
     }
-    sym->type = result;
+    sym->part().type = result;
     sym->state = Symbol::Done;
     --depth_;
     return result;
@@ -233,7 +233,7 @@ const TypeSpec* Lowering::basicOf(const TypeSpec& t, Scope* scope, Scope*& at, S
             enumSym = sym;
             return nullptr;
         }
-        if (sym->kind != Symbol::Typedef || !sym->declarator->dims.empty()) return nullptr;
+        if (sym->kind != Symbol::Typedef || !sym->declarator()->dims.empty()) return nullptr;
         spec = &sym->decl->type;
         at = sym->owner;
     }
@@ -259,14 +259,14 @@ std::optional<Value> Lowering::constValue(Symbol* sym, Loc use) {
         diag_.error(use, "constants nested too deeply");
         return std::nullopt;
     }
-    if (sym->state == Symbol::Done) return sym->constant ? std::optional<Value>(*sym->constant) : std::nullopt;
+    if (sym->state == Symbol::Done) return sym->constant() ? std::optional<Value>(*sym->constant()) : std::nullopt;
     ++depth_;
     sym->state = Symbol::Busy;
     std::optional<Value> v = evaluate(*sym->decl->more().value, sym->owner);
     if (v && !fits(sym->decl->type, sym->owner, *v, sym->decl->more().value->loc)) v.reset();
     sym->state = Symbol::Done;
     --depth_;
-    if (v) sym->constant = std::make_unique<Value>(*v);
+    if (v) sym->part().constant = std::make_unique<Value>(*v);
     return v;
 }
 
@@ -276,7 +276,7 @@ bool Lowering::fits(const TypeSpec& type, Scope* scope, Value& v, Loc at) {
     Symbol* enumSym = nullptr;
     const TypeSpec* spec = basicOf(type, scope, where, enumSym);
     if (enumSym) {
-        if (v.enumerator && v.enumerator->enumType == enumSym) return true;
+        if (v.enumerator && v.enumerator->enumType() == enumSym) return true;
         diag_.error(at, "the value is not an enumerator of " + quote(enumSym->name));
         return false;
     }
@@ -363,7 +363,7 @@ std::optional<Value> Lowering::evaluateNode(const Expr& e, Scope* scope) {
             }
             if (sym->kind == Symbol::Const) return constValue(sym, e.loc);
             if (sym->kind == Symbol::Enumerator) {
-                v.i = sym->enumIndex;
+                v.i = sym->enumIndex();
                 v.enumerator = sym;
                 return v;
             }

@@ -62,35 +62,48 @@ struct ClassPart {
     }
 };
 
-// A declared name: module, interface, type, constant, exception or interface member.
+// What only a type, a constant, an enumerator or an exception has.
+struct TypePart {
+    TypeCode* type = nullptr;
+    const Declarator* declarator = nullptr;  // Typedef: which of the declared names
+    Symbol* enumType = nullptr;              // Enumerator
+    int enumIndex = 0;
+    std::unique_ptr<Value> constant;  // Const, when it has a value
+};
+
+// A declared name: module, interface, type, constant, exception or interface member. The
+// unit's symbols stay until its last class is built, and most are operations and attributes,
+// which have a kind, a name and a place only: what the other kinds have is out of line.
 struct Symbol {
-    enum Kind {
+    enum Kind : std::uint8_t {
         Module, Interface, Typedef, Struct, Union, Enum, Enumerator, Const, Exception,
         Attribute, Operation, Native, State,
     } kind = Module;
     // Typedef, Struct, Union, Enum, Const: resolved lazily, once
-    enum State { Fresh, Busy, Done } state = Fresh;
+    enum State : std::uint8_t { Fresh, Busy, Done } state = Fresh;
+    bool builtin = false;
+    bool forwardOnly = false;  // struct X; or union X; without a definition yet
+    bool defined = false;      // Interface
+    bool broken = false;  // Interface: in or below an inheritance cycle, not lowered
     std::string name;
     Loc loc;
     Scope* owner = nullptr;  // where it is declared
     Scope* inner = nullptr;  // Module, Interface: its own scope
     Decl* decl = nullptr;  // lowering frees the parts of its tree that it has built
-    const Declarator* declarator = nullptr;  // Typedef: which of the declared names
-    Symbol* enumType = nullptr;              // Enumerator
-    int enumIndex = 0;
-
-    bool builtin = false;
-    bool forwardOnly = false;  // struct X; or union X; without a definition yet
-    bool defined = false;      // Interface
-    bool broken = false;  // Interface: in or below an inheritance cycle, not lowered
     std::unique_ptr<ClassPart> iface;  // every Interface has one, no other kind
-
-
-    TypeCode* type = nullptr;
-    std::unique_ptr<Value> constant;  // Const, when it has a value
+    std::unique_ptr<TypePart> typed;   // made when first written
 
     // Interface: its Entry, or null for a symbol of another kind.
     Entry* entry() const { return iface ? iface->entry : nullptr; }
+    TypeCode* type() const { return typed ? typed->type : nullptr; }
+    const Declarator* declarator() const { return typed ? typed->declarator : nullptr; }
+    Symbol* enumType() const { return typed ? typed->enumType : nullptr; }
+    int enumIndex() const { return typed ? typed->enumIndex : 0; }
+    const Value* constant() const { return typed ? typed->constant.get() : nullptr; }
+    TypePart& part() {
+        if (!typed) typed = std::make_unique<TypePart>();
+        return *typed;
+    }
 };
 
 // The global scope, a module (all its blocks) or an interface; its names are in the

@@ -57,7 +57,7 @@ bool isReserved(const std::string& word) { return wordFlags(word) & reservedWord
 // the token before), are printed in the order of their positions.
 const Token& Parser::lookAhead(size_t ahead) {
     while (ahead_ <= ahead) {
-        if (ahead_ == ring_.size()) growRing();
+        if (ahead_ > mask_) growRing();  // the ring is full: its size is mask_ + 1
         diag_.lookAhead(static_cast<std::int64_t>(taken_ + ahead_));
         pp_.next(slot(ahead_));
         ++ahead_;
@@ -78,6 +78,20 @@ void Parser::growRing() {
 // Out of line: taking a token then needs no registers saved.
 [[gnu::noinline]] void Parser::dropRetired() { retired_.clear(); }
 
+inline void Parser::skip() {
+    const Token& t = peek();
+    if (t.kind != Tok::End) {
+        prevEnd_ = t.loc;
+        prevEnd_.col += t.loc.width;
+        prevEnd_.width = 0;
+    }
+    head_ = (head_ + 1) & mask_;
+    --ahead_;
+    if (!retired_.empty()) [[unlikely]] dropRetired();
+    ++taken_;
+    diag_.settle(static_cast<std::int64_t>(taken_));
+}
+
 Token Parser::take() {
     Token t = std::move(const_cast<Token&>(peek()));
     skip();  // reads only the kind and place, which a move leaves
@@ -95,19 +109,6 @@ void Parser::takeText(std::string& into) {
     skip();
 }
 
-void Parser::skip() {
-    const Token& t = peek();
-    if (t.kind != Tok::End) {
-        prevEnd_ = t.loc;
-        prevEnd_.col += t.loc.width;
-        prevEnd_.width = 0;
-    }
-    head_ = (head_ + 1) & mask_;
-    --ahead_;
-    if (!retired_.empty()) [[unlikely]] dropRetired();
-    ++taken_;
-    diag_.settle(static_cast<std::int64_t>(taken_));
-}
 
 // The parameters gathered in params_, moved to `out` in one allocation of their number: they
 // are held until their class is built.
@@ -309,7 +310,7 @@ bool Parser::definition(DeclList& out, Body body) {
         // (The section's keyword spelt right is no misspelling of another: no spelling
         // distances are measured for it.)
         if (inClass && t.ident("implementation") && peek(1).punct("{")) return implementation(out);
-        if (misspeltKeyword(body)) return false;
+        if (!t.reserved() && misspeltKeyword(body)) return false;  // a keyword is spelt right
         if (inClass) {
             if (t.ident("attribute") || t.ident("readonly")) return attribute(out);
             if (body == Body::Value && (t.ident("public") || t.ident("private"))) return stateMember(out);

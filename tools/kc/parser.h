@@ -32,7 +32,8 @@ class Parser {
     // The next token's text, taken: what most callers keep of a token.
     std::string takeText();
     void takeText(std::string& into);  // the same, moved straight into `into`
-    void skip();  // take() without the token
+    // take() without the token; inlined where it is called, after a look at the token as a rule
+    [[gnu::always_inline]] void skip();
     void takeParams(SparseList<Param>& out);
     // Inlined, so that the punctuator's code is a constant.
     [[gnu::always_inline]] bool accept(const char* punct) {

@@ -260,6 +260,11 @@ void Preprocessor::push(int file, const std::string& dir) {
     f.lexer = std::make_unique<Lexer>(diag_, sources_.file(file).text, Loc{file, 1, 1});
     f.dir = dir;
     frames_.push_back(std::move(f));
+    refresh();
+}
+
+void Preprocessor::refresh() {
+    reading_ = expanded_.empty() && !frames_.empty() && !stopped_ ? &frames_.back() : nullptr;
 }
 
 // The next token of the directive's line; false at the end of the line.
@@ -276,45 +281,19 @@ std::vector<Token> Preprocessor::restOfLine(Frame& f) {
     return line;
 }
 
-bool Preprocessor::active(const Frame& f) const {
-    return f.conditionals.empty() || f.conditionals.back().active;
-}
-
 Token Preprocessor::next() {
     Token t;
     next(t);
     return t;
 }
 
-void Preprocessor::next(Token& t) {
-    for (;;) {
-        if (!expanded_.empty() || frames_.empty() || stopped_) [[unlikely]] {
-            takeExpandedOrEnd(t);
-            return;
-        }
-        Frame& f = frames_.back();
-        const bool reading = active(f);  // only a directive changes it, and one is taken next
-        f.lexer->setSkipping(!reading);
-        f.lexer->next(t, lastLocs_[lastSlot_ ^ 1]);
-        if (t.kind == Tok::Hash || t.kind == Tok::End) [[unlikely]] {
-            directiveOrEnd(f, t);
-            continue;
-        }
-        if (!reading) continue;
-        lastSlot_ ^= 1;
-        if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) [[unlikely]] {
-            expandUse(t);
-            continue;
-        }
-        return;
-    }
-}
 
 // The rarer steps of next(), out of line so that reading a plain token saves few registers.
 [[gnu::noinline]] void Preprocessor::takeExpandedOrEnd(Token& t) {
     if (!expanded_.empty()) {
         t = std::move(expanded_.front());
         expanded_.pop_front();
+        refresh();
         return;
     }
     t.clear();
@@ -324,17 +303,19 @@ void Preprocessor::next(Token& t) {
 [[gnu::noinline]] void Preprocessor::directiveOrEnd(Frame& f, Token& t) {
     if (t.kind == Tok::Hash) {
         directive(f, t);
-        return;
+    } else {
+        for (const Conditional& c : f.conditionals) diag_.error(c.at, "unterminated conditional directive");
+        if (frames_.size() == 1) lastLocs_[lastSlot_] = t.loc;
+        frames_.pop_back();
     }
-    for (const Conditional& c : f.conditionals) diag_.error(c.at, "unterminated conditional directive");
-    if (frames_.size() == 1) lastLocs_[lastSlot_] = t.loc;
-    frames_.pop_back();
+    refresh();
 }
 
 [[gnu::noinline]] void Preprocessor::expandUse(const Token& use) {
     std::vector<Token> out;
     expand(use, out);
     expanded_.insert(expanded_.end(), std::make_move_iterator(out.begin()), std::make_move_iterator(out.end()));
+    refresh();
 }
 
 // Expands one use of a macro into `out`. The walk keeps its own stack, so a long chain of

@@ -46,7 +46,7 @@ class Preprocessor {
 
     // The next token after preprocessing; Tok::End at the end of the main file.
     Token next();
-    void next(Token& t);  // the same, read into t
+    void next(Token& t);  // the same, read into t; inlined into the parser's look-ahead
 
   private:
     struct Conditional {
@@ -68,12 +68,13 @@ class Preprocessor {
     };
 
     void push(int file, const std::string& dir);
+    void refresh();
     void takeExpandedOrEnd(Token& t);
     void directiveOrEnd(Frame& f, Token& t);
     void expandUse(const Token& use);
     bool nextOnLine(Frame& f, Token& t);
     std::vector<Token> restOfLine(Frame& f);
-    bool active(const Frame& f) const;
+    bool active(const Frame& f) const { return f.conditionals.empty() || f.conditionals.back().active; }
     void directive(Frame& f, const Token& hash);
     void include(Frame& f, const Token& directiveName);
     void define(Frame& f, const Token& directiveName);
@@ -110,7 +111,35 @@ class Preprocessor {
     long long includedBytes_ = 0;
     long expansionWork_ = 0;
     bool stopped_ = false;  // a budget is spent: the input ends here
+    // The frame whose lexer gives the next token, when nothing expanded waits and the input
+    // goes on; else null. Set again wherever those change (refresh), so that reading a plain
+    // token asks one question.
+    Frame* reading_ = nullptr;
 };
+
+inline void Preprocessor::next(Token& t) {
+    for (;;) {
+        if (!reading_) [[unlikely]] {
+            takeExpandedOrEnd(t);
+            return;
+        }
+        Frame& f = *reading_;
+        const bool reading = active(f);  // only a directive changes it, and one is taken next
+        f.lexer->setSkipping(!reading);
+        f.lexer->next(t, lastLocs_[lastSlot_ ^ 1]);
+        if (t.kind == Tok::Hash || t.kind == Tok::End) [[unlikely]] {
+            directiveOrEnd(f, t);
+            continue;
+        }
+        if (!reading) continue;
+        lastSlot_ ^= 1;
+        if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) [[unlikely]] {
+            expandUse(t);
+            continue;
+        }
+        return;
+    }
+}
 
 // Reads a whole regular file; false with errno-style reason in `why`.
 bool readFile(const std::string& path, std::string& text, std::string& why);

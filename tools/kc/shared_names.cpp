@@ -93,8 +93,35 @@ struct Prefixes {
     std::string_view classPrefix, externalPrefix;
 };
 
-// The hash of a declared name: its prefix and the method's name, joined.
-std::uint32_t nameHash(std::string_view prefix, const char* method) { return textHash(method, textHash(prefix)); }
+// The hash of a text as a polynomial in its bytes, with the power of the base that its
+// length gives: a declared name's hash (its prefix and the method's name, joined) comes from
+// the hashes of its parts, so each method's name is read once for all the names it is in.
+struct TextHash {
+    std::uint32_t value = 0;
+    std::uint32_t scale = 1;
+
+    void add(char c) {
+        value = value * base + static_cast<unsigned char>(c);
+        scale *= base;
+    }
+    // The hash of this text followed by `after`.
+    std::uint32_t then(const TextHash& after) const { return value * after.scale + after.value; }
+
+  private:
+    static constexpr std::uint32_t base = 16777619u;
+};
+
+TextHash hashOf(std::string_view text) {
+    TextHash h;
+    for (char c : text) h.add(c);
+    return h;
+}
+
+TextHash hashOf(const char* text) {
+    TextHash h;
+    for (; *text; ++text) h.add(*text);
+    return h;
+}
 
 // Every function and stub name that the header's passes declare, with the first pass that
 // declares it: open addressing over slots of the method's interned name and the declaring
@@ -109,7 +136,7 @@ class DeclaredNames {
 
     // The first pass that declares the name that pass `pass` of classes[index] declares for
     // `method` (its stubs' name when `stub`), and whether that is this one (a new name). `h`:
-    // the name's hash (nameHash).
+    // the name's hash (a TextHash of the joined name).
     std::pair<Pass, bool> declare(std::uint32_t index, bool meta, bool stub, const char* method, std::uint32_t h) {
         const std::string_view prefix = prefixes_.of(classes_[index], meta, stub);
         table_.makeRoom([](const Slot& s) { return s.hash; });
@@ -374,14 +401,25 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
     std::vector<Name> names;
     std::vector<std::size_t> classEnds;  // names of classes[i] end at names[classEnds[i]]
     classEnds.reserve(classes.size());
-    auto add = [&](std::uint32_t index, bool meta, bool stubs, const char* method) {
-        names.push_back({method, nameHash(prefixes.of(classes[index], meta, stubs), method),
-                         index << 2 | (meta ? 2u : 0u) | (stubs ? 1u : 0u)});
+    // The prefixes' hashes: the stubs' one, and the last function prefix's (a class's pass
+    // declares all its functions with one prefix).
+    const TextHash stubsHash = hashOf(prefixes.stubs);
+    std::string_view lastPrefix;
+    TextHash lastPrefixHash;
+    auto prefixHash = [&](std::uint32_t index, bool meta, bool stubs) {
+        if (stubs) return stubsHash;
+        const std::string_view prefix = prefixes.of(classes[index], meta, false);
+        if (prefix.data() != lastPrefix.data() || prefix.size() != lastPrefix.size()) {
+            lastPrefix = prefix;
+            lastPrefixHash = hashOf(prefix);
+        }
+        return lastPrefixHash;
     };
     // What the passes read of each method, gathered in the one walk over the class's methods
     // (a large class's method records do not stay in the cache until a second walk).
     struct Method {
         const char* name;
+        TextHash hash;
         bool classMethod;
         bool declares;  // an override of a procedure or non-static method is refused (error 26)
         bool stubs;     // introduced here, with per-method stubs and records
@@ -397,7 +435,7 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
                                  (has(m->origin, Option::procedure) || has(m->origin, Option::nonstatic) ||
                                   has(m->origin, Option::nonstaticaccessors));
             const bool introduced = m->type == kavtNewMethodType && (!m->origin || m->cls == cls);
-            methods.push_back({m->name, has(m, Option::metaclassMember), !refused,
+            methods.push_back({m->name, hashOf(m->name), has(m, Option::metaclassMember), !refused,
                                introduced && perMethodNames && !has(m, Option::procedure)});
         };
         methods.clear();
@@ -410,8 +448,11 @@ void warnSharedFunctionNames(const std::vector<Entry*>& toEmit, const Declaratio
         for (int meta = 0; meta <= (kavtimplicitMeta(cls) ? 1 : 0); ++meta) {
             for (const Method& m : methods) {
                 if (m.classMethod != (meta == 1) || !m.declares) continue;
-                add(index, m.classMethod, false, m.name);
-                if (m.stubs) add(index, m.classMethod, true, m.name);
+                for (bool stubs : {false, true}) {
+                    if (stubs && !m.stubs) break;
+                    names.push_back({m.name, prefixHash(index, m.classMethod, stubs).then(m.hash),
+                                     index << 2 | (m.classMethod ? 2u : 0u) | (stubs ? 1u : 0u)});
+                }
             }
         }
         classEnds.push_back(names.size());
