@@ -13,6 +13,7 @@ struct Interface {
     long ops = 0;
     std::vector<std::string> overrides;  // inherited operations to override
     bool full = true;                    // attributes, data, initializer, class method
+    bool ordered = false;                // a release order and a modifier for every operation
 };
 
 // Operation i of an interface: a mix of results, modes and types.
@@ -46,10 +47,19 @@ void writeInterface(std::ostream& out, const Interface& in) {
         else
             writeOperation(out, n, i);
     }
-    bool impl = !in.overrides.empty() || (in.full && in.ops > 1);
+    bool impl = !in.overrides.empty() || (in.full && in.ops > 1) || in.ordered;
     if (impl) {
         out << "#ifdef __KAVIDL__\n    implementation {\n";
         out << "        externalprefix = " << n << "_;\n";
+        if (in.ordered && in.ops > 0) {
+            const long data = in.ops / 2;
+            for (long d = 0; d < data; ++d) out << "        long " << n << "_d" << d << ";\n";
+            out << "        releaseorder:";
+            for (long i = 0; i < in.ops; ++i) out << (i ? ",\n            " : " ") << n << "_op" << i;
+            for (long d = 0; d < data; ++d) out << ",\n            " << n << "_d" << d;
+            out << ";\n";
+            for (long i = 0; i < in.ops; ++i) out << "        " << n << "_op" << i << ": namelookup;\n";
+        }
         if (in.full && in.ops > 1) {
             static const char* const types[] = {"long", "double", "string", "Point"};
             for (long d = 0; d < (in.ops + 9) / 10; ++d)
@@ -144,6 +154,16 @@ std::vector<Interface> lattice(long layers) {
     return result;
 }
 
+// One interface of half the operations, whose implementation section names each of them in
+// its release order and gives each a modifier, with a data member for every second one, also
+// in the release order; and a child of the other half that overrides every one of them.
+std::vector<Interface> sections(long ops) {
+    Interface base{"R0", {}, (ops + 1) / 2, {}, false, true};
+    Interface child{"R1", {"R0"}, ops - base.ops, {}, false, false};
+    for (long i = 0; i < base.ops; ++i) child.overrides.push_back("R0_op" + std::to_string(i));
+    return {base, child};
+}
+
 }  // namespace
 
 bool writeShape(std::ostream& out, const std::string& shape, long count) {
@@ -160,6 +180,8 @@ bool writeShape(std::ostream& out, const std::string& shape, long count) {
         interfaces = many(count);
     else if (shape == "lattice")
         interfaces = lattice(count);
+    else if (shape == "sections")
+        interfaces = sections(count);
     else
         return false;
     writePrologue(out);

@@ -12,7 +12,10 @@ namespace bench {
 // chain:   one such chain of any length (every class's header lists all it inherits, so the
 //          output grows with the square of the length);
 // many:    one small interface (one operation) per operation;
-// lattice: `count` layers of two interfaces, each inheriting both of the layer above.
+// lattice: `count` layers of two interfaces, each inheriting both of the layer above;
+// sections: an interface whose implementation section names every operation in its release
+//          order and in a modifier (and has data members, named there too), and a child that
+//          overrides every operation.
 // Operations mix parameter modes and types (base types, a structure, a sequence, a string);
 // interfaces carry attributes, data members, an initializer and overrides. The file compiles
 // with kc, and with omniidl, which skips the implementation sections.

@@ -33,7 +33,7 @@ namespace {
 
 struct Settings {
     std::vector<long> sizes{1000, 10000, 100000, 1000000};
-    std::vector<std::string> shapes{"wide", "single", "deep", "many"};
+    std::vector<std::string> shapes{"wide", "single", "deep", "many", "sections"};
     int runs = 3;
     std::string kc;
     std::string baselineKc;
@@ -183,7 +183,7 @@ int usage() {
     std::fputs("usage: kcbench [--quick] [--runs N] [--sizes LIST] [--shapes LIST] [--kc PATH]\n"
                "               [--baseline-kc PATH] [--baseline-max OPS] [--omniidl PATH | --no-omniidl]\n"
                "               [--omniidl-max OPS] [--timeout SECONDS] [--work DIR]\n"
-               "       kcbench gen SHAPE COUNT   (shapes: wide single deep chain many lattice)\n",
+               "       kcbench gen SHAPE COUNT   (shapes: wide single deep chain many lattice sections)\n",
                stderr);
     return 2;
 }

@@ -2,7 +2,8 @@
 #include "driver/state.h"
 #include "header/header.h"
 
-#include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 namespace darurov {
 
@@ -12,10 +13,12 @@ bool isInstanceMember(Entry* member) {
     return belongsToPass(member) && !hasMod(member, Option::staticdata);
 }
 
-Entry* findDataMember(Entry* cls, const char* name) {
-    for (Entry* member = cls->data; member; member = member->next)
-        if (std::strcmp(member->name, name) == 0) return member;
-    return nullptr;
+// The first member of the data chain under each name. A release order may name every member
+// of a large class: one walk of the chain per name would grow with the square of the count.
+std::unordered_map<std::string_view, Entry*> dataMembersByName(Entry* cls) {
+    std::unordered_map<std::string_view, Entry*> byName;
+    for (Entry* member = cls->data; member; member = member->next) byName.emplace(member->name, member);
+    return byName;
 }
 
 // Data tokens are thunks unless "nothunks" or "kavboot" asks for kavDataResolve.
@@ -24,9 +27,11 @@ bool dataTokensAreThunks() { return !optionSet(Option::nothunks) && !optionSet(O
 // IDL classes keep the layout their release order fixes, so that adding a member does not
 // move the others; the lists may name static members too.
 void writeReleaseOrderMembers(FILE* out, Entry* cls) {
+    const std::unordered_map<std::string_view, Entry*> members = dataMembersByName(cls);
     for (NameList* list : cls->releaseOrder->dataLists)
         for (NameList* item = list; item; item = item->next) {
-            Entry* member = findDataMember(cls, item->name);
+            auto found = members.find(item->name);
+            Entry* member = found == members.end() ? nullptr : found->second;
             if (member && belongsToPass(member))
                 kavtokfprintf(out, "\t%s;\n", member->declarator);
         }

@@ -116,12 +116,16 @@ void computeInheritedMethods(Entry* cls) {
     });
 }
 
-Entry* memberNamed(Entry* cls, const std::string& name) {
-    for (Entry* e = cls->methods; e; e = e->next)
-        if (name == e->name) return e;
-    for (Entry* e = cls->data; e; e = e->next)
-        if (name == e->name) return e;
-    return nullptr;
+// The first method of the class's chain named `name` (interned): the indexes hold the first
+// new method and the first override of each name, and a chain holds both kinds under one name
+// only where the front end let an error through.
+Entry* methodNamed(Entry* cls, const char* name) {
+    const Model& m = model();
+    Entry* introduced = m.introduced.find(cls, name);
+    Entry* overriding = m.overridden.find(cls, name);
+    if (!introduced || !overriding) return introduced ? introduced : overriding;
+    for (Entry* e = cls->methods;; e = e->next)
+        if (e == introduced || e == overriding) return e;
 }
 
 NameList* nameList(const std::vector<Entry*>& members) {
@@ -142,10 +146,15 @@ void buildReleaseOrder(Entry* cls) {
     Model& m = model();
     ReleaseItem* head = nullptr;
     ReleaseItem** tail = &head;
+    // A name that is no method's may be a data member's, the first of that name.
+    PointerMap<Entry*> dataNamed;
+    if (!inf.releaseNames.empty())
+        for (Entry* d = cls->data; d; d = d->next) dataNamed.insert(d->name, d);
     for (const std::string& name : inf.releaseNames) {
         ReleaseItem& item = *m.releaseItems.make();
         item.name = internName(name);
-        item.entry = memberNamed(cls, name);
+        item.entry = methodNamed(cls, item.name);
+        if (Entry* const* data = item.entry ? nullptr : dataNamed.find(item.name)) item.entry = *data;
         *tail = &item;
         tail = &item.next;
     }
@@ -355,6 +364,7 @@ Entry* addOverride(Entry* cls, Entry* overridden, int line) {
     // An override of a class method is itself one.
     if (hasMod(overridden, darurov::Option::metaclassMember)) addMod(e, modName(darurov::Option::metaclassMember));
     appendChain(cls->methods, classInfo(cls).lastMethod, e);
+    model().overridden.add(cls, e->name, e);
     return e;
 }
 
@@ -438,10 +448,9 @@ void addPassthru(Entry* cls, std::string_view section, bool after, std::string_v
 }
 
 Entry* findMethod(Entry* cls, std::string_view name) {
-    if (!cls) return nullptr;
-    for (Entry* m = cls->methods; m; m = m->next)
-        if (name == m->name) return m;
-    return nullptr;
+    // Every method's name is interned: a text the name table lacks names no method.
+    const char* interned = cls ? model().names.find(name) : nullptr;
+    return interned ? methodNamed(cls, interned) : nullptr;
 }
 
 // The first ancestor, depth first, that introduces a method of that name: only the classes

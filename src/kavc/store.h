@@ -312,6 +312,7 @@ struct Model {
     Pool<NameList> nameLists;
     std::array<TypeCode*, baseTypeCount> basics{};  // by base_types.h row, made when first asked
     IntroducedIndex introduced;
+    IntroducedIndex overridden;  // the first override each class makes under each name
     DeclaratorCache paramDeclarators;
     char* descriptorName = nullptr;  // the descriptor modifier's interned name, once asked
     Entry* objectRoot = nullptr;     // KAVObject, once found

@@ -253,6 +253,29 @@ TEST_F(KavcModel, ReleaseOrderItemsFindTheirEntries) {
     EXPECT_EQ(base->releaseOrder, nullptr);  // none given
 }
 
+// findMethod answers from indexes: the first Entry of the class's own chain with the name.
+TEST_F(KavcModel, FindMethodGivesTheFirstOfTheClassChain) {
+    const std::vector<std::pair<const char*, Entry*>> cases = {
+        {"talk", talk}, {"make", overMake}, {"kavDefaultInit", init}, {"kavInit", nullptr},
+        {"nap", nullptr} /* reintroduced: not in the chain */, {"a", nullptr} /* data */,
+        {"neverSeen", nullptr}};
+    for (const auto& [name, expected] : cases) EXPECT_EQ(kavc::findMethod(cls, name), expected) << name;
+    // An override and a later new method of one name: the chain's first wins, in lookups and
+    // in the release order, where a method also comes before a data member of its name.
+    Entry* child = kavc::newClass("Child", {}, nullptr, 20);
+    kavc::addParent(child, cls, 20);
+    Entry* over = kavc::addOverride(child, talk, 21);
+    kavc::addMethod(child, "talk", nullptr, 22);
+    Entry* own = kavc::addMethod(child, "own", nullptr, 23);
+    kavc::addData(child, "own", kavc::basicType("long"), 24);
+    Entry* data = kavc::addData(child, "only", kavc::basicType("long"), 24);
+    kavc::setReleaseOrder(child, {"talk", "own", "only"});
+    EXPECT_EQ(kavc::findMethod(child, "talk"), over);
+    std::vector<Entry*> found;
+    for (ReleaseItem* i = child->releaseOrder; i; i = i->next) found.push_back(i->entry);
+    EXPECT_EQ(found, (std::vector<Entry*>{over, own, data}));
+}
+
 TEST_F(KavcModel, StabKeepsInsertionOrderAndCopiesRecords) {
     struct Record {
         const char* name;
