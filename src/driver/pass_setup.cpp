@@ -173,6 +173,16 @@ const std::vector<PassMethod>& passMethods(Entry* cls) {
     return pass.methods;
 }
 
+const std::vector<std::uint8_t>& inheritedClassMembers(Entry* cls) {
+    if (!pass.classMembersOf || pass.classMembersOf != cls->inheritedMethods) {
+        pass.inheritedClassMembers.clear();
+        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+            pass.inheritedClassMembers.push_back(hasMod(ref->method, Option::metaclassMember));
+        pass.classMembersOf = cls->inheritedMethods;
+    }
+    return pass.inheritedClassMembers;
+}
+
 void releaseReintroduced(ReintroducedMethods& record) {
     for (int i = 0; i < record.count; ++i) kavtsmfree(record.methods[i], 0);
     if (record.methods) kavtsmfree(record.methods, 0);
@@ -220,12 +230,16 @@ void setUp(FILE* out, Entry* cls, bool keepFacts) {
     }
     // The facts array keeps its room from the last pass, and its content when asked to.
     std::vector<PassMethod> methods = std::move(pass.methods);
+    std::vector<std::uint8_t> classMembers = std::move(pass.inheritedClassMembers);
+    const MethodRef* classMembersOf = keepFacts ? pass.classMembersOf : nullptr;
     const Entry* factsOf = keepFacts ? pass.factsOf : nullptr;
     const int settledMeta = pass.settledMeta;
     MethodCell* keptInherited = pass.keptInherited;
     std::deque<ReintroducedMethods> keptReintroduced = std::move(pass.keptReintroduced);
     pass = PassState{};
     pass.methods = std::move(methods);
+    pass.inheritedClassMembers = std::move(classMembers);
+    pass.classMembersOf = classMembersOf;
     pass.factsOf = factsOf;
     pass.settledMeta = settledMeta;
     pass.keptInherited = keptInherited;

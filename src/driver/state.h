@@ -133,6 +133,10 @@ struct PassState {
     const Entry* factsOf = nullptr;
     int settledMeta = -1;
     std::vector<PassMethod> methods;
+    // The "class" modifier of each method of the class's inheritedMethods (list order): the
+    // class pass reads it, the metaclass pass keeps it. `classMembersOf` is the list's head.
+    const MethodRef* classMembersOf = nullptr;
+    std::vector<std::uint8_t> inheritedClassMembers;
 };
 
 extern PassState pass;
@@ -181,6 +185,9 @@ std::string qualifiedName(Entry* e);
 
 // The methods chain of the pass's class with the facts the sections ask of each.
 const std::vector<PassMethod>& passMethods(Entry* cls);
+// For each method of cls->inheritedMethods, in order: 1 when it carries the "class" modifier
+// (a member of the metaclass pass), else 0.
+const std::vector<std::uint8_t>& inheritedClassMembers(Entry* cls);
 // The facts of any method (a reintroduced one), looked up now.
 PassMethod methodFacts(Entry* method);
 

@@ -6,6 +6,9 @@
 #include "header/header.h"
 
 #include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
 namespace darurov {
 
@@ -18,8 +21,10 @@ void writeMethodMacro(FILE* out, Entry* method) {
 void writeMethodMacros(FILE* out, Entry* cls) {
     kavtfullComment(out, "-- Method Macros for use in Method Procedures");
     kavtokfprintf(out, "#ifdef METHOD_MACROS\n");
+    const std::vector<std::uint8_t>& classMembers = inheritedClassMembers(cls);
+    std::size_t at = 0;
     for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-        if (belongsToPass(ref->method)) writeMethodMacro(out, ref->method);
+        if (classMembers[at++] == inMetaclassPass()) writeMethodMacro(out, ref->method);
     if (inMetaclassPass()) {
         // The root metaclass's own methods carry no "class" modifier but are the
         // metaclass's methods all the same.
