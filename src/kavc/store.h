@@ -35,6 +35,11 @@ struct TypeCode {
     std::vector<std::string> enumerators;
     Entry* cls = nullptr;  // objref
     char* cText = nullptr;  // kavc::cTypeText, interned when first asked (a type never changes its text)
+    // Size and alignment, worked out when first asked; good while layoutsSettled is the
+    // model's (completing a forward-declared type changes the layouts that contain it).
+    unsigned long layoutsSettled = 0;
+    int layoutSize = 0;
+    int layoutAlign = 1;
 };
 
 namespace kavc::detail {
@@ -320,6 +325,10 @@ struct Model {
     // Bumped by every change of the unit, so kavtcreateTypeCodes knows what it has done.
     unsigned long revision = 1;
     unsigned long typedRevision = 0;
+    // Bumped when a structure's members change (a forward-declared type completed, the
+    // instance-data structures made again): the layouts kept in type codes are good for one
+    // value.
+    unsigned long layoutRevision = 1;
     std::size_t typedEntries = 0;
     std::size_t typedParams = 0;
 

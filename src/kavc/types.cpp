@@ -197,6 +197,7 @@ TypeCode* completeType(TypeCode* tc, TypeCode* discriminator,
                        const std::vector<std::pair<std::string, TypeCode*>>& members) {
     tc->discriminator = discriminator;
     tc->members = members;
+    ++model().layoutRevision;
     return tc;
 }
 
@@ -237,9 +238,27 @@ int kavttcKind(TypeCode* tc, int /*flag*/) {
     return tc ? tc->kind : 0;
 }
 
-int kavttcSize(TypeCode* tc, int /*flag*/) { return layoutOf(tc).size; }
+namespace {
 
-short kavttcAlignment(TypeCode* tc, int /*flag*/) { return static_cast<short>(layoutOf(tc).align); }
+// layoutOf, kept in the type code: the emitter asks the size of each method's result and
+// parameters, mostly of a few types, and a structure's layout walks all its members.
+Layout keptLayout(TypeCode* tc) {
+    if (!tc) return layoutOf(tc);
+    const unsigned long settled = model().layoutRevision;
+    if (tc->layoutsSettled != settled) {
+        const Layout layout = layoutOf(tc);
+        tc->layoutSize = layout.size;
+        tc->layoutAlign = layout.align;
+        tc->layoutsSettled = settled;
+    }
+    return {tc->layoutSize, tc->layoutAlign};
+}
+
+}  // namespace
+
+int kavttcSize(TypeCode* tc, int /*flag*/) { return keptLayout(tc).size; }
+
+short kavttcAlignment(TypeCode* tc, int /*flag*/) { return static_cast<short>(keptLayout(tc).align); }
 
 int kavtreturnsStruct(Entry* method) {
     if (!method) return 0;
@@ -283,5 +302,6 @@ void kavtcreateTypeCodes(Stab* /*stab*/) {
         ci.dataType->members = std::move(members);
         cls->dataTypeCode = ci.dataType;
     }
+    ++m.layoutRevision;
     m.typedRevision = m.revision;
 }

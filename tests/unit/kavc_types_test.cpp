@@ -92,3 +92,14 @@ TEST_F(KavcTypeCodes, ReturnsStructThroughAliases) {
 }
 
 }  // namespace
+
+// A size asked before a forward-declared structure is completed does not stay: the structure
+// and what contains it are laid out again.
+TEST_F(KavcTypeCodes, CompletingAForwardStructureChangesTheLayoutsThatHoldIt) {
+    TypeCode* shell = kavc::structType("Later", {});
+    TypeCode* outer = kavc::structType("Outer", {{"c", basic("char")}, {"later", shell}});
+    EXPECT_EQ(layout(outer), (Layout{16, 1, 1}));
+    kavc::completeType(shell, nullptr, {{"d", basic("double")}});
+    EXPECT_EQ(layout(shell), (Layout{16, 8, 8}));
+    EXPECT_EQ(layout(outer), (Layout{16, 16, 8}));
+}
