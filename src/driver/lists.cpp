@@ -35,19 +35,21 @@ struct CellPool {
         for (MethodCell* block : blocks) kavtsmfree(block, 0);
     }
 
-    MethodCell* take() {
-        if (!free) {
-            auto* block = static_cast<MethodCell*>(kavtsmalloc(sizeof(MethodCell) * blockCells, 0));
-            blocks.push_back(block);
-            for (std::size_t i = 0; i < blockCells; ++i) give(&block[i]);
-        }
+    [[gnu::always_inline]] MethodCell* take() {
+        if (!free) addBlock();
         MethodCell* cell = free;
         free = cell->next;
         return cell;
     }
-    void give(MethodCell* cell) {
-        cell->next = free;
-        free = cell;
+    [[gnu::noinline]] void addBlock() {
+        auto* block = static_cast<MethodCell*>(kavtsmalloc(sizeof(MethodCell) * blockCells, 0));
+        blocks.push_back(block);
+        for (std::size_t i = 0; i < blockCells; ++i) give(&block[i]);
+    }
+    void give(MethodCell* cell) { giveChain(cell, cell); }
+    void giveChain(MethodCell* first, MethodCell* last) {
+        last->next = free;
+        free = first;
     }
 };
 CellPool cellPool;
@@ -197,12 +199,15 @@ MethodList collectMethods(Entry* cls, MethodList head, MethodCell*& tail) {
 }
 
 void releaseMethodList(MethodList& head) {
-    while (head) {
-        MethodCell* next = head->next;
-        delete head->index;
-        cellPool.give(head);
-        head = next;
+    if (!head) return;
+    // The cells go back to the pool as one chain.
+    MethodCell* last = head;
+    for (;; last = last->next) {
+        delete last->index;
+        if (!last->next) break;
     }
+    cellPool.giveChain(head, last);
+    head = nullptr;
 }
 
 MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
