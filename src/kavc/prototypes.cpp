@@ -13,7 +13,8 @@ bool hasContext(Entry* method) {
            (method->type == kavtNewMethodType || method->type == kavtOverrideType) && methodInfo(method).context;
 }
 
-bool zdlCallStyle() { return kavtgetgatt(darurov::optionName(darurov::Option::csc)) != nullptr; }
+// The "csc" option, as kavtgetgatt would find it: asked for every prototype and argument list.
+bool zdlCallStyle() { return model().zdlCallStyle; }
 
 // The implicit parameters after the target object: names and declarations.
 struct ImplicitParams {

@@ -340,6 +340,7 @@ void addMod(Entry* e, std::string_view name, const char* value) {
 
 void setOption(std::string_view name, const char* value) {
     char* text = value ? copyString(value) : bareValue();
+    if (name == darurov::optionName(darurov::Option::csc)) model().zdlCallStyle = true;
     for (auto& [key, val] : model().options)
         if (key == name) {
             val = text;

@@ -340,6 +340,7 @@ struct Model {
     std::vector<StabImpl*> stabs;  // every live Stab, freed by reset
 
     std::vector<std::pair<std::string, char*>> options;  // insertion order
+    bool zdlCallStyle = false;  // the "csc" option is set: prototypes have no implicit arguments
     std::string scratch;  // a text being put together before it is copied or interned
     Entry* current = nullptr;  // the class being emitted (kavtinitialiseMeta)
 
