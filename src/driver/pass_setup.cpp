@@ -176,8 +176,15 @@ const std::vector<PassMethod>& passMethods(Entry* cls) {
 const std::vector<std::uint8_t>& inheritedClassMembers(Entry* cls) {
     if (!pass.classMembersOf || pass.classMembersOf != cls->inheritedMethods) {
         pass.inheritedClassMembers.clear();
-        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-            pass.inheritedClassMembers.push_back(hasMod(ref->method, Option::metaclassMember));
+        // What hasMod asks the host, asked here of each method's modifiers: one question for
+        // each of tens of thousands of methods.
+        const char* const name = optionName(Option::metaclassMember);
+        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next) {
+            std::uint8_t member = 0;
+            for (const Mod* mod = ref->method->mods; mod && !member; mod = mod->next)
+                member = mod->name && mod->name[0] == name[0] && std::strcmp(mod->name, name) == 0;
+            pass.inheritedClassMembers.push_back(member);
+        }
         pass.classMembersOf = cls->inheritedMethods;
     }
     return pass.inheritedClassMembers;
