@@ -22,9 +22,10 @@ void writeMethodMacros(FILE* out, Entry* cls) {
     kavtfullComment(out, "-- Method Macros for use in Method Procedures");
     kavtokfprintf(out, "#ifdef METHOD_MACROS\n");
     const std::vector<std::uint8_t>& classMembers = inheritedClassMembers(cls);
+    const bool metaclassPass = inMetaclassPass();
     std::size_t at = 0;
     for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-        if (classMembers[at++] == inMetaclassPass()) writeMethodMacro(out, ref->method);
+        if (classMembers[at++] == metaclassPass) writeMethodMacro(out, ref->method);
     if (inMetaclassPass()) {
         // The root metaclass's own methods carry no "class" modifier but are the
         // metaclass's methods all the same.
