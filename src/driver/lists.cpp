@@ -12,7 +12,6 @@
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace darurov {
@@ -357,9 +356,13 @@ bool isMethodOf(Entry* cls, Entry* method) {
     return false;
 }
 
-void deferParentResolution(Entry* cls, const char* introducer, Entry* method,
-                           std::vector<ParentMethod> parents) {
-    pass.deferred = new DeferredResolution{cls, introducer, method, std::move(parents), pass.deferred};
+void deferParentResolution(Entry* cls, const char* introducer, Entry* method) {
+    auto* record = static_cast<DeferredResolution*>(kavtsmalloc(sizeof(DeferredResolution), 0));
+    record->cls = cls;
+    record->introducer = kavtstringFmt("%s", introducer);
+    record->method = method;
+    record->next = pass.deferred;
+    pass.deferred = record;
 }
 
 DeferredResolution* popDeferred() {
@@ -368,7 +371,10 @@ DeferredResolution* popDeferred() {
     return record;
 }
 
-void releaseDeferred(DeferredResolution* record) { delete record; }
+void releaseDeferred(DeferredResolution* record) {
+    kavtsmfree(record->introducer, 0);
+    kavtsmfree(record, 0);
+}
 
 bool isLifecycleMethod(Entry* method) {
     for (const auto& m : lifecycleMethods)

@@ -6,8 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace darurov {
 
@@ -106,27 +104,16 @@ Entry* chainMethodNamed(Entry* cls, const char* name);
 // Releases every cell (and the name index); the Entries stay the host's. Empties `head`.
 void releaseMethodList(MethodList& head);
 
-// A parent that has an overridden method.
-struct ParentMethod {
-    int number;        // position among all parents, counting from 1
-    const char* name;  // the Parent part of the generated names
-    Entry* found;      // the parent's entry for the method
-};
-
 // The deferred resolution stack (pass.deferred): pushed by the override section, drained,
 // most recent first, by the class-creation routine.
 struct DeferredResolution {
     Entry* cls;
-    std::string introducer;
+    char* introducer;  // host-allocated copy
     Entry* method;
-    // The parents that have the method, as the call macros found them: the resolution
-    // statements assign the pointers those macros declared.
-    std::vector<ParentMethod> parents;
     DeferredResolution* next;
 };
 // Pushes a record for an overridden method whose parent resolution is written later.
-void deferParentResolution(Entry* cls, const char* introducer, Entry* method,
-                           std::vector<ParentMethod> parents = {});
+void deferParentResolution(Entry* cls, const char* introducer, Entry* method);
 // Pops the most recent record (null when empty); the caller releases it with
 // releaseDeferred after use.
 DeferredResolution* popDeferred();

@@ -16,10 +16,10 @@ FILE* emitClass(FILE* out, const char* fileStem, Entry* cls);
 void emitApplyStubs(FILE* out, Entry* cls);
 void emitMethodInfo(FILE* out, Entry* method);
 
-// parents/: the parent call macros of an overridden method (returns the parents that have
-// it), and the statements of <Class>NewClass that resolve them.
-std::vector<ParentMethod> emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argList);
-void emitParentResolution(FILE* out, const DeferredResolution& record);
+// parents/: the parent call macros of an overridden method, and the statements of
+// <Class>NewClass that resolve them.
+void emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argList);
+void emitParentResolution(FILE* out, Entry* cls, const char* introducer, Entry* method);
 
 // tables/: the registration tables, in the order the class emitter writes them.
 void writeStaticMethodTable(FILE* out, Entry* cls, const char* externalPrefix,

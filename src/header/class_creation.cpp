@@ -42,7 +42,7 @@ void writeExplicitMetaclassReference(FILE* out, Entry* cls) {
 
 void resolveDeferredParents(FILE* out) {
     while (DeferredResolution* record = popDeferred()) {
-        emitParentResolution(out, *record);
+        emitParentResolution(out, record->cls, record->introducer, record->method);
         releaseDeferred(record);
     }
 }

@@ -99,7 +99,8 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
 
     // Lifecycle methods chain to their ancestors through their own macros instead.
     if (!hasMod(override, Option::select) && !isLifecycleMethod(override)) {
-        deferParentResolution(cls, introducer, override, emitParentCallMacros(out, cls, override, arguments.c_str()));
+        deferParentResolution(cls, introducer, override);
+        emitParentCallMacros(out, cls, override, arguments.c_str());
     }
 }
 

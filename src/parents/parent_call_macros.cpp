@@ -66,13 +66,13 @@ void writePerParentShortForm(FILE* out, const char* x, const char* cls, const ch
 
 }  // namespace
 
-std::vector<ParentMethod> emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argList) {
+void emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argList) {
     const char* className = cls->name;
     const char* m = method->name;
     std::vector<ParentMethod> parents = parentsWithMethod(cls, method);
     if (parents.empty()) {
         kavtmriinternal(cls->file, method->lineno, 25, className, m);
-        return parents;
+        return;
     }
     std::string pm = prefixedMethodName(cls, method);
     bool callable = getsParentCallMacros(method);
@@ -97,7 +97,7 @@ std::vector<ParentMethod> emitParentCallMacros(FILE* out, Entry* cls, Entry* met
         if (plainNameToo) writePerParentShortForm(out, m, className, parent.name, pm.c_str());
     }
 
-    if (isInitializerOrOverridesOne(method) || std::strcmp(m, "kavDestruct") == 0) return parents;
+    if (isInitializerOrOverridesOne(method) || std::strcmp(m, "kavDestruct") == 0) return;
     if (std::strcmp(m, "kavInit") == 0) {
         kavtokfprintf(out, "#define %s_parents_kavInit(kavSelf) (kavSelf)\n", className);
     } else if (std::strcmp(m, "kavUninit") == 0) {
@@ -107,7 +107,6 @@ std::vector<ParentMethod> emitParentCallMacros(FILE* out, Entry* cls, Entry* met
         list.resize(list.size() - 3);
         kavtokfprintf(out, "%s)\n", list.c_str());
     }
-    return parents;
 }
 
 }  // namespace darurov

@@ -3,13 +3,19 @@
 // call macros declared.
 #pragma once
 
-#include "driver/lists.h"
 #include "host/kavc.h"
 
 #include <string>
 #include <vector>
 
 namespace darurov {
+
+// A parent that has the overridden method.
+struct ParentMethod {
+    int number;        // position among all parents, counting from 1
+    const char* name;  // the Parent part of the generated names
+    Entry* found;      // the parent's entry for the method
+};
 
 // The parents of `cls` that have `method`, in parent order. A parent reference that the host
 // does not list in the metaclass pass (it repeats an earlier parent) is left out.

@@ -18,15 +18,13 @@ const char* tokenClass(Entry* found, const char* introducer) {
 
 }  // namespace
 
-void emitParentResolution(FILE* out, const DeferredResolution& record) {
-    Entry* cls = record.cls;
-    Entry* method = record.method;
+void emitParentResolution(FILE* out, Entry* cls, const char* introducer, Entry* method) {
     if (!getsParentCallMacros(method) || isInitOrUninit(method->name)) return;
     std::string pm = prefixedMethodName(cls, method);
-    for (const ParentMethod& parent : record.parents) {
+    for (const ParentMethod& parent : parentsWithMethod(cls, method)) {
         kavtokfprintf(out, "    %s_parent_%s_%s_resolved = \n", cls->name, parent.name, pm.c_str());
         kavtokfprintf(out, "\tkavParentNumResolve(%sCClassData.parentMtab, %d, %sClassData.%s);\n",
-                      cls->name, parent.number, tokenClass(parent.found, record.introducer.c_str()), method->name);
+                      cls->name, parent.number, tokenClass(parent.found, introducer), method->name);
     }
 }
 
