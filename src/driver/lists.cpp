@@ -12,6 +12,8 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace darurov {
@@ -218,15 +220,18 @@ MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
         releaseReintroduced(reintroduced);
         return all;
     }
+    // A method is matched by the first reintroduced method of its name: the same Entry has
+    // the same name. Looked up by name, so that a class reintroducing many of its parent's
+    // methods does not compare each with each.
+    std::unordered_map<std::string_view, Entry*> byName;
+    byName.reserve(static_cast<std::size_t>(reintroduced.count));
+    for (int i = 0; i < reintroduced.count; ++i) byName.emplace(reintroduced.methods[i]->name, reintroduced.methods[i]);
     MethodList result = nullptr;
     MethodCell* resultTail = nullptr;
     for (MethodCell* cell = all; cell; cell = cell->next) {
         Entry* m = cell->method;
-        Entry* match = nullptr;
-        for (int i = 0; i < reintroduced.count && !match; ++i) {
-            Entry* r = reintroduced.methods[i];
-            if (r == m || r->name == m->name || sameName(r, m)) match = r;
-        }
+        auto found = byName.find(m->name);
+        Entry* match = found == byName.end() ? nullptr : found->second;
         if (!match) {
             resultTail = listAppend(resultTail, m, result);
             continue;
