@@ -30,6 +30,16 @@ std::string numbered(const std::function<std::string(int)>& line, int count) {
 
 const std::string aClass = "interface A : KAVObject { void f(); };\n";
 
+// `count` root classes and a class C that lists them all as parents.
+std::string manyParents(int count) {
+    std::string text = numbered(
+        [](int i) { return "interface P" + std::to_string(i) + " : KAVObject { void p" + std::to_string(i) + "(); };\n"; },
+        count);
+    text += "interface C : ";
+    for (int i = 0; i < count; ++i) text += (i ? ", P" : "P") + std::to_string(i);
+    return text + " { void c(); };\n";
+}
+
 struct Extreme {
     const char* label;
     std::function<std::string()> text;  // the input file t.idl
@@ -80,6 +90,10 @@ const Extreme extremes[] = {
                          2500);
      },
      1, "2001:11: error: inheritance too deep: 'C2000' stands more than 2000 levels below its root class"},
+    // The ancestors are walked once per parent: a class's parent list is bounded.
+    {"ManyParents", [] { return manyParents(1001); }, 1,
+     "1002:11: error: too many parents: 'C' lists 1001 parents, more than 1000"},
+    {"ParentsAtTheLimit", [] { return manyParents(1000); }, 0, "", 1001},
     {"TwentyThousandClasses",
      [] { return numbered([](int i) { return "interface C" + std::to_string(i) + " : KAVObject { void m(); };\n"; }, 20000); },
      0, "", 20000},

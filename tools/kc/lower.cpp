@@ -55,8 +55,9 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
     return toEmit;
 }
 
-// The host and the emitter walk ancestors by recursion: a class may stand at most
-// maxInheritanceDepth levels below its furthest root. `ordered` lists parents first.
+// Bounds on the inheritance graph: a class may stand at most maxInheritanceDepth levels below
+// its furthest root, and list at most maxParents parents (the host and the emitter walk a
+// class's ancestors once for each of its parents). `ordered` lists parents first.
 void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
     for (Symbol* cls : ordered) {
         int d = 1;
@@ -68,6 +69,12 @@ void Lowering::limitInheritanceDepth(const std::vector<Symbol*>& ordered) {
         if (d > maxInheritanceDepth && !cls->broken) {
             diag_.error(cls->loc, "inheritance too deep: " + quote(cls->name) + " stands more than " +
                                       std::to_string(maxInheritanceDepth) + " levels below its root class");
+            cls->broken = true;
+        }
+        const std::size_t parents = cls->iface->parents.size();
+        if (parents > static_cast<std::size_t>(maxParents) && !cls->broken) {
+            diag_.error(cls->loc, "too many parents: " + quote(cls->name) + " lists " + std::to_string(parents) +
+                                      " parents, more than " + std::to_string(maxParents));
             cls->broken = true;
         }
     }

@@ -23,6 +23,7 @@ namespace kc::lowering {
 
 inline constexpr int maxResolveDepth = 200;  // typedef chains, constants naming constants
 inline constexpr int maxInheritanceDepth = 2000;  // levels of classes below a root
+inline constexpr int maxParents = 1000;           // parents one class lists
 inline constexpr int maxEvaluationDepth = 2000;  // operators being evaluated at once, over all constants
 
 struct Scope;
