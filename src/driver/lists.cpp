@@ -223,9 +223,7 @@ MethodList parentMethodsNotReintroduced(Entry* cls, Entry* parent) {
     // A method is matched by the first reintroduced method of its name: the same Entry has
     // the same name. Looked up by name, so that a class reintroducing many of its parent's
     // methods does not compare each with each.
-    std::unordered_map<std::string_view, Entry*> byName;
-    byName.reserve(static_cast<std::size_t>(reintroduced.count));
-    for (int i = 0; i < reintroduced.count; ++i) byName.emplace(reintroduced.methods[i]->name, reintroduced.methods[i]);
+    const std::unordered_map<std::string_view, Entry*> byName = reintroducedByName(reintroduced);
     MethodList result = nullptr;
     MethodCell* resultTail = nullptr;
     for (MethodCell* cell = all; cell; cell = cell->next) {

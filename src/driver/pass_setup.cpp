@@ -34,13 +34,10 @@ void writeStubPolicy(FILE* out) {
 
 // The method a release-order item stands for: its entry, else the first reintroduced
 // method of that name, else none.
-Entry* releaseItemMethod(ReleaseItem* item, ReintroducedMethods& reintroduced) {
+Entry* releaseItemMethod(ReleaseItem* item, const std::unordered_map<std::string_view, Entry*>& reintroduced) {
     if (item->entry) return item->entry;
-    for (int i = 0; i < reintroduced.count; ++i) {
-        Entry* m = reintroduced.methods[i];
-        if (std::strcmp(m->name, item->name) == 0) return m;
-    }
-    return nullptr;
+    auto found = reintroduced.find(item->name);
+    return found == reintroduced.end() ? nullptr : found->second;
 }
 
 void orderByReleaseOrder(MethodArray& list, Entry* cls) {
@@ -52,11 +49,12 @@ void orderByReleaseOrder(MethodArray& list, Entry* cls) {
     for (int i = list.count - 1; i >= 0; --i) firstOfName[list.methods[i]->name] = i;
     ReintroducedMethods reintroduced{};
     kavtGetReintroducedMethods(&reintroduced, cls);
+    const std::unordered_map<std::string_view, Entry*> reintroducedNamed = reintroducedByName(reintroduced);
     int count = 0;
     for (ReleaseItem* item = cls->releaseOrder; item; item = item->next) {
         if (!item->name && !item->entry) break;
         if (!item->name) item->name = const_cast<char*>("no_name");
-        Entry* method = releaseItemMethod(item, reintroduced);
+        Entry* method = releaseItemMethod(item, reintroducedNamed);
         const char* wanted = nullptr;
         if (!method)
             wanted = item->name;
@@ -176,18 +174,20 @@ const std::vector<PassMethod>& passMethods(Entry* cls) {
 const std::vector<std::uint8_t>& inheritedClassMembers(Entry* cls) {
     if (!pass.classMembersOf || pass.classMembersOf != cls->inheritedMethods) {
         pass.inheritedClassMembers.clear();
-        // What hasMod asks the host, asked here of each method's modifiers: one question for
-        // each of tens of thousands of methods.
-        const char* const name = optionName(Option::metaclassMember);
-        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next) {
-            std::uint8_t member = 0;
-            for (const Mod* mod = ref->method->mods; mod && !member; mod = mod->next)
-                member = mod->name && mod->name[0] == name[0] && std::strcmp(mod->name, name) == 0;
-            pass.inheritedClassMembers.push_back(member);
-        }
+        // What hasMod asks the host, read here from each method's modifiers: one host call
+        // for each of tens of thousands of methods.
+        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
+            pass.inheritedClassMembers.push_back((modifierFacts(ref->method->mods) & classMemberFact) != 0);
         pass.classMembersOf = cls->inheritedMethods;
     }
     return pass.inheritedClassMembers;
+}
+
+std::unordered_map<std::string_view, Entry*> reintroducedByName(const ReintroducedMethods& record) {
+    std::unordered_map<std::string_view, Entry*> byName;
+    byName.reserve(static_cast<std::size_t>(record.count));
+    for (int i = 0; i < record.count; ++i) byName.emplace(record.methods[i]->name, record.methods[i]);
+    return byName;
 }
 
 void releaseReintroduced(ReintroducedMethods& record) {

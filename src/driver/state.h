@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -204,6 +205,8 @@ MethodArray buildInitializerList(Entry* cls);
 void releaseMethodArray(MethodArray& list);
 // Release a host-made reintroduced-method record: every element, then the array.
 void releaseReintroduced(ReintroducedMethods& record);
+// The first of a record's reintroduced methods under each name (a search by name matches it).
+std::unordered_map<std::string_view, Entry*> reintroducedByName(const ReintroducedMethods& record);
 // The reintroduced methods of `cls`, held until releasePassLists.
 ReintroducedMethods& holdReintroducedMethods(Entry* cls);
 // End of a pass: release the initializer array, the held reintroduced copies and any
