@@ -161,7 +161,7 @@ std::string describe(const Token& t) {
     }
 }
 
-Lexer::Lexer(Diagnostics& diag, std::string_view text, Loc origin)
+Lexer::Lexer(Diagnostics& diag, const std::string& text, Loc origin)
     : diag_(diag), text_(text), here_(origin) {
     if (origin.line == 1 && origin.col == 1 && text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;  // a UTF-8 byte-order mark
 }
@@ -183,13 +183,13 @@ void Lexer::advance() {
 
 inline void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
     const char* text = text_.data();
-    const size_t size = text_.size();
-    while (pos_ < size) {
-        // Blanks and line ends, most of what lies between tokens, in one loop over locals.
+    for (;;) {
+        // Blanks and line ends, most of what lies between tokens, in one loop over locals;
+        // the '\0' after the text ends it without a bounds check.
         size_t at = pos_;
         int line = here_.line;
         int col = here_.col;
-        for (; at < size; ++at) {
+        for (;; ++at) {
             std::uint8_t cls = charClasses[static_cast<unsigned char>(text[at])];
             if (cls & blank) {
                 ++col;
@@ -204,8 +204,7 @@ inline void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
         pos_ = at;
         here_.line = line;
         here_.col = col;
-        if (at == size) return;
-        char c = text[at];
+        char c = text[at];  // '\0' at the end
         if (c != '\\' && c != '/') return;
         const size_t before = pos_;
         skipComment(sawNewline);
@@ -260,56 +259,67 @@ void Lexer::next(Token& t) {
 }
 
 void Lexer::next(Token& t, Loc& place) {
-    do t.clear();
-    while (!token(t));
-    int width = t.kind != Tok::End && here_.line == t.loc.line ? here_.col - t.loc.col : 0;
-    t.loc.width = width;
-    place.file = t.loc.file;
-    place.line = t.loc.line;
-    place.col = t.loc.col;
-    place.width = width;
-}
-
-// One token into `t`; false after a stray character, which is reported and skipped.
-inline bool Lexer::token(Token& t) {
-    bool sawNewline = false;
-    skipSpace(sawNewline);
-    if (sawNewline) lineStart_ = true;
-
-    // Field by field (the width is 0 in a cleared token): the column was just stored on
-    // its own, and a load of the whole place at once would wait for that store.
-    t.loc.file = here_.file;
-    t.loc.line = here_.line;
-    t.loc.col = here_.col;
-    t.startsLine = lineStart_;
-    lineStart_ = false;
-    if (pos_ >= text_.size()) {
-        t.kind = Tok::End;
-        return true;
+    for (;;) {
+        bool sawNewline = false;
+        skipSpace(sawNewline);
+        if (sawNewline) lineStart_ = true;
+        const bool startsLine = lineStart_;
+        lineStart_ = false;
+        const Loc at{here_.file, here_.line, here_.col, 0};
+        const char* const p = text_.data() + pos_;  // at the end: the '\0' after the text
+        const char c = *p;
+        const std::uint8_t cls = charClasses[static_cast<unsigned char>(c)];
+        // The two kinds most tokens are, each written field by field once: a name or a
+        // keyword, and a punctuator of one character.
+        if ((cls & startsIdent) && !(c == 'L' && (p[1] == '"' || p[1] == '\''))) {
+            const char* e = p + 1;
+            while (identChar(*e)) ++e;  // the '\0' after the text stops it
+            const size_t n = static_cast<size_t>(e - p);
+            const std::string_view word(p, n);
+            const auto& slot = wordTable.find(word, wordHash(word));
+            t.kind = Tok::Ident;
+            t.word = slot.flags;
+            t.baseType = slot.baseType;
+            t.code = 0;
+            t.startsLine = startsLine;
+            t.wide = false;
+            t.text.clear();
+            t.text.append(word);  // cheaper than assign, which allows for an overlap
+            const Loc spans{at.file, at.line, at.col, static_cast<int>(n)};
+            t.loc = spans;
+            place = spans;
+            here_.col += static_cast<int>(n);  // an identifier holds no line end
+            pos_ += n;
+            return;
+        }
+        if ((cls & onePunct) && !(cls & startsTwoPunct) && c != '#' && c != '.') {
+            t.kind = Tok::Punct;
+            t.word = 0;
+            t.baseType = 0;
+            t.code = static_cast<unsigned char>(c);  // punctCode of one character
+            t.startsLine = startsLine;
+            t.wide = false;
+            t.text.clear();
+            t.text.push_back(c);
+            const Loc spans{at.file, at.line, at.col, 1};
+            t.loc = spans;
+            place = spans;
+            ++here_.col;  // no line end
+            ++pos_;
+            return;
+        }
+        t.clear();
+        t.loc = at;
+        t.startsLine = startsLine;
+        if (pos_ >= text_.size()) {
+            place = at;  // Tok::End: a point
+            return;
+        }
+        if (!otherToken(t, c)) continue;  // a stray character, reported and skipped
+        t.loc.width = here_.line == t.loc.line ? here_.col - t.loc.col : 0;
+        place = t.loc;
+        return;
     }
-
-    const char c = text_[pos_];
-    const std::uint8_t cls = charClasses[static_cast<unsigned char>(c)];
-    if ((cls & startsIdent) && !(c == 'L' && (peek(1) == '"' || peek(1) == '\''))) {
-        size_t end = pos_ + 1;
-        while (end < text_.size() && identChar(text_[end])) ++end;
-        t.kind = Tok::Ident;
-        const std::string_view word(text_.data() + pos_, end - pos_);
-        t.text.append(word);  // cleared: cheaper than assign, which allows for an overlap
-        const auto& slot = wordTable.find(word, wordHash(word));
-        t.word = slot.flags;
-        t.baseType = slot.baseType;
-        here_.col += static_cast<int>(end - pos_);  // an identifier holds no line end
-        pos_ = end;
-        return true;
-    }
-    if ((cls & onePunct) && !(cls & startsTwoPunct) && c != '#' && c != '.') {
-        t.setPunct(std::string_view(&text_[pos_], 1));
-        ++here_.col;  // no line end
-        ++pos_;
-        return true;
-    }
-    return otherToken(t, c);
 }
 
 // The rarer tokens, out of line: literals, '#', punctuators of two characters.

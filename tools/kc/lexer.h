@@ -81,8 +81,10 @@ class Lexer {
   public:
     // Lexes `text`, which the caller keeps alive and unchanged while the lexer reads it (a
     // source file's text stays in Sources); positions count from `origin` (line and column of
-    // its first character).
-    Lexer(Diagnostics& diag, std::string_view text, Loc origin);
+    // its first character). The '\0' a string keeps after its characters ends the scanning
+    // loops, which then need no bounds check.
+    Lexer(Diagnostics& diag, const std::string& text, Loc origin);
+    Lexer(Diagnostics& diag, std::string&& text, Loc origin) = delete;  // it would not outlive the lexer
 
     Token next();  // its loc spans the token's columns (a token continued over lines: 0)
     void next(Token& t);  // the same, read into t
@@ -100,8 +102,7 @@ class Lexer {
   private:
     char peek(size_t ahead = 0) const;
     void advance();
-    // Inlined into next(), which reads every token through them.
-    [[gnu::always_inline]] bool token(Token& t);
+    // Inlined into next(), which reads every token through it.
     [[gnu::always_inline]] void skipSpace(bool& sawNewline, bool stopAtNewline = false);
     bool otherToken(Token& t, char c);
     void skipComment(bool& sawNewline);
