@@ -3,6 +3,8 @@
 #include "kavc/base_types.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <cctype>
 #include <cstdio>
 
@@ -14,7 +16,9 @@ constexpr const char* twoCharPuncts[] = {"::", "<<", ">>", "&&", "||", "==", "!=
 constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
 
 // What each byte can be in a token, in the C locale.
-enum : std::uint8_t { startsIdent = 1, inIdent = 2, onePunct = 4, startsTwoPunct = 8, blank = 16, lineEnd = 32 };
+enum : std::uint8_t {
+    startsIdent = 1, inIdent = 2, onePunct = 4, startsTwoPunct = 8, blank = 16, lineEnd = 32, endsTwoPunct = 64
+};
 constexpr std::array<std::uint8_t, 256> charClasses = [] {
     std::array<std::uint8_t, 256> classes{};
     for (int c = 0; c < 256; ++c) {
@@ -26,7 +30,10 @@ constexpr std::array<std::uint8_t, 256> charClasses = [] {
     classes['#'] |= onePunct;  // '#' not first on its line
     for (char c : {' ', '\t', '\r', '\f', '\v'}) classes[static_cast<unsigned char>(c)] |= blank;
     classes['\n'] |= lineEnd;
-    for (const char* two : twoCharPuncts) classes[static_cast<unsigned char>(two[0])] |= startsTwoPunct;
+    for (const char* two : twoCharPuncts) {
+        classes[static_cast<unsigned char>(two[0])] |= startsTwoPunct;
+        classes[static_cast<unsigned char>(two[1])] |= endsTwoPunct;
+    }
     return classes;
 }();
 
@@ -70,6 +77,7 @@ class WordTable {
 
     struct Slot {
         std::string_view word;
+        std::uint64_t packed = 0;  // a word of up to 8 characters: them, as loadWord reads them
         std::uint32_t hash = 0;
         std::uint8_t flags = 0;
         std::uint8_t baseType = 0;  // as Token::baseType
@@ -89,6 +97,15 @@ class WordTable {
             }
         }
     }
+    // The same for a word of at most 8 characters given as loadWord read it: one comparison
+    // instead of one per character.
+    const Slot& find(std::uint64_t loaded, size_t size, std::uint32_t h) const {
+        for (size_t i = h;; ++i) {
+            const Slot& s = slots_[i & (slotCount - 1)];
+            if (s.word.empty()) return s;
+            if (s.hash == h && s.word.size() == size && s.packed == loaded) return s;
+        }
+    }
 
   private:
     static constexpr size_t slotCount = 256;  // a power of two, well above the words above
@@ -99,6 +116,8 @@ class WordTable {
             if (s.word.empty()) {
                 s.word = word;
                 s.hash = wordHash(word);
+                for (size_t k = 0; k < word.size() && word.size() <= 8; ++k)
+                    s.packed |= static_cast<std::uint64_t>(static_cast<unsigned char>(word[k])) << (8 * k);
             }
             if (s.word == word) {
                 s.flags |= flags;
@@ -113,6 +132,15 @@ class WordTable {
 
 // Made by the compiler: a run pays nothing to set it up, and a lookup no guard.
 constexpr WordTable wordTable;
+
+// The `size` (1 to 8) characters at `p` as one number, the first in the lowest byte, from
+// one load of 8 bytes that the caller knows lie in the text (or its '\0').
+inline std::uint64_t loadWord(const char* p, size_t size) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    return size == 8 ? v : v & ((std::uint64_t{1} << (8 * size)) - 1);
+}
 
 // A decoded escape: one byte, or the UTF-8 form of a \u code point above 0xff.
 void appendCodePoint(std::string& text, int cp) {
@@ -276,7 +304,11 @@ void Lexer::next(Token& t, Loc& place) {
             while (identChar(*e)) ++e;  // the '\0' after the text stops it
             const size_t n = static_cast<size_t>(e - p);
             const std::string_view word(p, n);
-            const auto& slot = wordTable.find(word, wordHash(word));
+            // Words of up to 8 characters, whose 8 bytes from p lie in the text or are its
+            // '\0', are compared in one piece.
+            const bool loadable = n <= 8 && static_cast<size_t>(text_.data() + text_.size() - p) >= 7;
+            const auto& slot = loadable ? wordTable.find(loadWord(p, n), n, wordHash(word))
+                                        : wordTable.find(word, wordHash(word));
             t.kind = Tok::Ident;
             t.word = slot.flags;
             t.baseType = slot.baseType;
@@ -292,7 +324,8 @@ void Lexer::next(Token& t, Loc& place) {
             pos_ += n;
             return;
         }
-        if ((cls & onePunct) && !(cls & startsTwoPunct) && c != '#' && c != '.') {
+        if ((cls & onePunct) && c != '#' && c != '.' &&
+            (!(cls & startsTwoPunct) || !(charClasses[static_cast<unsigned char>(p[1])] & endsTwoPunct))) {
             t.kind = Tok::Punct;
             t.word = 0;
             t.baseType = 0;
@@ -300,7 +333,7 @@ void Lexer::next(Token& t, Loc& place) {
             t.startsLine = startsLine;
             t.wide = false;
             t.text.clear();
-            t.text.push_back(c);
+            t.text.append(p, 1);
             const Loc spans{at.file, at.line, at.col, 1};
             t.loc = spans;
             place = spans;

@@ -264,7 +264,10 @@ void Preprocessor::push(int file, const std::string& dir) {
 }
 
 void Preprocessor::refresh() {
-    reading_ = expanded_.empty() && !frames_.empty() && !stopped_ ? &frames_.back() : nullptr;
+    reading_ = nullptr;
+    if (!expanded_.empty() || frames_.empty() || stopped_ || !active(frames_.back())) return;
+    reading_ = frames_.back().lexer.get();
+    reading_->setSkipping(false);
 }
 
 // The next token of the directive's line; false at the end of the line.
@@ -288,16 +291,26 @@ Token Preprocessor::next() {
 }
 
 
-// The rarer steps of next(), out of line so that reading a plain token saves few registers.
-[[gnu::noinline]] void Preprocessor::takeExpandedOrEnd(Token& t) {
+// The rarer steps of next(), out of line so that reading a plain token saves few registers:
+// a token of an expansion, the end of the input, or one of a block left out, which only its
+// directives are read for. True when `t` is the token to give.
+[[gnu::noinline]] bool Preprocessor::nextElsewhere(Token& t) {
     if (!expanded_.empty()) {
         t = std::move(expanded_.front());
         expanded_.pop_front();
         refresh();
-        return;
+        return true;
     }
-    t.clear();
-    t.loc = lastLocs_[lastSlot_];
+    if (frames_.empty() || stopped_) {
+        t.clear();
+        t.loc = lastLocs_[lastSlot_];
+        return true;
+    }
+    Frame& f = frames_.back();
+    f.lexer->setSkipping(true);
+    f.lexer->next(t, lastLocs_[lastSlot_ ^ 1]);
+    if (t.kind == Tok::Hash || t.kind == Tok::End) directiveOrEnd(f, t);
+    return false;
 }
 
 [[gnu::noinline]] void Preprocessor::directiveOrEnd(Frame& f, Token& t) {

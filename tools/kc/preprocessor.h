@@ -69,7 +69,7 @@ class Preprocessor {
 
     void push(int file, const std::string& dir);
     void refresh();
-    void takeExpandedOrEnd(Token& t);
+    bool nextElsewhere(Token& t);
     void directiveOrEnd(Frame& f, Token& t);
     void expandUse(const Token& use);
     bool nextOnLine(Frame& f, Token& t);
@@ -111,27 +111,23 @@ class Preprocessor {
     long long includedBytes_ = 0;
     long expansionWork_ = 0;
     bool stopped_ = false;  // a budget is spent: the input ends here
-    // The frame whose lexer gives the next token, when nothing expanded waits and the input
-    // goes on; else null. Set again wherever those change (refresh), so that reading a plain
-    // token asks one question.
-    Frame* reading_ = nullptr;
+    // The lexer that gives the next token, when nothing expanded waits, the input goes on and
+    // the text being read is not inside a conditional block left out; else null. Set again
+    // wherever those change (refresh), so that reading a plain token asks one question.
+    Lexer* reading_ = nullptr;
 };
 
 inline void Preprocessor::next(Token& t) {
     for (;;) {
         if (!reading_) [[unlikely]] {
-            takeExpandedOrEnd(t);
-            return;
-        }
-        Frame& f = *reading_;
-        const bool reading = active(f);  // only a directive changes it, and one is taken next
-        f.lexer->setSkipping(!reading);
-        f.lexer->next(t, lastLocs_[lastSlot_ ^ 1]);
-        if (t.kind == Tok::Hash || t.kind == Tok::End) [[unlikely]] {
-            directiveOrEnd(f, t);
+            if (nextElsewhere(t)) return;
             continue;
         }
-        if (!reading) continue;
+        reading_->next(t, lastLocs_[lastSlot_ ^ 1]);
+        if (t.kind == Tok::Hash || t.kind == Tok::End) [[unlikely]] {
+            directiveOrEnd(frames_.back(), t);
+            continue;
+        }
         lastSlot_ ^= 1;
         if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) [[unlikely]] {
             expandUse(t);
