@@ -209,7 +209,7 @@ void Lexer::advance() {
     ++pos_;
 }
 
-inline void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
+inline void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline, bool comments) {
     const char* text = text_.data();
     for (;;) {
         // Blanks and line ends, most of what lies between tokens, in one loop over locals;
@@ -233,7 +233,7 @@ inline void Lexer::skipSpace(bool& sawNewline, bool stopAtNewline) {
         here_.line = line;
         here_.col = col;
         char c = text[at];  // '\0' at the end
-        if (c != '\\' && c != '/') return;
+        if (!comments || (c != '\\' && c != '/')) return;
         const size_t before = pos_;
         skipComment(sawNewline);
         if (pos_ == before) return;
@@ -286,19 +286,14 @@ void Lexer::next(Token& t) {
     next(t, place);
 }
 
-void Lexer::next(Token& t, Loc& place) {
-    for (;;) {
-        bool sawNewline = false;
-        skipSpace(sawNewline);
-        if (sawNewline) lineStart_ = true;
+// The two kinds most tokens are, each written field by field once: a name or a keyword, and
+// a punctuator of one character. False, having read nothing, when the next token is another.
+inline bool Lexer::plainToken(Token& t, Loc& place) {
         const bool startsLine = lineStart_;
-        lineStart_ = false;
         const Loc at{here_.file, here_.line, here_.col, 0};
         const char* const p = text_.data() + pos_;  // at the end: the '\0' after the text
         const char c = *p;
         const std::uint8_t cls = charClasses[static_cast<unsigned char>(c)];
-        // The two kinds most tokens are, each written field by field once: a name or a
-        // keyword, and a punctuator of one character.
         if ((cls & startsIdent) && !(c == 'L' && (p[1] == '"' || p[1] == '\''))) {
             const char* e = p + 1;
             while (identChar(*e)) ++e;  // the '\0' after the text stops it
@@ -322,7 +317,8 @@ void Lexer::next(Token& t, Loc& place) {
             place = spans;
             here_.col += static_cast<int>(n);  // an identifier holds no line end
             pos_ += n;
-            return;
+            lineStart_ = false;
+            return true;
         }
         if ((cls & onePunct) && c != '#' && c != '.' &&
             (!(cls & startsTwoPunct) || !(charClasses[static_cast<unsigned char>(p[1])] & endsTwoPunct))) {
@@ -339,8 +335,22 @@ void Lexer::next(Token& t, Loc& place) {
             place = spans;
             ++here_.col;  // no line end
             ++pos_;
-            return;
+            lineStart_ = false;
+            return true;
         }
+        return false;
+}
+
+void Lexer::next(Token& t, Loc& place) {
+    for (;;) {
+        bool sawNewline = false;
+        skipSpace(sawNewline);
+        if (sawNewline) lineStart_ = true;
+        if (plainToken(t, place)) return;
+        const bool startsLine = lineStart_;
+        lineStart_ = false;
+        const Loc at{here_.file, here_.line, here_.col, 0};
+        const char c = text_.data()[pos_];  // at the end: the '\0' after the text
         t.clear();
         t.loc = at;
         t.startsLine = startsLine;
@@ -353,6 +363,21 @@ void Lexer::next(Token& t, Loc& place) {
         place = t.loc;
         return;
     }
+}
+
+bool Lexer::nextPlain(Token& t, Loc& place) {
+    bool sawNewline = false;
+    skipSpace(sawNewline, false, false);
+    if (sawNewline) lineStart_ = true;
+    const char c = text_.data()[pos_];
+    if (c == '/') return false;  // a comment, maybe
+    return plainToken(t, place);
+}
+
+void Lexer::unread(const Token& t) {
+    pos_ -= static_cast<size_t>(t.loc.width);
+    here_.col -= t.loc.width;
+    lineStart_ = t.startsLine;
 }
 
 // The rarer tokens, out of line: literals, '#', punctuators of two characters.

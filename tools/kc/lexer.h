@@ -91,6 +91,12 @@ class Lexer {
     // The same, also storing the token's loc in `place`, so that a caller keeping it reads
     // nothing back from the token just stored.
     void next(Token& t, Loc& place);
+    // The next token when it is a name or a punctuator of one character with no comment,
+    // continued line or directive before it, read as next() would read it: reading one
+    // reports nothing. Otherwise false, having read no more than blanks and line ends.
+    bool nextPlain(Token& t, Loc& place);
+    // Puts back the token nextPlain just read.
+    void unread(const Token& t);
     // True when no token is left on the current line (a directive ends there).
     bool atLineEnd();
     // In an #include line: when the rest of the line starts with '<', reads up to '>'.
@@ -103,7 +109,8 @@ class Lexer {
     char peek(size_t ahead = 0) const;
     void advance();
     // Inlined into next(), which reads every token through it.
-    [[gnu::always_inline]] void skipSpace(bool& sawNewline, bool stopAtNewline = false);
+    [[gnu::always_inline]] void skipSpace(bool& sawNewline, bool stopAtNewline = false, bool comments = true);
+    [[gnu::always_inline]] bool plainToken(Token& t, Loc& place);
     bool otherToken(Token& t, char c);
     void skipComment(bool& sawNewline);
     void number(Token& t);

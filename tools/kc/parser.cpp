@@ -62,6 +62,9 @@ const Token& Parser::lookAhead(size_t ahead) {
         pp_.next(slot(ahead_));
         ++ahead_;
     }
+    // The free slots are filled while here with the plain tokens that follow: reading them
+    // reports nothing, so no message comes earlier than it would.
+    while (ahead_ <= mask_ && pp_.nextPlain(slot(ahead_))) ++ahead_;
     diag_.lookAhead(static_cast<std::int64_t>(taken_));
     return slot(ahead);
 }

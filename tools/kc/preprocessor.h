@@ -47,6 +47,11 @@ class Preprocessor {
     // The next token after preprocessing; Tok::End at the end of the main file.
     Token next();
     void next(Token& t);  // the same, read into t; inlined into the parser's look-ahead
+    // The next token when reading it reports nothing and changes nothing else: a name that is
+    // no macro or a one-character punctuator, straight from the text being read (lexer.h,
+    // Lexer::nextPlain). False otherwise, and next() reads it. Lets the parser read ahead
+    // without any message coming earlier than it would.
+    bool nextPlain(Token& t);
 
   private:
     struct Conditional {
@@ -135,6 +140,16 @@ inline void Preprocessor::next(Token& t) {
         }
         return;
     }
+}
+
+inline bool Preprocessor::nextPlain(Token& t) {
+    if (!reading_ || !reading_->nextPlain(t, lastLocs_[lastSlot_ ^ 1])) return false;
+    if (t.kind == Tok::Ident && mayBeMacro(t.text) && macros_.count(t.text)) [[unlikely]] {
+        reading_->unread(t);
+        return false;
+    }
+    lastSlot_ ^= 1;
+    return true;
 }
 
 // Reads a whole regular file; false with errno-style reason in `why`.
