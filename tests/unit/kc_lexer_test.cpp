@@ -80,6 +80,49 @@ TEST(KcLexer, StringEscapesAreDecoded) {
     EXPECT_EQ(l.tokens[0].text, "a\tb\n\"q\"\\ AA");
 }
 
+// Reading ahead: nextPlain gives a name or a one-character punctuator exactly as next() would
+// (an unread one is read again by next()), and declines anything else, a comment above all.
+TEST(KcLexer, PlainTokensAreReadAsNextReadsThem) {
+    const char* const cases[] = {
+        "interface A { long f(in long a, out string b); };",
+        "a /* c */ b // d\n  c/d",
+        "a :: b : c >> d > e <f>",
+        "x \\\n y\n#define Q 1\n  #z",
+        "L\"w\" Lx 'c' 12 .5 x.y",
+        "a\n\n   b\tc\n",
+    };
+    const auto shown = [](const kc::Token& t) {
+        return (t.startsLine ? "^" : "") + where(t) + "+" + std::to_string(t.loc.width) + " " + t.text;
+    };
+    for (const char* text : cases) {
+        const std::string source = text;
+        std::vector<std::string> expected;
+        for (const kc::Token& t : lex(source).tokens) expected.push_back(shown(t));
+        kc::Sources sources;
+        kc::Diagnostics diag(sources);
+        diag.setEcho(false);
+        kc::Lexer lexer(diag, source, kc::Loc{sources.add("t.idl", source, kc::Loc{}), 1, 1});
+        std::vector<std::string> seen;
+        kc::Token t;
+        kc::Loc place;
+        for (int i = 0;; ++i) {
+            if (lexer.nextPlain(t, place)) {
+                EXPECT_TRUE(t.kind == kc::Tok::Ident || t.kind == kc::Tok::Punct) << text;
+                if (i % 2) {  // put back and read again
+                    lexer.unread(t);
+                    lexer.next(t, place);
+                }
+            } else {
+                lexer.next(t, place);
+            }
+            if (t.kind == kc::Tok::End) break;
+            EXPECT_EQ(place.line * 1000 + place.col, t.loc.line * 1000 + t.loc.col) << text;
+            seen.push_back(shown(t));
+        }
+        EXPECT_EQ(seen, expected) << text;
+    }
+}
+
 }  // namespace
 
 // What the lexer finds out about a word once, for the parser: reserved, the start of a base

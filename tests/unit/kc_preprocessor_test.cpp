@@ -11,7 +11,22 @@ namespace {
 
 using kc_testing::preprocess;
 
-// Text in, the tokens that come out; no message.
+// The tokens as the parser reads ahead: nextPlain first, next() where it declines.
+std::string readAhead(const std::string& text, kc::PreprocessorOptions options) {
+    kc::Sources sources;
+    kc::Diagnostics diag(sources);
+    diag.setEcho(false);
+    kc::Preprocessor pp(sources, diag, std::move(options));
+    pp.openText("test.idl", text);
+    std::string out;
+    for (kc::Token t;;) {
+        if (!pp.nextPlain(t)) pp.next(t);
+        if (t.kind == kc::Tok::End) return out;
+        out += (out.empty() ? "" : " ") + t.text;
+    }
+}
+
+// Text in, the tokens that come out (also when read ahead); no message.
 TEST(KcPreprocessor, MacrosConditionalsAndBuiltinIncludes) {
     const std::pair<const char*, const char*> cases[] = {
         // A -> B + 1 -> (B -> A, not expanded again) A + 1
@@ -31,6 +46,7 @@ TEST(KcPreprocessor, MacrosConditionalsAndBuiltinIncludes) {
         auto r = preprocess(text, {{}, {{"LIMIT", "10"}, {"FLAG", "1"}}});
         EXPECT_EQ(r.messages, std::vector<std::string>{}) << text;
         EXPECT_EQ(r.spelling(), spelling) << text;
+        EXPECT_EQ(readAhead(text, {{}, {{"LIMIT", "10"}, {"FLAG", "1"}}}), spelling) << text;
     }
 }
 
