@@ -289,56 +289,56 @@ void Lexer::next(Token& t) {
 // The two kinds most tokens are, each written field by field once: a name or a keyword, and
 // a punctuator of one character. False, having read nothing, when the next token is another.
 inline bool Lexer::plainToken(Token& t, Loc& place) {
-        const bool startsLine = lineStart_;
-        const Loc at{here_.file, here_.line, here_.col, 0};
-        const char* const p = text_.data() + pos_;  // at the end: the '\0' after the text
-        const char c = *p;
-        const std::uint8_t cls = charClasses[static_cast<unsigned char>(c)];
-        if ((cls & startsIdent) && !(c == 'L' && (p[1] == '"' || p[1] == '\''))) {
-            const char* e = p + 1;
-            while (identChar(*e)) ++e;  // the '\0' after the text stops it
-            const size_t n = static_cast<size_t>(e - p);
-            const std::string_view word(p, n);
-            // Words of up to 8 characters, whose 8 bytes from p lie in the text or are its
-            // '\0', are compared in one piece.
-            const bool loadable = n <= 8 && static_cast<size_t>(text_.data() + text_.size() - p) >= 7;
-            const auto& slot = loadable ? wordTable.find(loadWord(p, n), n, wordHash(word))
-                                        : wordTable.find(word, wordHash(word));
-            t.kind = Tok::Ident;
-            t.word = slot.flags;
-            t.baseType = slot.baseType;
-            t.code = 0;
-            t.startsLine = startsLine;
-            t.wide = false;
-            t.text.clear();
-            t.text.append(word);  // cheaper than assign, which allows for an overlap
-            const Loc spans{at.file, at.line, at.col, static_cast<int>(n)};
-            t.loc = spans;
-            place = spans;
-            here_.col += static_cast<int>(n);  // an identifier holds no line end
-            pos_ += n;
-            lineStart_ = false;
-            return true;
-        }
-        if ((cls & onePunct) && c != '#' && c != '.' &&
-            (!(cls & startsTwoPunct) || !(charClasses[static_cast<unsigned char>(p[1])] & endsTwoPunct))) {
-            t.kind = Tok::Punct;
-            t.word = 0;
-            t.baseType = 0;
-            t.code = static_cast<unsigned char>(c);  // punctCode of one character
-            t.startsLine = startsLine;
-            t.wide = false;
-            t.text.clear();
-            t.text.append(p, 1);
-            const Loc spans{at.file, at.line, at.col, 1};
-            t.loc = spans;
-            place = spans;
-            ++here_.col;  // no line end
-            ++pos_;
-            lineStart_ = false;
-            return true;
-        }
-        return false;
+    const bool startsLine = lineStart_;
+    const Loc at{here_.file, here_.line, here_.col, 0};
+    const char* const p = text_.data() + pos_;  // at the end: the '\0' after the text
+    const char c = *p;
+    const std::uint8_t cls = charClasses[static_cast<unsigned char>(c)];
+    if ((cls & startsIdent) && !(c == 'L' && (p[1] == '"' || p[1] == '\''))) {
+        const char* e = p + 1;
+        while (identChar(*e)) ++e;  // the '\0' after the text stops it
+        const size_t n = static_cast<size_t>(e - p);
+        const std::string_view word(p, n);
+        // Words of up to 8 characters, whose 8 bytes from p lie in the text or are its
+        // '\0', are compared in one piece.
+        const bool loadable = n <= 8 && static_cast<size_t>(text_.data() + text_.size() - p) >= 7;
+        const auto& slot = loadable ? wordTable.find(loadWord(p, n), n, wordHash(word))
+                                    : wordTable.find(word, wordHash(word));
+        t.kind = Tok::Ident;
+        t.word = slot.flags;
+        t.baseType = slot.baseType;
+        t.code = 0;
+        t.startsLine = startsLine;
+        t.wide = false;
+        t.text.clear();
+        t.text.append(word);  // cheaper than assign, which allows for an overlap
+        const Loc spans{at.file, at.line, at.col, static_cast<int>(n)};
+        t.loc = spans;
+        place = spans;
+        here_.col += static_cast<int>(n);  // an identifier holds no line end
+        pos_ += n;
+        lineStart_ = false;
+        return true;
+    }
+    if ((cls & onePunct) && c != '#' && c != '.' &&
+        (!(cls & startsTwoPunct) || !(charClasses[static_cast<unsigned char>(p[1])] & endsTwoPunct))) {
+        t.kind = Tok::Punct;
+        t.word = 0;
+        t.baseType = 0;
+        t.code = static_cast<unsigned char>(c);  // punctCode of one character
+        t.startsLine = startsLine;
+        t.wide = false;
+        t.text.clear();
+        t.text.append(p, 1);
+        const Loc spans{at.file, at.line, at.col, 1};
+        t.loc = spans;
+        place = spans;
+        ++here_.col;  // no line end
+        ++pos_;
+        lineStart_ = false;
+        return true;
+    }
+    return false;
 }
 
 void Lexer::next(Token& t, Loc& place) {
