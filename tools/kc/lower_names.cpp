@@ -373,8 +373,8 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
                 diag_.note(twice->loc, "previous declaration of " + quote(dd.name) + " was here");
                 continue;
             }
-            if (!sym->iface->data) sym->iface->data = std::make_unique<std::map<std::string, const Declarator*>>();
-            (*sym->iface->data)[dd.name] = &dd;
+            if (!sym->iface->data) sym->iface->data = std::make_unique<NameMap<const Declarator*>>();
+            sym->iface->data->insert(dd.name, &dd);
         }
     }
 }
