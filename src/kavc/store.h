@@ -75,6 +75,7 @@ struct ClassInfo : EntryInfo {
     std::vector<Entry*> attributes;
     std::vector<std::string> releaseNames;
     bool hasReleaseOrder = false;
+    unsigned long releaseRevision = 0;  // the model's revision when the release order was built
     bool inheritedDone = false;  // inheritedMethods made (finishClass)
     // implicit metaclass presentation (pass 1): the saved class view
     bool presented = false;

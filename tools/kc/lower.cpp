@@ -360,6 +360,18 @@ void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
 
 namespace {
 
+// The option table's row of a modifier name, or null: found through an index of the table's
+// names (a modifier is asked for each member it is given to).
+const darurov::OptionRow* modifierRow(std::string_view name) {
+    static const NameMap<const darurov::OptionRow*> rows = [] {
+        NameMap<const darurov::OptionRow*> index;
+        for (const darurov::OptionRow& row : darurov::optionTable) index.insert(row.name, &row);
+        return index;
+    }();
+    const darurov::OptionRow* const* row = rows.find(name);
+    return row ? *row : nullptr;
+}
+
 bool isDeclaring(const std::string& name) {
     return name == darurov::optionName(darurov::Option::override) ||
            name == darurov::optionName(darurov::Option::reintroduce);
@@ -375,7 +387,7 @@ bool reintroduces(const ImplStmt& s) {
 // Values reach the header as names or C text: a control character would break it (and a
 // leading code 1 reads as "no value"). A descriptor is written as a C string, escaped.
 std::string valueProblem(const std::string& name, const std::string& value) {
-    const darurov::OptionRow* row = darurov::findOption(name);
+    const darurov::OptionRow* row = modifierRow(name);
     if (!row || row->id != darurov::Option::descriptor)
         for (unsigned char c : value)
             if (c < 0x20 || c == 0x7f)
@@ -417,7 +429,7 @@ const std::vector<std::string_view>& modifierNames() {
 // when a known modifier that needs a value (a name, prefix or number, which written bare
 // would reach the header as a control character) lacks it.
 bool Lowering::checkModifierName(const Modifier& m) {
-    const darurov::OptionRow* row = darurov::findOption(m.name);
+    const darurov::OptionRow* row = modifierRow(m.name);
     if (!row || row->kinds == darurov::globalOption) {
         std::string best = closestSpelling(m.name, modifierNames());
         if (!best.empty())
