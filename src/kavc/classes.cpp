@@ -77,7 +77,19 @@ void forEachAncestor(Entry* cls, Visit visit) {
 // a name the parent introduces again (an input in error): false, and the class's list is left
 // empty.
 bool inheritThroughParent(Entry* cls, Entry* parent) {
-    if (!classInfo(parent).inheritedDone) return false;
+    ClassInfo& from = classInfo(parent);
+    if (!from.inheritedDone) return false;
+    // The classes of one parent share its list: KAVObject is the parent of every class that
+    // lists none.
+    if (from.passedMade && from.passedTail == parent->inheritedMethods && from.passedLast == from.lastMethod) {
+        if (from.passedRefused) return false;
+        cls->inheritedMethods = from.passedOn;
+        return true;
+    }
+    from.passedMade = true;
+    from.passedTail = parent->inheritedMethods;
+    from.passedLast = from.lastMethod;
+    from.passedRefused = true;
     Model& m = model();
     PointerSet names;
     MethodRef* head = nullptr;
@@ -93,6 +105,8 @@ bool inheritThroughParent(Entry* cls, Entry* parent) {
         if (names.contains(ref->method->name)) return false;
     *tail = parent->inheritedMethods;
     cls->inheritedMethods = head;
+    from.passedOn = head;
+    from.passedRefused = false;
     return true;
 }
 

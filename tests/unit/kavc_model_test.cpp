@@ -231,6 +231,26 @@ TEST_F(KavcModel, ReleaseOrderFollowsMethodsAddedBeforeFinish) {
     EXPECT_EQ(found, (std::vector<Entry*>{first, nullptr}));
 }
 
+// Classes of one parent share the list they inherit through it; a method the parent gets
+// after that is in the list of a class finished later.
+TEST_F(KavcModel, ClassesOfOneParentShareTheirInheritedList) {
+    Entry* first = kavc::newClass("First", {}, nullptr, 50);
+    kavc::addParent(first, cls, 50);
+    kavc::finishClass(first);
+    Entry* second = kavc::newClass("Second", {}, nullptr, 51);
+    kavc::addParent(second, cls, 51);
+    kavc::finishClass(second);
+    EXPECT_EQ(second->inheritedMethods, first->inheritedMethods);
+    Entry* late = kavc::addMethod(cls, "late", nullptr, 52);
+    Entry* third = kavc::newClass("Third", {}, nullptr, 53);
+    kavc::addParent(third, cls, 53);
+    kavc::finishClass(third);
+    std::vector<Entry*> listed;
+    for (MethodRef* ref = third->inheritedMethods; ref; ref = ref->next) listed.push_back(ref->method);
+    EXPECT_NE(std::find(listed.begin(), listed.end(), late), listed.end());
+    EXPECT_EQ(listed.size(), names(first->inheritedMethods).size() + 1);
+}
+
 // Parameter declarators come through a cache of a fixed size: far more (type, mode, name)
 // keys than it has slots, asked twice over, still get each their own text.
 TEST_F(KavcModel, ParameterDeclaratorsPastTheCacheSize) {
