@@ -77,7 +77,19 @@ void forEachAncestor(Entry* cls, Visit visit) {
 // a name the parent introduces again (an input in error): false, and the class's list is left
 // empty.
 bool inheritThroughParent(Entry* cls, Entry* parent) {
-    if (!classInfo(parent).inheritedDone) return false;
+    ClassInfo& from = classInfo(parent);
+    if (!from.inheritedDone) return false;
+    // The classes of one parent share its list: KAVObject is the parent of every class that
+    // lists none.
+    if (from.passedMade && from.passedTail == parent->inheritedMethods && from.passedLast == from.lastMethod) {
+        if (from.passedRefused) return false;
+        cls->inheritedMethods = from.passedOn;
+        return true;
+    }
+    from.passedMade = true;
+    from.passedTail = parent->inheritedMethods;
+    from.passedLast = from.lastMethod;
+    from.passedRefused = true;
     Model& m = model();
     PointerSet names;
     MethodRef* head = nullptr;
@@ -93,6 +105,8 @@ bool inheritThroughParent(Entry* cls, Entry* parent) {
         if (names.contains(ref->method->name)) return false;
     *tail = parent->inheritedMethods;
     cls->inheritedMethods = head;
+    from.passedOn = head;
+    from.passedRefused = false;
     return true;
 }
 
@@ -144,6 +158,7 @@ void buildReleaseOrder(Entry* cls) {
     ClassInfo& inf = classInfo(cls);
     if (!inf.hasReleaseOrder) return;
     Model& m = model();
+    inf.releaseRevision = m.revision;
     ReleaseItem* head = nullptr;
     ReleaseItem** tail = &head;
     // A name that is no method's may be a data member's, the first of that name.
@@ -464,6 +479,31 @@ Entry* findInheritedMethod(Entry* cls, Interned name) {
     if (!cls || name.fresh) return nullptr;
     Model& m = model();
     const char* interned = name.text;
+    // Up a line of single parents, no walk is needed: each class has the next as its only
+    // parent (KAVObject for one that lists none), and none of them comes twice. A line longer
+    // than the unit's classes is a cycle (a model built in error): the walk below, from the start.
+    Entry* const start = cls;
+    for (std::size_t steps = 0;; ++steps) {
+        if (steps > m.classes.size()) {
+            cls = start;
+            break;
+        }
+        Entry* only = nullptr;
+        int parents = 0;
+        for (Entry* ref = cls->parents; ref && parents < 2; ref = ref->next)
+            if (ref->cls) {
+                only = ref->cls;
+                ++parents;
+            }
+        if (parents > 1) break;  // the walk below, from here: what came before is below this class
+        if (!parents) {
+            if (!m.objectRoot) m.objectRoot = kavc::findClass("KAVObject");
+            if (!m.objectRoot || cls == m.objectRoot) return nullptr;
+            only = m.objectRoot;
+        }
+        if (Entry* found = m.introduced.find(only, interned)) return found;
+        cls = only;
+    }
     Entry* found = nullptr;
     forEachAncestor(cls, [&](Entry* ancestor) {
         found = m.introduced.find(ancestor, interned);
@@ -477,7 +517,8 @@ void finishClass(Entry* cls) {
     for (Entry* m = cls->methods; m; m = m->next)
         if (m->type == kavtNewMethodType) m->argCount = countParams(m);
     computeInheritedMethods(cls);
-    buildReleaseOrder(cls);
+    // A release order given since the class last changed is built already.
+    if (classInfo(cls).releaseRevision != model().revision) buildReleaseOrder(cls);
 }
 
 }  // namespace kavc

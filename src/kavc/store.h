@@ -75,7 +75,16 @@ struct ClassInfo : EntryInfo {
     std::vector<Entry*> attributes;
     std::vector<std::string> releaseNames;
     bool hasReleaseOrder = false;
+    unsigned long releaseRevision = 0;  // the model's revision when the release order was built
     bool inheritedDone = false;  // inheritedMethods made (finishClass)
+    // What a class of this one parent inherits (the parent's own new methods, then its
+    // inheritedMethods), made for the first such class and shared by the next: good while the
+    // parent's method chain ends at `passedLast` and its own list is `passedTail`.
+    MethodRef* passedOn = nullptr;
+    MethodRef* passedTail = nullptr;
+    Entry* passedLast = nullptr;
+    bool passedMade = false;
+    bool passedRefused = false;  // the parent introduces a name it inherits: no list
     // implicit metaclass presentation (pass 1): the saved class view
     bool presented = false;
     char* savedName = nullptr;

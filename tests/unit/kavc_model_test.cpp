@@ -180,6 +180,77 @@ TEST_F(KavcModel, InheritedMethodsThroughOneParent) {
     }
 }
 
+// Up a line of single parents an inherited method is found class by class; a class of two
+// parents on the line hands over to the walk (depth first: Animal's talk before Right's); a
+// class without parents inherits KAVObject's; a cycle of single parents (a model built in
+// error) ends in the walk too.
+TEST_F(KavcModel, InheritedMethodsUpALineOfSingleParents) {
+    Entry* left = kavc::newClass("Left", {}, nullptr, 30);
+    kavc::addParent(left, cls, 30);
+    Entry* leftOnly = kavc::addMethod(left, "leftOnly", nullptr, 30);
+    Entry* right = kavc::newClass("Right", {}, nullptr, 31);
+    kavc::addParent(right, base, 31);
+    Entry* rightOnly = kavc::addMethod(right, "rightOnly", nullptr, 31);
+    kavc::addMethod(right, "talk", nullptr, 31);
+    Entry* line = kavc::newClass("Both", {}, nullptr, 32);
+    kavc::addParent(line, left, 32);
+    kavc::addParent(line, right, 32);
+    for (const char* name : {"Line1", "Line2", "Line3"}) {
+        Entry* below = kavc::newClass(name, {}, nullptr, 33);
+        kavc::addParent(below, line, 33);
+        line = below;
+    }
+    Entry* lone = kavc::newClass("Lone", {}, nullptr, 34);
+    Entry* loop = kavc::newClass("LoopA", {}, nullptr, 35);
+    Entry* other = kavc::newClass("LoopB", {}, nullptr, 35);
+    kavc::addParent(loop, other, 35);
+    kavc::addParent(other, loop, 35);
+    kavc::addMethod(other, "looped", nullptr, 35);
+    const struct {
+        Entry* cls;
+        const char* name;
+        Entry* expected;
+    } cases[] = {
+        {line, "leftOnly", leftOnly}, {line, "rightOnly", rightOnly}, {line, "talk", talk},
+        {line, "make", make},         {line, "kavInit", rootMethod("kavInit")}, {line, "talkative", nullptr},
+        {lone, "kavInit", rootMethod("kavInit")}, {loop, "kavInit", nullptr},
+        {loop, "looped", kavc::findMethod(other, "looped")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(kavc::findInheritedMethod(c.cls, c.name), c.expected) << c.name;
+}
+
+// A release order given before the class is finished is built again when the class changed
+// in between, and names what came later.
+TEST_F(KavcModel, ReleaseOrderFollowsMethodsAddedBeforeFinish) {
+    Entry* late = kavc::newClass("Late", {}, nullptr, 40);
+    kavc::setReleaseOrder(late, {"first", "second"});
+    Entry* first = kavc::addMethod(late, "first", nullptr, 41);
+    kavc::finishClass(late);
+    std::vector<Entry*> found;
+    for (ReleaseItem* i = late->releaseOrder; i; i = i->next) found.push_back(i->entry);
+    EXPECT_EQ(found, (std::vector<Entry*>{first, nullptr}));
+}
+
+// Classes of one parent share the list they inherit through it; a method the parent gets
+// after that is in the list of a class finished later.
+TEST_F(KavcModel, ClassesOfOneParentShareTheirInheritedList) {
+    Entry* first = kavc::newClass("First", {}, nullptr, 50);
+    kavc::addParent(first, cls, 50);
+    kavc::finishClass(first);
+    Entry* second = kavc::newClass("Second", {}, nullptr, 51);
+    kavc::addParent(second, cls, 51);
+    kavc::finishClass(second);
+    EXPECT_EQ(second->inheritedMethods, first->inheritedMethods);
+    Entry* late = kavc::addMethod(cls, "late", nullptr, 52);
+    Entry* third = kavc::newClass("Third", {}, nullptr, 53);
+    kavc::addParent(third, cls, 53);
+    kavc::finishClass(third);
+    std::vector<Entry*> listed;
+    for (MethodRef* ref = third->inheritedMethods; ref; ref = ref->next) listed.push_back(ref->method);
+    EXPECT_NE(std::find(listed.begin(), listed.end(), late), listed.end());
+    EXPECT_EQ(listed.size(), names(first->inheritedMethods).size() + 1);
+}
+
 // Parameter declarators come through a cache of a fixed size: far more (type, mode, name)
 // keys than it has slots, asked twice over, still get each their own text.
 TEST_F(KavcModel, ParameterDeclaratorsPastTheCacheSize) {

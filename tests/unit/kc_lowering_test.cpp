@@ -2,10 +2,32 @@
 // tests/idl/header/front_end.idl and scoped_names.idl show scopes, names, types, declarators and
 // method order; kc's errors, with their full text, are in tests/diagnostics/).
 #include "kc_fixture.h"
+#include "kc/lowering.h"
 
 namespace {
 
 class KcLowering : public kc_testing::KcTest {};
+
+// The lowering's name maps: a name added again keeps its first value unless set; names that
+// differ only after a shared start, and far more names than the first table holds, stay apart.
+TEST(KcNameMap, FirstValueKeptSetReplacesManyNamesApart) {
+    kc::lowering::NameMap<int> map;
+    EXPECT_EQ(map.find("a"), nullptr);
+    std::vector<std::string> names;
+    for (int i = 0; i < 1000; ++i) names.push_back("member" + std::to_string(i));
+    for (int i = 0; i < 1000; ++i) EXPECT_TRUE(map.insert(names[i], i).second);
+    EXPECT_FALSE(map.insert(names[7], -1).second);
+    map.set(names[9], -9);
+    for (int i = 0; i < 1000; ++i) {
+        const int* held = map.find(names[i]);
+        ASSERT_NE(held, nullptr) << names[i];
+        EXPECT_EQ(*held, i == 9 ? -9 : i) << names[i];
+    }
+    EXPECT_EQ(map.find("member"), nullptr);
+    EXPECT_EQ(map.find("member1000"), nullptr);
+    map.clear();
+    EXPECT_EQ(map.find(names[0]), nullptr);
+}
 
 TEST(KcPassthruNames, SectionAndPosition) {
     struct Case {

@@ -5,6 +5,8 @@
 #include "host/option_table.h"
 
 #include <algorithm>
+#include <deque>
+#include <map>
 #include <unordered_set>
 
 namespace kc {
@@ -122,7 +124,8 @@ void Lowering::lowerClass(Symbol* cls) {
                 std::string host = cxxName(name.name);
                 checkNotInherited(cls, "_get_" + host, name.loc);
                 if (!d.more().readonly) checkNotInherited(cls, "_set_" + host, name.loc);
-                attributes_[host] = placed(entry, kavc::addAttribute(entry, host, type, d.more().readonly, name.loc.line), name.loc);
+                Entry* attribute = placed(entry, kavc::addAttribute(entry, host, type, d.more().readonly, name.loc.line), name.loc);
+                attributes_.set(attribute->name, attribute);
             }
         }
         if (d.kind == Decl::Operation || d.kind == Decl::Factory || d.kind == Decl::State || d.kind == Decl::Attribute)
@@ -256,9 +259,9 @@ void Lowering::lowerState(Symbol* cls, const Decl& d) {
         Symbol* declared = names_.find(cls->inner, dd.name);
         if (!declared || declared->decl != &d) continue;  // reported
         TypeCode* type = withDims(base, dd, cls->inner);
-        Entry* data = placed(cls->iface->entry, kavc::addData(cls->iface->entry, cxxName(dd.name), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
+        Entry* data = placed(cls->iface->entry, kavc::addData(cls->iface->entry, cxxName(dd.name, hostName_), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
         kavc::addMod(data, darurov::optionName(d.more().isPublic ? darurov::Option::publicData : darurov::Option::privateData));
-        dataEntries_[cxxName(dd.name)] = data;
+        dataEntries_.set(data->name, data);
     }
 }
 
@@ -330,7 +333,7 @@ void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
             diag_.error(m.loc, quote(m.name) + " needs a class name: " + m.name + " = Name;");
             return;
         }
-        if (!modsGiven_.insert({entry, m.name}).second) {
+        if (!modsGiven_.insert(entry, kavc::intern(m.name).text)) {
             diag_.error(m.loc, "duplicate modifier " + quote(m.name) + " on " + quote(cls->name));
             return;
         }
@@ -352,10 +355,22 @@ void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
         kavc::setMetaclass(entry, classEntry(target));
         return;
     }
-    addModifiers(entry, "'" + cls->name + "'", {m});
+    addModifiers(entry, Receiver{nullptr, "'" + cls->name + "'"}, {m});
 }
 
 namespace {
+
+// The option table's row of a modifier name, or null: found through an index of the table's
+// names (a modifier is asked for each member it is given to).
+const darurov::OptionRow* modifierRow(std::string_view name) {
+    static const NameMap<const darurov::OptionRow*> rows = [] {
+        NameMap<const darurov::OptionRow*> index;
+        for (const darurov::OptionRow& row : darurov::optionTable) index.insert(row.name, &row);
+        return index;
+    }();
+    const darurov::OptionRow* const* row = rows.find(name);
+    return row ? *row : nullptr;
+}
 
 bool isDeclaring(const std::string& name) {
     return name == darurov::optionName(darurov::Option::override) ||
@@ -372,7 +387,7 @@ bool reintroduces(const ImplStmt& s) {
 // Values reach the header as names or C text: a control character would break it (and a
 // leading code 1 reads as "no value"). A descriptor is written as a C string, escaped.
 std::string valueProblem(const std::string& name, const std::string& value) {
-    const darurov::OptionRow* row = darurov::findOption(name);
+    const darurov::OptionRow* row = modifierRow(name);
     if (!row || row->id != darurov::Option::descriptor)
         for (unsigned char c : value)
             if (c < 0x20 || c == 0x7f)
@@ -414,7 +429,7 @@ const std::vector<std::string_view>& modifierNames() {
 // when a known modifier that needs a value (a name, prefix or number, which written bare
 // would reach the header as a control character) lacks it.
 bool Lowering::checkModifierName(const Modifier& m) {
-    const darurov::OptionRow* row = darurov::findOption(m.name);
+    const darurov::OptionRow* row = modifierRow(m.name);
     if (!row || row->kinds == darurov::globalOption) {
         std::string best = closestSpelling(m.name, modifierNames());
         if (!best.empty())
@@ -434,7 +449,9 @@ bool Lowering::checkModifierName(const Modifier& m) {
     return true;
 }
 
-void Lowering::addModifiers(Entry* e, const std::string& what, const std::vector<Modifier>& mods) {
+std::string Lowering::Receiver::what() const { return target ? quote(target->text()) : text; }
+
+void Lowering::addModifiers(Entry* e, const Receiver& receiver, const std::vector<Modifier>& mods) {
     for (const Modifier& m : mods) {
         if (isDeclaring(m.name)) continue;
         if (!checkModifierName(m)) continue;
@@ -442,8 +459,8 @@ void Lowering::addModifiers(Entry* e, const std::string& what, const std::vector
             diag_.error(m.loc, problem);
             continue;
         }
-        if (!modsGiven_.insert({e, m.name}).second) {
-            diag_.error(m.loc, "duplicate modifier " + quote(m.name) + " on " + what);
+        if (!modsGiven_.insert(e, kavc::intern(m.name).text)) {
+            diag_.error(m.loc, "duplicate modifier " + quote(m.name) + " on " + receiver.what());
             continue;
         }
         std::string value = m.hasValue && namesAClass(m.name) ? classValue(class_, m) : m.value;
@@ -461,7 +478,9 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
         isReintroduce |= r;
     }
     if (!isOverride && !isReintroduce) return;
-    const std::string name = cxxName(target.parts.back());
+    std::string storage;
+    const std::string_view host = cxxName(target.parts.back(), storage);
+    auto name = [&] { return std::string(host); };  // for messages
     const char* what = isOverride ? "override" : "reintroduce";
     if (isOverride && isReintroduce) {
         diag_.error(target.loc, "a method cannot be both overridden and reintroduced");
@@ -472,37 +491,37 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
         return;
     }
     Entry* entry = cls->iface->entry;
-    if (Entry* own = kavc::findMethod(entry, name)) {
+    if (Entry* own = kavc::findMethod(entry, host)) {
         if (own->type == kavtOverrideType)
-            diag_.error(target.loc, quote(name) + " is already overridden in " + quote(cls->name));
+            diag_.error(target.loc, quote(name()) + " is already overridden in " + quote(cls->name));
         else
-            diag_.error(target.loc, quote(name) + " is introduced by " + quote(cls->name) +
+            diag_.error(target.loc, quote(name()) + " is introduced by " + quote(cls->name) +
                                         " itself; only inherited methods can be given to " + what);
         return;
     }
-    if (reintroduced_.count(name)) {
-        diag_.error(target.loc, quote(name) + " is already reintroduced in " + quote(cls->name));
+    if (reintroduced_.find(host)) {
+        diag_.error(target.loc, quote(name()) + " is already reintroduced in " + quote(cls->name));
         return;
     }
-    Entry* inherited = kavc::findInheritedMethod(entry, name);
+    Entry* inherited = kavc::findInheritedMethod(entry, host);
     if (!inherited) {
-        diag_.error(target.loc, quote(cls->name) + " inherits no method " + quote(name) + " to " + what);
+        diag_.error(target.loc, quote(cls->name) + " inherits no method " + quote(name()) + " to " + what);
         return;
     }
-    if (isOverride && !overridable(cls, name)) {
-        diag_.error(target.loc, quote(cls->name) + " inherits " + quote(name) +
+    if (isOverride && !overridable(cls, host)) {
+        diag_.error(target.loc, quote(cls->name) + " inherits " + quote(name()) +
                                     " only through a parent it lists more than once; list each parent once to override it");
         return;
     }
     if (isOverride)
         placed(entry, kavc::addOverride(entry, inherited, target.loc.line), target.loc);
-    else
-        reintroduced_[name] = placed(entry, kavc::addReintroduce(entry, inherited, target.loc.line), target.loc);
+    else if (Entry* reintroduced = placed(entry, kavc::addReintroduce(entry, inherited, target.loc.line), target.loc))
+        reintroduced_.set(reintroduced->name, reintroduced);
 }
 
 // The header takes an overridden method from a parent that is the class's only path to
 // itself: listed once, and inherited by no other parent. Some such parent must have it.
-bool Lowering::overridable(Symbol* cls, const std::string& name) {
+bool Lowering::overridable(Symbol* cls, std::string_view name) {
     const SparseList<Symbol*>& parents = cls->iface->parents;
     for (Symbol* p : parents) {
         bool onePath = std::count(parents.begin(), parents.end(), p) == 1;
@@ -520,26 +539,27 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
     Entry* entry = cls->iface->entry;
     bool declaring = false;
     for (const Modifier& m : s.modifiers) declaring |= isDeclaring(m.name);
-    const std::string name = cxxName(target.parts.back());
-    std::string what = quote(target.text());
+    std::string storage;
+    const std::string_view name = cxxName(target.parts.back(), storage);
+    const Receiver receiver{&target, {}};
     bool simple = target.parts.size() == 1 && !target.absolute;
 
     if (simple) {
-        if (auto r = reintroduced_.find(name); r != reintroduced_.end()) {
-            addModifiers(r->second, what, s.modifiers);
+        if (Entry* const* r = reintroduced_.find(name)) {
+            addModifiers(*r, receiver, s.modifiers);
             return;
         }
         if (Entry* method = kavc::findMethod(entry, name)) {
-            addModifiers(method, what, s.modifiers);
+            addModifiers(method, receiver, s.modifiers);
             return;
         }
         if (declaring) return;  // the override or reintroduction failed: already reported
-        if (auto a = attributes_.find(name); a != attributes_.end()) {
-            addModifiers(a->second, what, s.modifiers);
+        if (Entry* const* a = attributes_.find(name)) {
+            addModifiers(*a, receiver, s.modifiers);
             return;
         }
-        if (auto d = dataEntries_.find(name); d != dataEntries_.end()) {
-            addModifiers(d->second, what, s.modifiers);
+        if (Entry* const* d = dataEntries_.find(name)) {
+            addModifiers(*d, receiver, s.modifiers);
             return;
         }
     }
@@ -548,13 +568,13 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
     bool matched = false;
     for (auto& [parent, ref] : parentRefs_) {
         if (parent == named || (simple && parent->name == name)) {
-            addModifiers(ref, what, s.modifiers);
+            addModifiers(ref, receiver, s.modifiers);
             matched = true;
         }
     }
     if (matched) return;
     if (entry->metaclass && named && named->entry() == entry->metaclass) {
-        addModifiers(entry->metaclass, what, s.modifiers);
+        addModifiers(entry->metaclass, receiver, s.modifiers);
         return;
     }
     // An inherited method that this class does not override: the modifier is the class's,
@@ -562,7 +582,7 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
     if (simple && kavc::findInheritedMethod(entry, name)) {
         if (s.modifiers.size() != 1) {
             diag_.error(s.modifiers[1].loc, "an inherited method that is not overridden takes one modifier; "
-                                            "override " + what + " to give it more");
+                                            "override " + receiver.what() + " to give it more");
             return;
         }
         const Modifier& m = s.modifiers[0];
@@ -572,8 +592,8 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
             return;
         }
         std::string value = !m.hasValue ? m.name : m.name + "=" + (namesAClass(m.name) ? classValue(cls, m) : m.value);
-        if (!modsGiven_.insert({entry, name}).second) {
-            diag_.error(m.loc, "duplicate modifier for inherited method " + what);
+        if (!modsGiven_.insert(entry, kavc::intern(name).text)) {
+            diag_.error(m.loc, "duplicate modifier for inherited method " + receiver.what());
             return;
         }
         kavc::addMod(entry, name, value.c_str());
@@ -581,9 +601,15 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
     }
     std::vector<std::string_view> names;
     for (Entry* m = entry->methods; m; m = m->next) names.push_back(m->name);
-    for (const auto& [name, e] : dataEntries_) names.push_back(name);
+    // The data members by name, as the class's index of them holds them: each name once, in order.
+    std::vector<std::string_view> data;
+    for (Entry* d = entry->data; d; d = d->next)
+        if (dataEntries_.find(d->name)) data.push_back(d->name);
+    std::sort(data.begin(), data.end());
+    data.erase(std::unique(data.begin(), data.end()), data.end());
+    names.insert(names.end(), data.begin(), data.end());
     for (const auto& [parent, ref] : parentRefs_) names.push_back(parent->name);
-    diag_.error(target.loc, what + " is not a method, attribute, data member or parent of " + quote(cls->name) +
+    diag_.error(target.loc, receiver.what() + " is not a method, attribute, data member or parent of " + quote(cls->name) +
                                 (simple ? didYouMean(name, names) : ""));
 }
 
@@ -595,18 +621,33 @@ void Lowering::lowerImplementation(Symbol* cls) {
     Scope* scope = cls->inner;
     const SparseList<ImplStmt>& stmts = cls->iface->implementation->more().impl;
 
+    // The host name of a name of the section: the name itself, or a prefixed copy kept in
+    // `prefixed` while the section is lowered.
+    std::deque<std::string> prefixed;
+    std::string storage;
+    auto hostOf = [&](const std::string& name) -> std::string_view {
+        const std::string_view host = cxxName(name, storage);
+        return host.data() == name.data() ? host : std::string_view(prefixed.emplace_back(host));
+    };
+
     // Where each override or reintroduction is declared: modifiers before it wait for it.
-    std::map<std::string, size_t> declaredAt;
+    NameMap<std::size_t> declaredAt;
     for (size_t i = 0; i < stmts.size(); ++i) {
         if (stmts[i].kind != ImplStmt::MemberModifiers) continue;
         bool declaring = false;
         for (const Modifier& m : stmts[i].modifiers) declaring |= isDeclaring(m.name);
         if (!declaring) continue;
         for (const ScopedName& t : stmts[i].targets)
-            if (t.parts.size() == 1 && !t.absolute) declaredAt.emplace(cxxName(t.parts.back()), i);
+            if (t.parts.size() == 1 && !t.absolute) declaredAt.insert(hostOf(t.parts.back()), i);
     }
-    std::multimap<std::string, std::pair<const ImplStmt*, const ScopedName*>> waiting;
-    auto declared = [&](const std::string& name) {
+    auto declaredIn = [&](std::string_view name) {
+        const std::size_t* at = declaredAt.find(name);
+        return at ? *at : SIZE_MAX;
+    };
+    // Rare: only modifiers written before what they name wait.
+    std::multimap<std::string, std::pair<const ImplStmt*, const ScopedName*>, std::less<>> waiting;
+    auto declared = [&](std::string_view name) {
+        if (waiting.empty()) return;
         auto [from, to] = waiting.equal_range(name);
         std::vector<std::pair<const ImplStmt*, const ScopedName*>> ready;
         for (auto w = from; w != to; ++w) ready.push_back(w->second);
@@ -624,24 +665,24 @@ void Lowering::lowerImplementation(Symbol* cls) {
                 for (const Declarator& dd : s.data.declarators) {
                     if (cls->iface->dataMember(dd.name) != &dd) continue;  // reported
                     TypeCode* type = withDims(base, dd, scope);
-                    std::string host = cxxName(dd.name);
-                    dataEntries_[host] = placed(entry, kavc::addData(entry, host, type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
-                    declared(host);
+                    Entry* data = placed(entry, kavc::addData(entry, cxxName(dd.name, storage), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);
+                    dataEntries_.set(data->name, data);
+                    declared(data->name);
                 }
                 break;
             }
             case ImplStmt::MemberModifiers:
                 for (const ScopedName& target : s.targets) overrideOrReintroduce(cls, s, target);
                 for (const ScopedName& target : s.targets) {
-                    std::string name = cxxName(target.parts.back());
+                    const std::string_view name = cxxName(target.parts.back(), storage);
                     bool simple = target.parts.size() == 1 && !target.absolute;
-                    auto later = declaredAt.find(name);
-                    bool laterData = cls->iface->dataMember(target.parts.back()) && !dataEntries_.count(name);
-                    if (simple && ((later != declaredAt.end() && later->second > i) || laterData))
-                        waiting.emplace(name, std::make_pair(&s, &target));
+                    const std::size_t later = declaredIn(name);
+                    bool laterData = cls->iface->dataMember(target.parts.back()) && !dataEntries_.find(name);
+                    if (simple && ((later != SIZE_MAX && later > i) || laterData))
+                        waiting.emplace(std::string(name), std::make_pair(&s, &target));
                     else
                         memberModifiers(cls, s, target);
-                    if (later != declaredAt.end() && later->second == i) declared(name);
+                    if (later == i) declared(name);
                 }
                 break;
             case ImplStmt::ReleaseOrder: {
@@ -651,22 +692,23 @@ void Lowering::lowerImplementation(Symbol* cls) {
                     break;
                 }
                 releaseOrder = &s;
-                std::map<std::string, Loc> seen;
+                NameMap<bool> seen;
+                releaseNames.reserve(s.names.size());
                 for (const auto& [name, at] : s.names) {
-                    if (!seen.emplace(name, at).second) {
+                    if (!seen.insert(name, true).second) {
                         diag_.error(at, quote(name) + " appears twice in the release order");
                         continue;
                     }
-                    std::string host = cxxName(name);
+                    const std::string_view host = cxxName(name, storage);
                     // A method of the class, a data member or a reintroduced method, wherever
                     // the section declares it.
-                    auto decl = declaredAt.find(host);
+                    const std::size_t decl = declaredIn(host);
                     bool known = kavc::findMethod(entry, host) || cls->iface->dataMember(name) ||
-                                 (decl != declaredAt.end() && reintroduces(stmts[decl->second]));
+                                 (decl != SIZE_MAX && reintroduces(stmts[decl]));
                     if (!known)
                         diag_.warning(at, quote(name) + " in the release order is not a method or data member of " +
                                               quote(cls->name) + "; its slot stays empty", Group::releaseOrder);
-                    releaseNames.push_back(host);
+                    releaseNames.emplace_back(host);
                 }
                 break;
             }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <unordered_set>
 
@@ -162,10 +163,36 @@ bool sameButCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+namespace {
+
+// Eight characters in lower case at once (A to Z only, as lowerCase): a byte below 0x80 that is
+// at least 'A' and at most 'Z' gets the bit 0x20.
+std::uint64_t lowerCaseWord(std::uint64_t word) {
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    const std::uint64_t low = word & (0x7f * ones);
+    const std::uint64_t upper = (low + (0x80 - 'A') * ones) & ~(low + (0x7f - 'Z') * ones) & ~word & (0x80 * ones);
+    return word | upper >> 2;
+}
+
+}  // namespace
+
+// Eight characters at a time (a name is hashed for every declaration and lookup), the last
+// word filled with zeros; the length tells a name from the same name with NULs after it.
 std::size_t NameIndex::hashOf(const Scope* scope, std::string_view name) {
-    std::uint64_t h = 0xcbf29ce484222325ull ^ (reinterpret_cast<std::uintptr_t>(scope) >> 4);
-    for (char c : name) h = (h ^ static_cast<unsigned char>(lowerCase(c))) * 0x100000001b3ull;
-    return static_cast<std::size_t>(h ^ h >> 29);
+    constexpr std::uint64_t k1 = 0x9E3779B97F4A7C15ull, k2 = 0xC2B2AE3D27D4EB4Full;
+    std::uint64_t h = (reinterpret_cast<std::uintptr_t>(scope) >> 4) * k1 ^ name.size();
+    const char* at = name.data();
+    for (std::size_t left = name.size(); left; ) {
+        std::uint64_t word = 0;
+        const std::size_t n = left < 8 ? left : 8;
+        std::memcpy(&word, at, n);
+        h = (h ^ lowerCaseWord(word)) * k2;
+        h ^= h >> 29;
+        at += n;
+        left -= n;
+    }
+    h *= k1;
+    return static_cast<std::size_t>(h ^ h >> 32);
 }
 
 std::size_t NameIndex::indexOf(const Scope* scope, std::string_view name, std::size_t hash) const {
@@ -373,8 +400,8 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
                 diag_.note(twice->loc, "previous declaration of " + quote(dd.name) + " was here");
                 continue;
             }
-            if (!sym->iface->data) sym->iface->data = std::make_unique<std::map<std::string, const Declarator*>>();
-            (*sym->iface->data)[dd.name] = &dd;
+            if (!sym->iface->data) sym->iface->data = std::make_unique<NameMap<const Declarator*>>();
+            sym->iface->data->insert(dd.name, &dd);
         }
     }
 }

@@ -38,13 +38,80 @@ struct Value {
     Symbol* enumerator = nullptr;  // the value names this enumerator
 };
 
+// A map from names to small values without a node per name: open addressing over views of
+// texts that outlive the map (the syntax tree's names, the host's interned names).
+template <typename Value>
+class NameMap {
+  public:
+    void clear() { table_ = {}; }
+    // The value of `name`, or null.
+    Value* find(std::string_view name) {
+        if (table_.empty()) return nullptr;
+        Slot& slot = table_.slotAt(indexOf(name, textHash(name)));
+        return slot ? &slot.value : nullptr;
+    }
+    const Value* find(std::string_view name) const { return const_cast<NameMap*>(this)->find(name); }
+    // Adds `name` (whose text outlives the map) with `value` unless it is there; the value held
+    // under the name, and whether it was added.
+    std::pair<Value*, bool> insert(std::string_view name, const Value& value) {
+        table_.makeRoom([](const Slot& slot) { return slot.hash; });
+        const std::uint32_t hash = textHash(name);
+        const std::size_t at = indexOf(name, hash);
+        const bool added = !table_[at];
+        if (added) table_.fill(at, Slot{name.data(), static_cast<std::uint32_t>(name.size()), hash, value});
+        return {&table_.slotAt(at).value, added};
+    }
+    // Gives `name` the value `value`, whether it was there or not.
+    void set(std::string_view name, const Value& value) {
+        auto [held, added] = insert(name, value);
+        if (!added) *held = value;
+    }
+
+  private:
+    struct Slot {
+        const char* text = nullptr;
+        std::uint32_t size = 0;
+        std::uint32_t hash = 0;
+        Value value{};
+        explicit operator bool() const { return text; }
+    };
+    std::size_t indexOf(std::string_view name, std::uint32_t hash) const {
+        return table_.indexOf(hash, [&](const Slot& slot) {
+            return slot.hash == hash && std::string_view(slot.text, slot.size) == name;
+        });
+    }
+    OpenTable<Slot> table_;
+};
+
+// Pairs of an Entry and an interned name, each once: open addressing, no node per pair.
+class GivenModifiers {
+  public:
+    // Adds the pair; false when it was there already.
+    bool insert(const Entry* e, const char* name) {
+        table_.makeRoom([](const Slot& slot) { return hashOf(slot.entry, slot.name); });
+        const std::size_t at = table_.indexOf(hashOf(e, name), [&](const Slot& slot) { return slot.entry == e && slot.name == name; });
+        if (table_[at]) return false;
+        table_.fill(at, Slot{e, name});
+        return true;
+    }
+
+  private:
+    struct Slot {
+        const Entry* entry = nullptr;
+        const char* name = nullptr;
+        explicit operator bool() const { return entry; }
+    };
+    static std::size_t hashOf(const Entry* e, const char* name) { return pointerHash(e) ^ pointerHash(name) * 31; }
+    OpenTable<Slot> table_;
+};
+
 // What only an interface or value type has.
 struct ClassPart {
     Entry* entry = nullptr;
     SparseList<Symbol*> parents;
     SparseList<Loc> parentLocs;
     const Decl* implementation = nullptr;
-    std::unique_ptr<std::map<std::string, const Declarator*>> data;  // data members by name, until built
+    std::unique_ptr<NameMap<const Declarator*>> data;  // data members by name, until built
     // Its members' symbols are symbols_[firstMember, endMember), in the order declared.
     std::uint32_t firstMember = 0;
     std::uint32_t endMember = 0;
@@ -56,10 +123,9 @@ struct ClassPart {
     int depth = 0;
 
     // The data member of this name, or null.
-    const Declarator* dataMember(const std::string& member) const {
-        if (!data) return nullptr;
-        auto found = data->find(member);
-        return found == data->end() ? nullptr : found->second;
+    const Declarator* dataMember(std::string_view member) const {
+        const Declarator* const* found = data ? data->find(member) : nullptr;
+        return found ? *found : nullptr;
     }
 };
 
@@ -276,9 +342,16 @@ class Lowering {
     bool checkModifierName(const Modifier& m);
     void classModifier(Symbol* cls, const ImplStmt& s);
     void overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const ScopedName& target);
-    bool overridable(Symbol* cls, const std::string& name);
+    bool overridable(Symbol* cls, std::string_view name);
     void memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target);
-    void addModifiers(Entry* e, const std::string& what, const std::vector<Modifier>& mods);
+    // `what` names the receiver in messages: the quoted `target` when one is given (made only
+    // for a message), else `text`.
+    struct Receiver {
+        const ScopedName* target = nullptr;
+        std::string text;
+        std::string what() const;
+    };
+    void addModifiers(Entry* e, const Receiver& receiver, const std::vector<Modifier>& mods);
     Symbol* nameInValue(Symbol* cls, const std::string& text, Loc at);
     std::string classValue(Symbol* cls, const Modifier& m);
     Symbol* classNamed(Symbol* cls, const std::string& text, Loc at, const char* role);
@@ -315,11 +388,15 @@ class Lowering {
 
     // per class being lowered
     Symbol* class_ = nullptr;
-    std::map<std::string, Entry*> dataEntries_;
-    std::map<std::string, Entry*> reintroduced_;
-    std::map<std::string, Entry*> attributes_;
+    // by host name; the keys are the Entries' own (interned) names
+    NameMap<Entry*> dataEntries_;
+    NameMap<Entry*> reintroduced_;
+    NameMap<Entry*> attributes_;
     std::vector<std::pair<Symbol*, Entry*>> parentRefs_;
-    std::set<std::pair<Entry*, std::string>> modsGiven_;
+    // The modifiers given so far, by entry and interned modifier name (or, for a modifier of
+    // the class named after an inherited method, the method's name); over all classes, since
+    // a class may give modifiers to its metaclass.
+    GivenModifiers modsGiven_;
 };
 
 }  // namespace kc::lowering
