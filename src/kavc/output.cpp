@@ -3,6 +3,7 @@
 #include "kavc/store.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
@@ -378,7 +379,9 @@ constexpr std::uintptr_t pageSize = 4096;
 // without going through a sink's fields, which the library calls in between would make the
 // compiler read and write again each time. Writing to the host's buffer (the usual case) needs
 // no sink at all: one is made only for a piece that does not fit. A sink takes the position
-// back when a piece does not fit, and at the end.
+// back when a piece does not fit, and at the end (finish). There is no destructor: should a
+// piece throw (out of memory), nothing of the line is kept, and the position need not be in
+// memory for the unwinding to find, so it stays in registers all along.
 class Cursor {
 public:
     explicit Cursor(Sink& sink) : sink_(&sink), at_(sink.cursor()), end_(at_ + sink.room()) {}
@@ -386,7 +389,8 @@ public:
         : buffer_(&buffer), stream_(out), at_(buffer.data.get() + buffer.used), end_(buffer.data.get() + OutputBuffer::capacity) {}
     Cursor(const Cursor&) = delete;
     Cursor& operator=(const Cursor&) = delete;
-    ~Cursor() {
+    // Hands the position back; the text written is the destination's from here on.
+    void finish() {
         if (sink_)
             sink_->advanceTo(at_);
         else
@@ -438,7 +442,7 @@ private:
             const __m128i chunk = load16(in);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(to), chunk);
             if (const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(stops(chunk)))) {
-                const unsigned n = static_cast<unsigned>(__builtin_ctz(marks));
+                const std::size_t n = static_cast<std::size_t>(__builtin_ctzll(marks));
                 from = in + n;
                 at_ = to + n;
                 return true;
@@ -483,12 +487,32 @@ private:
     char* end_;
 };
 
+// "00" to "99": two digits per division.
+constexpr auto digitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
 // Decimal digits of a value, written backwards from `end`; returns the first.
 char* digitsOf(unsigned long value, char* end) {
-    do {
-        *--end = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
+    while (value >= 100) {
+        const std::size_t pair = 2 * static_cast<std::size_t>(value % 100);
+        value /= 100;
+        end -= 2;
+        end[0] = digitPairs[pair];
+        end[1] = digitPairs[pair + 1];
+    }
+    if (value >= 10) {
+        end -= 2;
+        end[0] = digitPairs[2 * value];
+        end[1] = digitPairs[2 * value + 1];
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
     return end;
 }
 
@@ -553,10 +577,12 @@ void writeTo(FILE* out, Write write) {
     if (OutputBuffer* buffer = bufferOf(out)) {
         Cursor cursor(*buffer, out);
         write(cursor);
+        cursor.finish();
     } else {
         Sink sink(out);
         Cursor cursor(sink);
         write(cursor);
+        cursor.finish();
     }
 }
 
@@ -648,10 +674,12 @@ void kavtokfprintf(FILE* out, const char* format, ...) {
     if (OutputBuffer* buffer = bufferOf(out)) {
         Cursor cursor(*buffer, out);
         formatTo(cursor, format, args);
+        cursor.finish();
     } else {
         Sink sink(out);
         Cursor cursor(sink);
         formatTo(cursor, format, args);
+        cursor.finish();
     }
     va_end(args);
 }
@@ -666,6 +694,7 @@ void kavtfullComment(FILE* out, const char* format, ...) {
         va_start(args, format);
         Cursor cursor(text);
         formatTo(cursor, format, args);
+        cursor.finish();
         va_end(args);
     }
     std::string_view body = text.whole();
