@@ -387,6 +387,9 @@ public:
     explicit Cursor(Sink& sink) : sink_(&sink), at_(sink.cursor()), end_(at_ + sink.room()) {}
     Cursor(OutputBuffer& buffer, FILE* out)
         : buffer_(&buffer), stream_(out), at_(buffer.data.get() + buffer.used), end_(buffer.data.get() + OutputBuffer::capacity) {}
+    // A window of free space and nothing behind it: text that does not fit is dropped, and
+    // overflowed() tells.
+    Cursor(char* at, char* end) : at_(at), end_(end) {}
     Cursor(const Cursor&) = delete;
     Cursor& operator=(const Cursor&) = delete;
     // Hands the position back; the text written is the destination's from here on.
@@ -475,11 +478,21 @@ private:
         return {sink.cursor(), sink.cursor() + sink.room()};
     }
     void writeLong(const char* text, std::size_t size) {
+        if (!sink_ && !buffer_) {
+            overflowed_ = true;
+            return;
+        }
         const Space space = writeLong(sink_, buffer_, stream_, at_, text, size);
         at_ = space.at;
         end_ = space.end;
     }
 
+public:
+    char* position() const { return at_; }
+    bool overflowed() const { return overflowed_; }
+
+private:
+    bool overflowed_ = false;
     Sink* sink_ = nullptr;
     OutputBuffer* buffer_ = nullptr;
     FILE* stream_ = nullptr;
@@ -684,22 +697,12 @@ void kavtokfprintf(FILE* out, const char* format, ...) {
     va_end(args);
 }
 
-void kavtfullComment(FILE* out, const char* format, ...) {
-    if (!out || !format) return;
-    static std::string longBody;  // kept between comments: no allocation per comment
-    longBody.clear();
-    Sink text(longBody);
-    {
-        va_list args;
-        va_start(args, format);
-        Cursor cursor(text);
-        formatTo(cursor, format, args);
-        cursor.finish();
-        va_end(args);
-    }
-    std::string_view body = text.whole();
+namespace {
+
+// Each line of the body behind " * ", an empty line as " *", an empty body as one " *"; one
+// newline that ends the body ends its last line.
+void writeComment(FILE* out, std::string_view body) {
     if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
-    // Each line of the body behind " * ", an empty line as " *", an empty body as one " *".
     writeTo(out, [body](Cursor& comment) {
         comment.write("\n/*\n", 4);
         if (body.empty()) comment.write(" *\n", 3);
@@ -718,6 +721,54 @@ void kavtfullComment(FILE* out, const char* format, ...) {
         }
         comment.write(" */\n", 4);
     });
+}
+
+std::string longBody;  // kept between comments: no allocation per comment
+
+}  // namespace
+
+void kavtfullComment(FILE* out, const char* format, ...) {
+    if (!out || !format) return;
+    va_list args;
+    va_start(args, format);
+    // Most comments are one line: it is formatted where it goes, behind the comment's opening,
+    // and closed there. Another body is copied aside and written line by line; one that does
+    // not fit the free space is formatted again aside.
+    constexpr std::string_view opening = "\n/*\n * ", closing = "\n */\n";
+    OutputBuffer* buffer = bufferOf(out);
+    if (buffer && OutputBuffer::capacity - buffer->used > opening.size() + closing.size()) {
+        char* const start = buffer->data.get() + buffer->used;
+        char* const first = start + opening.size();
+        std::memcpy(start, opening.data(), opening.size());
+        va_list again;
+        va_copy(again, args);
+        Cursor window(first, buffer->data.get() + OutputBuffer::capacity - closing.size());
+        formatTo(window, format, again);
+        va_end(again);
+        if (!window.overflowed()) {
+            char* last = window.position();
+            if (last != first && last[-1] == '\n') --last;
+            const std::size_t size = static_cast<std::size_t>(last - first);
+            if (size && !std::memchr(first, '\n', size)) {
+                std::memcpy(last, closing.data(), closing.size());
+                buffer->used = static_cast<std::size_t>(last + closing.size() - buffer->data.get());
+                va_end(args);
+                return;
+            }
+            longBody.assign(first, static_cast<std::size_t>(window.position() - first));
+            va_end(args);
+            return writeComment(out, longBody);
+        }
+    }
+    longBody.clear();
+    Sink text(longBody);
+    {
+        Cursor cursor(text);
+        formatTo(cursor, format, args);
+        cursor.finish();
+        va_end(args);
+    }
+    writeComment(out, text.whole());
     text.forget();
 }
 
