@@ -242,7 +242,7 @@ void setUp(FILE* out, Entry* cls, bool keepFacts) {
     const Entry* factsOf = keepFacts ? pass.factsOf : nullptr;
     const int settledMeta = pass.settledMeta;
     MethodCell* keptInherited = pass.keptInherited;
-    std::deque<ReintroducedMethods> keptReintroduced = std::move(pass.keptReintroduced);
+    std::vector<ReintroducedMethods> keptReintroduced = std::move(pass.keptReintroduced);
     pass = PassState{};
     pass.methods = std::move(methods);
     pass.inheritedClassMembers = std::move(classMembers);
