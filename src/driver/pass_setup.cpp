@@ -176,8 +176,13 @@ const std::vector<std::uint8_t>& inheritedClassMembers(Entry* cls) {
         pass.inheritedClassMembers.clear();
         // What hasMod asks the host, read here from each method's modifiers: one host call
         // for each of tens of thousands of methods.
-        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-            pass.inheritedClassMembers.push_back((modifierFacts(ref->method->mods) & classMemberFact) != 0);
+        static constexpr const char* classModifier = optionName(Option::metaclassMember);
+        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next) {
+            bool member = false;
+            for (const Mod* mod = ref->method->mods; mod && !member; mod = mod->next)
+                member = mod->name && mod->name[0] == classModifier[0] && std::strcmp(mod->name, classModifier) == 0;
+            pass.inheritedClassMembers.push_back(member);
+        }
         pass.classMembersOf = cls->inheritedMethods;
     }
     return pass.inheritedClassMembers;

@@ -183,6 +183,8 @@ inline bool reportsDuplicateIntroducers() {
 bool isRootObjectClass(Entry* cls);
 // An Entry's scoped name joined with "::", without the leading "::".
 std::string qualifiedName(Entry* e);
+// The same, joined in `buffer`; valid while the buffer is.
+const char* qualifiedNameText(Entry* e, std::string& buffer);
 
 // The methods chain of the pass's class with the facts the sections ask of each.
 const std::vector<PassMethod>& passMethods(Entry* cls);
