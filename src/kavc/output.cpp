@@ -445,7 +445,7 @@ private:
             const __m128i chunk = load16(in);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(to), chunk);
             if (const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(stops(chunk)))) {
-                const std::size_t n = static_cast<std::size_t>(__builtin_ctzll(marks));
+                const unsigned n = static_cast<unsigned>(__builtin_ctz(marks));
                 from = in + n;
                 at_ = to + n;
                 return true;
@@ -777,13 +777,12 @@ const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer)
     if (cls && cls->scopedName) {
         for (char** part = cls->scopedName; *part; ++part) {
             if (part == cls->scopedName && **part == '\0') continue;
-            buffer += *part;
-            buffer += "_";
+            buffer.append(*part).push_back('_');
         }
     } else if (cls && cls->name) {
-        buffer = std::string(cls->name) + "_";
+        buffer.append(cls->name).push_back('_');
     }
-    buffer += suffix ? suffix : "";
+    if (suffix) buffer.append(suffix);
     return buffer.c_str();
 }
 
