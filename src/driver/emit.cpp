@@ -1,8 +1,8 @@
 // The plug-in's entry point: one class (and its implicit metaclass) per call.
 #include "driver/sections.h"
 #include "driver/state.h"
+#include "host/open_table.h"
 
-#include <unordered_set>
 #include <vector>
 
 using namespace darurov;
@@ -30,8 +30,12 @@ const char* malformedInput(const char* fileStem, Entry* entry, Stab* stab) {
     if (entry->type != kavtClassType) return nullptr;  // a module goes back to the host
     if (!fileStem) return "no file stem";
     if (!stab) return "no symbol table";
-    std::unordered_set<Entry*> seen{entry};
-    std::vector<Entry*> toVisit{entry};
+    PointerSet seen;
+    seen.insert(entry);
+    // Kept from call to call: most classes have a parent or two, and a new vector each time
+    // would be an allocation per class.
+    static std::vector<Entry*> toVisit;
+    toVisit.assign(1, entry);
     while (!toVisit.empty()) {
         Entry* cls = toVisit.back();
         toVisit.pop_back();
@@ -39,7 +43,7 @@ const char* malformedInput(const char* fileStem, Entry* entry, Stab* stab) {
         if (const char* what = unnamedMember(cls, cls == entry)) return what;
         for (Entry* ref = cls->parents; ref; ref = ref->next) {
             if (!ref->cls) return "a parent reference without a class";
-            if (seen.insert(ref->cls).second) toVisit.push_back(ref->cls);
+            if (seen.insert(ref->cls)) toVisit.push_back(ref->cls);
         }
     }
     return nullptr;

@@ -362,7 +362,12 @@ bool isMethodOf(Entry* cls, Entry* method) {
 void deferParentResolution(Entry* cls, const char* introducer, Entry* method) {
     auto* record = static_cast<DeferredResolution*>(kavtsmalloc(sizeof(DeferredResolution), 0));
     record->cls = cls;
-    record->introducer = kavtstringFmt("%s", introducer);
+    // A copy from the host's allocator, as kavtstringFmt("%s") would make it, without the
+    // library's formatter.
+    const std::string_view text = introducer ? introducer : "(null)";
+    record->introducer = static_cast<char*>(kavtsmalloc(text.size() + 1, 0));
+    std::memcpy(record->introducer, text.data(), text.size());
+    record->introducer[text.size()] = '\0';
     record->method = method;
     record->next = pass.deferred;
     pass.deferred = record;
@@ -380,9 +385,7 @@ void releaseDeferred(DeferredResolution* record) {
 }
 
 bool isLifecycleMethod(Entry* method) {
-    for (const auto& m : lifecycleMethods)
-        if (std::strcmp(m.name, method->name) == 0) return true;
-    return hasMod(method, Option::init);
+    return lifecycleRow(method->name) != 0 || hasMod(method, Option::init);
 }
 
 }  // namespace darurov

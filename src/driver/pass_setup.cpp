@@ -176,8 +176,13 @@ const std::vector<std::uint8_t>& inheritedClassMembers(Entry* cls) {
         pass.inheritedClassMembers.clear();
         // What hasMod asks the host, read here from each method's modifiers: one host call
         // for each of tens of thousands of methods.
-        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next)
-            pass.inheritedClassMembers.push_back((modifierFacts(ref->method->mods) & classMemberFact) != 0);
+        static constexpr const char* classModifier = optionName(Option::metaclassMember);
+        for (MethodRef* ref = cls->inheritedMethods; ref; ref = ref->next) {
+            bool member = false;
+            for (const Mod* mod = ref->method->mods; mod && !member; mod = mod->next)
+                member = mod->name && mod->name[0] == classModifier[0] && std::strcmp(mod->name, classModifier) == 0;
+            pass.inheritedClassMembers.push_back(member);
+        }
         pass.classMembersOf = cls->inheritedMethods;
     }
     return pass.inheritedClassMembers;
@@ -242,7 +247,7 @@ void setUp(FILE* out, Entry* cls, bool keepFacts) {
     const Entry* factsOf = keepFacts ? pass.factsOf : nullptr;
     const int settledMeta = pass.settledMeta;
     MethodCell* keptInherited = pass.keptInherited;
-    std::deque<ReintroducedMethods> keptReintroduced = std::move(pass.keptReintroduced);
+    std::vector<ReintroducedMethods> keptReintroduced = std::move(pass.keptReintroduced);
     pass = PassState{};
     pass.methods = std::move(methods);
     pass.inheritedClassMembers = std::move(classMembers);

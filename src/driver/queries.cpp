@@ -28,9 +28,13 @@ bool isRootObjectClass(Entry* cls) { return std::strcmp(cls->name, rootObjectCla
 
 std::string qualifiedName(Entry* e) {
     std::string joined;
-    kavtsatos(e->scopedName, "::", joined);
+    return qualifiedNameText(e, joined);
+}
+
+const char* qualifiedNameText(Entry* e, std::string& buffer) {
+    kavtsatos(e->scopedName, "::", buffer);
     // The host's joined name starts with "::"; the emitter uses it from the third character.
-    return joined.size() >= 2 ? joined.substr(2) : std::string();
+    return buffer.size() >= 2 ? buffer.c_str() + 2 : "";
 }
 
 }  // namespace darurov

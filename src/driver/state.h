@@ -7,7 +7,6 @@
 
 #include <bitset>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -115,8 +114,9 @@ struct PassState {
     std::string prefixedNameScratch;  // where it builds the next one
     // Pushed by the override section, drained (most recent first) by the class creation.
     DeferredResolution* deferred = nullptr;
-    // Host-made reintroduced-method copies that lists of this pass may point to.
-    std::deque<ReintroducedMethods> heldReintroduced;
+    // Host-made reintroduced-method copies that lists of this pass may point to. A vector, not
+    // a deque: an empty deque allocates, and a pass set-up makes and moves several.
+    std::vector<ReintroducedMethods> heldReintroduced;
     // The class pass's InheritedMethodList, when the metaclass pass of the class follows and
     // would make the same list again (see keepsInheritedMethods): that pass starts from it.
     // The list comes with the held copies its cells may point to.
@@ -124,7 +124,7 @@ struct PassState {
     int listMessages = 0;               // messages of the list operations in this pass
     bool keepInherited = false;
     MethodCell* keptInherited = nullptr;
-    std::deque<ReintroducedMethods> keptReintroduced;
+    std::vector<ReintroducedMethods> keptReintroduced;
     // A class's method indexes, made once its lists were searched a few times in this pass.
     std::unordered_map<const Entry*, ClassMethodIndex> methodIndexes;
     // The class's methods with their facts, made at set-up in the walk that lists the
@@ -183,6 +183,8 @@ inline bool reportsDuplicateIntroducers() {
 bool isRootObjectClass(Entry* cls);
 // An Entry's scoped name joined with "::", without the leading "::".
 std::string qualifiedName(Entry* e);
+// The same, joined in `buffer`; valid while the buffer is.
+const char* qualifiedNameText(Entry* e, std::string& buffer);
 
 // The methods chain of the pass's class with the facts the sections ask of each.
 const std::vector<PassMethod>& passMethods(Entry* cls);
@@ -207,7 +209,8 @@ void releaseMethodArray(MethodArray& list);
 void releaseReintroduced(ReintroducedMethods& record);
 // The first of a record's reintroduced methods under each name (a search by name matches it).
 std::unordered_map<std::string_view, Entry*> reintroducedByName(const ReintroducedMethods& record);
-// The reintroduced methods of `cls`, held until releasePassLists.
+// The reintroduced methods of `cls`, held until releasePassLists. The reference is good until
+// the next record is held.
 ReintroducedMethods& holdReintroducedMethods(Entry* cls);
 // End of a pass: release the initializer array, the held reintroduced copies and any
 // deferred resolution the pass left (an InheritedMethodList kept for the metaclass pass stays).

@@ -108,9 +108,15 @@ const char* quotedText(std::string& dest, const char* value) {
             return dest.c_str();
         }
     }
-    dest = "\"";
-    for (const char* p = value; *p; ++p) {
+    dest.assign(1, '"');
+    // The characters between two that need an escape are copied as one run.
+    const char* run = value;
+    const char* p = value;
+    for (; *p; ++p) {
         unsigned char c = static_cast<unsigned char>(*p);
+        if (!literalSpecial[c]) continue;
+        dest.append(run, static_cast<std::size_t>(p - run));
+        run = p + 1;
         if (c == '"' || c == '\\') {
             dest += '\\';
             dest += static_cast<char>(c);
@@ -118,12 +124,11 @@ const char* quotedText(std::string& dest, const char* value) {
             dest += "\\n";
         } else if (c == '\t') {
             dest += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
-            dest += formatText("\\%03o", c);
         } else {
-            dest += static_cast<char>(c);
+            dest += formatText("\\%03o", c);
         }
     }
+    dest.append(run, static_cast<std::size_t>(p - run));
     dest += '"';
     return dest.c_str();
 }

@@ -17,13 +17,13 @@ MethodKind methodKind(const PassMethod& m) {
     return MethodKind::plain;
 }
 
-// The explicit argument names as they close the redispatch call: ",a,b)" or ")".
-std::string callArgumentText(Entry* method) {
-    std::string text;
-    kavtshortArgList(text, method, ",", 0, 0);
-    if (!text.empty()) text.insert(text.begin(), ',');
-    text += ')';
-    return text;
+// The explicit argument names as they close the redispatch call: ",a,b)" or ")". The texts
+// keep their room from one method to the next.
+const char* callArgumentText(Entry* method) {
+    static std::string names, text;
+    kavtshortArgList(names, method, ",", 0, 0);
+    text.assign(names.empty() ? "" : ",").append(names).append(")");
+    return text.c_str();
 }
 
 // The host gives every new method a descriptor; should one be missing (or bare), the
@@ -76,16 +76,16 @@ void writeDescriptorIdentifier(FILE* out, Entry* method) {
 
 void writeRedispatchStub(FILE* out, Entry* method) {
     const char* n = method->name;
-    const std::string callArguments = callArgumentText(method);
+    const char* callArguments = callArgumentText(method);
     kavtokfprintf(out, "static %s\n{\n", kavtprefixedPrototype(pass.prototypeText, method, ",\n\t\t", 0, prefixedName("kavRD_", "")));
     if (kavtisvoid(method->returnType, method->returnTypeText)) {
         kavtokfprintf(out, "\tvoid* __retVal;\n\n");
         kavtokfprintf(out, "\tkavSelf->kavDispatch((void **)&__retVal, kavId_%s, kavSelf %s\n", n, kavtimplicitArgs(method));
-        kavtokfprintf(out, "\t\t%s;\n", callArguments.c_str());
+        kavtokfprintf(out, "\t\t%s;\n", callArguments);
     } else {
         kavtokfprintf(out, "\t%s __retVal;\n\n", method->returnTypeText);
         kavtokfprintf(out, "\tkavSelf->kavDispatch((void **)&__retVal, kavId_%s, kavSelf %s\n", n, kavtimplicitArgs(method));
-        kavtokfprintf(out, "\t\t%s;\n", callArguments.c_str());
+        kavtokfprintf(out, "\t\t%s;\n", callArguments);
         kavtokfprintf(out, "\treturn __retVal;\n");
     }
     kavtokfprintf(out, "}\n");

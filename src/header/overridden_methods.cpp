@@ -70,12 +70,13 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
     const char* c = cls->name;
     const char* n = inherited->name;
     const char* introducer = inherited->cls->name;
-    std::string qualifiedIntroducer = pass.zdlClass ? introducer : qualifiedName(inherited->cls);
+    // The texts keep their room from one override to the next.
+    static std::string qualifiedBuffer, argumentBuffer;
+    const char* qualifiedIntroducer = pass.zdlClass ? introducer : qualifiedNameText(inherited->cls, qualifiedBuffer);
     bool nameLookup = hasMod(inherited, Option::namelookup);
     const char* prototype =
         kavtprefixedPrototype(pass.prototypeText, override, ",\n\t\t", 0, passMethodPrefix());
-    std::string argumentBuffer;
-    std::string arguments = kavtshortArgList(argumentBuffer, override, ",", 0, 1);
+    const char* arguments = kavtshortArgList(argumentBuffer, override, ",", 0, 1);
 
     if (nameLookup)
         kavtfullComment(out, "Overridden name lookup method: %s", n);
@@ -87,7 +88,7 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
     if (nameLookup) {
         kavtokfprintf(out, "#define kavId_%s%s kavLId_%s\n", c, n, n);
     } else {
-        kavtokfprintf(out, "static char *kavMN_%s%s = \"%s::%s\";\n", c, n, qualifiedIntroducer.c_str(), n);
+        kavtokfprintf(out, "static char *kavMN_%s%s = \"%s::%s\";\n", c, n, qualifiedIntroducer, n);
         kavtokfprintf(out, "static kavId kavId_%s%s = &kavMN_%s%s;\n", c, n, c, n);
     }
 
@@ -100,7 +101,7 @@ void writeOverride(FILE* out, Entry* cls, Entry* override, Entry* inherited) {
     // Lifecycle methods chain to their ancestors through their own macros instead.
     if (!hasMod(override, Option::select) && !isLifecycleMethod(override)) {
         deferParentResolution(cls, introducer, override);
-        emitParentCallMacros(out, cls, override, arguments.c_str());
+        emitParentCallMacros(out, cls, override, arguments);
     }
 }
 

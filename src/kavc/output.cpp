@@ -3,6 +3,7 @@
 #include "kavc/store.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
@@ -378,15 +379,21 @@ constexpr std::uintptr_t pageSize = 4096;
 // without going through a sink's fields, which the library calls in between would make the
 // compiler read and write again each time. Writing to the host's buffer (the usual case) needs
 // no sink at all: one is made only for a piece that does not fit. A sink takes the position
-// back when a piece does not fit, and at the end.
+// back when a piece does not fit, and at the end (finish). There is no destructor: should a
+// piece throw (out of memory), nothing of the line is kept, and the position need not be in
+// memory for the unwinding to find, so it stays in registers all along.
 class Cursor {
 public:
     explicit Cursor(Sink& sink) : sink_(&sink), at_(sink.cursor()), end_(at_ + sink.room()) {}
     Cursor(OutputBuffer& buffer, FILE* out)
         : buffer_(&buffer), stream_(out), at_(buffer.data.get() + buffer.used), end_(buffer.data.get() + OutputBuffer::capacity) {}
+    // A window of free space and nothing behind it: text that does not fit is dropped, and
+    // overflowed() tells.
+    Cursor(char* at, char* end) : at_(at), end_(end) {}
     Cursor(const Cursor&) = delete;
     Cursor& operator=(const Cursor&) = delete;
-    ~Cursor() {
+    // Hands the position back; the text written is the destination's from here on.
+    void finish() {
         if (sink_)
             sink_->advanceTo(at_);
         else
@@ -471,11 +478,21 @@ private:
         return {sink.cursor(), sink.cursor() + sink.room()};
     }
     void writeLong(const char* text, std::size_t size) {
+        if (!sink_ && !buffer_) {
+            overflowed_ = true;
+            return;
+        }
         const Space space = writeLong(sink_, buffer_, stream_, at_, text, size);
         at_ = space.at;
         end_ = space.end;
     }
 
+public:
+    char* position() const { return at_; }
+    bool overflowed() const { return overflowed_; }
+
+private:
+    bool overflowed_ = false;
     Sink* sink_ = nullptr;
     OutputBuffer* buffer_ = nullptr;
     FILE* stream_ = nullptr;
@@ -483,12 +500,32 @@ private:
     char* end_;
 };
 
+// "00" to "99": two digits per division.
+constexpr auto digitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
 // Decimal digits of a value, written backwards from `end`; returns the first.
 char* digitsOf(unsigned long value, char* end) {
-    do {
-        *--end = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
+    while (value >= 100) {
+        const std::size_t pair = 2 * static_cast<std::size_t>(value % 100);
+        value /= 100;
+        end -= 2;
+        end[0] = digitPairs[pair];
+        end[1] = digitPairs[pair + 1];
+    }
+    if (value >= 10) {
+        end -= 2;
+        end[0] = digitPairs[2 * value];
+        end[1] = digitPairs[2 * value + 1];
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
     return end;
 }
 
@@ -553,10 +590,12 @@ void writeTo(FILE* out, Write write) {
     if (OutputBuffer* buffer = bufferOf(out)) {
         Cursor cursor(*buffer, out);
         write(cursor);
+        cursor.finish();
     } else {
         Sink sink(out);
         Cursor cursor(sink);
         write(cursor);
+        cursor.finish();
     }
 }
 
@@ -648,29 +687,22 @@ void kavtokfprintf(FILE* out, const char* format, ...) {
     if (OutputBuffer* buffer = bufferOf(out)) {
         Cursor cursor(*buffer, out);
         formatTo(cursor, format, args);
+        cursor.finish();
     } else {
         Sink sink(out);
         Cursor cursor(sink);
         formatTo(cursor, format, args);
+        cursor.finish();
     }
     va_end(args);
 }
 
-void kavtfullComment(FILE* out, const char* format, ...) {
-    if (!out || !format) return;
-    static std::string longBody;  // kept between comments: no allocation per comment
-    longBody.clear();
-    Sink text(longBody);
-    {
-        va_list args;
-        va_start(args, format);
-        Cursor cursor(text);
-        formatTo(cursor, format, args);
-        va_end(args);
-    }
-    std::string_view body = text.whole();
+namespace {
+
+// Each line of the body behind " * ", an empty line as " *", an empty body as one " *"; one
+// newline that ends the body ends its last line.
+void writeComment(FILE* out, std::string_view body) {
     if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
-    // Each line of the body behind " * ", an empty line as " *", an empty body as one " *".
     writeTo(out, [body](Cursor& comment) {
         comment.write("\n/*\n", 4);
         if (body.empty()) comment.write(" *\n", 3);
@@ -689,6 +721,54 @@ void kavtfullComment(FILE* out, const char* format, ...) {
         }
         comment.write(" */\n", 4);
     });
+}
+
+std::string longBody;  // kept between comments: no allocation per comment
+
+}  // namespace
+
+void kavtfullComment(FILE* out, const char* format, ...) {
+    if (!out || !format) return;
+    va_list args;
+    va_start(args, format);
+    // Most comments are one line: it is formatted where it goes, behind the comment's opening,
+    // and closed there. Another body is copied aside and written line by line; one that does
+    // not fit the free space is formatted again aside.
+    constexpr std::string_view opening = "\n/*\n * ", closing = "\n */\n";
+    OutputBuffer* buffer = bufferOf(out);
+    if (buffer && OutputBuffer::capacity - buffer->used > opening.size() + closing.size()) {
+        char* const start = buffer->data.get() + buffer->used;
+        char* const first = start + opening.size();
+        std::memcpy(start, opening.data(), opening.size());
+        va_list again;
+        va_copy(again, args);
+        Cursor window(first, buffer->data.get() + OutputBuffer::capacity - closing.size());
+        formatTo(window, format, again);
+        va_end(again);
+        if (!window.overflowed()) {
+            char* last = window.position();
+            if (last != first && last[-1] == '\n') --last;
+            const std::size_t size = static_cast<std::size_t>(last - first);
+            if (size && !std::memchr(first, '\n', size)) {
+                std::memcpy(last, closing.data(), closing.size());
+                buffer->used = static_cast<std::size_t>(last + closing.size() - buffer->data.get());
+                va_end(args);
+                return;
+            }
+            longBody.assign(first, static_cast<std::size_t>(window.position() - first));
+            va_end(args);
+            return writeComment(out, longBody);
+        }
+    }
+    longBody.clear();
+    Sink text(longBody);
+    {
+        Cursor cursor(text);
+        formatTo(cursor, format, args);
+        cursor.finish();
+        va_end(args);
+    }
+    writeComment(out, text.whole());
     text.forget();
 }
 
@@ -697,13 +777,12 @@ const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer)
     if (cls && cls->scopedName) {
         for (char** part = cls->scopedName; *part; ++part) {
             if (part == cls->scopedName && **part == '\0') continue;
-            buffer += *part;
-            buffer += "_";
+            buffer.append(*part).push_back('_');
         }
     } else if (cls && cls->name) {
-        buffer = std::string(cls->name) + "_";
+        buffer.append(cls->name).push_back('_');
     }
-    buffer += suffix ? suffix : "";
+    if (suffix) buffer.append(suffix);
     return buffer.c_str();
 }
 

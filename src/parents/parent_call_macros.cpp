@@ -15,10 +15,11 @@ namespace {
 // The typedef is named after the class as "xih_<Class>" so that it cannot clash with the
 // runtime's own kavTD_<Class>_<m>; the host names it after the entry's current name.
 void writeTypedef(FILE* out, Entry* cls, Entry* parentMethod) {
+    // Both texts keep their room from one override to the next.
+    static std::string typedefName, text;
     char* className = cls->name;
-    std::string typedefName = formatText("xih_%s", className);
+    typedefName.assign("xih_").append(className);
     cls->name = typedefName.data();
-    std::string text;
     kavtfullTypedef(text, cls, parentMethod);
     cls->name = className;
     kavtokfprintf(out, "typedef %s;\n", text.c_str());
@@ -82,13 +83,16 @@ void emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argL
     bool plainNameToo = inMetaclassPass() && metaclassPrefix(cls);
 
     writeTypedef(out, cls, parents.front().found);
-    std::string list = formatText("#define %s_parents_%s(%s) (\\\n", className, pm.c_str(), argList);
+    // "#define <Class>_parents_<pm>(<args>) (\", then a line per parent; appended in place
+    // (the text keeps its room from one override to the next).
+    static std::string list;
+    list.assign("#define ").append(className).append("_parents_").append(pm).append("(").append(argList).append(") (\\\n");
     for (const ParentMethod& parent : parents) {
         if (!callable) continue;
         writeCallMacro(out, className, parent.name, m, pm.c_str(), argList);
         kavtokfprintf(out, "/* define a variety of (possibly ambiguous) short forms */\n");
-        list = formatText("%s   %s_parent_%s_%s(%s),\\\n", list.c_str(), className, parent.name,
-                     pm.c_str(), argList);
+        list.append("   ").append(className).append("_parent_").append(parent.name).append("_").append(pm);
+        list.append("(").append(argList).append("),\\\n");
         if (singleParent) {
             writeSingleParentShortForm(out, pm.c_str(), className, parent.name, pm.c_str());
             if (plainNameToo) writeSingleParentShortForm(out, m, className, parent.name, pm.c_str());

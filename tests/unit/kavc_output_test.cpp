@@ -1,4 +1,5 @@
 // Output services and messages of the host model: files, comments, passthru, modules.
+#include "kavc/store.h"
 #include "support/text.h"
 
 #include <sys/mman.h>
@@ -32,6 +33,15 @@ class KavcOutput : public HostTest {
     fs::path dir{scratch.path()};
 };
 
+// The text written to an output the host opened (held in its buffer until taken).
+std::string captureHostOutput(const std::function<void(FILE*)>& write) {
+    kavc::captureOutput();
+    write(kavtopenEmitFile("animal", "xih"));
+    std::string text = kavc::capturedText();
+    kavc::discardOutput();
+    return text;
+}
+
 TEST_F(KavcOutput, CommentLayout) {
     const std::string longLine(1000, 'y');  // longer than the formatter's own small buffer
     const std::pair<std::string, std::string> table[] = {
@@ -41,8 +51,32 @@ TEST_F(KavcOutput, CommentLayout) {
         {"", lines({"", "/*", " *", " */"})},
         {longLine + "\n" + longLine, lines({"", "/*", " * " + longLine, " * " + longLine, " */"})},
     };
-    for (const auto& [text, expected] : table)
-        EXPECT_EQ(capture([&, text = text.c_str()](FILE* out) { kavtfullComment(out, "%s", text); }), expected);
+    for (const auto& [text, expected] : table) {
+        auto write = [&, text = text.c_str()](FILE* out) { kavtfullComment(out, "%s", text); };
+        EXPECT_EQ(capture(write), expected);
+        EXPECT_EQ(captureHostOutput(write), expected);
+    }
+}
+
+// A comment is formatted in the free space of the output buffer when it fits there: one that
+// starts near the buffer's end and does not fit is written all the same, whole.
+TEST_F(KavcOutput, CommentAtTheEndOfTheBuffer) {
+    const std::size_t capacity = kavc::detail::OutputBuffer::capacity;
+    const std::string body(100, 'c');
+    for (std::size_t room : {1, 8, 12, 13, 50, 108, 109, 112, 120, 200}) {
+        const std::string before(capacity - room, 'b');
+        for (const std::string& text : {body, body + "\n" + body}) {
+            std::string expected = before + "\n/*\n * " + body + "\n";
+            if (text.size() > body.size()) expected += " * " + body + "\n";
+            expected += " */\n";
+            EXPECT_EQ(captureHostOutput([&](FILE* out) {
+                          kavtokfprintf(out, "%s", before.c_str());
+                          kavtfullComment(out, "%s", text.c_str());
+                      }),
+                      expected)
+                << "room " << room << ", lines " << (text.size() > body.size() ? 2 : 1);
+        }
+    }
 }
 
 TEST_F(KavcOutput, PassthruBySectionAndPosition) {
