@@ -158,6 +158,14 @@ bool writesAClass(const std::vector<Entry*>& toEmit) {
     return false;
 }
 
+// What a run holds at its peak is about 32 bytes per byte of IDL (the syntax tree, the model
+// and the emitter's lists).
+std::size_t heapFor(const Sources& sources) {
+    std::size_t text = 0;
+    for (int i = 0; i < sources.count(); ++i) text += sources.file(i).text.size();
+    return text * 32;
+}
+
 // Each phase runs only when the ones before it reported no error; an error of the command
 // line (a warning there under -Werror) stops nothing but the output.
 int compile(const Options& options, Sources& sources, Diagnostics& diag) {
@@ -176,6 +184,7 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
 
     Preprocessor pp(sources, diag, PreprocessorOptions{options.includeDirs, options.defines});
     if (!pp.openMain(options.input)) return 1;
+    platform::prepareHeap(heapFor(sources));
     Parser parser(pp, diag);
     Specification spec = parser.parse();
     if (failed()) return 1;

@@ -1,6 +1,7 @@
 // What kc needs from the operating system to find and load its emitter plug-in.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace kc::platform {
@@ -13,5 +14,10 @@ void* loadLibrary(const std::string& path, std::string& why);
 // The address of `symbol` in a loaded library, or null.
 void* findSymbol(void* library, const char* symbol);
 void unloadLibrary(void* library);
+
+// Readies the heap for a run that will hold about `bytes`: on Linux, one stretch of that size
+// is taken at once and asked to be backed by large pages, which saves most page faults of a
+// big input. Does nothing where that is not possible or not worth it.
+void prepareHeap(std::size_t bytes);
 
 }  // namespace kc::platform
