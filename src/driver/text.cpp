@@ -20,9 +20,8 @@ bool joinsTextsOnly(const char* format) {
     return true;
 }
 
-// The text of a format whose conversions are all %s, as printf would write it.
-std::string joinTexts(const char* format, va_list args) {
-    std::string text;
+// Appends the text of a format whose conversions are all %s, as printf would write it.
+void joinTexts(std::string& text, const char* format, va_list args) {
     const char* at = format;
     for (const char* percent = std::strchr(at, '%'); percent; percent = std::strchr(at, '%')) {
         text.append(at, static_cast<std::size_t>(percent - at));
@@ -30,35 +29,43 @@ std::string joinTexts(const char* format, va_list args) {
         text += value ? value : "(null)";
         at = percent + 2;
     }
-    return text += at;
+    text += at;
 }
 
-}  // namespace
-
-std::string formatText(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
+void appendFormatted(std::string& text, const char* format, va_list args) {
     // Most formats here join names: without the library's formatter, which costs far more.
-    if (joinsTextsOnly(format)) {
-        std::string text = joinTexts(format, args);
-        va_end(args);
-        return text;
-    }
+    if (joinsTextsOnly(format)) return joinTexts(text, format, args);
     va_list again;
     va_copy(again, args);
     // Most texts fit a line: formatted once, into a local buffer; a longer one again at its size.
     char line[256];
     int length = std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    std::string text;
     if (length > 0 && static_cast<std::size_t>(length) < sizeof line) {
-        text.assign(line, static_cast<std::size_t>(length));
+        text.append(line, static_cast<std::size_t>(length));
     } else if (length > 0) {
-        text.resize(static_cast<std::size_t>(length));
-        std::vsnprintf(text.data(), text.size() + 1, format, again);
+        const std::size_t from = text.size();
+        text.resize(from + static_cast<std::size_t>(length));
+        std::vsnprintf(text.data() + from, static_cast<std::size_t>(length) + 1, format, again);
     }
     va_end(again);
+}
+
+}  // namespace
+
+std::string formatText(const char* format, ...) {
+    std::string text;
+    va_list args;
+    va_start(args, format);
+    appendFormatted(text, format, args);
+    va_end(args);
     return text;
+}
+
+void appendText(std::string& text, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    appendFormatted(text, format, args);
+    va_end(args);
 }
 
 const char* prefixedName(const char* first, const char* second) {

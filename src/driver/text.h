@@ -9,6 +9,8 @@
 namespace darurov {
 
 std::string formatText(const char* format, ...) KAVT_PRINTF(1, 2);
+// The same, appended to `text`.
+void appendText(std::string& text, const char* format, ...) KAVT_PRINTF(2, 3);
 
 // Every method-function declaration starts with this macro; the prologue defines it.
 inline constexpr const char* scopeMacro = "KAV_Scope";

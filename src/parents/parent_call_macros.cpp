@@ -18,7 +18,8 @@ void writeTypedef(FILE* out, Entry* cls, Entry* parentMethod) {
     // Both texts keep their room from one override to the next.
     static std::string typedefName, text;
     char* className = cls->name;
-    typedefName.assign("xih_").append(className);
+    typedefName.clear();
+    appendText(typedefName, "xih_%s", className);
     cls->name = typedefName.data();
     kavtfullTypedef(text, cls, parentMethod);
     cls->name = className;
@@ -83,16 +84,15 @@ void emitParentCallMacros(FILE* out, Entry* cls, Entry* method, const char* argL
     bool plainNameToo = inMetaclassPass() && metaclassPrefix(cls);
 
     writeTypedef(out, cls, parents.front().found);
-    // "#define <Class>_parents_<pm>(<args>) (\", then a line per parent; appended in place
-    // (the text keeps its room from one override to the next).
+    // The list's text keeps its room from one override to the next.
     static std::string list;
-    list.assign("#define ").append(className).append("_parents_").append(pm).append("(").append(argList).append(") (\\\n");
+    list.clear();
+    appendText(list, "#define %s_parents_%s(%s) (\\\n", className, pm.c_str(), argList);
     for (const ParentMethod& parent : parents) {
         if (!callable) continue;
         writeCallMacro(out, className, parent.name, m, pm.c_str(), argList);
         kavtokfprintf(out, "/* define a variety of (possibly ambiguous) short forms */\n");
-        list.append("   ").append(className).append("_parent_").append(parent.name).append("_").append(pm);
-        list.append("(").append(argList).append("),\\\n");
+        appendText(list, "   %s_parent_%s_%s(%s),\\\n", className, parent.name, pm.c_str(), argList);
         if (singleParent) {
             writeSingleParentShortForm(out, pm.c_str(), className, parent.name, pm.c_str());
             if (plainNameToo) writeSingleParentShortForm(out, m, className, parent.name, pm.c_str());
