@@ -362,12 +362,7 @@ bool isMethodOf(Entry* cls, Entry* method) {
 void deferParentResolution(Entry* cls, const char* introducer, Entry* method) {
     auto* record = static_cast<DeferredResolution*>(kavtsmalloc(sizeof(DeferredResolution), 0));
     record->cls = cls;
-    // A copy from the host's allocator, as kavtstringFmt("%s") would make it, without the
-    // library's formatter.
-    const std::string_view text = introducer ? introducer : "(null)";
-    record->introducer = static_cast<char*>(kavtsmalloc(text.size() + 1, 0));
-    std::memcpy(record->introducer, text.data(), text.size());
-    record->introducer[text.size()] = '\0';
+    record->introducer = kavtstringFmt("%s", introducer);
     record->method = method;
     record->next = pass.deferred;
     pass.deferred = record;

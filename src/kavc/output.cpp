@@ -772,6 +772,26 @@ void kavtfullComment(FILE* out, const char* format, ...) {
     text.forget();
 }
 
+char* kavtstringFmt(const char* format, ...) {
+    static std::string formatted;  // kept between calls: no allocation per text
+    formatted.clear();
+    Sink text(formatted);
+    {
+        va_list args;
+        va_start(args, format);
+        Cursor cursor(text);
+        formatTo(cursor, format, args);
+        cursor.finish();
+        va_end(args);
+    }
+    const std::string_view whole = text.whole();
+    char* copy = static_cast<char*>(kavtsmalloc(whole.size() + 1, 0));
+    std::memcpy(copy, whole.data(), whole.size());
+    copy[whole.size()] = '\0';
+    text.forget();
+    return copy;
+}
+
 const char* kavtincludeOnce(Entry* cls, const char* suffix, std::string& buffer) {
     buffer.clear();
     if (cls && cls->scopedName) {

@@ -2,7 +2,6 @@
 #include "kavc/store.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
@@ -394,20 +393,6 @@ void* kavtsmalloc(std::size_t size, int /*flag*/) {
 }
 
 void kavtsmfree(void* block, int /*flag*/) { std::free(block); }
-
-char* kavtstringFmt(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    if (length < 0) length = 0;
-    char* text = static_cast<char*>(kavtsmalloc(static_cast<std::size_t>(length) + 1, 0));
-    std::vsnprintf(text, static_cast<std::size_t>(length) + 1, format, again);
-    va_end(again);
-    return text;
-}
 
 // ---- symbol tables ---------------------------------------------------------------------
 static StabImpl* implOf(Stab* stab) { return stab ? static_cast<StabImpl*>(stab->impl) : nullptr; }
