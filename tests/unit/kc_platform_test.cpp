@@ -1,9 +1,11 @@
-// kc's heap preparation: a big run gets one stretch of heap advised for large pages; a small
-// run gets nothing.
+// kc's heap preparation: a run of some size gets one stretch of heap advised for large pages;
+// a small run gets nothing.
 #include "kc/platform.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -23,38 +25,62 @@
 
 namespace {
 
-// The kilobytes of the process's mappings that are advised for large pages ("hg").
-std::size_t advisedKilobytes() {
+// The kilobytes of the process's mappings that are advised for large pages ("hg"), and
+// whether `address` lies in one of them.
+struct Advised {
+    std::size_t kilobytes = 0;
+    bool holds = false;
+};
+
+Advised advised(const void* address = nullptr) {
     std::ifstream smaps("/proc/self/smaps");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    Advised result;
     std::string line;
-    std::size_t size = 0, advised = 0;
+    std::size_t size = 0;
+    bool inside = false;
     while (std::getline(smaps, line)) {
         std::istringstream words(line);
         std::string key;
         words >> key;
-        if (key == "Size:") {
+        if (const auto dash = key.find('-'); dash != std::string::npos && key.back() != ':') {
+            const std::uintptr_t from = std::stoull(key.substr(0, dash), nullptr, 16);
+            const std::uintptr_t to = std::stoull(key.substr(dash + 1), nullptr, 16);
+            inside = from <= at && at < to;
+        } else if (key == "Size:") {
             words >> size;
         } else if (key == "VmFlags:") {
             for (std::string flag; words >> flag;)
-                if (flag == "hg") advised += size;
+                if (flag == "hg") {
+                    result.kilobytes += size;
+                    result.holds = result.holds || inside;
+                }
         }
     }
-    return advised;
+    return result;
 }
 
 constexpr std::size_t megabyte = std::size_t{1} << 20;
 
-TEST(KcPlatform, HeapIsPreparedOnlyForABigRun) {
+TEST(KcPlatform, HeapIsPreparedOnlyForARunOfSomeSize) {
     if (access("/sys/kernel/mm/transparent_hugepage/enabled", F_OK) != 0)
         GTEST_SKIP() << "this kernel has no large pages for a process's heap";
-    const std::size_t before = advisedKilobytes();
+    const std::size_t before = advised().kilobytes;
 
-    kc::platform::prepareHeap(4 * megabyte);
-    EXPECT_EQ(advisedKilobytes(), before) << "a small run";
+    kc::platform::prepareHeap(megabyte / 2);
+    EXPECT_EQ(advised().kilobytes, before) << "a small run";
 
-    // Once the heap is advised, it stays so: the big run comes last.
+    // Once the heap is advised, it stays so: the bigger runs come last.
+    kc::platform::prepareHeap(megabyte);
+    EXPECT_GE(advised().kilobytes, before + 2 * 1024) << "a run of 1 MB gets one large page";
+
     kc::platform::prepareHeap(64 * megabyte);
-    EXPECT_GE(advisedKilobytes(), before + 60 * 1024) << "a big run";
+    EXPECT_GE(advised().kilobytes, before + 62 * 1024) << "a big run";
+    // The run's blocks come from the advised stretch from the first one on, not from the
+    // small pages before it (a block of this size is new, not one that was freed before).
+    void* first = std::malloc(256 << 10);
+    EXPECT_TRUE(advised(first).holds);
+    std::free(first);
 }
 
 }  // namespace

@@ -159,11 +159,12 @@ bool writesAClass(const std::vector<Entry*>& toEmit) {
 }
 
 // What a run holds at its peak is about 32 bytes per byte of IDL (the syntax tree, the model
-// and the emitter's lists).
-std::size_t heapFor(const Sources& sources) {
-    std::size_t text = 0;
-    for (int i = 0; i < sources.count(); ++i) text += sources.file(i).text.size();
-    return text * 32;
+// and the emitter's lists). The main file's size stands for the whole input; it is read before
+// the file, so that the file's text lies in the prepared heap too.
+std::size_t heapFor(const std::string& input) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(input, ec);
+    return ec ? 0 : static_cast<std::size_t>(size) * 32;
 }
 
 // Each phase runs only when the ones before it reported no error; an error of the command
@@ -182,9 +183,9 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
     if (options.noDuplicateIntroducerCheck)
         kavc::setFlag(darurov::duplicateCheckOffWord, darurov::duplicateCheckOffBit);
 
+    platform::prepareHeap(heapFor(options.input));
     Preprocessor pp(sources, diag, PreprocessorOptions{options.includeDirs, options.defines});
     if (!pp.openMain(options.input)) return 1;
-    platform::prepareHeap(heapFor(sources));
     Parser parser(pp, diag);
     Specification spec = parser.parse();
     if (failed()) return 1;

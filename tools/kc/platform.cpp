@@ -86,28 +86,43 @@ void unloadLibrary(void* library) { ::dlclose(library); }
 void prepareHeap(std::size_t bytes) {
 #if defined(__linux__) && defined(__GLIBC__) && defined(MADV_HUGEPAGE)
     constexpr std::size_t largePage = std::size_t{2} << 20;
-    if (bytes < 8 * largePage) return;  // a small run touches too little to gain
+    // A run of a few hundred kilobytes of blocks already gains by one large page for its
+    // hundreds of small ones (a fault each); the stretch has room for at least one.
+    if (bytes < largePage / 2) return;
+    bytes = std::max(bytes, 2 * largePage);
     // Never more than a quarter of the address space or data the process may have.
     for (int limit : {RLIMIT_AS, RLIMIT_DATA}) {
         rlimit r{};
         if (getrlimit(limit, &r) == 0 && r.rlim_cur != RLIM_INFINITY) bytes = std::min<std::size_t>(bytes, r.rlim_cur / 4);
     }
-    if (bytes < 8 * largePage) return;
+    if (bytes < 2 * largePage) return;
     // Blocks up to 32 MB come from the heap, and what is freed stays there: the whole model
-    // then lies in the stretch advised below.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    // then lies in the stretch advised below. A mallopt that fails means another allocator
+    // (a sanitizer's) keeps the heap, and nothing is done.
+    if (mallopt(M_MMAP_THRESHOLD, 32 << 20) != 1) return;
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
-    // The heap's next growth takes the whole stretch.
-    const auto start = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    mallopt(M_TOP_PAD, static_cast<int>(std::min<std::size_t>(bytes, INT_MAX)));
-    void* block = std::malloc(largePage);
+    // The stretch is taken from the heap as one block and freed again. A large page is made
+    // only where nothing of its 2 MB was touched before the advice: the block's size lies
+    // just before it and the heap's rest right after it, so the large pages are those that lie
+    // wholly inside the block.
+    mallopt(M_MMAP_MAX, 0);
+    auto* block = static_cast<char*>(std::malloc(bytes));
     __asm__ volatile("" : : "r"(block) : "memory");  // the block is made, not optimized away
-    std::free(block);
-    mallopt(M_TOP_PAD, 128 << 10);
-    const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    mallopt(M_MMAP_MAX, 65536);                      // glibc's default
+    if (!block) return;
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
     const std::uintptr_t from = (start + largePage - 1) & ~(largePage - 1);
-    const std::uintptr_t to = end & ~(largePage - 1);
+    const std::uintptr_t to = (start + bytes) & ~(largePage - 1);
     if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    std::free(block);
+    // The heap's free top now begins where the block began. What lies between there and the
+    // first large page is set aside, never touched, so that the run's blocks come from large
+    // pages from the first one on; it is the request whose block, with glibc's 8-byte size
+    // word, ends exactly at the first large page.
+    static void* beforeFirstLargePage = nullptr;
+    std::free(beforeFirstLargePage);  // a heap prepared again (tests) sets aside anew
+    beforeFirstLargePage = from < to && from > start ? std::malloc(from - start + 8) : nullptr;
+    __asm__ volatile("" : : "r"(beforeFirstLargePage) : "memory");
 #else
     (void)bytes;
 #endif
