@@ -616,7 +616,7 @@ void PreviousText::compare(FILE* stream, const char* text, std::size_t size) {
     passed_ += size;
     while (matching_ && size) {
         std::size_t n = std::min(size, OutputBuffer::capacity);
-        if (!block_) block_ = std::make_unique<char[]>(OutputBuffer::capacity);
+        if (!block_) block_ = std::make_unique_for_overwrite<char[]>(OutputBuffer::capacity);  // touched as read
         if (std::fread(block_.get(), 1, n, file_) != n || std::memcmp(block_.get(), text, n) != 0) {
             release(stream);
             break;

@@ -34,7 +34,7 @@ char* TextArena::copy(std::string_view text) {
     std::size_t need = text.size() + 1;
     if (need > left_) {
         std::size_t size = need > blockSize / 4 ? need : blockSize;
-        blocks_.push_back(std::make_unique<char[]>(size));
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));  // pages touched as filled
         char* block = blocks_.back().get();
         if (size != blockSize) {  // a long text has a block of its own; keep filling the current one
             std::memcpy(block, text.data(), text.size());
@@ -226,7 +226,7 @@ char** PointerArena::make(std::size_t count) {
     constexpr std::size_t blockSize = 1024;
     if (count > left_) {
         std::size_t size = std::max(count, blockSize);
-        blocks_.push_back(std::make_unique<char*[]>(size));
+        blocks_.push_back(std::make_unique_for_overwrite<char*[]>(size));  // every slot is filled
         next_ = blocks_.back().get();
         left_ = size;
     }
