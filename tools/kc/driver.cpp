@@ -159,8 +159,8 @@ bool writesAClass(const std::vector<Entry*>& toEmit) {
 }
 
 // What a run holds at its peak is about 32 bytes per byte of IDL (the syntax tree, the model
-// and the emitter's lists). The main file's size stands for the whole input; it is read before
-// the file, so that the file's text lies in the prepared heap too.
+// and the emitter's lists). The main file's size stands for the whole input; it is taken
+// before the file is read, so that the file's text lies in the prepared heap too.
 std::size_t heapFor(const std::string& input) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(input, ec);
