@@ -81,11 +81,11 @@ TEST_F(KcParser, ImplementationStatements) {
     ASSERT_EQ(impl.more().impl.size(), 9u);
     const auto& s = impl.more().impl;
     EXPECT_EQ(s[0].kind, ImplStmt::ReleaseOrder);
-    EXPECT_EQ(s[0].names.size(), 2u);
+    EXPECT_EQ(s[0].names().size(), 2u);
     EXPECT_EQ(s[1].kind, ImplStmt::ClassModifier);
-    EXPECT_EQ(s[1].modifier.value, "zoo_");
-    EXPECT_FALSE(s[2].modifier.hasValue);
-    EXPECT_EQ(s[3].modifier.value, "-4");
+    EXPECT_EQ(s[1].modifier().value, "zoo_");
+    EXPECT_FALSE(s[2].modifier().hasValue);
+    EXPECT_EQ(s[3].modifier().value, "-4");
     EXPECT_EQ(s[4].kind, ImplStmt::DataMember);
     EXPECT_EQ(s[4].data.declarators.size(), 2u);
     EXPECT_EQ(s[5].kind, ImplStmt::DataMember);
@@ -96,7 +96,7 @@ TEST_F(KcParser, ImplementationStatements) {
     EXPECT_EQ(s[7].modifiers[0].value, "xy");
     EXPECT_EQ(s[7].modifiers[1].value, "Zoo::Animal");
     EXPECT_EQ(s[8].kind, ImplStmt::Passthru);
-    EXPECT_EQ(s[8].passthruText, "#include <a.h>\n#include <b.h>");
+    EXPECT_EQ(s[8].passthruText(), "#include <a.h>\n#include <b.h>");
 }
 
 

@@ -218,13 +218,28 @@ struct Modifier {
 struct ImplStmt {
     enum Kind { ReleaseOrder, ClassModifier, Passthru, MemberModifiers, DataMember } kind = ClassModifier;
     Loc loc;
-    std::vector<std::pair<std::string, Loc>> names;  // ReleaseOrder
-    Modifier modifier;                               // ClassModifier
-    std::string passthruName;                        // Passthru: name and text
-    std::string passthruText;
     std::vector<ScopedName> targets;  // MemberModifiers: `a, b: m1, m2 = v;`
     std::vector<Modifier> modifiers;
     Member data;  // DataMember
+
+    // What the other kinds hold, out of line: a section may have a statement or two for each of
+    // its class's methods, and those are modifier statements and data members (168 bytes a
+    // statement instead of 336).
+    struct Rare {
+        std::vector<std::pair<std::string, Loc>> names;  // ReleaseOrder
+        Modifier modifier;                               // ClassModifier
+        std::string passthruName;                        // Passthru: name and text
+        std::string passthruText;
+    };
+    std::unique_ptr<Rare> rare;  // for ReleaseOrder, ClassModifier and Passthru
+    Rare& makeRare() {
+        if (!rare) rare = std::make_unique<Rare>();
+        return *rare;
+    }
+    const std::vector<std::pair<std::string, Loc>>& names() const { return rare->names; }
+    const Modifier& modifier() const { return rare->modifier; }
+    const std::string& passthruName() const { return rare->passthruName; }
+    const std::string& passthruText() const { return rare->passthruText; }
 };
 
 // What a declaration holds beyond its kind, name, type and lists of members and parameters:

@@ -325,7 +325,7 @@ Symbol* Lowering::classNamed(Symbol* cls, const std::string& text, Loc at, const
 
 void Lowering::classModifier(Symbol* cls, const ImplStmt& s) {
     using darurov::Option;
-    const Modifier& m = s.modifier;
+    const Modifier& m = s.modifier();
     Entry* entry = cls->iface->entry;
     bool isMetaclass = m.name == darurov::optionName(Option::metaclass);
     if (isMetaclass || m.name == darurov::optionName(Option::companion)) {
@@ -693,8 +693,8 @@ void Lowering::lowerImplementation(Symbol* cls) {
                 }
                 releaseOrder = &s;
                 NameMap<bool> seen;
-                releaseNames.reserve(s.names.size());
-                for (const auto& [name, at] : s.names) {
+                releaseNames.reserve(s.names().size());
+                for (const auto& [name, at] : s.names()) {
                     if (!seen.insert(name, true).second) {
                         diag_.error(at, quote(name) + " appears twice in the release order");
                         continue;
@@ -716,12 +716,12 @@ void Lowering::lowerImplementation(Symbol* cls) {
             case ImplStmt::Passthru: {
                 std::string section;
                 bool after = false;
-                if (!passthruSection(s.passthruName, section, after)) {
-                    diag_.error(s.loc, "passthru name " + quote(s.passthruName) +
+                if (!passthruSection(s.passthruName(), section, after)) {
+                    diag_.error(s.loc, "passthru name " + quote(s.passthruName()) +
                                            " must read <language>_<kind>[_after], e.g. C_xih");
                     break;
                 }
-                kavc::addPassthru(entry, section, after, s.passthruText);
+                kavc::addPassthru(entry, section, after, s.passthruText());
                 break;
             }
         }

@@ -845,27 +845,29 @@ bool Parser::implStatement(ImplStmt& s) {
     s.loc = t.loc;
     if (t.ident("releaseorder") && peek(1).punct(":")) {
         s.kind = ImplStmt::ReleaseOrder;
+        auto& names = s.makeRare().names;
         skip();
         skip();
         if (!peek().punct(";")) {
             do {
                 std::pair<std::string, Loc> name;
                 if (!expectIdent(name.first, name.second)) return false;
-                s.names.push_back(std::move(name));
+                names.push_back(std::move(name));
             } while (accept(","));
         }
         return expect(";");
     }
     if (t.ident("passthru") && peek(1).kind == Tok::Ident) {
         s.kind = ImplStmt::Passthru;
+        ImplStmt::Rare& passthru = s.makeRare();
         skip();
         Loc at;
-        if (!expectIdent(s.passthruName, at) || !expect("=")) return false;
+        if (!expectIdent(passthru.passthruName, at) || !expect("=")) return false;
         if (peek().kind != Tok::String) {
             expectedBefore("string constant");
             return false;
         }
-        while (peek().kind == Tok::String) s.passthruText += takeText();
+        while (peek().kind == Tok::String) passthru.passthruText += takeText();
         return expect(";");
     }
     bool typeWord = t.reserved() && startsType(t);
@@ -921,11 +923,12 @@ bool Parser::implStatement(ImplStmt& s) {
             diag_.error(head.loc, "a class modifier name is a simple identifier");
             return false;
         }
-        s.modifier.name = head.parts[0];
-        s.modifier.loc = head.loc;
+        Modifier& modifier = s.makeRare().modifier;
+        modifier.name = head.parts[0];
+        modifier.loc = head.loc;
         if (accept("=")) {
-            s.modifier.hasValue = true;
-            if (!modifierValue(s.modifier.value)) return false;
+            modifier.hasValue = true;
+            if (!modifierValue(modifier.value)) return false;
         }
         return expect(";");
     }
