@@ -87,9 +87,9 @@ TEST_F(KcParser, ImplementationStatements) {
     EXPECT_FALSE(s[2].modifier().hasValue);
     EXPECT_EQ(s[3].modifier().value, "-4");
     EXPECT_EQ(s[4].kind, ImplStmt::DataMember);
-    EXPECT_EQ(s[4].data.declarators.size(), 2u);
+    EXPECT_EQ(s[4].data().declarators.size(), 2u);
     EXPECT_EQ(s[5].kind, ImplStmt::DataMember);
-    EXPECT_EQ(s[5].data.type.text(), "Point");
+    EXPECT_EQ(s[5].data().type.text(), "Point");
     EXPECT_EQ(s[6].kind, ImplStmt::MemberModifiers);
     EXPECT_EQ(s[6].modifiers.size(), 2u);
     EXPECT_EQ(s[7].targets.size(), 2u);

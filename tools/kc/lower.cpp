@@ -661,8 +661,8 @@ void Lowering::lowerImplementation(Symbol* cls) {
         const ImplStmt& s = stmts[i];
         switch (s.kind) {
             case ImplStmt::DataMember: {
-                TypeCode* base = resolveType(s.data.type, scope);
-                for (const Declarator& dd : s.data.declarators) {
+                TypeCode* base = resolveType(s.data().type, scope);
+                for (const Declarator& dd : s.data().declarators) {
                     if (cls->iface->dataMember(dd.name) != &dd) continue;  // reported
                     TypeCode* type = withDims(base, dd, scope);
                     Entry* data = placed(entry, kavc::addData(entry, cxxName(dd.name, storage), type ? type : kavc::basicType("long"), dd.loc.line), dd.loc);

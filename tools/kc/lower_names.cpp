@@ -382,7 +382,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     if (!sym->iface->implementation) return;
     for (const ImplStmt& s : sym->iface->implementation->more().impl) {
         if (s.kind != ImplStmt::DataMember) continue;
-        for (const Declarator& dd : s.data.declarators) {
+        for (const Declarator& dd : s.data().declarators) {
             Symbol* other = names_.find(sym->inner, dd.name);
             if (other && other->kind != Symbol::Attribute) {
                 bool dataFirst = dd.loc.line < other->loc.line ||

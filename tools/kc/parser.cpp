@@ -873,7 +873,7 @@ bool Parser::implStatement(ImplStmt& s) {
     bool typeWord = t.reserved() && startsType(t);
     if (typeWord) {
         s.kind = ImplStmt::DataMember;
-        return member(s.data);
+        return member(s.makeMember());
     }
     if (t.kind != Tok::Ident && !t.punct("::")) {
         expectedBefore("implementation statement");
@@ -896,10 +896,11 @@ bool Parser::implStatement(ImplStmt& s) {
     const Token& n = peek();
     if (n.kind == Tok::Ident) {  // Type name ...: a data member of a named type
         s.kind = ImplStmt::DataMember;
-        s.data.type.kind = TypeSpec::Named;
-        s.data.type.loc = head.loc;
-        s.data.type.name = std::move(head);
-        return declarators(s.data.declarators) && expect(";");
+        Member& data = s.makeMember();
+        data.type.kind = TypeSpec::Named;
+        data.type.loc = head.loc;
+        data.type.name = std::move(head);
+        return declarators(data.declarators) && expect(";");
     }
     if (n.punct(":") || n.punct(",")) {
         s.kind = ImplStmt::MemberModifiers;
