@@ -723,6 +723,22 @@ void writeComment(FILE* out, std::string_view body) {
     });
 }
 
+// Formats into `kept` (a string kept between calls, so that a long text allocates only the
+// first time) and hands the text to `use`: a short one is read in the sink's own buffer, valid
+// only while the sink lives.
+template <typename Use>
+void formatKept(std::string& kept, const char* format, va_list args, Use use) {
+    kept.clear();
+    Sink text(kept);
+    {
+        Cursor cursor(text);
+        formatTo(cursor, format, args);
+        cursor.finish();
+    }
+    use(text.whole());
+    text.forget();
+}
+
 std::string longBody;  // kept between comments: no allocation per comment
 
 }  // namespace
@@ -760,35 +776,21 @@ void kavtfullComment(FILE* out, const char* format, ...) {
             return writeComment(out, longBody);
         }
     }
-    longBody.clear();
-    Sink text(longBody);
-    {
-        Cursor cursor(text);
-        formatTo(cursor, format, args);
-        cursor.finish();
-        va_end(args);
-    }
-    writeComment(out, text.whole());
-    text.forget();
+    formatKept(longBody, format, args, [out](std::string_view body) { writeComment(out, body); });
+    va_end(args);
 }
 
 char* kavtstringFmt(const char* format, ...) {
     static std::string formatted;  // kept between calls: no allocation per text
-    formatted.clear();
-    Sink text(formatted);
-    {
-        va_list args;
-        va_start(args, format);
-        Cursor cursor(text);
-        formatTo(cursor, format, args);
-        cursor.finish();
-        va_end(args);
-    }
-    const std::string_view whole = text.whole();
-    char* copy = static_cast<char*>(kavtsmalloc(whole.size() + 1, 0));
-    std::memcpy(copy, whole.data(), whole.size());
-    copy[whole.size()] = '\0';
-    text.forget();
+    char* copy = nullptr;
+    va_list args;
+    va_start(args, format);
+    formatKept(formatted, format, args, [&copy](std::string_view text) {
+        copy = static_cast<char*>(kavtsmalloc(text.size() + 1, 0));
+        std::memcpy(copy, text.data(), text.size());
+        copy[text.size()] = '\0';
+    });
+    va_end(args);
     return copy;
 }
 
