@@ -35,28 +35,39 @@ std::string vformat(const char* format, va_list args) {
     return text;
 }
 
+[[noreturn]] void cannotCreate(const std::string& what) {
+    const int error = errno;
+    reportLine(kavtfilePath, 0, "fatal error", "cannot create " + what + ": " + std::strerror(error), 0, true, false);
+    kavtcleanFilesFatal(-1);
+}
+
 FILE* openFile(const std::string& key) {
     Model& m = model();
-    OpenFile file;
-    file.key = key;
     if (m.capture || toStdout) {
         // One in-memory stream serves every stem while capturing.
         for (OpenFile& f : m.files)
             if (f.tempPath.empty() && f.stream) return f.stream;
+    }
+    // The file is in the list before anything is made for it, so that memory running out
+    // from here on (bad_alloc, caught in main) leaves no temporary file behind: discardOutput
+    // removes what the list holds.
+    OpenFile& file = m.files.emplace_back();
+    file.key = key;
+    if (m.capture || toStdout) {
         std::free(m.captureData);  // text of a committed earlier stream
         m.captureData = nullptr;
         m.captureSize = 0;
         m.captured.clear();
         file.stream = kavc::platform::openMemoryStream(&m.captureData, &m.captureSize);
+        if (!file.stream) cannotCreate("the output in memory");
     } else {
         std::string dir = m.outputDir.empty() ? "." : m.outputDir;
         file.finalPath = dir + "/" + key;
         file.status = std::make_shared<kavc::platform::WriteStatus>();
         file.stream = kavc::platform::createTempFile(dir, key, file.tempPath, file.status);
         if (!file.stream) {
-            std::string text = "cannot create output file " + file.finalPath + ": " + std::strerror(errno);
-            reportLine(kavtfilePath, 0, "fatal error", text, 0, true, false);
-            kavtcleanFilesFatal(-1);
+            file.tempPath.clear();  // removed already
+            cannotCreate("output file " + file.finalPath);
         }
     }
     file.buffer = std::make_unique<OutputBuffer>();
@@ -65,8 +76,7 @@ FILE* openFile(const std::string& key) {
         file.buffer->collect = &m.captured;
     else
         file.buffer->previous.open(file.finalPath);
-    m.files.push_back(std::move(file));
-    return m.files.back().stream;
+    return file.stream;
 }
 
 // The buffer of the last stream written to, so that a line finds it without a search.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -177,11 +178,12 @@ FILE* createTempFile(const std::string& dir, const std::string& name, std::strin
     if (fd < 0) return nullptr;
     FILE* stream = nullptr;
     if (status) {
-        auto* sink = new FileSink{fd, status};
+        auto* sink = new (std::nothrow) FileSink{fd, status};  // no exception past the file made
         cookie_io_functions_t io{};
         io.write = sinkWrite;
         io.close = sinkClose;
-        stream = ::fopencookie(sink, "w", io);
+        if (!sink) errno = ENOMEM;
+        stream = sink ? ::fopencookie(sink, "w", io) : nullptr;
         // The host hands the stream whole blocks of its own buffer: each goes to the file in
         // one write, not through a second buffer of stdio.
         if (stream)

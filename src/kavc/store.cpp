@@ -150,8 +150,8 @@ char* internName(std::string_view name) {
 }
 
 char* bareValue() {
-    static char* value = nullptr;
-    if (!value) value = strdup("\x01");
+    // Static, not made when first asked: a modifier read without its value would read as absent.
+    static char value[] = "\x01";
     return value;
 }
 

@@ -186,4 +186,63 @@ TEST(Interrupted, OutOfMemoryIsAFatalErrorNotACrash) {
 #endif
 }
 
+// Memory that runs out at any one allocation of a run, in kc, the host library, the plug-in or
+// the C library under them (opening files, loading the plug-in): the run writes the whole
+// header or ends with an error and no header, never with a signal. An allocation that fails
+// in one library and is reported by another crosses libraries on the way (bad_alloc, caught
+// in main), which only works when they share one unwinder.
+TEST(Interrupted, EveryAllocationThatFailsEndsInAnErrorNotACrash) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer's allocator cannot be preloaded over";
+#else
+    struct Case {
+        const char* name;
+        const char* outputDir;  // "-": the header goes to standard output
+    };
+    for (const Case& c : {Case{"a header file", "out"}, Case{"standard output", "-"}}) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        const std::vector<std::string> args{"--emitter", PLUGIN_PATH, "-o", c.outputDir, EXAMPLES_DIR "/animal.idl"};
+        const bool toFile = std::string(c.outputDir) != "-";
+        const auto whole = runKc(args, dir.path());
+        ASSERT_EQ(whole.status, 0) << whole.err;
+        const std::string header = toFile ? readText(dir / "out/animal.xih") : whole.out;
+        std::filesystem::remove_all(dir / "out");
+
+        // kc's runs get the failing malloc; this process keeps its own.
+        struct Preloaded {
+            Preloaded() { setenv("LD_PRELOAD", FAIL_ALLOCATION_PATH, 1); }
+            ~Preloaded() {
+                unsetenv("LD_PRELOAD");
+                unsetenv("KC_TEST_FAIL_ALLOCATION");
+            }
+        } preloaded;
+        int failures = 0;
+        int call = 1;
+        for (;; ++call) {
+            setenv("KC_TEST_FAIL_ALLOCATION", std::to_string(call).c_str(), 1);
+            const auto r = runKc(args, dir.path());
+            const std::string at = "allocation " + std::to_string(call) + ": ";
+            ASSERT_FALSE(r.hung) << at;
+            ASSERT_EQ(r.signal, 0) << at << r.err;
+            if (r.err.find("fail_allocation: not reached") != std::string::npos) break;
+            if (r.status == 0) {
+                EXPECT_TRUE((toFile ? readText(dir / "out/animal.xih") : r.out) == header)
+                    << at << "the header differs from that of a run with memory enough";
+            } else {
+                ++failures;
+                EXPECT_TRUE(r.status == 1 || r.status == 2) << at << r.status;
+                EXPECT_EQ(r.err.rfind("kc: ", 0), 0u) << at << r.err;
+                EXPECT_EQ(dir.entries("out"), std::vector<std::string>{}) << at << r.err;
+                EXPECT_EQ(r.out, "") << at;
+            }
+            std::filesystem::remove_all(dir / "out");
+        }
+        // Nearly every allocation of the run was reached and made to fail.
+        EXPECT_GT(call, 300);
+        EXPECT_GT(failures, call / 2);
+    }
+#endif
+}
+
 }  // namespace
