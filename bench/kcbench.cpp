@@ -162,22 +162,38 @@ std::string seconds(const Run& r, double timeout) {
 // Times one program `runs` times on an input; the median run, or the first failure.
 // Runs a command `runs` times. `output`, when given, is removed before each run: kc leaves an
 // unchanged header alone, so every run must write its header anew, as a clean build does.
-Run timed(const std::vector<std::string>& argv, const std::string& log, int runs, double timeout,
-          const std::string& output = "") {
-    std::vector<double> times, cpu;
-    Run last;
+struct Command {
+    std::vector<std::string> argv;
+    std::string log;
+    std::string output;  // removed before each run ("": none)
+};
+
+// Runs the commands in turn, `runs` rounds of one run each (A B A B ...), so that no command
+// finds the machine as another one's runs left it: memory freed a moment ago is faster to take
+// again than memory the system has not handed out lately. Each gets the median of its runs.
+std::vector<Run> timedInTurn(const std::vector<Command>& commands, int runs, double timeout) {
+    std::vector<std::vector<double>> times(commands.size()), cpu(commands.size());
+    std::vector<Run> last(commands.size());
     for (int i = 0; i < runs; ++i) {
-        std::error_code ec;
-        if (!output.empty()) fs::remove(output, ec);
-        last = runProgram(argv, log, timeout);
-        if (!last.ok) return last;
-        times.push_back(last.seconds);
-        cpu.push_back(last.cpu);
+        for (std::size_t c = 0; c < commands.size(); ++c) {
+            if (i > 0 && !last[c].ok) continue;
+            std::error_code ec;
+            if (!commands[c].output.empty()) fs::remove(commands[c].output, ec);
+            last[c] = runProgram(commands[c].argv, commands[c].log, timeout);
+            if (!last[c].ok) continue;
+            times[c].push_back(last[c].seconds);
+            cpu[c].push_back(last[c].cpu);
+        }
     }
-    last.seconds = median(times);
-    last.cpu = median(cpu);
+    for (std::size_t c = 0; c < commands.size(); ++c) {
+        if (!last[c].ok) continue;
+        last[c].seconds = median(times[c]);
+        last[c].cpu = median(cpu[c]);
+    }
     return last;
 }
+
+Run timed(const Command& command, int runs, double timeout) { return timedInTurn({command}, runs, timeout)[0]; }
 
 int usage() {
     std::fputs("usage: kcbench [--quick] [--runs N] [--sizes LIST] [--shapes LIST] [--kc PATH]\n"
@@ -269,7 +285,13 @@ int main(int argc, char** argv) {
                 if (!bench::writeShape(out, shape, ops)) return usage();
             }
             std::string produced = kcOut + "/" + stem + ".xih";
-            Run kc = timed({s.kc, "-o", kcOut, idl}, s.work + "/kc.log", s.runs, s.timeout, produced);
+            std::string baseProduced = baseOut + "/" + stem + ".xih";
+            // The earlier kc, when asked for, runs in turn with this one.
+            const bool withBaseline = !s.baselineKc.empty() && ops <= s.baselineMax;
+            std::vector<Command> kcs{{{s.kc, "-o", kcOut, idl}, s.work + "/kc.log", produced}};
+            if (withBaseline) kcs.push_back({{s.baselineKc, "-o", baseOut, idl}, s.work + "/base.log", baseProduced});
+            std::vector<Run> kcRuns = timedInTurn(kcs, s.runs, s.timeout);
+            Run kc = kcRuns[0];
             std::error_code ec;
             double bytes = kc.ok ? static_cast<double>(fs::file_size(produced, ec)) : 0;
             std::vector<double> floors;
@@ -279,7 +301,7 @@ int main(int argc, char** argv) {
 
             std::string omni = "-", omniRatio = "-";
             if (!s.omniidl.empty() && ops <= s.omniidlMax) {
-                Run o = timed({s.omniidl, "-bcxx", "-C", omniOut, idl}, s.work + "/omniidl.log", s.runs, s.timeout);
+                Run o = timed({{s.omniidl, "-bcxx", "-C", omniOut, idl}, s.work + "/omniidl.log", ""}, s.runs, s.timeout);
                 omni = seconds(o, s.timeout);
                 if (o.ok && kc.ok) omniRatio = fixed(o.seconds / kc.seconds, 0);
                 fs::remove_all(omniOut, ec);
@@ -288,16 +310,15 @@ int main(int argc, char** argv) {
             std::string before, identical;
             if (!s.baselineKc.empty()) {
                 before = identical = "-";
-                if (ops <= s.baselineMax) {
-                    Run b = timed({s.baselineKc, "-o", baseOut, idl}, s.work + "/base.log", s.runs, s.timeout,
-                                   baseOut + "/" + stem + ".xih");
+                if (withBaseline) {
+                    const Run& b = kcRuns[1];
                     before = seconds(b, s.timeout);
                     if (b.ok && kc.ok) {
-                        bool same = sameContent(produced, baseOut + "/" + stem + ".xih");
+                        bool same = sameContent(produced, baseProduced);
                         identical = same ? "yes" : "NO";
                         allGood = allGood && same;
                     }
-                    fs::remove(baseOut + "/" + stem + ".xih", ec);
+                    fs::remove(baseProduced, ec);
                 }
             }
             std::string growth = previous > 0 && kc.ok ? fixed(kc.seconds / previous, 1) : "-";
