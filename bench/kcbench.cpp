@@ -159,9 +159,8 @@ std::string seconds(const Run& r, double timeout) {
     return fixed(r.seconds, 3);
 }
 
-// Times one program `runs` times on an input; the median run, or the first failure.
-// Runs a command `runs` times. `output`, when given, is removed before each run: kc leaves an
-// unchanged header alone, so every run must write its header anew, as a clean build does.
+// A program to time. `output`, when given, is removed before each run: kc leaves an unchanged
+// header alone, so every run must write its header anew, as a clean build does.
 struct Command {
     std::vector<std::string> argv;
     std::string log;
@@ -170,7 +169,8 @@ struct Command {
 
 // Runs the commands in turn, `runs` rounds of one run each (A B A B ...), so that no command
 // finds the machine as another one's runs left it: memory freed a moment ago is faster to take
-// again than memory the system has not handed out lately. Each gets the median of its runs.
+// again than memory the system has not handed out lately. Each gets the median of its runs, or
+// its first failure.
 std::vector<Run> timedInTurn(const std::vector<Command>& commands, int runs, double timeout) {
     std::vector<std::vector<double>> times(commands.size()), cpu(commands.size());
     std::vector<Run> last(commands.size());

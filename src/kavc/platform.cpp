@@ -182,8 +182,10 @@ FILE* createTempFile(const std::string& dir, const std::string& name, std::strin
         cookie_io_functions_t io{};
         io.write = sinkWrite;
         io.close = sinkClose;
-        if (!sink) errno = ENOMEM;
-        stream = sink ? ::fopencookie(sink, "w", io) : nullptr;
+        if (sink)
+            stream = ::fopencookie(sink, "w", io);
+        else
+            errno = ENOMEM;
         // The host hands the stream whole blocks of its own buffer: each goes to the file in
         // one write, not through a second buffer of stdio.
         if (stream)
