@@ -329,7 +329,7 @@ Entry* addMethod(Entry* cls, Interned name, TypeCode* result, int line) {
     m->mods = &mod;
     inf.defaultDescriptor = &mod;
     appendChain(cls->methods, owner.lastMethod, m);
-    model.introduced.add(cls, m->name, m);
+    model.introduced.add(m);
     return m;
 }
 
@@ -379,7 +379,7 @@ Entry* addOverride(Entry* cls, Entry* overridden, int line) {
     // An override of a class method is itself one.
     if (hasMod(overridden, darurov::Option::metaclassMember)) addMod(e, modName(darurov::Option::metaclassMember));
     appendChain(cls->methods, classInfo(cls).lastMethod, e);
-    model().overridden.add(cls, e->name, e);
+    model().overridden.add(e);
     return e;
 }
 

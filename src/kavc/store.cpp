@@ -107,13 +107,20 @@ char* NameTable::intern(std::string_view name, TextArena& texts, bool* added) {
     return table_[at].text;
 }
 
-std::size_t IntroducedIndex::hashOf(const Entry* cls, const char* name) {
-    auto bits = [](const void* p) { return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p)); };
-    return ((bits(cls) * 0x9E3779B97F4A7C15ull) ^ (bits(name) * 0xC2B2AE3D27D4EB4Full)) >> 20;
+const Entry* IntroducedIndex::ownerOf(const Entry* method) {
+    return static_cast<const MethodInfo*>(method->hostData)->owner;
+}
+
+std::uint32_t IntroducedIndex::hashOf(const Entry* cls, const char* name) {
+    auto bits = [](const void* p) { return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(p)); };
+    return static_cast<std::uint32_t>(((bits(cls) * 0x9E3779B97F4A7C15ull) ^ (bits(name) * 0xC2B2AE3D27D4EB4Full)) >> 20);
 }
 
 std::size_t IntroducedIndex::indexOf(const Entry* cls, const char* name) const {
-    return table_.indexOf(hashOf(cls, name), [&](const Slot& slot) { return slot.cls == cls && slot.name == name; });
+    const std::uint32_t hash = hashOf(cls, name);
+    return table_.indexOf(hash, [&](const Slot& slot) {
+        return slot.hash == hash && slot.method->name == name && ownerOf(slot.method) == cls;
+    });
 }
 
 Entry* IntroducedIndex::find(const Entry* cls, const char* name) const {
@@ -121,10 +128,11 @@ Entry* IntroducedIndex::find(const Entry* cls, const char* name) const {
     return table_[indexOf(cls, name)].method;
 }
 
-void IntroducedIndex::add(const Entry* cls, const char* name, Entry* method) {
-    table_.makeRoom([](const Slot& slot) { return hashOf(slot.cls, slot.name); });
-    std::size_t at = indexOf(cls, name);
-    if (!table_[at]) table_.fill(at, {cls, name, method});
+void IntroducedIndex::add(Entry* method) {
+    table_.makeRoom([](const Slot& slot) { return slot.hash; });
+    const Entry* owner = ownerOf(method);
+    std::size_t at = indexOf(owner, method->name);
+    if (!table_[at]) table_.fill(at, {method, hashOf(owner, method->name)});
 }
 
 std::size_t DeclaratorCache::slotOf(const TypeCode* type, int mode, const char* name) {

@@ -270,17 +270,20 @@ private:
 // table (no node per method): inherited-method searches ask each ancestor once.
 class IntroducedIndex {
 public:
-    void add(const Entry* cls, const char* name, Entry* method);  // keeps an earlier one
+    void add(Entry* method);  // by its owner and name; keeps an earlier one
     Entry* find(const Entry* cls, const char* name) const;
 
 private:
+    // The key is the method's own: the class it was declared in (its owner) and its name,
+    // neither of which changes once the method is made. The slot keeps the key's hash beside
+    // the method, so that a probe reads the method only when the hashes agree.
     struct Slot {
-        const Entry* cls = nullptr;
-        const char* name = nullptr;
         Entry* method = nullptr;
-        explicit operator bool() const { return cls; }
+        std::uint32_t hash = 0;
+        explicit operator bool() const { return method; }
     };
-    static std::size_t hashOf(const Entry* cls, const char* name);
+    static const Entry* ownerOf(const Entry* method);
+    static std::uint32_t hashOf(const Entry* cls, const char* name);
     std::size_t indexOf(const Entry* cls, const char* name) const;
     OpenTable<Slot> table_;
 };
