@@ -101,10 +101,13 @@ void prepareHeap(std::size_t bytes) {
     // (a sanitizer's) keeps the heap, and nothing is done.
     if (mallopt(M_MMAP_THRESHOLD, 32 << 20) != 1) return;
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
-    // The stretch is taken from the heap as one block and freed again. A large page is made
-    // only where nothing of its 2 MB was touched before the advice: the block's size lies
+    // The stretch is taken from the heap's top as one block and given back. A large page is
+    // made only where nothing of its 2 MB was touched before the advice: the block's size lies
     // just before it and the heap's rest right after it, so the large pages are those that lie
     // wholly inside the block.
+    static void* beforeFirstLargePage = nullptr;
+    std::free(beforeFirstLargePage);  // a heap prepared again (tests) sets aside anew
+    beforeFirstLargePage = nullptr;
     mallopt(M_MMAP_MAX, 0);
     auto* block = static_cast<char*>(std::malloc(bytes));
     __asm__ volatile("" : : "r"(block) : "memory");  // the block is made, not optimized away
@@ -114,14 +117,15 @@ void prepareHeap(std::size_t bytes) {
     const std::uintptr_t from = (start + largePage - 1) & ~(largePage - 1);
     const std::uintptr_t to = (start + bytes) & ~(largePage - 1);
     if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-    std::free(block);
-    // The heap's free top now begins where the block began. What lies between there and the
-    // first large page is set aside, never touched, so that the run's blocks come from large
-    // pages from the first one on; it is the request whose block, with glibc's 8-byte size
-    // word, ends exactly at the first large page.
-    static void* beforeFirstLargePage = nullptr;
-    std::free(beforeFirstLargePage);  // a heap prepared again (tests) sets aside anew
-    beforeFirstLargePage = from < to && from > start ? std::malloc(from - start + 8) : nullptr;
+    // What lies between the block's start and the first large page is set aside, never
+    // touched, so that the run's blocks come from large pages from the first one on. The
+    // block shrinks in place to end exactly there (the request that, with glibc's 8-byte size
+    // word, ends at the first large page), and its rest goes back to the heap's free top. (A
+    // new block of that size could come from any free piece of the heap instead.)
+    if (from < to && from > start)
+        beforeFirstLargePage = std::realloc(block, from - start + 8);
+    else
+        std::free(block);
     __asm__ volatile("" : : "r"(beforeFirstLargePage) : "memory");
 #else
     (void)bytes;
