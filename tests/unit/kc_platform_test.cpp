@@ -25,6 +25,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -32,6 +34,7 @@ namespace {
 // whether `address` lies in one of them.
 struct Advised {
     std::size_t kilobytes = 0;
+    std::size_t resident = 0;  // kilobytes of them in memory
     bool holds = false;
 };
 
@@ -40,7 +43,7 @@ Advised advised(const void* address = nullptr) {
     const auto at = reinterpret_cast<std::uintptr_t>(address);
     Advised result;
     std::string line;
-    std::size_t size = 0;
+    std::size_t size = 0, rss = 0;
     bool inside = false;
     while (std::getline(smaps, line)) {
         std::istringstream words(line);
@@ -52,10 +55,13 @@ Advised advised(const void* address = nullptr) {
             inside = from <= at && at < to;
         } else if (key == "Size:") {
             words >> size;
+        } else if (key == "Rss:") {
+            words >> rss;
         } else if (key == "VmFlags:") {
             for (std::string flag; words >> flag;)
                 if (flag == "hg") {
                     result.kilobytes += size;
+                    result.resident += rss;
                     result.holds = result.holds || inside;
                 }
         }
@@ -80,8 +86,15 @@ TEST(KcPlatform, HeapIsPreparedOnlyForARunOfSomeSize) {
     // What the heap holds free before the big run (the earlier stretches, and whatever the
     // tests that ran before in this process freed): a block bigger than all of it is new.
     const std::size_t freeBefore = mallinfo2().fordblks;
+    const std::size_t residentBefore = advised().resident;
     kc::platform::prepareHeap(64 * megabyte);
     EXPECT_GE(advised().kilobytes, before + 62 * 1024) << "a big run";
+    // A thread of its own brings the stretch's first three eighths into memory, which this
+    // thread does not touch.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (advised().resident < residentBefore + 20 * 1024 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GE(advised().resident, residentBefore + 20 * 1024) << "made ready ahead of the run";
     // The run's blocks come from the advised stretch from the first one on, not from the
     // small pages before it.
     ASSERT_LT(freeBefore, 16 * megabyte);
