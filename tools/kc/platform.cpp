@@ -147,9 +147,9 @@ void prepareHeap(std::size_t bytes) {
     const std::uintptr_t to = (start + bytes) & ~(largePage - 1);
     if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 #ifdef MADV_POPULATE_WRITE
-    // A run holds at least about three eighths of the stretch (kcbench's shapes hold from
-    // about half of it to more than all of it): that much is made ready ahead, and so no page
-    // that the run will not use.
+    // A run that gets through holds at least about three eighths of the stretch (kcbench's
+    // shapes hold from about half of it to more than all of it): that much is made ready
+    // ahead, and so no page that such a run will not use.
     const std::uintptr_t ready = std::min(to, (from + bytes * 3 / 8) & ~(largePage - 1));
     if (from < ready) populateAhead(from, ready);
 #endif
