@@ -16,8 +16,14 @@
 #include <sys/stat.h>
 #include <windows.h>
 #else
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #endif
 
 namespace kavc::platform {
@@ -107,29 +113,159 @@ void removeOnSignals() {
     }
 }
 
-// The stream of a real file: writes that remember why they failed.
+// Writes all of `data` to `fd`; the bytes written, fewer when a write failed (its error, or
+// EIO for a write of nothing, in `error` unless one is there).
+size_t writeAll(int fd, const char* data, size_t size, int& error) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (!error) error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+// A large file's text goes to the kernel from a thread of its own: the run fills one block
+// while the thread writes the other, so that the kernel copies one block into the file while
+// the run makes the next. A block (256 KB) holds two of the pieces the host hands on: waking
+// the thread for every piece cost about what the write saved. The thread keeps the first
+// error; the stream's close waits for it, so the error is known where it always was.
+class BackgroundWriter {
+public:
+    static constexpr size_t capacity = size_t{256} << 10;
+
+    BackgroundWriter(int fd, WriteStatus& status) : fd_(fd), status_(status) {}
+    ~BackgroundWriter() { finish(); }
+
+    // False when there is no memory or no thread for it: the caller writes in place.
+    bool start() {
+        filling_.reset(new (std::nothrow) char[capacity]);
+        spare_.reset(new (std::nothrow) char[capacity]);
+        if (!filling_ || !spare_) return false;
+        // Signals sent to the process stay the main thread's; those a write or a fault raises
+        // in this thread (a file size limit, a bad address) still reach their handlers here.
+        sigset_t async, before;
+        sigemptyset(&async);
+        for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2})
+            sigaddset(&async, sig);
+        ::pthread_sigmask(SIG_BLOCK, &async, &before);
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+        }
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        return thread_.joinable();
+    }
+
+    // Takes a copy of `data`; false when a write has failed.
+    bool take(const char* data, size_t size) {
+        if (filled_ + size > capacity && !handOn()) return false;
+        if (size > capacity) {
+            // A piece larger than a block is written here, once the thread is idle.
+            std::unique_lock<std::mutex> lock(mutex_);
+            written_.wait(lock, [this] { return pending_ == 0; });
+            int error = status_.error;
+            lock.unlock();
+            if (!error) writeAll(fd_, data, size, error);
+            lock.lock();
+            status_.error = error;
+            return !error;
+        }
+        std::memcpy(filling_.get() + filled_, data, size);
+        filled_ += size;
+        return true;
+    }
+
+    // Writes what is left and ends the thread.
+    void finish() {
+        if (!thread_.joinable()) return;
+        handOn();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+        }
+        ready_.notify_one();
+        thread_.join();
+    }
+
+private:
+    // Gives the thread the filled block once it has written the one before; false when a
+    // write has failed.
+    bool handOn() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        written_.wait(lock, [this] { return pending_ == 0; });
+        if (status_.error) return false;
+        if (filled_ == 0) return true;
+        filling_.swap(spare_);
+        pending_ = filled_;
+        filled_ = 0;
+        lock.unlock();
+        ready_.notify_one();
+        return true;
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            ready_.wait(lock, [this] { return pending_ != 0 || closing_; });
+            if (pending_ == 0) return;
+            const size_t size = pending_;
+            int error = status_.error;
+            lock.unlock();
+            if (!error) writeAll(fd_, spare_.get(), size, error);
+            lock.lock();
+            status_.error = error;
+            pending_ = 0;
+            written_.notify_one();
+        }
+    }
+
+    int fd_;
+    WriteStatus& status_;
+    std::unique_ptr<char[]> filling_;  // the run's
+    size_t filled_ = 0;
+    std::unique_ptr<char[]> spare_;  // the thread's while a block is pending
+    std::mutex mutex_;
+    std::condition_variable ready_;    // a block is pending, or the file closes
+    std::condition_variable written_;  // the pending block is written
+    size_t pending_ = 0;               // the pending block's size; 0: none
+    bool closing_ = false;
+    std::thread thread_;
+};
+
+// The stream of a real file: writes that remember why they failed. Its first 8 MB are written
+// in place (for less, starting a thread costs more than it saves); a larger file goes on
+// through a BackgroundWriter.
+constexpr size_t writtenInPlace = size_t{8} << 20;
+
 struct FileSink {
     int fd;
     std::shared_ptr<WriteStatus> status;
+    std::unique_ptr<BackgroundWriter> writer;
+    size_t inPlace = 0;  // bytes written in place so far
+    bool writerTried = false;
 };
 
 ssize_t sinkWrite(void* cookie, const char* data, size_t size) {
     auto* sink = static_cast<FileSink*>(cookie);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(sink->fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (!sink->status->error) sink->status->error = n < 0 ? errno : EIO;
-            return done > 0 ? static_cast<ssize_t>(done) : -1;
-        }
-        done += static_cast<size_t>(n);
+    if (!sink->writerTried && sink->inPlace >= writtenInPlace) {
+        sink->writerTried = true;
+        sink->writer.reset(new (std::nothrow) BackgroundWriter(sink->fd, *sink->status));
+        if (sink->writer && !sink->writer->start()) sink->writer.reset();
     }
-    return static_cast<ssize_t>(done);
+    if (sink->writer) return sink->writer->take(data, size) ? static_cast<ssize_t>(size) : -1;
+    const size_t done = writeAll(sink->fd, data, size, sink->status->error);
+    sink->inPlace += done;
+    return done > 0 || size == 0 ? static_cast<ssize_t>(done) : -1;
 }
 
 int sinkClose(void* cookie) {
     auto* sink = static_cast<FileSink*>(cookie);
+    sink->writer.reset();  // its last block written
     if (::close(sink->fd) != 0 && !sink->status->error) sink->status->error = errno;
     int result = sink->status->error ? -1 : 0;
     delete sink;
@@ -178,7 +314,7 @@ FILE* createTempFile(const std::string& dir, const std::string& name, std::strin
     if (fd < 0) return nullptr;
     FILE* stream = nullptr;
     if (status) {
-        auto* sink = new (std::nothrow) FileSink{fd, status};  // no exception past the file made
+        auto* sink = new (std::nothrow) FileSink{fd, status, nullptr, 0, false};  // no exception past the file made
         cookie_io_functions_t io{};
         io.write = sinkWrite;
         io.close = sinkClose;

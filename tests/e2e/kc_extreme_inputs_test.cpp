@@ -169,6 +169,54 @@ TEST(Interrupted, WriteFailureSaysWhy) {
     EXPECT_EQ(dir.entries("out"), std::vector<std::string>{});
 }
 
+// A header of more than 8 MB goes to its file from a thread of its own past its first 8 MB, a
+// block at a time, while the run makes the next block.
+const std::string megabytesOfHeader = numbered(
+    [](int i) {
+        const std::string n = std::to_string(i);
+        return "interface C" + n + " : " + (i % 10 ? "C" + std::to_string(i - 1) : std::string("KAVObject")) +
+               " { long n" + n + "(in long a, out string s); attribute short h" + n + "; };\n";
+    },
+    5000);
+
+TEST(LargeOutput, TheFileHoldsWhatStandardOutputGets) {
+    ScratchDir dir;
+    std::ofstream(dir / "t.idl") << megabytesOfHeader;
+    auto toFile = runKc({"--emitter", PLUGIN_PATH, "-o", "out", "t.idl"}, dir.path());
+    auto toStdout = runKc({"--emitter", PLUGIN_PATH, "-o", "-", "t.idl"}, dir.path());
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    ASSERT_EQ(toStdout.status, 0) << toStdout.err;
+    EXPECT_GT(toStdout.out.size(), size_t{10} << 20) << "more than a few of the thread's blocks";
+    EXPECT_TRUE(readText(dir / "out/t.xih") == toStdout.out) << "the file differs from standard output";
+    EXPECT_EQ(dir.entries("out"), std::vector<std::string>{"t.xih"});
+}
+
+// A write that fails in the thread ends the run as one made in place does: with the error's
+// message, or by the signal of a file size limit; either way no file is left.
+TEST(LargeOutput, AWriteThatFailsInTheThreadEndsTheRun) {
+    struct Case {
+        const char* shell;  // before kc: a limit of 9 MB, the signal ignored or not
+        int status;  // -1: ended by a signal
+        int signal;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"trap '' XFSZ; ulimit -f 9216", 1, 0, "kc: error: cannot write out/t.xih: File too large\n"},
+        {"ulimit -f 9216", -1, SIGXFSZ, ""},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        std::ofstream(dir / "t.idl") << megabytesOfHeader;
+        std::string command = std::string(c.shell) + "; exec '" KC_PATH "' --emitter '" PLUGIN_PATH "' -o out t.idl";
+        auto r = runProgram({"/bin/sh", "-c", command}, dir.path());
+        ASSERT_FALSE(r.hung) << c.shell;
+        EXPECT_EQ(r.signal, c.signal) << c.shell;
+        EXPECT_EQ(r.status, c.status) << c.shell;
+        EXPECT_EQ(r.err, c.err) << c.shell;
+        EXPECT_EQ(dir.entries("out"), std::vector<std::string>{}) << c.shell;
+    }
+}
+
 TEST(Interrupted, OutOfMemoryIsAFatalErrorNotACrash) {
 #ifdef __SANITIZE_ADDRESS__
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
