@@ -159,7 +159,8 @@ TEST(Interrupted, SignalRemovesTheTemporaryFile) {
 
 TEST(Interrupted, WriteFailureSaysWhy) {
     ScratchDir dir;
-    // A file size limit of 4 KiB with SIGXFSZ ignored: the writes fail with EFBIG.
+    // A file size limit of 2 KiB (four blocks of 512 bytes) with SIGXFSZ ignored: the writes
+    // fail with EFBIG.
     std::string command = "trap '' XFSZ; ulimit -f 4; exec '" KC_PATH "' --emitter '" PLUGIN_PATH
                           "' -o out '" EXAMPLES_DIR "/animal.idl'";
     auto r = runProgram({"/bin/sh", "-c", command}, dir.path());
@@ -195,14 +196,14 @@ TEST(LargeOutput, TheFileHoldsWhatStandardOutputGets) {
 // message, or by the signal of a file size limit; either way no file is left.
 TEST(LargeOutput, AWriteThatFailsInTheThreadEndsTheRun) {
     struct Case {
-        const char* shell;  // before kc: a limit of 9 MB, the signal ignored or not
+        const char* shell;  // before kc: a limit of 9 MB (blocks of 512 bytes), the signal ignored or not
         int status;  // -1: ended by a signal
         int signal;
         const char* err;
     };
     const Case cases[] = {
-        {"trap '' XFSZ; ulimit -f 9216", 1, 0, "kc: error: cannot write out/t.xih: File too large\n"},
-        {"ulimit -f 9216", -1, SIGXFSZ, ""},
+        {"trap '' XFSZ; ulimit -f 18432", 1, 0, "kc: error: cannot write out/t.xih: File too large\n"},
+        {"ulimit -f 18432", -1, SIGXFSZ, ""},
     };
     for (const Case& c : cases) {
         ScratchDir dir;
