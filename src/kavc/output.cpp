@@ -43,7 +43,8 @@ std::string vformat(const char* format, va_list args) {
 
 FILE* openFile(const std::string& key) {
     Model& m = model();
-    if (m.capture || toStdout) {
+    const bool inMemory = m.capture || toStdout;
+    if (inMemory) {
         // One in-memory stream serves every stem while capturing.
         for (OpenFile& f : m.files)
             if (f.tempPath.empty() && f.stream) return f.stream;
@@ -53,7 +54,7 @@ FILE* openFile(const std::string& key) {
     // removes what the list holds.
     OpenFile& file = m.files.emplace_back();
     file.key = key;
-    if (m.capture || toStdout) {
+    if (inMemory) {
         std::free(m.captureData);  // text of a committed earlier stream
         m.captureData = nullptr;
         m.captureSize = 0;

@@ -86,7 +86,16 @@ void unloadLibrary(void* library) { ::dlclose(library); }
 
 #endif
 
-#if defined(__linux__) && defined(__GLIBC__) && defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
+// The heap is prepared where glibc's allocator can be steered and the kernel makes large
+// pages on advice; the pages are made ready ahead where it can also populate on request.
+#if defined(__linux__) && defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+#define KC_PREPARES_HEAP 1
+#ifdef MADV_POPULATE_WRITE
+#define KC_POPULATES_AHEAD 1
+#endif
+#endif
+
+#ifdef KC_POPULATES_AHEAD
 namespace {
 
 // The kernel clears each large page on its first touch, a good part of a big run's time on a
@@ -113,7 +122,7 @@ void populateAhead(std::uintptr_t from, std::uintptr_t to) {
 #endif
 
 void prepareHeap(std::size_t bytes) {
-#if defined(__linux__) && defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+#ifdef KC_PREPARES_HEAP
     constexpr std::size_t largePage = std::size_t{2} << 20;
     // A run of a few hundred kilobytes of blocks already gains by one large page for its
     // hundreds of small ones (a fault each); the stretch has room for at least one.
@@ -146,7 +155,7 @@ void prepareHeap(std::size_t bytes) {
     const std::uintptr_t from = (start + largePage - 1) & ~(largePage - 1);
     const std::uintptr_t to = (start + bytes) & ~(largePage - 1);
     if (from < to) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#ifdef MADV_POPULATE_WRITE
+#ifdef KC_POPULATES_AHEAD
     // A run that gets through holds at least about three eighths of the stretch (kcbench's
     // shapes hold from about half of it to more than all of it): that much is made ready
     // ahead, and so no page that such a run will not use.
