@@ -167,24 +167,36 @@ struct Command {
     std::string output;  // removed before each run ("": none)
 };
 
+// The page cache's dirty pages are written back before each timed run (untimed): a run that
+// writes hundreds of megabytes otherwise waits for the write-back of the runs before it, and
+// its time says more about them than about itself.
+void settleWrites() { ::sync(); }
+
 // Runs the commands in turn, `runs` rounds of one run each (A B A B ...), so that no command
 // finds the machine as another one's runs left it: memory freed a moment ago is faster to take
 // again than memory the system has not handed out lately. Each gets the median of its runs, or
-// its first failure.
-std::vector<Run> timedInTurn(const std::vector<Command>& commands, int runs, double timeout) {
+// its first failure; `ratio`, when given, the median of the rounds' ratios of the first
+// command's time to the second's (0 when no round had both), which is steadier than the ratio
+// of the medians when the machine's speed drifts during the rounds.
+std::vector<Run> timedInTurn(const std::vector<Command>& commands, int runs, double timeout, double* ratio = nullptr) {
     std::vector<std::vector<double>> times(commands.size()), cpu(commands.size());
+    std::vector<double> ratios;
     std::vector<Run> last(commands.size());
     for (int i = 0; i < runs; ++i) {
         for (std::size_t c = 0; c < commands.size(); ++c) {
             if (i > 0 && !last[c].ok) continue;
             std::error_code ec;
             if (!commands[c].output.empty()) fs::remove(commands[c].output, ec);
+            settleWrites();
             last[c] = runProgram(commands[c].argv, commands[c].log, timeout);
             if (!last[c].ok) continue;
             times[c].push_back(last[c].seconds);
             cpu[c].push_back(last[c].cpu);
         }
+        if (commands.size() > 1 && last[0].ok && last[1].ok && last[1].seconds > 0)
+            ratios.push_back(last[0].seconds / last[1].seconds);
     }
+    if (ratio) *ratio = ratios.empty() ? 0 : median(ratios);
     for (std::size_t c = 0; c < commands.size(); ++c) {
         if (!last[c].ok) continue;
         last[c].seconds = median(times[c]);
@@ -271,8 +283,8 @@ int main(int argc, char** argv) {
     std::printf("median of %d run%s; s = wall clock, cpu = user + system; floor = time to copy the produced file\n\n",
                 s.runs, s.runs > 1 ? "s" : "");
     std::printf("| shape | ops | kc s | cpu s | MB/s | peak MB | B/op | floor s | kc/floor | growth | omniidl s | omniidl/kc |%s\n",
-                s.baselineKc.empty() ? "" : " before s | identical |");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|%s\n", s.baselineKc.empty() ? "" : "---|---|");
+                s.baselineKc.empty() ? "" : " before s | kc/before | identical |");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|%s\n", s.baselineKc.empty() ? "" : "---|---|---|");
 
     bool allGood = true;
     for (const std::string& shape : s.shapes) {
@@ -290,12 +302,16 @@ int main(int argc, char** argv) {
             const bool withBaseline = !s.baselineKc.empty() && ops <= s.baselineMax;
             std::vector<Command> kcs{{{s.kc, "-o", kcOut, idl}, s.work + "/kc.log", produced}};
             if (withBaseline) kcs.push_back({{s.baselineKc, "-o", baseOut, idl}, s.work + "/base.log", baseProduced});
-            std::vector<Run> kcRuns = timedInTurn(kcs, s.runs, s.timeout);
+            double pairRatio = 0;
+            std::vector<Run> kcRuns = timedInTurn(kcs, s.runs, s.timeout, &pairRatio);
             Run kc = kcRuns[0];
             std::error_code ec;
             double bytes = kc.ok ? static_cast<double>(fs::file_size(produced, ec)) : 0;
             std::vector<double> floors;
-            for (int i = 0; kc.ok && i < s.runs; ++i) floors.push_back(copySeconds(produced, s.work + "/floor.copy"));
+            for (int i = 0; kc.ok && i < s.runs; ++i) {
+                settleWrites();
+                floors.push_back(copySeconds(produced, s.work + "/floor.copy"));
+            }
             double floor = median(floors);
             fs::remove(s.work + "/floor.copy", ec);
 
@@ -307,12 +323,13 @@ int main(int argc, char** argv) {
                 fs::remove_all(omniOut, ec);
                 fs::create_directories(omniOut, ec);
             }
-            std::string before, identical;
+            std::string before, versus, identical;
             if (!s.baselineKc.empty()) {
-                before = identical = "-";
+                before = versus = identical = "-";
                 if (withBaseline) {
                     const Run& b = kcRuns[1];
                     before = seconds(b, s.timeout);
+                    if (pairRatio > 0) versus = fixed(pairRatio, 2);
                     if (b.ok && kc.ok) {
                         bool same = sameContent(produced, baseProduced);
                         identical = same ? "yes" : "NO";
@@ -328,7 +345,7 @@ int main(int argc, char** argv) {
                         fixed(kc.peakKb / 1024.0, 1).c_str(), kc.ok ? fixed(kc.peakKb * 1024.0 / ops, 0).c_str() : "-",
                         fixed(floor, 4).c_str(), kc.ok && floor > 0 ? fixed(kc.seconds / floor, 1).c_str() : "-",
                         growth.c_str(), omni.c_str(), omniRatio.c_str(),
-                        s.baselineKc.empty() ? "" : (" " + before + " | " + identical + " |").c_str());
+                        s.baselineKc.empty() ? "" : (" " + before + " | " + versus + " | " + identical + " |").c_str());
             std::fflush(stdout);
             previous = kc.ok ? kc.seconds : 0;
             fs::remove(produced, ec);
