@@ -172,17 +172,19 @@ TEST(Interrupted, WriteFailureSaysWhy) {
 
 // A header of more than 8 MB goes to its file from a thread of its own past its first 8 MB, a
 // block at a time, while the run makes the next block.
-const std::string megabytesOfHeader = numbered(
-    [](int i) {
-        const std::string n = std::to_string(i);
-        return "interface C" + n + " : " + (i % 10 ? "C" + std::to_string(i - 1) : std::string("KAVObject")) +
-               " { long n" + n + "(in long a, out string s); attribute short h" + n + "; };\n";
-    },
-    5000);
+std::string megabytesOfHeader() {
+    return numbered(
+        [](int i) {
+            const std::string n = std::to_string(i);
+            return "interface C" + n + " : " + (i % 10 ? "C" + std::to_string(i - 1) : std::string("KAVObject")) +
+                   " { long n" + n + "(in long a, out string s); attribute short h" + n + "; };\n";
+        },
+        5000);
+}
 
 TEST(LargeOutput, TheFileHoldsWhatStandardOutputGets) {
     ScratchDir dir;
-    std::ofstream(dir / "t.idl") << megabytesOfHeader;
+    std::ofstream(dir / "t.idl") << megabytesOfHeader();
     auto toFile = runKc({"--emitter", PLUGIN_PATH, "-o", "out", "t.idl"}, dir.path());
     auto toStdout = runKc({"--emitter", PLUGIN_PATH, "-o", "-", "t.idl"}, dir.path());
     ASSERT_EQ(toFile.status, 0) << toFile.err;
@@ -207,7 +209,7 @@ TEST(LargeOutput, AWriteThatFailsInTheThreadEndsTheRun) {
     };
     for (const Case& c : cases) {
         ScratchDir dir;
-        std::ofstream(dir / "t.idl") << megabytesOfHeader;
+        std::ofstream(dir / "t.idl") << megabytesOfHeader();
         std::string command = std::string(c.shell) + "; exec '" KC_PATH "' --emitter '" PLUGIN_PATH "' -o out t.idl";
         auto r = runProgram({"/bin/sh", "-c", command}, dir.path());
         ASSERT_FALSE(r.hung) << c.shell;
