@@ -26,14 +26,15 @@ constexpr const char* bold = "\33[01m";
 constexpr const char* caretColor = "\33[01;32m";
 constexpr const char* reset = "\33[m\33[K";
 
-// Tabs become blanks up to the next multiple of 8, so the caret line lines up.
-std::string expandTabs(std::string_view text) {
+// A source line as it is quoted: tabs become blanks up to the next multiple of 8, so the caret
+// line lines up, and a NUL byte a blank, which a terminal shows and which ends no text.
+std::string shownLine(std::string_view text) {
     std::string out;
     for (char c : text) {
         if (c == '\t')
             out.append(8 - out.size() % 8, ' ');
         else
-            out += c;
+            out += c == '\0' ? ' ' : c;
     }
     return out;
 }
@@ -268,7 +269,7 @@ std::string Diagnostics::quoteSource(Loc at) const {
     caret += '^';
     caret.append(end - start - 1, '~');
     bool color = useColor();
-    return expandTabs(text) + "\n" + (color ? caretColor + caret + reset : caret) + "\n";
+    return shownLine(text) + "\n" + (color ? caretColor + caret + reset : caret) + "\n";
 }
 
 void Diagnostics::print(const Message& m) {
@@ -297,7 +298,8 @@ void Diagnostics::print(const Message& m) {
             std::string rest = m.what + (m.flag.empty() ? "" : " " + m.flag);
             shown = bold + where + reset + " " + colorOf[m.kind] + labelOf[m.kind] + ":" + reset + " " + rest;
         }
-        std::fprintf(stderr, "%s%s\n%s", chain.c_str(), shown.c_str(), quoteSource(m.at).c_str());
+        const std::string whole = chain + shown + "\n" + quoteSource(m.at);
+        std::fwrite(whole.data(), 1, whole.size(), stderr);
     }
     if ((m.kind == kError || m.kind == kFatal) && options_.maxErrors > 0 && errors_ >= options_.maxErrors) {
         stopped_ = true;
