@@ -168,12 +168,8 @@ public:
             // A piece larger than a block is written here, once the thread is idle.
             std::unique_lock<std::mutex> lock(mutex_);
             written_.wait(lock, [this] { return pending_ == 0; });
-            int error = status_.error;
-            lock.unlock();
-            if (!error) writeAll(fd_, data, size, error);
-            lock.lock();
-            status_.error = error;
-            return !error;
+            writeUnlocked(lock, data, size);
+            return !status_.error;
         }
         std::memcpy(filling_.get() + filled_, data, size);
         filled_ += size;
@@ -208,17 +204,21 @@ private:
         return true;
     }
 
+    // Writes `data` with the lock released, unless a write has failed; keeps the error.
+    void writeUnlocked(std::unique_lock<std::mutex>& lock, const char* data, size_t size) {
+        int error = status_.error;
+        lock.unlock();
+        if (!error) writeAll(fd_, data, size, error);
+        lock.lock();
+        status_.error = error;
+    }
+
     void run() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             ready_.wait(lock, [this] { return pending_ != 0 || closing_; });
             if (pending_ == 0) return;
-            const size_t size = pending_;
-            int error = status_.error;
-            lock.unlock();
-            if (!error) writeAll(fd_, spare_.get(), size, error);
-            lock.lock();
-            status_.error = error;
+            writeUnlocked(lock, spare_.get(), pending_);
             pending_ = 0;
             written_.notify_one();
         }
