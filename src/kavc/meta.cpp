@@ -24,13 +24,6 @@ const char* idlName(Entry* cls) {
     return last;
 }
 
-// The metaclass name a class stands for in the metaclass pass.
-std::string metaclassName(Entry* cls) {
-    if (cls->metaclass) return cls->metaclass->name;
-    if (kavtimplicitMeta(cls)) return std::string("M_") + cls->name;
-    return "KAVClass";
-}
-
 // The pass that writes a method: 1 (the metaclass's) for a class method, else 0.
 int passOf(Entry* m) { return hasMod(m, darurov::Option::metaclassMember) ? 1 : 0; }
 
@@ -39,6 +32,16 @@ bool isIntroduced(Entry* m) { return m->type == kavtNewMethodType && !m->origin;
 bool isNewMethodOfPass(Entry* m, int meta) { return isIntroduced(m) && passOf(m) == (meta != 0 ? 1 : 0); }
 
 }  // namespace
+
+namespace kavc {
+
+std::string metaclassName(Entry* cls) {
+    if (cls->metaclass) return cls->metaclass->name;
+    if (kavtimplicitMeta(cls)) return std::string("M_") + cls->name;
+    return "KAVClass";
+}
+
+}  // namespace kavc
 
 namespace kavc::detail {
 
@@ -138,10 +141,10 @@ char* kavtgetNonRepeatedParent(Entry* parentRef, int /*index*/) {
                 if (ref->cls == parentRef->cls) return nullptr;
         return parentRef->cls->name;
     }
-    std::string name = metaclassName(parentRef->cls);
+    std::string name = kavc::metaclassName(parentRef->cls);
     if (owner)
         for (Entry* ref = owner->parents; ref && ref != parentRef; ref = ref->next)
-            if (ref->cls && metaclassName(ref->cls) == name) return nullptr;
+            if (ref->cls && kavc::metaclassName(ref->cls) == name) return nullptr;
     if (parentRef->cls->metaclass) return parentRef->cls->metaclass->name;
     return internName(name);
 }

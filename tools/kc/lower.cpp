@@ -91,6 +91,7 @@ void Lowering::lowerClass(Symbol* cls) {
     reintroduced_.clear();
     attributes_.clear();
     parentRefs_.clear();
+    overrides_.clear();
 
     for (size_t i = 0; i < cls->iface->parents.size(); ++i)
         parentRefs_.emplace_back(cls->iface->parents[i], placed(entry, kavc::addParent(entry, classEntry(cls->iface->parents[i]),
@@ -514,10 +515,22 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
         return;
     }
     if (isOverride)
-        placed(entry, kavc::addOverride(entry, inherited, target.loc.line), target.loc);
+        overrides_.emplace_back(placed(entry, kavc::addOverride(entry, inherited, target.loc.line), target.loc),
+                                target.loc);
     else if (Entry* reintroduced = placed(entry, kavc::addReintroduce(entry, inherited, target.loc.line), target.loc))
         reintroduced_.set(reintroduced->name, reintroduced);
 }
+
+namespace {
+
+// `parent` introduces the method `name` or inherits it.
+bool hasMethod(Symbol* parent, std::string_view name) {
+    Entry* own = kavc::findMethod(parent->iface->entry, name);
+    return (own && own->type == kavtNewMethodType && !own->origin) ||
+           kavc::findInheritedMethod(parent->iface->entry, name);
+}
+
+}  // namespace
 
 // The header takes an overridden method from a parent that is the class's only path to
 // itself: listed once, and inherited by no other parent. Some such parent must have it.
@@ -527,12 +540,42 @@ bool Lowering::overridable(Symbol* cls, std::string_view name) {
         bool onePath = std::count(parents.begin(), parents.end(), p) == 1;
         for (Symbol* q : parents)
             if (onePath && q != p && derivesFrom(q, p)) onePath = false;
-        if (!onePath) continue;
-        Entry* own = kavc::findMethod(p->iface->entry, name);
-        if ((own && own->type == kavtNewMethodType && !own->origin) || kavc::findInheritedMethod(p->iface->entry, name))
-            return true;
+        if (onePath && hasMethod(p, name)) return true;
     }
     return false;
+}
+
+// The metaclass part of the header lists the parents by their metaclasses, each metaclass
+// once, under the first parent that has it, and searches those parents (and the root
+// metaclass) for an overridden class method. A parent whose metaclass an earlier parent
+// already has is not searched, so it cannot be the only one that has the method. Checked
+// once the section has given its modifiers: `class` may come after the override.
+void Lowering::checkClassMethodOverrides(Symbol* cls) {
+    const SparseList<Symbol*>& parents = cls->iface->parents;
+    const char* classModifier = darurov::optionName(darurov::Option::metaclassMember);
+    Entry* rootMetaclass = kavc::findClass("KAVClass");
+    for (auto [method, at] : overrides_) {
+        if (!kavtgetatt(method, classModifier)) continue;
+        if (rootMetaclass && kavc::findMethod(rootMetaclass, method->name)) continue;
+        Symbol* hidden = nullptr;   // a parent that has the method, behind
+        Symbol* earlier = nullptr;  // an earlier parent with the same metaclass
+        bool found = false;
+        for (std::size_t i = 0; i < parents.size() && !found; ++i) {
+            if (!hasMethod(parents[i], method->name)) continue;
+            std::string meta = kavc::metaclassName(parents[i]->iface->entry);
+            Symbol* first = nullptr;
+            for (std::size_t j = 0; j < i && !first; ++j)
+                if (kavc::metaclassName(parents[j]->iface->entry) == meta) first = parents[j];
+            if (!first) found = true;
+            else if (!hidden) hidden = parents[i], earlier = first;
+        }
+        if (found || !hidden) continue;
+        diag_.error(at, quote(cls->name) + " inherits class method " + quote(method->name) + " from " +
+                            quote(hidden->name) + ", whose metaclass " +
+                            quote(kavc::metaclassName(hidden->iface->entry)) + " the earlier parent " +
+                            quote(earlier->name) + " has too; list " + quote(hidden->name) + " before " +
+                            quote(earlier->name) + " to override it");
+    }
 }
 
 void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target) {
@@ -728,6 +771,7 @@ void Lowering::lowerImplementation(Symbol* cls) {
     }
     for (auto& [name, w] : waiting) memberModifiers(cls, *w.first, *w.second);  // a declaration failed
     if (releaseOrder) kavc::setReleaseOrder(entry, releaseNames);
+    checkClassMethodOverrides(cls);
 }
 
 }  // namespace lowering

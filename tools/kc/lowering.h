@@ -343,6 +343,7 @@ class Lowering {
     void classModifier(Symbol* cls, const ImplStmt& s);
     void overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const ScopedName& target);
     bool overridable(Symbol* cls, std::string_view name);
+    void checkClassMethodOverrides(Symbol* cls);
     void memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName& target);
     // `what` names the receiver in messages: the quoted `target` when one is given (made only
     // for a message), else `text`.
@@ -393,6 +394,7 @@ class Lowering {
     NameMap<Entry*> reintroduced_;
     NameMap<Entry*> attributes_;
     std::vector<std::pair<Symbol*, Entry*>> parentRefs_;
+    std::vector<std::pair<Entry*, Loc>> overrides_;  // the class's overrides and where they are declared
     // The modifiers given so far, by entry and interned modifier name (or, for a modifier of
     // the class named after an inherited method, the method's name); over all classes, since
     // a class may give modifiers to its metaclass.
