@@ -148,16 +148,11 @@ public:
         if (!filling_ || !spare_) return false;
         // Signals sent to the process stay the main thread's; those a write or a fault raises
         // in this thread (a file size limit, a bad address) still reach their handlers here.
-        sigset_t async, before;
+        sigset_t async;
         sigemptyset(&async);
         for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2})
             sigaddset(&async, sig);
-        ::pthread_sigmask(SIG_BLOCK, &async, &before);
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-        }
-        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        thread_ = startThread(async, [this] { run(); });
         return thread_.joinable();
     }
 
@@ -421,5 +416,20 @@ bool writeStdout(const std::string& text) {
 #endif
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
+
+#ifndef _WIN32
+std::thread startThread(const sigset_t& blocked, std::function<void()> body) {
+    // A new thread starts with its creator's mask: block, create, restore.
+    sigset_t before;
+    ::pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    std::thread thread;
+    try {
+        thread = std::thread(std::move(body));
+    } catch (const std::system_error&) {
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return thread;
+}
+#endif
 
 }  // namespace kavc::platform

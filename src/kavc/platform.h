@@ -5,8 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
+
+#ifndef _WIN32
+#include <csignal>
+#include <thread>
+#endif
 
 namespace kavc::platform {
 
@@ -41,5 +47,11 @@ int closeStream(FILE* stream);
 
 // Writes bytes to standard output unchanged (no newline translation); false on failure.
 bool writeStdout(const std::string& text);
+
+#ifndef _WIN32
+// Runs `body` on a new thread that has the signals of `blocked` blocked, so that those stay
+// the calling thread's. When no thread can be made, the result is not joinable.
+std::thread startThread(const sigset_t& blocked, std::function<void()> body);
+#endif
 
 }  // namespace kavc::platform

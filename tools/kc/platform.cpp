@@ -1,5 +1,7 @@
 #include "kc/platform.h"
 
+#include "kavc/platform.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -16,7 +18,6 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
-#include <system_error>
 #include <thread>
 #endif
 
@@ -103,19 +104,14 @@ namespace {
 // first, in order, on another core while the run reads and parses its input, so that the run
 // finds them ready. The pages keep their contents (none yet): populating writes nothing.
 void populateAhead(std::uintptr_t from, std::uintptr_t to) {
-    sigset_t all, before;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &before);  // signals stay the main thread's
-    try {
-        std::thread([from, to] {
-            constexpr std::uintptr_t step = std::uintptr_t{2} << 20;
-            for (std::uintptr_t at = from; at < to; at += step)
-                if (madvise(reinterpret_cast<void*>(at), std::min(step, to - at), MADV_POPULATE_WRITE) != 0) break;
-        }).detach();
-    } catch (const std::system_error&) {
-        // No thread: the run touches its pages itself.
-    }
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    sigset_t all;
+    sigfillset(&all);  // signals stay the main thread's
+    std::thread thread = kavc::platform::startThread(all, [from, to] {
+        constexpr std::uintptr_t step = std::uintptr_t{2} << 20;
+        for (std::uintptr_t at = from; at < to; at += step)
+            if (madvise(reinterpret_cast<void*>(at), std::min(step, to - at), MADV_POPULATE_WRITE) != 0) break;
+    });
+    if (thread.joinable()) thread.detach();  // without one, the run touches its pages itself
 }
 
 }  // namespace
