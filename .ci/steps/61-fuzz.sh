@@ -18,6 +18,11 @@ for target in frontend_fuzzer class_graph_fuzzer; do
   echo "== $target: $seconds s"
   (cd "$scratch" && ASAN_OPTIONS=detect_leaks=1 "$OLDPWD/build-fuzz/fuzz/$target" "$corpus" \
      -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -max_len=65536 -print_final_stats=1 \
-     2>"$scratch/$target.log") || { tail -60 "$scratch/$target.log"; exit 1; }
+     2>"$scratch/$target.log") || {
+    # What went wrong first (a message's input can push it out of the tail), then the tail.
+    grep -m 5 -E 'internal error|ERROR: |runtime error' "$scratch/$target.log" || true
+    tail -60 "$scratch/$target.log"
+    exit 1
+  }
   grep -E '^stat::number_of_executed_units|^Done ' "$scratch/$target.log"
 done
