@@ -42,6 +42,7 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
         for (const std::uint32_t at = sym->iface->place; at != UINT32_MAX && built <= at; ++built)
             if (!ordered[built]->broken) lowerClass(ordered[built]);
     }
+    checkMetaclassNames();
 
     PointerMap<Entry*> classOf;
     classOf.reserve(interfaces_.size());

@@ -503,6 +503,29 @@ void Lowering::checkClassNames() {
     }
 }
 
+// A class with members of its metaclass and no metaclass named gets one, M_<its C name>,
+// written into its header. A class of the unit with that C name would be defined twice.
+void Lowering::checkMetaclassNames() {
+    auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
+    PointerMap<const Symbol*> byName;  // made when a class first needs it
+    bool indexed = false;
+    for (const Symbol* cls : interfaces_) {
+        Entry* entry = cls->iface->entry;
+        if (cls->broken || !kavtimplicitMeta(entry)) continue;
+        if (!indexed) {
+            indexed = true;
+            byName.reserve(interfaces_.size());
+            for (const Symbol* other : interfaces_) byName.insert(other->iface->entry->name, other);
+        }
+        const Symbol* const* clash = byName.find(kavc::intern(std::string("M_") + entry->name).text);
+        if (!clash) continue;
+        diag_.error((*clash)->loc, "class " + quote(scoped(*clash)) + " has the name in C of the metaclass made for " +
+                                       quote(scoped(cls)) + ", whose members with the modifier 'class' belong to it; "
+                                       "rename the class, or name a metaclass for " + quote(scoped(cls)));
+        diag_.note(cls->loc, quote(scoped(cls)) + " is declared here");
+    }
+}
+
 // ---- names ---------------------------------------------------------------------------------
 
 // A name in this scope, or inherited into an interface's scope from its parents: their

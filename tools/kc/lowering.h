@@ -294,6 +294,7 @@ class Lowering {
     void checkRaises(Scope* scope, const SparseList<ScopedName>& raises);
     void checkRepositoryNames();
     void checkClassNames();
+    void checkMetaclassNames();
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name);
