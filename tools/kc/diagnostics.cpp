@@ -60,6 +60,7 @@ const GroupRow groupTable[] = {
     {Group::unknownEscape, "unknown-escape-sequence", "an unknown escape sequence in a literal"},
     {Group::releaseOrder, "release-order",
      "a release-order name that is no method or data member of the class"},
+    {Group::directInit, "direct-init", "a directinitclasses name that is no ancestor of the class"},
     {Group::sharedNames, "shared-names", "a function or stub name that two classes of the header declare"},
     {Group::migration, "migration", "a migration target that is no class of the file, or lacks the method"},
     {Group::unknownModifier, "unknown-modifier",

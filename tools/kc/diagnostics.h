@@ -42,7 +42,7 @@ class Sources {
 // Warnings come in groups that -W<group> and -Wno-<group> switch; one row each.
 enum class Group : unsigned char {
     none,  // no group: only -w silences it
-    cpp, pragmas, extraTokens, macroRedefined, unknownEscape, releaseOrder, sharedNames, migration,
+    cpp, pragmas, extraTokens, macroRedefined, unknownEscape, releaseOrder, directInit, sharedNames, migration,
     unknownModifier, unknownOption, emptyOutput, emitter,
 };
 inline constexpr std::size_t groupSlots = static_cast<std::size_t>(Group::emitter) + 1;

@@ -311,6 +311,32 @@ std::string Lowering::classValue(Symbol* cls, const Modifier& m) {
     return named && named->kind == Symbol::Interface ? classEntry(named)->name : m.value;
 }
 
+// The value of "directinitclasses": a list of ancestors, separated by commas, that the header
+// finds by C name or IDL simple name. Each is written as a class name of the IDL, scoped or
+// not, and given by its C name; blanks around a name are dropped. A name that is no ancestor
+// is left out of the header, with a warning.
+std::string Lowering::directInitValue(Symbol* cls, Entry* e, const Modifier& m) {
+    std::string value;
+    std::string_view rest = m.value;
+    for (bool more = true; more;) {
+        const std::size_t comma = rest.find(',');
+        more = comma != std::string_view::npos;
+        std::string_view written = rest.substr(0, comma);
+        rest.remove_prefix(more ? comma + 1 : rest.size());
+        written.remove_prefix(std::min(written.find_first_not_of(' '), written.size()));
+        written.remove_suffix(written.size() - (written.find_last_not_of(' ') + 1));
+        if (written.empty()) continue;
+        std::string item(written);
+        Symbol* named = nameInValue(cls, item, m.loc);
+        if (named && named->kind == Symbol::Interface) item = classEntry(named)->name;
+        if (!kavtAncestorClass(e, item.c_str()))
+            diag_.warning(m.loc, quote(std::string(written)) + " in 'directinitclasses' is not an ancestor of " +
+                                     quote(cls->name) + "; the header leaves it out", Group::directInit);
+        value += value.empty() ? item : "," + item;
+    }
+    return value;
+}
+
 // A class named by a modifier value (metaclass, companion): a defined interface.
 Symbol* Lowering::classNamed(Symbol* cls, const std::string& text, Loc at, const char* role) {
     Symbol* sym = nameInValue(cls, text, at);
@@ -465,7 +491,10 @@ void Lowering::addModifiers(Entry* e, const Receiver& receiver, const std::vecto
             diag_.error(m.loc, "duplicate modifier " + quote(m.name) + " on " + receiver.what());
             continue;
         }
-        std::string value = m.hasValue && namesAClass(m.name) ? classValue(class_, m) : m.value;
+        std::string value = !m.hasValue ? m.value
+                            : namesAClass(m.name) ? classValue(class_, m)
+                            : m.name == darurov::optionName(darurov::Option::directinitclasses) ? directInitValue(class_, e, m)
+                            : m.value;
         kavc::addMod(e, m.name, m.hasValue ? value.c_str() : nullptr);
     }
 }

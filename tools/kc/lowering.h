@@ -356,6 +356,7 @@ class Lowering {
     void addModifiers(Entry* e, const Receiver& receiver, const std::vector<Modifier>& mods);
     Symbol* nameInValue(Symbol* cls, const std::string& text, Loc at);
     std::string classValue(Symbol* cls, const Modifier& m);
+    std::string directInitValue(Symbol* cls, Entry* e, const Modifier& m);
     Symbol* classNamed(Symbol* cls, const std::string& text, Loc at, const char* role);
 
     // Notes where the Entry `e` of class `cls` was declared; returns `e`.
