@@ -190,6 +190,7 @@ int compile(const Options& options, Sources& sources, Diagnostics& diag) {
     Specification spec = parser.parse();
     if (failed()) return 1;
     if (options.depsOnly) return writeDependencies(options, sources, diag) ? 0 : 1;
+    platform::heapAfterParsing();
     DeclarationPlaces places;
     std::vector<Entry*> toEmit = lower(spec, diag, &places);
     if (failed()) return 1;

@@ -91,13 +91,24 @@ void unloadLibrary(void* library) { ::dlclose(library); }
 // pages on advice; the pages are made ready ahead where it can also populate on request.
 #if defined(__linux__) && defined(__GLIBC__) && defined(MADV_HUGEPAGE)
 #define KC_PREPARES_HEAP 1
-#ifdef MADV_POPULATE_WRITE
+#if defined(MADV_POPULATE_WRITE) && __GLIBC_PREREQ(2, 33)
 #define KC_POPULATES_AHEAD 1
 #endif
 #endif
 
+#ifdef KC_PREPARES_HEAP
+namespace {
+constexpr std::size_t largePage = std::size_t{2} << 20;
+}  // namespace
+#endif
+
 #ifdef KC_POPULATES_AHEAD
 namespace {
+
+// The prepared stretch's large pages [from, to), of which [from, ready) are made ready ahead.
+struct Stretch {
+    std::uintptr_t from = 0, ready = 0, to = 0;
+} stretch;
 
 // The kernel clears each large page on its first touch, a good part of a big run's time on a
 // machine whose memory is slow to hand out. A thread of its own touches the pages [from, to)
@@ -107,9 +118,8 @@ void populateAhead(std::uintptr_t from, std::uintptr_t to) {
     sigset_t all;
     sigfillset(&all);  // signals stay the main thread's
     std::thread thread = kavc::platform::startThread(all, [from, to] {
-        constexpr std::uintptr_t step = std::uintptr_t{2} << 20;
-        for (std::uintptr_t at = from; at < to; at += step)
-            if (madvise(reinterpret_cast<void*>(at), std::min(step, to - at), MADV_POPULATE_WRITE) != 0) break;
+        for (std::uintptr_t at = from; at < to; at += largePage)
+            if (madvise(reinterpret_cast<void*>(at), std::min(largePage, to - at), MADV_POPULATE_WRITE) != 0) break;
     });
     if (thread.joinable()) thread.detach();  // without one, the run touches its pages itself
 }
@@ -119,7 +129,6 @@ void populateAhead(std::uintptr_t from, std::uintptr_t to) {
 
 void prepareHeap(std::size_t bytes) {
 #ifdef KC_PREPARES_HEAP
-    constexpr std::size_t largePage = std::size_t{2} << 20;
     // A run of a few hundred kilobytes of blocks already gains by one large page for its
     // hundreds of small ones (a fault each); the stretch has room for at least one.
     if (bytes < largePage / 2) return;
@@ -157,6 +166,7 @@ void prepareHeap(std::size_t bytes) {
     // ahead, and so no page that such a run will not use.
     const std::uintptr_t ready = std::min(to, (from + bytes * 3 / 8) & ~(largePage - 1));
     if (from < ready) populateAhead(from, ready);
+    stretch = {from, std::max(from, ready), to};
 #endif
     // What lies between the block's start and the first large page is set aside, never
     // touched, so that the run's blocks come from large pages from the first one on. The
@@ -170,6 +180,22 @@ void prepareHeap(std::size_t bytes) {
     __asm__ volatile("" : : "r"(beforeFirstLargePage) : "memory");
 #else
     (void)bytes;
+#endif
+}
+
+void heapAfterParsing() {
+#ifdef KC_POPULATES_AHEAD
+    if (stretch.ready >= stretch.to) return;
+    // The syntax tree is most of what the run holds now. Lowering frees it piece by piece
+    // while it builds the model, and the header's lists come on top: kcbench's shapes end
+    // with from about 1.4 (sections) to 3 times (many) what they held here. Somewhat less than
+    // the low end is made ready, so no page that such a run will not use.
+    const struct mallinfo2 heap = mallinfo2();
+    const std::size_t held = heap.uordblks + heap.hblkhd;
+    const std::uintptr_t ready = std::min(stretch.to, (stretch.from + held / 10 * 13) & ~(largePage - 1));
+    if (ready <= stretch.ready) return;
+    populateAhead(stretch.ready, ready);
+    stretch.ready = ready;
 #endif
 }
 

@@ -19,5 +19,8 @@ void unloadLibrary(void* library);
 // is taken at once and asked to be backed by large pages, which saves most page faults of a
 // big input. Does nothing where that is not possible or not worth it.
 void prepareHeap(std::size_t bytes);
+// Called once the input is parsed: what the run holds now tells how much more of the
+// prepared stretch it will take, and that much is made ready ahead of it.
+void heapAfterParsing();
 
 }  // namespace kc::platform
