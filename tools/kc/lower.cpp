@@ -584,27 +584,33 @@ void Lowering::checkClassMethodOverrides(Symbol* cls) {
     const SparseList<Symbol*>& parents = cls->iface->parents;
     const char* classModifier = darurov::optionName(darurov::Option::metaclassMember);
     Entry* rootMetaclass = kavc::findClass("KAVClass");
+    std::vector<Symbol*> shownUnder;  // by parent: the first parent with its metaclass
     for (auto [method, at] : overrides_) {
         if (!kavtgetatt(method, classModifier)) continue;
         if (rootMetaclass && kavc::findMethod(rootMetaclass, method->name)) continue;
-        Symbol* hidden = nullptr;   // a parent that has the method, behind
-        Symbol* earlier = nullptr;  // an earlier parent with the same metaclass
+        if (shownUnder.empty()) {
+            std::vector<std::string> metaclasses;
+            for (Symbol* p : parents) {
+                metaclasses.push_back(kavc::metaclassName(p->iface->entry));
+                const std::size_t first = std::find(metaclasses.begin(), metaclasses.end(), metaclasses.back()) -
+                                          metaclasses.begin();
+                shownUnder.push_back(parents[first]);
+            }
+        }
+        std::size_t hidden = parents.size();  // a parent that has the method, shown under an earlier one
         bool found = false;
         for (std::size_t i = 0; i < parents.size() && !found; ++i) {
             if (!hasMethod(parents[i], method->name)) continue;
-            std::string meta = kavc::metaclassName(parents[i]->iface->entry);
-            Symbol* first = nullptr;
-            for (std::size_t j = 0; j < i && !first; ++j)
-                if (kavc::metaclassName(parents[j]->iface->entry) == meta) first = parents[j];
-            if (!first) found = true;
-            else if (!hidden) hidden = parents[i], earlier = first;
+            if (shownUnder[i] == parents[i]) found = true;
+            else if (hidden == parents.size()) hidden = i;
         }
-        if (found || !hidden) continue;
+        if (found || hidden == parents.size()) continue;
+        Symbol* p = parents[hidden];
+        Symbol* earlier = shownUnder[hidden];
         diag_.error(at, quote(cls->name) + " inherits class method " + quote(method->name) + " from " +
-                            quote(hidden->name) + ", whose metaclass " +
-                            quote(kavc::metaclassName(hidden->iface->entry)) + " the earlier parent " +
-                            quote(earlier->name) + " has too; list " + quote(hidden->name) + " before " +
-                            quote(earlier->name) + " to override it");
+                            quote(p->name) + ", whose metaclass " + quote(kavc::metaclassName(p->iface->entry)) +
+                            " the earlier parent " + quote(earlier->name) + " has too; list " + quote(p->name) +
+                            " before " + quote(earlier->name) + " to override it");
     }
 }
 

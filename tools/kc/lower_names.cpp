@@ -491,11 +491,10 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
 // be declared.
 void Lowering::checkClassNames() {
     auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
-    PointerMap<const Symbol*> byName;  // the host interns names: one pointer each
-    byName.reserve(interfaces_.size());
+    classByCName_.reserve(interfaces_.size());
     for (const Symbol* cls : interfaces_) {
-        if (byName.insert(cls->iface->entry->name, cls)) continue;
-        const Symbol* first = *byName.find(cls->iface->entry->name);
+        if (classByCName_.insert(cls->iface->entry->name, cls)) continue;
+        const Symbol* first = *classByCName_.find(cls->iface->entry->name);
         diag_.error(cls->loc, "classes " + quote(scoped(first)) + " and " + quote(scoped(cls)) +
                                   " have the same name in C, " + quote(cls->iface->entry->name) + " (" + cls->iface->entry->name +
                                   "ClassData), so one of them must be renamed");
@@ -507,17 +506,10 @@ void Lowering::checkClassNames() {
 // written into its header. A class of the unit with that C name would be defined twice.
 void Lowering::checkMetaclassNames() {
     auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
-    PointerMap<const Symbol*> byName;  // made when a class first needs it
-    bool indexed = false;
     for (const Symbol* cls : interfaces_) {
         Entry* entry = cls->iface->entry;
         if (cls->broken || !kavtimplicitMeta(entry)) continue;
-        if (!indexed) {
-            indexed = true;
-            byName.reserve(interfaces_.size());
-            for (const Symbol* other : interfaces_) byName.insert(other->iface->entry->name, other);
-        }
-        const Symbol* const* clash = byName.find(kavc::intern(std::string("M_") + entry->name).text);
+        const Symbol* const* clash = classByCName_.find(kavc::intern(std::string("M_") + entry->name).text);
         if (!clash) continue;
         diag_.error((*clash)->loc, "class " + quote(scoped(*clash)) + " has the name in C of the metaclass made for " +
                                        quote(scoped(cls)) + ", whose members with the modifier 'class' belong to it; "

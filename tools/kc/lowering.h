@@ -379,6 +379,7 @@ class Lowering {
     Scope* global_ = nullptr;
     Symbol* kavObject_ = nullptr;
     std::vector<Symbol*> interfaces_;   // definitions, in declaration order
+    PointerMap<const Symbol*> classByCName_;  // the first class of each C name (interned: one pointer each)
     std::vector<Symbol*> walk_;  // class definitions, types, constants, exceptions: in declaration order
     std::unordered_map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
