@@ -145,6 +145,17 @@ TEST_F(EmitterDecisions, ParentsWithoutANameFallBackToKavObjectAndTheRootHasNone
     EXPECT_TRUE(contains(rootInfo, ", KAVObject_MaxNoMethods, 0,\n")) << rootInfo;
 }
 
+// kc hands directinitclasses over without blanks; another host may write "A, B". A name is
+// found after the blanks that follow its comma, and a name that is no ancestor is left out.
+TEST_F(EmitterDecisions, DirectInitNamesAreFoundAfterTheBlanksOfTheirCommas) {
+    kavc::addMod(cls, "directinitclasses", "Nobody,  KAVObject");
+    startPass();
+    const std::string text = classInfo();
+    EXPECT_TRUE(contains(text, "static char * kavDICN_Animal_KAVObject = \"KAVObject\";\n")) << text;
+    EXPECT_TRUE(contains(text, "static kavId kavDICAnimal[] = {\n    &kavDICN_Animal_KAVObject,\n};\n")) << text;
+    EXPECT_FALSE(contains(text, "Nobody")) << text;
+}
+
 // The migration target is everything after the first "migrate=", unchanged and of any length.
 TEST_F(EmitterDecisions, MigrationTargetIsTheRestOfTheValueWhole) {
     const std::string longName(3000, 'Q');
