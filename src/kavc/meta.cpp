@@ -41,6 +41,15 @@ std::string metaclassName(Entry* cls) {
     return "KAVClass";
 }
 
+Entry* earlierWithSameMetaclass(Entry* parentRef) {
+    Entry* owner = parentRef && parentRef->cls && parentRef->hostData ? detail::info(parentRef).owner : nullptr;
+    if (!owner) return nullptr;
+    const std::string name = metaclassName(parentRef->cls);
+    for (Entry* ref = owner->parents; ref && ref != parentRef; ref = ref->next)
+        if (ref->cls && metaclassName(ref->cls) == name) return ref;
+    return nullptr;
+}
+
 }  // namespace kavc
 
 namespace kavc::detail {
@@ -141,12 +150,9 @@ char* kavtgetNonRepeatedParent(Entry* parentRef, int /*index*/) {
                 if (ref->cls == parentRef->cls) return nullptr;
         return parentRef->cls->name;
     }
-    std::string name = kavc::metaclassName(parentRef->cls);
-    if (owner)
-        for (Entry* ref = owner->parents; ref && ref != parentRef; ref = ref->next)
-            if (ref->cls && kavc::metaclassName(ref->cls) == name) return nullptr;
+    if (kavc::earlierWithSameMetaclass(parentRef)) return nullptr;
     if (parentRef->cls->metaclass) return parentRef->cls->metaclass->name;
-    return internName(name);
+    return internName(kavc::metaclassName(parentRef->cls));
 }
 
 Entry* kavtAncestorClass(Entry* cls, const char* name) {

@@ -103,9 +103,11 @@ Entry* findInheritedMethod(Entry* cls, std::string_view name);
 Entry* findInheritedMethod(Entry* cls, Interned name);
 Entry* findMethod(Entry* cls, std::string_view name);  // in cls's own methods chain
 // The name a class's parent reference shows in the metaclass pass: its explicit metaclass,
-// M_<Class> for an implicit one, else KAVClass. The metaclass pass lists a parent whose
-// metaclass name an earlier parent already shows only once, under the earlier parent.
+// M_<Class> for an implicit one, else KAVClass.
 std::string metaclassName(Entry* cls);
+// The earlier parent reference of the same class that shows the same metaclass name as
+// `parentRef`, or null: the metaclass pass lists each metaclass once, under its first parent.
+Entry* earlierWithSameMetaclass(Entry* parentRef);
 // Compute the derived fields: inheritedMethods, release-order entries and data lists,
 // argCount, dataTypeCode. Call once per class after all its members are added (parents first).
 void finishClass(Entry* cls);

@@ -576,41 +576,36 @@ bool Lowering::overridable(Symbol* cls, std::string_view name) {
 }
 
 // The metaclass part of the header lists the parents by their metaclasses, each metaclass
-// once, under the first parent that has it, and searches those parents (and the root
-// metaclass) for an overridden class method. A parent whose metaclass an earlier parent
-// already has is not searched, so it cannot be the only one that has the method. Checked
-// once the section has given its modifiers: `class` may come after the override.
+// once, under the first parent that has it (the host's rule), and searches those parents (and
+// the root metaclass) for an overridden class method. A parent shown under an earlier one is
+// not searched, so it cannot be the only one that has the method. Checked once the section
+// has given its modifiers: `class` may come after the override.
 void Lowering::checkClassMethodOverrides(Symbol* cls) {
-    const SparseList<Symbol*>& parents = cls->iface->parents;
     const char* classModifier = darurov::optionName(darurov::Option::metaclassMember);
     Entry* rootMetaclass = kavc::findClass("KAVClass");
-    std::vector<Symbol*> shownUnder;  // by parent: the first parent with its metaclass
     for (auto [method, at] : overrides_) {
         if (!kavtgetatt(method, classModifier)) continue;
         if (rootMetaclass && kavc::findMethod(rootMetaclass, method->name)) continue;
-        if (shownUnder.empty()) {
-            std::vector<std::string> metaclasses;
-            for (Symbol* p : parents) {
-                metaclasses.push_back(kavc::metaclassName(p->iface->entry));
-                const std::size_t first = std::find(metaclasses.begin(), metaclasses.end(), metaclasses.back()) -
-                                          metaclasses.begin();
-                shownUnder.push_back(parents[first]);
-            }
-        }
-        std::size_t hidden = parents.size();  // a parent that has the method, shown under an earlier one
+        const std::pair<Symbol*, Entry*>* hidden = nullptr;  // a parent that has it, shown under an earlier one
+        Entry* earlier = nullptr;
         bool found = false;
-        for (std::size_t i = 0; i < parents.size() && !found; ++i) {
-            if (!hasMethod(parents[i], method->name)) continue;
-            if (shownUnder[i] == parents[i]) found = true;
-            else if (hidden == parents.size()) hidden = i;
+        for (const auto& ref : parentRefs_) {
+            if (!hasMethod(ref.first, method->name)) continue;
+            Entry* shownBy = kavc::earlierWithSameMetaclass(ref.second);
+            if (!shownBy) {
+                found = true;
+                break;
+            }
+            if (!hidden) hidden = &ref, earlier = shownBy;
         }
-        if (found || hidden == parents.size()) continue;
-        Symbol* p = parents[hidden];
-        Symbol* earlier = shownUnder[hidden];
+        if (found || !hidden) continue;
+        Symbol* p = hidden->first;
+        Symbol* q = std::find_if(parentRefs_.begin(), parentRefs_.end(),
+                                 [&](const auto& ref) { return ref.second == earlier; })->first;
         diag_.error(at, quote(cls->name) + " inherits class method " + quote(method->name) + " from " +
                             quote(p->name) + ", whose metaclass " + quote(kavc::metaclassName(p->iface->entry)) +
-                            " the earlier parent " + quote(earlier->name) + " has too; list " + quote(p->name) +
-                            " before " + quote(earlier->name) + " to override it");
+                            " the earlier parent " + quote(q->name) + " has too; list " + quote(p->name) +
+                            " before " + quote(q->name) + " to override it");
     }
 }
 

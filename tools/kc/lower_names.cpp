@@ -486,11 +486,17 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
     }
 }
 
+namespace {
+
+// A class's IDL name with its modules, for messages: "Zoo::Animal".
+std::string scoped(const Symbol* s) { return scopedText(s->owner, s->name, "::"); }
+
+}  // namespace
+
 // The header and the bindings name a class by its C name (Zoo_Animal for Zoo::Animal): two
 // classes of a file and its includes that share it (Zoo_Animal beside Zoo::Animal) cannot both
 // be declared.
 void Lowering::checkClassNames() {
-    auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
     classByCName_.reserve(interfaces_.size());
     for (const Symbol* cls : interfaces_) {
         if (classByCName_.insert(cls->iface->entry->name, cls)) continue;
@@ -505,7 +511,6 @@ void Lowering::checkClassNames() {
 // A class with members of its metaclass and no metaclass named gets one, M_<its C name>,
 // written into its header. A class of the unit with that C name would be defined twice.
 void Lowering::checkMetaclassNames() {
-    auto scoped = [](const Symbol* s) { return scopedText(s->owner, s->name, "::"); };
     for (const Symbol* cls : interfaces_) {
         Entry* entry = cls->iface->entry;
         if (cls->broken || !kavtimplicitMeta(entry)) continue;
