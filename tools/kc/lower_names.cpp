@@ -1,6 +1,7 @@
 // Declaring names, finding them, and the inheritance graph.
 #include "kc/lowering.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -57,6 +58,21 @@ constexpr std::string_view cxxKeywords[] = {
 
 // What every method of the header receives or declares before its own parameters.
 constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
+
+// What the headers name of the runtime, whatever the unit declares: its types, functions and
+// macros (sorted). A declaration of the unit with one of these names in C would declare the
+// name a second time, or be taken apart by the macro.
+constexpr std::string_view runtimeNames[] = {
+    "Context", "Environment", "KAVDLINK", "KAVEXTERN", "KAVLINK", "KAVMethodDebug", "KAV_DataResolve",
+    "KAV_IgnoreWarning", "WIN32_DLLEXPORT", "integer4", "kavApRdInfo", "kavAssignCtrl", "kavAssignInfo",
+    "kavBuildClass", "kavCClassDataStructure", "kavClassDataStructure", "kavDToken", "kavDataResolve",
+    "kavDestructCtrl", "kavDestructInfo", "kavFindSMethodOk", "kavFloatMap", "kavId", "kavIdFromString",
+    "kavInheritedMethod_t", "kavInitCtrl", "kavInitInfo", "kavMToken", "kavMethodInfo", "kavMethodProc",
+    "kavMethodTabs", "kavMethods_t", "kavMigratedMethod_t", "kavNonInternalData_t", "kavOverrideMethod_t",
+    "kavParentMtabStructPtr", "kavParentNumResolve", "kavProcMethods_t", "kavStaticClassInfo",
+    "kavStaticMethod_t", "kavTP_kavClassInitFunc", "kavToken", "kavVarargsFuncs_t",
+};
+static_assert(std::is_sorted(std::begin(runtimeNames), std::end(runtimeNames)));
 
 // Every operation, parameter and member name is asked, between reads of much else: the
 // keywords' places are an open-addressing table of bytes (1 + the keyword's index) that takes
@@ -505,6 +521,23 @@ void Lowering::checkClassNames() {
                                   " have the same name in C, " + quote(cls->iface->entry->name) + " (" + cls->iface->entry->name +
                                   "ClassData), so one of them must be renamed");
         diag_.note(first->loc, quote(scoped(first)) + " is declared here");
+    }
+}
+
+// A class, type, constant or exception of the unit named in C as something of the runtime that
+// the headers use. Only a declaration of the unit's own: the root classes' are the runtime's.
+void Lowering::checkRuntimeNames() {
+    for (Symbol* sym : walk_) {
+        if (sym->builtin) continue;
+        std::string storage;
+        if (sym->kind != Symbol::Interface) storage = cName(sym);
+        const std::string_view name = sym->kind == Symbol::Interface ? std::string_view(sym->iface->entry->name) : storage;
+        if (!std::binary_search(std::begin(runtimeNames), std::end(runtimeNames), name)) continue;
+        const std::string written = scoped(sym);
+        diag_.error(sym->loc, std::string(kindName(sym->kind)) + " " + quote(written) +
+                                  (written == name ? "" : ", " + std::string(name) + " in C,") +
+                                  " has the name of a type, function or macro of the runtime that every header uses; "
+                                  "rename it");
     }
 }
 

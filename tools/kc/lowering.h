@@ -295,6 +295,7 @@ class Lowering {
     void checkRepositoryNames();
     void checkClassNames();
     void checkMetaclassNames();
+    void checkRuntimeNames();
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name);
