@@ -20,7 +20,6 @@ std::vector<Entry*> Lowering::run(Specification& spec) {
     addBuiltins();
     declareAll(spec.decls, global_, nullptr, true);
     checkClassNames();
-    checkRuntimeNames();
     for (Symbol* cls : interfaces_) resolveParents(cls);
     parentsKnown_ = true;
     checkRepositoryNames();

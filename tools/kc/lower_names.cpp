@@ -371,7 +371,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     sym->iface->entry = kavc::newClass(cxxName(d.name, hostName_), scope->modules, module, d.loc.line, cName(sym));
     placed(sym->iface->entry, sym->iface->entry, d.loc);
     interfaces_.push_back(sym);
-    walk_.push_back(sym);
+    addToWalk(sym, sym->iface->entry->name);
 
     sym->iface->firstMember = static_cast<std::uint32_t>(symbols_.size());
     for (std::size_t i = 0; i < d.body.size(); ++i) {
@@ -429,7 +429,7 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
                 if (Symbol* s = declare(scope, Symbol::Typedef, dd.name, dd.loc)) {
                     s->decl = &d;
                     s->part().declarator = &dd;
-                    walk_.push_back(s);
+                    addToWalk(s, cName(s));
                 }
             }
             break;
@@ -455,12 +455,12 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
                 s->forwardOnly = false;
                 s->decl = &d;
                 s->loc = d.loc;
-                walk_.push_back(s);
+                addToWalk(s, cName(s));
                 break;
             }
             if ((s = declare(scope, k, d.name, d.loc))) {
                 s->decl = &d;
-                walk_.push_back(s);
+                addToWalk(s, cName(s));
             }
             break;
         }
@@ -468,7 +468,7 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
             Symbol* e = declare(scope, Symbol::Enum, d.name, d.loc);
             if (e) {
                 e->decl = &d;
-                walk_.push_back(e);
+                addToWalk(e, cName(e));
             }
             int index = 0;
             for (const auto& [name, at] : d.more().enumerators) {
@@ -509,6 +509,18 @@ std::string scoped(const Symbol* s) { return scopedText(s->owner, s->name, "::")
 
 }  // namespace
 
+// A class, type, constant or exception of the unit, in the walk's order. Its name in C must not
+// be one the headers take from the runtime.
+void Lowering::addToWalk(Symbol* sym, std::string_view nameInC) {
+    walk_.push_back(sym);
+    if (!std::binary_search(std::begin(runtimeNames), std::end(runtimeNames), nameInC)) return;
+    const std::string written = scoped(sym);
+    diag_.error(sym->loc, std::string(kindName(sym->kind)) + " " + quote(written) +
+                              (written == nameInC ? "" : ", " + std::string(nameInC) + " in C,") +
+                              " has the name of a type, function or macro of the runtime that every header uses; "
+                              "rename it");
+}
+
 // The header and the bindings name a class by its C name (Zoo_Animal for Zoo::Animal): two
 // classes of a file and its includes that share it (Zoo_Animal beside Zoo::Animal) cannot both
 // be declared.
@@ -521,23 +533,6 @@ void Lowering::checkClassNames() {
                                   " have the same name in C, " + quote(cls->iface->entry->name) + " (" + cls->iface->entry->name +
                                   "ClassData), so one of them must be renamed");
         diag_.note(first->loc, quote(scoped(first)) + " is declared here");
-    }
-}
-
-// A class, type, constant or exception of the unit named in C as something of the runtime that
-// the headers use. Only a declaration of the unit's own: the root classes' are the runtime's.
-void Lowering::checkRuntimeNames() {
-    for (Symbol* sym : walk_) {
-        if (sym->builtin) continue;
-        std::string storage;
-        if (sym->kind != Symbol::Interface) storage = cName(sym);
-        const std::string_view name = sym->kind == Symbol::Interface ? std::string_view(sym->iface->entry->name) : storage;
-        if (!std::binary_search(std::begin(runtimeNames), std::end(runtimeNames), name)) continue;
-        const std::string written = scoped(sym);
-        diag_.error(sym->loc, std::string(kindName(sym->kind)) + " " + quote(written) +
-                                  (written == name ? "" : ", " + std::string(name) + " in C,") +
-                                  " has the name of a type, function or macro of the runtime that every header uses; "
-                                  "rename it");
     }
 }
 

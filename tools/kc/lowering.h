@@ -289,13 +289,13 @@ class Lowering {
                     bool topLevel);
     void declareInterface(Decl& d, Scope* scope, Entry* module);
     void declareMember(Decl& d, Scope* scope);
+    void addToWalk(Symbol* sym, std::string_view nameInC);
     void addBuiltins();
     void notInTheModel(const Decl& d);
     void checkRaises(Scope* scope, const SparseList<ScopedName>& raises);
     void checkRepositoryNames();
     void checkClassNames();
     void checkMetaclassNames();
-    void checkRuntimeNames();
 
     // names
     Symbol* findIn(Scope* scope, const std::string& name);
