@@ -59,12 +59,11 @@ constexpr std::string_view cxxKeywords[] = {
 // What every method of the header receives or declares before its own parameters.
 constexpr std::string_view implicitNames[] = {"kavSelf", "ev", "ctx"};
 
-// What the headers name of the runtime, whatever the unit declares: its types, functions and
-// macros (sorted). A declaration of the unit with one of these names in C would declare the
-// name a second time, or be taken apart by the macro.
+// What the headers name of the runtime, whatever the unit declares: its types and functions
+// (sorted; its macros are renamed as keywords are). A declaration of the unit with one of these
+// names in C would declare the name a second time.
 constexpr std::string_view runtimeNames[] = {
-    "Context", "Environment", "KAVDLINK", "KAVEXTERN", "KAVLINK", "KAVMethodDebug", "KAV_DataResolve",
-    "KAV_IgnoreWarning", "WIN32_DLLEXPORT", "integer4", "kavApRdInfo", "kavAssignCtrl", "kavAssignInfo",
+    "Context", "Environment", "KAV_DataResolve", "integer4", "kavApRdInfo", "kavAssignCtrl", "kavAssignInfo",
     "kavBuildClass", "kavCClassDataStructure", "kavClassDataStructure", "kavDToken", "kavDataResolve",
     "kavDestructCtrl", "kavDestructInfo", "kavFindSMethodOk", "kavFloatMap", "kavId", "kavIdFromString",
     "kavInheritedMethod_t", "kavInitCtrl", "kavInitInfo", "kavMToken", "kavMethodInfo", "kavMethodProc",
@@ -103,6 +102,17 @@ bool isCxxKeyword(std::string_view name) {
     }
 }
 
+// The runtime's macros that every header uses: as a name, one would be expanded away.
+bool isRuntimeMacro(std::string_view name) {
+    constexpr std::string_view macros[] = {"KAVDLINK", "KAVEXTERN", "KAVLINK", "KAVMethodDebug", "KAV_IgnoreWarning",
+                                           "WIN32_DLLEXPORT"};
+    if (name.size() < 7 || (name[0] != 'K' && name[0] != 'W')) return false;
+    return std::find(std::begin(macros), std::end(macros), name) != std::end(macros);
+}
+
+// A name the header cannot write as it is: a keyword, or a macro it uses.
+bool takenInC(std::string_view name) { return isCxxKeyword(name) || isRuntimeMacro(name); }
+
 }  // namespace
 
 std::string_view cxxName(const std::string& name, std::string& storage, bool parameter) {
@@ -111,11 +121,10 @@ std::string_view cxxName(const std::string& name, std::string& storage, bool par
         storage.append("_cxx_").append(rest);
         return storage;
     };
-    if (isCxxKeyword(name)) return prefixed({}, name);
+    if (takenInC(name)) return prefixed({}, name);
     // An accessor of such an attribute, named in an implementation section as _get_<name>.
     for (std::string_view accessor : {"_get_", "_set_"})
-        if (name.starts_with('_') && name.starts_with(accessor) &&
-            isCxxKeyword(std::string_view(name).substr(accessor.size())))
+        if (name.starts_with('_') && name.starts_with(accessor) && takenInC(std::string_view(name).substr(accessor.size())))
             return prefixed(accessor, std::string_view(name).substr(accessor.size()));
     if (parameter)
         for (std::string_view k : implicitNames)
@@ -517,7 +526,7 @@ void Lowering::addToWalk(Symbol* sym, std::string_view nameInC) {
     const std::string written = scoped(sym);
     diag_.error(sym->loc, std::string(kindName(sym->kind)) + " " + quote(written) +
                               (written == nameInC ? "" : ", " + std::string(nameInC) + " in C,") +
-                              " has the name of a type, function or macro of the runtime that every header uses; "
+                              " has the name of a type or function of the runtime that every header uses; "
                               "rename it");
 }
 
