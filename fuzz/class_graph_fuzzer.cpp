@@ -19,8 +19,8 @@ constexpr const char* methodNames[] = {"run", "walk", "talk", "size", "kavGetSiz
 constexpr const char* types[] = {"void", "long", "string", "float", "double", "boolean", "octet", "char"};
 constexpr const char* params[] = {"", "in long a", "out string s", "inout float f, in double d",
                                   "in octet o, out boolean b", "inout kavInitCtrl ctrl"};
-constexpr const char* values[] = {"", "1", "4", "8", "x_", "M_", "\"text\"", "run", "C0", "C1", "KAVObject",
-                                  "\"C0, C1\"", "\"a \\\"quoted\\\" text\""};
+constexpr const char* values[] = {"", "1", "4", "8", "x_", "M_", "\"text\"", "run", "C0", "C1", "M_C0",
+                                  "\"m::C1\"", "KAVObject", "\"C0, C1\"", "\"a \\\"quoted\\\" text\""};
 
 template <size_t N>
 const char* pick(FuzzedDataProvider& in, const char* const (&pool)[N]) {
@@ -46,15 +46,29 @@ std::string modifier(FuzzedDataProvider& in, unsigned kind) {
 constexpr const char* rootMethods[] = {"kavGetSize", "kavDefaultInit", "kavDestruct", "kavInit", "kavUninit",
                                        "kavDefaultAssign", "kavDefaultCopyInit", "kavDefaultConstAssign"};
 
-// One class; `introduced` gathers the methods of the classes written so far.
-std::string classText(FuzzedDataProvider& in, int index, std::vector<std::string>& introduced) {
-    std::string name = "C" + std::to_string(index);
-    std::string text = "interface " + name;
+// A class's name: mostly C<index>; now and then the name of the metaclass the header makes for
+// another class (M_C<k>), or a name in a module, so that clashes of names in C are reached too.
+std::string className(FuzzedDataProvider& in, int index) {
+    switch (in.ConsumeIntegralInRange(0, 15)) {
+        case 0: return "M_C" + std::to_string(in.ConsumeIntegralInRange(0, 7));
+        case 1: return "m::C" + std::to_string(index);
+        case 2: return "m_C" + std::to_string(in.ConsumeIntegralInRange(0, 7));
+        default: return "C" + std::to_string(index);
+    }
+}
+
+// One class, named names[index] ("m::C1" is written in a module m); `introduced` gathers the
+// methods of the classes written so far.
+std::string classText(FuzzedDataProvider& in, int index, const std::vector<std::string>& names,
+                      std::vector<std::string>& introduced) {
+    const std::string& name = names[static_cast<size_t>(index)];
+    const bool inModule = name.starts_with("m::");
+    std::string text = std::string(inModule ? "module m { " : "") + "interface " + (inModule ? name.substr(3) : name);
     int parents = index == 0 ? in.ConsumeIntegralInRange(0, 1) : in.ConsumeIntegralInRange(0, 3);
     for (int p = 0; p < parents; ++p) {
         int which = in.ConsumeIntegralInRange(-2, index - 1);
         text += p == 0 ? " : " : ", ";
-        text += which == -2 ? "KAVObject" : which == -1 ? "KAVClass" : "C" + std::to_string(which);
+        text += which == -2 ? "::KAVObject" : which == -1 ? "::KAVClass" : "::" + names[static_cast<size_t>(which)];
     }
     text += " {\n";
     std::vector<std::string> own;
@@ -90,7 +104,7 @@ std::string classText(FuzzedDataProvider& in, int index, std::vector<std::string
                 break;
         }
     }
-    return text + "  };\n};\n";
+    return text + "  };\n};\n" + (inModule ? "};\n" : "");
 }
 
 }  // namespace
@@ -102,8 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if ((row.kinds & darurov::globalOption) && in.ConsumeBool()) options.emplace_back(row.name, nullptr);
     std::string text = "interface M : KAVClass { long census(); };\n";
     int classes = in.ConsumeIntegralInRange(1, 8);
+    std::vector<std::string> names;
+    for (int i = 0; i < classes; ++i) names.push_back(className(in, i));
     std::vector<std::string> introduced;
-    for (int i = 0; i < classes; ++i) text += classText(in, i, introduced);
+    for (int i = 0; i < classes; ++i) text += classText(in, i, names, introduced);
     darurov_fuzz::compileText(text, options);
     return 0;
 }
