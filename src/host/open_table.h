@@ -14,7 +14,8 @@
 template <typename Slot>
 class OpenTable {
 public:
-    bool empty() const { return slots_.empty(); }
+    bool empty() const { return slots_.empty(); }  // no slots yet (a reserved table has some)
+    std::size_t size() const { return used_; }      // the slots held
     const Slot& operator[](std::size_t at) const { return slots_[at]; }
     Slot& slotAt(std::size_t at) { return slots_[at]; }
 
@@ -134,6 +135,7 @@ public:
     }
     // Room for `count` keys before the map first grows (only while it is empty).
     void reserve(std::size_t count) { table_.reserve(count); }
+    bool empty() const { return table_.size() == 0; }
     // The value of `key`, or null.
     const Value* find(const void* key) const {
         if (table_.empty()) return nullptr;

@@ -300,6 +300,8 @@ Interned intern(std::string_view name) {
     return result;
 }
 
+const char* findName(std::string_view name) { return model().names.find(name); }
+
 Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line) {
     return addMethod(cls, intern(name), result, line);
 }

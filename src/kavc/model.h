@@ -78,6 +78,8 @@ struct Interned {
     bool fresh = false;
 };
 Interned intern(std::string_view name);
+// The name's text in the host's name table, or null when the unit has no such name.
+const char* findName(std::string_view name);
 
 // A new method (type 28) introduced by `cls`, returning `result`.
 Entry* addMethod(Entry* cls, std::string_view name, TypeCode* result, int line);

@@ -534,10 +534,13 @@ void Lowering::addToWalk(Symbol* sym, std::string_view nameInC) {
 // classes of a file and its includes that share it (Zoo_Animal beside Zoo::Animal) cannot both
 // be declared.
 void Lowering::checkClassNames() {
-    classByCName_.reserve(interfaces_.size());
+    PointerMap<const Symbol*> byName;  // the host interns names: one pointer each
+    byName.reserve(interfaces_.size());
     for (const Symbol* cls : interfaces_) {
-        if (classByCName_.insert(cls->iface->entry->name, cls)) continue;
-        const Symbol* first = *classByCName_.find(cls->iface->entry->name);
+        const char* name = cls->iface->entry->name;
+        if (name[0] == 'M' && name[1] == '_') namedLikeMetaclasses_.insert(name, cls);
+        if (byName.insert(name, cls)) continue;
+        const Symbol* first = *byName.find(name);
         diag_.error(cls->loc, "classes " + quote(scoped(first)) + " and " + quote(scoped(cls)) +
                                   " have the same name in C, " + quote(cls->iface->entry->name) + " (" + cls->iface->entry->name +
                                   "ClassData), so one of them must be renamed");
@@ -548,10 +551,12 @@ void Lowering::checkClassNames() {
 // A class with members of its metaclass and no metaclass named gets one, M_<its C name>,
 // written into its header. A class of the unit with that C name would be defined twice.
 void Lowering::checkMetaclassNames() {
+    if (namedLikeMetaclasses_.empty()) return;  // as in most units: no class's C name starts with M_
     for (const Symbol* cls : interfaces_) {
         Entry* entry = cls->iface->entry;
         if (cls->broken || !kavtimplicitMeta(entry)) continue;
-        const Symbol* const* clash = classByCName_.find(kavc::intern(std::string("M_") + entry->name).text);
+        const char* made = kavc::findName(std::string("M_") + entry->name);  // null: the unit has no such name
+        const Symbol* const* clash = made ? namedLikeMetaclasses_.find(made) : nullptr;
         if (!clash) continue;
         diag_.error((*clash)->loc, "class " + quote(scoped(*clash)) + " has the name in C of the metaclass made for " +
                                        quote(scoped(cls)) + ", whose members with the modifier 'class' belong to it; "

@@ -380,7 +380,9 @@ class Lowering {
     Scope* global_ = nullptr;
     Symbol* kavObject_ = nullptr;
     std::vector<Symbol*> interfaces_;   // definitions, in declaration order
-    PointerMap<const Symbol*> classByCName_;  // the first class of each C name (interned: one pointer each)
+    // The first class of each C name that starts with M_, as an implicit metaclass's does (the
+    // host interns names: one pointer each). Most units have none.
+    PointerMap<const Symbol*> namedLikeMetaclasses_;
     std::vector<Symbol*> walk_;  // class definitions, types, constants, exceptions: in declaration order
     std::unordered_map<const Decl*, Entry*> moduleBlocks_;
     std::vector<const Decl*> mainTopLevel_;
