@@ -583,20 +583,19 @@ bool Lowering::overridable(Symbol* cls, std::string_view name) {
 void Lowering::checkClassMethodOverrides(Symbol* cls) {
     const char* classModifier = darurov::optionName(darurov::Option::metaclassMember);
     Entry* rootMetaclass = kavc::findClass("KAVClass");
+    std::vector<Entry*> shownBy;  // each parent's earlier parent of its metaclass, once a class method asks
     for (auto [method, at] : overrides_) {
         if (!kavtgetatt(method, classModifier)) continue;
         if (rootMetaclass && kavc::findMethod(rootMetaclass, method->name)) continue;
+        if (shownBy.empty())
+            for (const auto& ref : parentRefs_) shownBy.push_back(kavc::earlierWithSameMetaclass(ref.second));
         const std::pair<Symbol*, Entry*>* hidden = nullptr;  // a parent that has it, shown under an earlier one
         Entry* earlier = nullptr;
         bool found = false;
-        for (const auto& ref : parentRefs_) {
-            if (!hasMethod(ref.first, method->name)) continue;
-            Entry* shownBy = kavc::earlierWithSameMetaclass(ref.second);
-            if (!shownBy) {
-                found = true;
-                break;
-            }
-            if (!hidden) hidden = &ref, earlier = shownBy;
+        for (std::size_t i = 0; i < parentRefs_.size() && !found; ++i) {
+            if (!hasMethod(parentRefs_[i].first, method->name)) continue;
+            found = !shownBy[i];
+            if (!found && !hidden) hidden = &parentRefs_[i], earlier = shownBy[i];
         }
         if (found || !hidden) continue;
         Symbol* p = hidden->first;
