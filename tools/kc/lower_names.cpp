@@ -513,7 +513,7 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
 
 namespace {
 
-// A class's IDL name with its modules, for messages: "Zoo::Animal".
+// A declaration's IDL name with its modules and classes, for messages: "Zoo::Animal".
 std::string scoped(const Symbol* s) { return scopedText(s->owner, s->name, "::"); }
 
 }  // namespace
