@@ -344,8 +344,10 @@ void Lowering::declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* s
                 }
                 Symbol* found = names_.find(scope, d.name);
                 if (!found) {
-                    if (Symbol* sym = declare(scope, Symbol::Interface, d.name, d.loc))
+                    if (Symbol* sym = declare(scope, Symbol::Interface, d.name, d.loc)) {
                         sym->inner = newScope(scope, sym, false);
+                        checkNotRuntimeName(sym, cName(sym));
+                    }
                 } else if (found->kind != Symbol::Interface) {
                     redefinition(d.name, d.loc, found);
                 }
@@ -363,6 +365,7 @@ void Lowering::declareAll(std::span<const std::unique_ptr<Decl>> decls, Scope* s
 
 void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     Symbol* sym = nullptr;
+    bool wasForward = false;
     if (Symbol* previous = names_.find(scope, d.name)) {
         if (previous->kind != Symbol::Interface || previous->defined) {
             redefinition(d.name, d.loc, previous);
@@ -370,6 +373,7 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
         }
         sym = previous;  // the definition of a forward-declared interface
         sym->loc = d.loc;
+        wasForward = true;
     } else {
         sym = declare(scope, Symbol::Interface, d.name, d.loc);
         if (!sym) return;
@@ -380,7 +384,10 @@ void Lowering::declareInterface(Decl& d, Scope* scope, Entry* module) {
     sym->iface->entry = kavc::newClass(cxxName(d.name, hostName_), scope->modules, module, d.loc.line, cName(sym));
     placed(sym->iface->entry, sym->iface->entry, d.loc);
     interfaces_.push_back(sym);
-    addToWalk(sym, sym->iface->entry->name);
+    if (wasForward)
+        walk_.push_back(sym);  // its name was checked at the forward declaration
+    else
+        addToWalk(sym, sym->iface->entry->name);
 
     sym->iface->firstMember = static_cast<std::uint32_t>(symbols_.size());
     for (std::size_t i = 0; i < d.body.size(); ++i) {
@@ -446,7 +453,10 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
             Symbol::Kind k = d.keyword == "struct" ? Symbol::Struct : Symbol::Union;
             Symbol* found = names_.find(scope, d.name);
             if (found && found->kind == k) break;  // declared again
-            if (Symbol* s = declare(scope, k, d.name, d.loc)) s->forwardOnly = true;
+            if (Symbol* s = declare(scope, k, d.name, d.loc)) {
+                s->forwardOnly = true;
+                checkNotRuntimeName(s, cName(s));
+            }
             break;
         }
         case Decl::Struct:
@@ -464,7 +474,7 @@ void Lowering::declareMember(Decl& d, Scope* scope) {
                 s->forwardOnly = false;
                 s->decl = &d;
                 s->loc = d.loc;
-                addToWalk(s, cName(s));
+                walk_.push_back(s);  // its name was checked at the forward declaration
                 break;
             }
             if ((s = declare(scope, k, d.name, d.loc))) {
@@ -522,6 +532,13 @@ std::string scoped(const Symbol* s) { return scopedText(s->owner, s->name, "::")
 // be one the headers take from the runtime.
 void Lowering::addToWalk(Symbol* sym, std::string_view nameInC) {
     walk_.push_back(sym);
+    checkNotRuntimeName(sym, nameInC);
+}
+
+// A declaration whose name in C the runtime gives every header already cannot be declared by the
+// bindings beside it. A forward declaration is checked where it stands, its definition (if any)
+// not again.
+void Lowering::checkNotRuntimeName(Symbol* sym, std::string_view nameInC) {
     if (!std::binary_search(std::begin(runtimeNames), std::end(runtimeNames), nameInC)) return;
     const std::string written = scoped(sym);
     diag_.error(sym->loc, std::string(kindName(sym->kind)) + " " + quote(written) +

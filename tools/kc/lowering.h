@@ -290,6 +290,7 @@ class Lowering {
     void declareInterface(Decl& d, Scope* scope, Entry* module);
     void declareMember(Decl& d, Scope* scope);
     void addToWalk(Symbol* sym, std::string_view nameInC);
+    void checkNotRuntimeName(Symbol* sym, std::string_view nameInC);
     void addBuiltins();
     void notInTheModel(const Decl& d);
     void checkRaises(Scope* scope, const SparseList<ScopedName>& raises);
