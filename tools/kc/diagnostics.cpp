@@ -282,8 +282,9 @@ void Diagnostics::print(const Message& m) {
     if (!echo_) {
         messages_.push_back(head);
     } else {
+        // The includers are listed once for the messages in a row about one included file.
         std::string chain;
-        if (m.at.file >= 0 && m.at.file < sources_.count()) {
+        if (m.at.file != chainShownFor_ && m.at.file >= 0 && m.at.file < sources_.count()) {
             const char* lead = "In file included from ";
             for (Loc from = sources_.file(m.at.file).includedFrom; from.file >= 0;) {
                 const SourceFile& outer = sources_.file(from.file);
@@ -293,6 +294,7 @@ void Diagnostics::print(const Message& m) {
                 lead = "                 from ";
             }
         }
+        chainShownFor_ = m.at.file;
         std::string shown = head;
         if (useColor()) {
             std::string where = locus(m.at) + ":";

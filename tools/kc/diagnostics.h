@@ -153,6 +153,7 @@ class Diagnostics {
     bool stopped_ = false;
     bool finished_ = false;
     bool located_ = false;  // a message about the source was printed: the count closes the run
+    int chainShownFor_ = -1;  // the included file whose includers the last message listed
     bool echo_ = true;
 };
 

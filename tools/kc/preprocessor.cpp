@@ -485,12 +485,6 @@ void Preprocessor::include(Frame& f, const Token& directiveName) {
         return;
     }
     if (isBuiltinInclude(file)) return;
-    if (static_cast<int>(frames_.size()) >= maxIncludeDepth) {
-        diag_.error(at, "#include nested depth " + std::to_string(frames_.size()) +
-                            " exceeds maximum of " + std::to_string(maxIncludeDepth));
-        stopped_ = true;  // a loop of includes: one report, not one per way back into it
-        return;
-    }
 
     std::vector<std::string> candidates;
     if (!file.empty() && file[0] == '/') {
@@ -513,7 +507,15 @@ void Preprocessor::include(Frame& f, const Token& directiveName) {
         diag_.error(at, file + ": " + std::strerror(ENOENT));
         return;
     }
-    if (onceFiles_.count(canonicalKey(found))) return;
+    const std::string key = canonicalKey(found);
+    if (onceFiles_.count(key)) return;
+    if (static_cast<int>(frames_.size()) >= maxIncludeDepth) {
+        diag_.error(at, "#include nested depth " + std::to_string(frames_.size()) +
+                            " exceeds maximum of " + std::to_string(maxIncludeDepth));
+        noteIncludeLoop(at, key);
+        stopped_ = true;  // a loop of includes: one report, not one per way back into it
+        return;
+    }
     if (++includes_ > maxIncludes || includedBytes_ + st.st_size > maxIncludedBytes) {
         diag_.error(at, "#include budget of this file exceeded (" + std::to_string(maxIncludes) +
                             " inclusions or " + std::to_string(maxIncludedBytes >> 20) +
@@ -529,6 +531,30 @@ void Preprocessor::include(Frame& f, const Token& directiveName) {
     }
     includedBytes_ += static_cast<long long>(text.size());
     push(sources_.add(found, std::move(text), directiveName.loc), dirOf(found));
+}
+
+// Too deep an #include is most often a file that includes itself, directly or through others,
+// without a guard: the includers from `at` outward are searched for the file `key` names, and
+// the loop found is named with the way to break it.
+void Preprocessor::noteIncludeLoop(Loc at, const std::string& key) {
+    std::vector<int> loop;  // the files from the one `at` stands in outward, up to `key`'s
+    for (Loc in = at; in.file >= 0; in = sources_.file(in.file).includedFrom) {
+        loop.push_back(in.file);
+        if (canonicalKey(sources_.file(in.file).path) != key) continue;
+        auto name = [&](int file) { return "'" + sources_.file(file).path + "'"; };
+        std::string what = name(loop.back()) + " includes itself";
+        constexpr std::size_t shown = 4;
+        for (std::size_t i = loop.size() - 1; i-- > 0;) {
+            const std::size_t step = loop.size() - 2 - i;  // 0 for the file it includes first
+            if (step == shown) {
+                what += " and " + std::to_string(i + 1) + " more";
+                break;
+            }
+            what += (step == 0 ? " through " : ", ") + name(loop[i]);
+        }
+        diag_.note(at, what + "; guard it with #ifndef/#define/#endif or #pragma once");
+        return;
+    }
 }
 
 void Preprocessor::define(Frame& f, const Token& directiveName) {

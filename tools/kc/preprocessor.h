@@ -82,6 +82,7 @@ class Preprocessor {
     bool active(const Frame& f) const { return f.conditionals.empty() || f.conditionals.back().active; }
     void directive(Frame& f, const Token& hash);
     void include(Frame& f, const Token& directiveName);
+    void noteIncludeLoop(Loc at, const std::string& key);
     void define(Frame& f, const Token& directiveName);
     void checkRepositoryPragma(const std::vector<Token>& line, Loc at);
     void conditional(Frame& f, const Token& directiveName);
