@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <set>
+
 namespace {
 
 using kc_e2e::idl;
@@ -98,6 +101,68 @@ TEST_P(KcBadRun, SaysWhyAndLeavesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Runs, KcBadRun, testing::ValuesIn(badRuns),
                          [](const testing::TestParamInfo<BadRun>& info) { return std::string(info.param.name); });
+
+// IDL text without its annotations (`@key`, `@range(min = 0)`, `@annotation N { ... };`),
+// blanks in their place so that lines keep their numbers; `names` gets the names applied.
+std::string withoutAnnotations(const std::string& text, std::set<std::string>& names) {
+    std::string out = text;
+    auto blank = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            if (out[i] != '\n') out[i] = ' ';
+    };
+    auto isNameChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == ':'; };
+    // Past the bracket that closes the one at `i`, over strings that hold brackets.
+    auto pastBrackets = [&](std::size_t i) {
+        int depth = 0;
+        for (; i < text.size(); ++i) {
+            if (text[i] == '"') i = text.find('"', i + 1);
+            else if (text[i] == '(' || text[i] == '{') ++depth;
+            else if ((text[i] == ')' || text[i] == '}') && --depth == 0) return i + 1;
+        }
+        return text.size();
+    };
+    for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
+        std::size_t end = at + 1;
+        while (end < text.size() && isNameChar(text[end])) ++end;
+        const std::string name = text.substr(at + 1, end - at - 1);
+        std::size_t next = text.find_first_not_of(" \t\n", end);
+        if (name == "annotation") {
+            end = text.find(';', pastBrackets(text.find('{', end))) + 1;
+        } else {
+            names.insert(name);
+            if (next < text.size() && text[next] == '(') end = pastBrackets(next);
+        }
+        blank(at, end);
+        at = end;
+    }
+    return out;
+}
+
+// Annotations change nothing in the header, and each name applied is warned about once.
+TEST(KcCli, AnnotationsAreReadAndLeftOut) {
+    ScratchDir dir;
+    std::filesystem::create_directory(dir / "plain");
+    const std::string annotated = kc_e2e::readText(idl("valid/annotations.idl"));
+    std::set<std::string> names;
+    std::ofstream(dir / "plain/annotations.idl") << withoutAnnotations(annotated, names);
+    ASSERT_GE(names.size(), 10u);
+
+    auto with = runKc({"-o", "with", idl("valid/annotations.idl")}, dir.path());
+    auto without = runKc({"-o", "without", "plain/annotations.idl"}, dir.path());
+    ASSERT_EQ(with.status, 0) << with.err;
+    ASSERT_EQ(without.status, 0) << without.err;
+    EXPECT_EQ(without.err, "");
+    EXPECT_EQ(kc_e2e::readText(dir / "with/annotations.xih"), kc_e2e::readText(dir / "without/annotations.xih"));
+    for (const std::string& name : names) {
+        const std::string warning = "warning: annotation '@" + name + "' ignored";
+        const std::size_t first = with.err.find(warning);
+        EXPECT_NE(first, std::string::npos) << name;
+        EXPECT_EQ(with.err.find(warning, first + 1), std::string::npos) << name << " warned about twice";
+    }
+    auto quiet = runKc({"-Wno-ignored-annotations", "-o", "quiet", idl("valid/annotations.idl")}, dir.path());
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+}
 
 // The help text: tests/diagnostics/user-option-help.
 TEST(KcCli, Version) {

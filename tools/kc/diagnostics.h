@@ -43,7 +43,7 @@ class Sources {
 enum class Group : unsigned char {
     none,  // no group: only -w silences it
     cpp, pragmas, extraTokens, macroRedefined, unknownEscape, releaseOrder, directInit, sharedNames, migration,
-    unknownModifier, unknownOption, emptyOutput, emitter,
+    unknownModifier, unknownOption, emptyOutput, ignoredAnnotations, emitter,
 };
 inline constexpr std::size_t groupSlots = static_cast<std::size_t>(Group::emitter) + 1;
 

@@ -13,7 +13,7 @@ namespace kc {
 namespace {
 
 constexpr const char* twoCharPuncts[] = {"::", "<<", ">>", "&&", "||", "==", "!=", "<=", ">="};
-constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.";
+constexpr const char* oneCharPuncts = "{}()[];:,=<>+-*/%&|^~!?.@";
 
 // What each byte can be in a token, in the C locale.
 enum : std::uint8_t {

@@ -217,6 +217,61 @@ void Parser::recover() {
     }
 }
 
+// ---- annotations ---------------------------------------------------------------------------
+
+// IDL 4 annotations mean nothing to the object model: an application (`@key`, `@id(3)`,
+// `@range(min = 0, max = 9)`) before a declaration, member, enumerator, union case, parameter
+// or type is read and left out, with one warning for each annotation name; an annotation's definition
+// (`@annotation Name { ... };`) is read and left out without one. False after a message for a
+// malformed one.
+bool Parser::readAnnotations() {
+    while (peek().punct("@")) {
+        Loc at = peek().loc;
+        skip();
+        const bool definition = peek().ident("annotation") && peek(1).kind == Tok::Ident && peek(2).punct("{");
+        std::string name;
+        if (accept("::")) name = "::";
+        for (;;) {  // a scoped name whose parts may be keywords: @default, @oneway
+            if (peek().kind != Tok::Ident) {
+                expectedBefore("annotation name");
+                return false;
+            }
+            name += takeText();
+            if (definition || !accept("::")) break;
+            name += "::";
+        }
+        if (prevEnd_.file == at.file && prevEnd_.line == at.line) at.width = prevEnd_.col - at.col;  // '@' and the name
+        if (definition) skip();  // the defined annotation's name
+        if ((definition || peek().punct("(")) && !skipBracketed()) return false;
+        if (definition) {
+            if (!expect(";")) return false;
+        } else if (annotationsWarned_.insert(name).second) {
+            diag_.warning(at, "annotation '@" + name + "' ignored: the object model has no place for it",
+                          Group::ignoredAnnotations);
+        }
+    }
+    return true;
+}
+
+// From the '(' or '{' here past the bracket that closes it; the nesting is counted, not
+// recursed into. False after a message when the input ends first or a bracket closes the
+// wrong kind.
+bool Parser::skipBracketed() {
+    std::vector<bool> parens;  // the brackets open: true for '('
+    do {
+        const Token& t = peek();
+        const bool opens = t.punct("(") || t.punct("{"), closes = t.punct(")") || t.punct("}");
+        if (t.kind == Tok::End || (closes && parens.back() != t.punct(")"))) {
+            expectedBefore(parens.back() ? "')'" : "'}'");
+            return false;
+        }
+        if (opens) parens.push_back(t.punct("("));
+        if (closes) parens.pop_back();
+        skip();
+    } while (!parens.empty());
+    return true;
+}
+
 // ---- declarations --------------------------------------------------------------------------
 
 Specification Parser::parse() {
@@ -246,7 +301,7 @@ void Parser::definitions(DeclList& out, Body body, bool topLevel) {
         }
         size_t before = taken_;
         hoist_ = &out;  // types declared inside a member go before the declaration holding them
-        if (!definition(out, body)) {
+        if (!skipAnnotations() || !definition(out, body)) {
             recover();
             if (taken_ == before && peek().kind != Tok::End && !peek().punct("}")) skip();  // always move on
         }
@@ -532,6 +587,7 @@ bool Parser::factory(DeclList& out, const char* keyword) {
     if (!accept(")")) {
         params_.clear();  // what a failed operation left
         do {
+            if (!skipAnnotations()) return false;
             Param& p = params_.emplace_back();
             p.loc = peek().loc;
             if (!expectKeyword("in") || !typeSpec(p.type, false) || !declarator(p.declarator)) return false;
@@ -617,7 +673,7 @@ std::unique_ptr<Decl> Parser::constructedType() {
         if (!expect("{")) return nullptr;
         do {
             std::pair<std::string, Loc> e;
-            if (!expectIdent(e.first, e.second)) return nullptr;
+            if (!skipAnnotations() || !expectIdent(e.first, e.second)) return nullptr;
             d->detail().enumerators.push_back(std::move(e));
         } while (accept(","));
         if (!expect("}")) return nullptr;
@@ -628,7 +684,9 @@ std::unique_ptr<Decl> Parser::constructedType() {
     if (!expectKeyword("switch") || !expect("(") || !typeSpec(discriminator, false) ||
         !expect(")") || !expect("{"))
         return nullptr;
-    while (!accept("}")) {
+    for (;;) {
+        if (accept("}")) break;
+        if (!skipAnnotations()) return nullptr;
         UnionCase c;
         c.loc = peek().loc;
         for (;;) {
@@ -649,7 +707,7 @@ std::unique_ptr<Decl> Parser::constructedType() {
             expectedBefore("'case' or 'default'");
             return nullptr;
         }
-        if (!typeSpec(c.type, false) || !declarator(c.declarator) || !expect(";")) return nullptr;
+        if (!skipAnnotations() || !typeSpec(c.type, false) || !declarator(c.declarator) || !expect(";")) return nullptr;
         d->detail().cases.push_back(std::move(c));
     }
     if (d->detail().cases.empty()) {
@@ -660,11 +718,13 @@ std::unique_ptr<Decl> Parser::constructedType() {
 }
 
 bool Parser::members(SparseList<Member>& out) {
-    while (!peek().punct("}")) {
+    for (;;) {
+        if (peek().punct("}")) break;
         if (peek().kind == Tok::End) {
             expectedBefore("'}'");
             return false;
         }
+        if (!skipAnnotations()) return false;
         Member m;
         if (!member(m)) return false;
         out.push_back(std::move(m));
@@ -758,6 +818,7 @@ bool Parser::operation(DeclList& out) {
     if (!accept(")")) {
         params_.clear();  // what a failed operation left
         do {
+            if (!skipAnnotations()) return false;
             Param& p = params_.emplace_back();
             p.loc = peek().loc;
             const Token& m = peek();
@@ -1008,6 +1069,7 @@ bool Parser::scopedName(ScopedName& n) {
 }
 
 bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
+    if (!skipAnnotations()) return false;  // `in @external T p`
     const Token& tok = peek();
     t.loc = tok.loc;
     if (tok.punct("::")) {

@@ -5,6 +5,7 @@
 #include "kc/ast.h"
 #include "kc/preprocessor.h"
 
+#include <set>
 
 namespace kc {
 
@@ -55,6 +56,10 @@ class Parser {
 
     void definitions(DeclList& out, Body body, bool topLevel);
     bool definition(DeclList& out, Body body);
+    // Inlined: most declarations have no annotation.
+    [[gnu::always_inline]] bool skipAnnotations() { return !peek().punct("@") || readAnnotations(); }
+    bool readAnnotations();
+    bool skipBracketed();
     size_t afterScopedName(size_t i);
     bool startsClass(size_t& prefixWords);
     bool misspeltKeyword(Body body);
@@ -109,6 +114,7 @@ class Parser {
     bool inImplementation_ = false;  // names there are the host's as written: no escapes
     DeclList* hoist_ = nullptr;      // where a type declared inside a member goes
     std::vector<Param> params_;      // the parameters of the operation being read
+    std::set<std::string> annotationsWarned_;  // the annotation names a warning was given for
 };
 
 // Reserved words of the language: not usable as declared names.
