@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <regex>
 #include <set>
 
 namespace {
@@ -102,9 +103,10 @@ TEST_P(KcBadRun, SaysWhyAndLeavesNothing) {
 INSTANTIATE_TEST_SUITE_P(Runs, KcBadRun, testing::ValuesIn(badRuns),
                          [](const testing::TestParamInfo<BadRun>& info) { return std::string(info.param.name); });
 
-// IDL text without its annotations (`@key`, `@range(min = 0)`, `@annotation N { ... };`),
-// blanks in their place so that lines keep their numbers; `names` gets the names applied.
-std::string withoutAnnotations(const std::string& text, std::set<std::string>& names) {
+// IDL 4 text as CORBA 3 IDL: without its annotations (`@key`, `@range(min = 0)`,
+// `@annotation N { ... };`), blanks in their place so that lines keep their numbers, and with the
+// integer types' old names; `names` gets the names of the annotations applied.
+std::string asCorba3(const std::string& text, std::set<std::string>& names) {
     std::string out = text;
     auto blank = [&](std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i)
@@ -135,31 +137,41 @@ std::string withoutAnnotations(const std::string& text, std::set<std::string>& n
         blank(at, end);
         at = end;
     }
+    const std::pair<const char*, const char*> types[] = {
+        {"int16", "short"},           {"int32", "long"},           {"int64", "long long"},
+        {"uint16", "unsigned short"}, {"uint32", "unsigned long"}, {"uint64", "unsigned long long"},
+        {"uint8", "octet"},
+    };
+    for (const auto& [idl4, corba3] : types)
+        out = std::regex_replace(out, std::regex(std::string("\\b") + idl4 + "\\b"), corba3);
     return out;
 }
 
-// Annotations change nothing in the header, and each name applied is warned about once.
-TEST(KcCli, AnnotationsAreReadAndLeftOut) {
+// IDL 4's annotations and integer type names change nothing in the header, and each annotation
+// name applied is warned about once.
+TEST(KcCli, Idl4ReadsAsItsCorba3Equivalent) {
     ScratchDir dir;
-    std::filesystem::create_directory(dir / "plain");
-    const std::string annotated = kc_e2e::readText(idl("valid/annotations.idl"));
+    std::filesystem::create_directory(dir / "corba3");
+    const std::string idl4 = kc_e2e::readText(idl("valid/idl4.idl"));
     std::set<std::string> names;
-    std::ofstream(dir / "plain/annotations.idl") << withoutAnnotations(annotated, names);
+    const std::string corba3 = asCorba3(idl4, names);
     ASSERT_GE(names.size(), 10u);
+    ASSERT_EQ(corba3.find("int32"), std::string::npos);
+    std::ofstream(dir / "corba3/idl4.idl") << corba3;
 
-    auto with = runKc({"-o", "with", idl("valid/annotations.idl")}, dir.path());
-    auto without = runKc({"-o", "without", "plain/annotations.idl"}, dir.path());
+    auto with = runKc({"-o", "idl4", idl("valid/idl4.idl")}, dir.path());
+    auto without = runKc({"-o", "corba3", "corba3/idl4.idl"}, dir.path());
     ASSERT_EQ(with.status, 0) << with.err;
     ASSERT_EQ(without.status, 0) << without.err;
     EXPECT_EQ(without.err, "");
-    EXPECT_EQ(kc_e2e::readText(dir / "with/annotations.xih"), kc_e2e::readText(dir / "without/annotations.xih"));
+    EXPECT_EQ(kc_e2e::readText(dir / "idl4/idl4.xih"), kc_e2e::readText(dir / "corba3/idl4.xih"));
     for (const std::string& name : names) {
         const std::string warning = "warning: annotation '@" + name + "' ignored";
         const std::size_t first = with.err.find(warning);
         EXPECT_NE(first, std::string::npos) << name;
         EXPECT_EQ(with.err.find(warning, first + 1), std::string::npos) << name << " warned about twice";
     }
-    auto quiet = runKc({"-Wno-ignored-annotations", "-o", "quiet", idl("valid/annotations.idl")}, dir.path());
+    auto quiet = runKc({"-Wno-ignored-annotations", "-o", "quiet", idl("valid/idl4.idl")}, dir.path());
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");
 }

@@ -1,6 +1,7 @@
 // Types and constant values of declarations.
 #include "kc/lowering.h"
 
+#include <array>
 #include <climits>
 
 namespace kc::lowering {
@@ -20,9 +21,41 @@ bool discriminatorType(std::string_view basic) {
            b->constant == ConstKind::WideCharacter || b->constant == ConstKind::Boolean;
 }
 
+// IDL 4's integer types by their new names, for a unit that declares no type of that name:
+// int16, int32 and int64 are short, long and long long, the unsigned ones likewise, and uint8
+// is octet. Null for any other name.
+const TypeSpec* integerTypeNamed(const ScopedName& name) {
+    static constexpr std::pair<std::string_view, std::string_view> spellings[] = {
+        {"int16", "short"},           {"int32", "long"},           {"int64", "long long"},
+        {"uint16", "unsigned short"}, {"uint32", "unsigned long"}, {"uint64", "unsigned long long"},
+        {"uint8", "octet"},
+    };
+    static const auto types = [] {
+        std::array<TypeSpec, std::size(spellings)> all;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            all[i].kind = TypeSpec::Basic;
+            all[i].baseType = static_cast<std::uint8_t>(kavc::findBaseType(spellings[i].second) - kavc::baseTypes + 1);
+        }
+        return all;
+    }();
+    if (name.absolute || name.parts.size() != 1) return nullptr;
+    for (std::size_t i = 0; i < std::size(spellings); ++i)
+        if (name.parts[0] == spellings[i].first) return &types[i];
+    return nullptr;
+}
+
 }  // namespace
 
 // ---- types and constants -------------------------------------------------------------------
+
+// A named type that is not declared: IDL 4's signed 8-bit integer has no type to stand for.
+void Lowering::unknownType(const TypeSpec& t) {
+    if (!t.name.absolute && t.name.parts.size() == 1 && t.name.parts[0] == "int8")
+        diag_.error(t.loc, "unknown type 'int8': the object model has no signed 8-bit integer; use 'short', or "
+                           "'octet' for 0 to 255");
+    else
+        diag_.error(t.loc, "unknown type " + quote(t.name.text()));
+}
 
 std::string Lowering::cName(Symbol* sym) const {
     return cxxName(scopedText(sym->owner, sym->name, "_"));
@@ -86,7 +119,8 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
         case TypeSpec::Named: {
             Symbol* sym = lookup(scope, t.name);
             if (!sym) {
-                diag_.error(t.loc, "unknown type " + quote(t.name.text()));
+                if (const TypeSpec* integer = integerTypeNamed(t.name)) return baseTypeCode(*integer);
+                unknownType(t);
                 return nullptr;
             }
             switch (sym->kind) {
@@ -228,7 +262,7 @@ const TypeSpec* Lowering::basicOf(const TypeSpec& t, Scope* scope, Scope*& at, S
     at = scope;
     for (int guard = 0; spec->kind == TypeSpec::Named && guard < maxResolveDepth; ++guard) {
         Symbol* sym = lookup(at, spec->name);
-        if (!sym) return nullptr;
+        if (!sym) return integerTypeNamed(spec->name);
         if (sym->kind == Symbol::Enum) {
             enumSym = sym;
             return nullptr;
@@ -282,7 +316,7 @@ bool Lowering::fits(const TypeSpec& type, Scope* scope, Value& v, Loc at) {
     }
     if (!spec) {
         if (type.kind == TypeSpec::Named && !lookup(scope, type.name))
-            diag_.error(type.loc, "unknown type " + quote(type.name.text()));
+            unknownType(type);
         else
             diag_.error(type.loc, "invalid type for a constant");
         return false;

@@ -327,6 +327,7 @@ class Lowering {
     std::optional<Value> constValue(Symbol* sym, Loc use);
     std::optional<unsigned long> positive(const Expr& e, Scope* scope, const char* what);
     const TypeSpec* basicOf(const TypeSpec& t, Scope* scope, Scope*& at, Symbol*& enumSym);
+    void unknownType(const TypeSpec& t);
     bool fits(const TypeSpec& type, Scope* scope, Value& v, Loc at);
     Entry* classEntry(Symbol* cls);
 
