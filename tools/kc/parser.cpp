@@ -344,6 +344,12 @@ bool Parser::definition(DeclList& out, Body body) {
     const Token& t = peek();
     bool inClass = body != Body::Module;
     if (t.kind == Tok::Ident) {
+        // (An operation that returns a type of one of these names has '(' after its name.)
+        if ((t.ident("bitmask") || t.ident("bitset")) && peek(1).kind == Tok::Ident && (peek(2).punct("{") || peek(2).punct(":"))) {
+            diag_.error(peek(1).loc, "IDL 4's " + t.text + " " + quote(peek(1).text) +
+                                         " has no type in the object model; declare an enum or unsigned constants instead");
+            return false;
+        }
         size_t prefix = 0;
         if (t.ident("module") || startsClass(prefix)) {
             if (inClass) {
@@ -661,6 +667,11 @@ std::unique_ptr<Decl> Parser::constructedType() {
     if (!expectIdent(d->name, d->loc)) return nullptr;
     if (keyword == "struct" || keyword == "exception") {
         d->kind = keyword == "struct" ? Decl::Struct : Decl::Exception;
+        if (keyword == "struct" && peek().punct(":")) {
+            diag_.error(peek().loc, "a struct has no parent in the object model (IDL 4's struct inheritance); repeat "
+                                    "the parent's members in " + quote(d->name));
+            return nullptr;
+        }
         if (!expect("{") || !members(d->detail().members)) return nullptr;
         if (d->kind == Decl::Struct && d->detail().members.empty()) {
             diag_.error(d->loc, "struct " + quote(d->name) + " has no members");
@@ -1163,6 +1174,11 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
     }
     if (tok.reserved()) {
         expectedBefore("type");
+        return false;
+    }
+    if (tok.ident("map") && peek(1).punct("<")) {  // no declared name takes '<'
+        diag_.error(tok.loc, "IDL 4's map has no type in the object model; a sequence of a struct of the key "
+                             "and the value stands for one");
         return false;
     }
     t.kind = TypeSpec::Named;
