@@ -68,7 +68,8 @@ const GroupRow groupTable[] = {
      "known name (a misspelling), every one with -Wunknown-modifier"},
     {Group::unknownOption, "unknown-option", "a -m name that is no global option"},
     {Group::emptyOutput, "empty-output", "an input that writes no header"},
-    {Group::ignoredAnnotations, "ignored-annotations", "an IDL 4 annotation (@key, @optional, ...), which the object model has no place for"},
+    {Group::ignoredAnnotations, "ignored-annotations",
+     "an IDL 4 annotation (@key, @optional, ...), which the object model has no place for"},
     {Group::emitter, "emitter", "the emitter's numbered warnings ([23]: an apply stub generated twice)"},
 };
 const std::size_t groupCount = std::size(groupTable);

@@ -220,10 +220,10 @@ void Parser::recover() {
 // ---- annotations ---------------------------------------------------------------------------
 
 // IDL 4 annotations mean nothing to the object model: an application (`@key`, `@id(3)`,
-// `@range(min = 0, max = 9)`) before a declaration, member, enumerator, union case, parameter
-// or type is read and left out, with one warning for each annotation name; an annotation's definition
-// (`@annotation Name { ... };`) is read and left out without one. False after a message for a
-// malformed one.
+// `@range(min = 0, max = 9)`) before a declaration, enumerator, union case, parameter or type
+// (a member's too) is read and left out, with one warning for each annotation name; an
+// annotation's definition (`@annotation Name { ... };`) is read and left out without one.
+// False after a message for a malformed one.
 bool Parser::readAnnotations() {
     while (peek().punct("@")) {
         Loc at = peek().loc;
@@ -345,9 +345,11 @@ bool Parser::definition(DeclList& out, Body body) {
     bool inClass = body != Body::Module;
     if (t.kind == Tok::Ident) {
         // (An operation that returns a type of one of these names has '(' after its name.)
-        if ((t.ident("bitmask") || t.ident("bitset")) && peek(1).kind == Tok::Ident && (peek(2).punct("{") || peek(2).punct(":"))) {
+        if ((t.ident("bitmask") || t.ident("bitset")) && peek(1).kind == Tok::Ident &&
+            (peek(2).punct("{") || peek(2).punct(":"))) {
             diag_.error(peek(1).loc, "IDL 4's " + t.text + " " + quote(peek(1).text) +
-                                         " has no type in the object model; declare an enum or unsigned constants instead");
+                                         " has no type in the object model; declare an enum or unsigned constants "
+                                         "instead");
             return false;
         }
         size_t prefix = 0;
@@ -695,8 +697,7 @@ std::unique_ptr<Decl> Parser::constructedType() {
     if (!expectKeyword("switch") || !expect("(") || !typeSpec(discriminator, false) ||
         !expect(")") || !expect("{"))
         return nullptr;
-    for (;;) {
-        if (accept("}")) break;
+    while (!accept("}")) {
         if (!skipAnnotations()) return nullptr;
         UnionCase c;
         c.loc = peek().loc;
@@ -718,7 +719,7 @@ std::unique_ptr<Decl> Parser::constructedType() {
             expectedBefore("'case' or 'default'");
             return nullptr;
         }
-        if (!skipAnnotations() || !typeSpec(c.type, false) || !declarator(c.declarator) || !expect(";")) return nullptr;
+        if (!typeSpec(c.type, false) || !declarator(c.declarator) || !expect(";")) return nullptr;
         d->detail().cases.push_back(std::move(c));
     }
     if (d->detail().cases.empty()) {
@@ -729,13 +730,11 @@ std::unique_ptr<Decl> Parser::constructedType() {
 }
 
 bool Parser::members(SparseList<Member>& out) {
-    for (;;) {
-        if (peek().punct("}")) break;
+    while (!peek().punct("}")) {
         if (peek().kind == Tok::End) {
             expectedBefore("'}'");
             return false;
         }
-        if (!skipAnnotations()) return false;
         Member m;
         if (!member(m)) return false;
         out.push_back(std::move(m));
@@ -1080,7 +1079,7 @@ bool Parser::scopedName(ScopedName& n) {
 }
 
 bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
-    if (!skipAnnotations()) return false;  // `in @external T p`
+    if (!skipAnnotations()) return false;  // a member's, a union element's, `in @external T p`
     const Token& tok = peek();
     t.loc = tok.loc;
     if (tok.punct("::")) {
