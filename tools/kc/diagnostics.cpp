@@ -114,6 +114,8 @@ std::string closestSpelling(std::string_view word, const std::vector<std::string
         if (c == word) continue;
         // Optimal string alignment: insertions, deletions, substitutions, adjacent swaps.
         std::size_t n = word.size(), m = c.size();
+        std::size_t cutoff = std::max<std::size_t>(1, std::max(n, m) / 3);
+        if ((n > m ? n - m : m - n) > cutoff) continue;  // as many edits at least: not close
         before.assign(m + 1, 0);
         row.resize(m + 1);
         next.resize(m + 1);
@@ -131,7 +133,6 @@ std::string closestSpelling(std::string_view word, const std::vector<std::string
             row.swap(next);
         }
         std::size_t distance = row[m];
-        std::size_t cutoff = std::max<std::size_t>(1, std::max(n, m) / 3);
         if (distance <= cutoff && distance < bestDistance) {
             best = c;
             bestDistance = distance;

@@ -239,7 +239,7 @@ void Lowering::checkRaises(Scope* scope, const SparseList<ScopedName>& raises) {
     for (const ScopedName& r : raises) {
         Symbol* e = lookup(scope, r);
         if (!e)
-            diag_.error(r.loc, "unknown exception " + quote(r.text()));
+            unknownName(r.loc, "unknown exception " + quote(r.text()), scope, r, Wanted::Exception);
         else if (e->kind != Symbol::Exception)
             diag_.error(r.loc, quote(r.text()) + " is " + withArticle(e->kind) + ", not an exception");
     }

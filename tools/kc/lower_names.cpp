@@ -660,6 +660,78 @@ Symbol* Lowering::lookupFrom(Scope* from, const std::string& name) {
     return sym;
 }
 
+// What a name that names nothing may have meant, for its message: "; did you mean 'Point'?",
+// with `meant` the declaration meant (null for a base type), or "" when nothing is close. The
+// candidates are the declarations of the kind `wanted` that the name's scope sees (the
+// scope and those around it; for a scoped name, the one its qualifier names), and the base
+// types where a type is wanted; else a declaration of exactly that name elsewhere is given by
+// its scoped name. Each search walks every declaration: only the first few messages get one.
+std::string Lowering::suggestion(Scope* from, const ScopedName& name, Wanted wanted, Symbol*& meant) {
+    meant = nullptr;
+    if (name.parts.empty() || suggestionsLeft_ == 0) return "";
+    --suggestionsLeft_;
+    const std::string& last = name.parts.back();
+    std::vector<const Scope*> seen;  // the scopes the last part was looked up in
+    if (name.parts.size() > 1) {
+        ScopedName qualifier = name;
+        qualifier.parts.pop_back();
+        const Symbol* outer = lookup(from, qualifier);
+        if (!outer || !outer->inner) return "";
+        seen.push_back(outer->inner);
+    } else {
+        for (const Scope* s = name.absolute ? global_ : from; s; s = s->parent) seen.push_back(s);
+    }
+    auto accepts = [wanted](Symbol::Kind k) {
+        switch (wanted) {
+            case Wanted::Type:
+                return k == Symbol::Interface || k == Symbol::Typedef || k == Symbol::Struct || k == Symbol::Union ||
+                       k == Symbol::Enum || k == Symbol::Native;
+            case Wanted::Interface: return k == Symbol::Interface;
+            case Wanted::Exception: return k == Symbol::Exception;
+            case Wanted::Value: return k == Symbol::Const || k == Symbol::Enumerator;
+        }
+        return false;
+    };
+    // The names seen, then the others (base types among the first).
+    std::vector<std::string_view> here, there;
+    std::vector<Symbol*> hereSymbols, thereSymbols;  // beside the names; null for a base type
+    for (Symbol& sym : symbols_) {
+        if (!accepts(sym.kind)) continue;
+        const bool seenHere = std::find(seen.begin(), seen.end(), sym.owner) != seen.end();
+        if (!seenHere && sym.name == last) {  // exactly that name, in another scope
+            meant = &sym;
+            return "; did you mean " + quote(scoped(&sym)) + "?";
+        }
+        (seenHere ? here : there).push_back(sym.name);
+        (seenHere ? hereSymbols : thereSymbols).push_back(&sym);
+    }
+    if (wanted == Wanted::Type && name.parts.size() == 1 && !name.absolute)
+        for (const kavc::BaseType& b : kavc::baseTypes) {
+            here.push_back(b.idl);
+            hereSymbols.push_back(nullptr);
+        }
+    std::string best;
+    auto closest = [&](const std::vector<std::string_view>& names, const std::vector<Symbol*>& symbols) {
+        best = closestSpelling(last, names);
+        if (!best.empty()) meant = symbols[static_cast<std::size_t>(std::find(names.begin(), names.end(), best) - names.begin())];
+        return !best.empty();
+    };
+    if (closest(here, hereSymbols)) {
+        std::string written = name.text();  // as written: with its qualifier
+        written.resize(written.size() - last.size());
+        return "; did you mean " + quote(written + best) + "?";
+    }
+    if (closest(there, thereSymbols)) return "; did you mean " + quote(scoped(meant)) + "?";
+    return "";
+}
+
+// The message for a name that names nothing, with what it may have meant and where that is.
+void Lowering::unknownName(Loc at, const std::string& message, Scope* from, const ScopedName& name, Wanted wanted) {
+    Symbol* meant = nullptr;
+    diag_.error(at, message + suggestion(from, name, wanted, meant));
+    if (meant && !meant->builtin) diag_.note(meant->loc, quote(scoped(meant)) + " is declared here");
+}
+
 // ---- inheritance ---------------------------------------------------------------------------
 
 namespace {
@@ -677,7 +749,7 @@ void Lowering::resolveParents(Symbol* cls) {
         for (const ScopedName& p : *list) {
             Symbol* parent = lookup(cls->owner, p);
             if (!parent) {
-                diag_.error(p.loc, "unknown parent interface " + quote(p.text()));
+                unknownName(p.loc, "unknown parent interface " + quote(p.text()), cls->owner, p, Wanted::Interface);
                 continue;
             }
             if (parent->kind != Symbol::Interface) {

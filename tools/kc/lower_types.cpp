@@ -48,13 +48,14 @@ const TypeSpec* integerTypeNamed(const ScopedName& name) {
 
 // ---- types and constants -------------------------------------------------------------------
 
-// A named type that is not declared: IDL 4's signed 8-bit integer has no type to stand for.
-void Lowering::unknownType(const TypeSpec& t) {
+// A named type that is not declared, seen from `scope`: IDL 4's signed 8-bit integer has no
+// type to stand for.
+void Lowering::unknownType(const TypeSpec& t, Scope* scope) {
     if (!t.name.absolute && t.name.parts.size() == 1 && t.name.parts[0] == "int8")
         diag_.error(t.loc, "unknown type 'int8': the object model has no signed 8-bit integer; use 'short', or "
                            "'octet' for 0 to 255");
     else
-        diag_.error(t.loc, "unknown type " + quote(t.name.text()));
+        unknownName(t.loc, "unknown type " + quote(t.name.text()), scope, t.name, Wanted::Type);
 }
 
 std::string Lowering::cName(Symbol* sym) const {
@@ -120,7 +121,7 @@ TypeCode* Lowering::resolveType(const TypeSpec& t, Scope* scope) {
             Symbol* sym = lookup(scope, t.name);
             if (!sym) {
                 if (const TypeSpec* integer = integerTypeNamed(t.name)) return baseTypeCode(*integer);
-                unknownType(t);
+                unknownType(t, scope);
                 return nullptr;
             }
             switch (sym->kind) {
@@ -316,7 +317,7 @@ bool Lowering::fits(const TypeSpec& type, Scope* scope, Value& v, Loc at) {
     }
     if (!spec) {
         if (type.kind == TypeSpec::Named && !lookup(scope, type.name))
-            unknownType(type);
+            unknownType(type, scope);
         else
             diag_.error(type.loc, "invalid type for a constant");
         return false;
@@ -392,7 +393,7 @@ std::optional<Value> Lowering::evaluateNode(const Expr& e, Scope* scope) {
         case Expr::Name: {
             Symbol* sym = lookup(scope, e.name);
             if (!sym) {
-                diag_.error(e.loc, quote(e.name.text()) + " was not declared");
+                unknownName(e.loc, quote(e.name.text()) + " was not declared", scope, e.name, Wanted::Value);
                 return std::nullopt;
             }
             if (sym->kind == Symbol::Const) return constValue(sym, e.loc);

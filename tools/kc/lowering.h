@@ -327,7 +327,10 @@ class Lowering {
     std::optional<Value> constValue(Symbol* sym, Loc use);
     std::optional<unsigned long> positive(const Expr& e, Scope* scope, const char* what);
     const TypeSpec* basicOf(const TypeSpec& t, Scope* scope, Scope*& at, Symbol*& enumSym);
-    void unknownType(const TypeSpec& t);
+    void unknownType(const TypeSpec& t, Scope* scope);
+    enum class Wanted { Type, Interface, Exception, Value };  // what an unknown name should name
+    std::string suggestion(Scope* from, const ScopedName& name, Wanted wanted, Symbol*& meant);
+    void unknownName(Loc at, const std::string& message, Scope* from, const ScopedName& name, Wanted wanted);
     bool fits(const TypeSpec& type, Scope* scope, Value& v, Loc at);
     Entry* classEntry(Symbol* cls);
 
@@ -371,6 +374,7 @@ class Lowering {
     Diagnostics& diag_;
     DeclarationPlaces* places_;
     std::deque<Symbol> symbols_;
+    int suggestionsLeft_ = 20;  // "did you mean" searches, each over every symbol
     std::deque<Scope> scopes_;
     NameIndex names_;
     FoundIndex found_;  // simple names looked up once parents are known

@@ -1075,6 +1075,8 @@ bool Parser::scopedName(ScopedName& n) {
         if (!expectIdent(part, at)) return false;
         n.parts.push_back(std::move(part));
     } while (accept("::"));
+    // A message about the name underlines all of it.
+    if (prevEnd_.file == n.loc.file && prevEnd_.line == n.loc.line) n.loc.width = prevEnd_.col - n.loc.col;
     return true;
 }
 
@@ -1181,7 +1183,9 @@ bool Parser::typeSpec(TypeSpec& t, bool allowVoid) {
         return false;
     }
     t.kind = TypeSpec::Named;
-    return scopedName(t.name);
+    if (!scopedName(t.name)) return false;
+    t.loc.width = t.name.loc.width;
+    return true;
 }
 
 // The optional <N> of string<N> and wstring<N>.
