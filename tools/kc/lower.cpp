@@ -766,6 +766,7 @@ void Lowering::lowerImplementation(Symbol* cls) {
                 }
                 releaseOrder = &s;
                 NameMap<bool> seen;
+                seen.reserve(s.names().size());
                 releaseNames.reserve(s.names().size());
                 for (const auto& [name, at] : s.names()) {
                     if (!seen.insert(name, true).second) {

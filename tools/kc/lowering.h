@@ -44,6 +44,8 @@ template <typename Value>
 class NameMap {
   public:
     void clear() { table_ = {}; }
+    // Room for `count` names before the map first grows (only while it is empty).
+    void reserve(std::size_t count) { table_.reserve(count); }
     // The value of `name`, or null.
     Value* find(std::string_view name) {
         if (table_.empty()) return nullptr;
