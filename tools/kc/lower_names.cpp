@@ -661,11 +661,12 @@ Symbol* Lowering::lookupFrom(Scope* from, const std::string& name) {
 }
 
 // What a name that names nothing may have meant, for its message: "; did you mean 'Point'?",
-// with `meant` the declaration meant (null for a base type), or "" when nothing is close. The
-// candidates are the declarations of the kind `wanted` that the name's scope sees (the
-// scope and those around it; for a scoped name, the one its qualifier names), and the base
-// types where a type is wanted; else a declaration of exactly that name elsewhere is given by
-// its scoped name. Each search walks every declaration: only the first few messages get one.
+// with `meant` the declaration meant (null for a base type), or "" when nothing is close. Of
+// the declarations of the kind `wanted`: one of exactly that name in a scope the name's scope
+// does not see, by its scoped name; else the closest of those it sees (the scope and those
+// around it; for a scoped name, the one its qualifier names) and of the base types where a type
+// is wanted, written with the name's qualifier; else the closest elsewhere, by its scoped name.
+// Each search walks every declaration: only the first few messages get one.
 std::string Lowering::suggestion(Scope* from, const ScopedName& name, Wanted wanted, Symbol*& meant) {
     meant = nullptr;
     if (name.parts.empty() || suggestionsLeft_ == 0) return "";
