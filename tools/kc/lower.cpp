@@ -536,7 +536,8 @@ void Lowering::overrideOrReintroduce(Symbol* cls, const ImplStmt& s, const Scope
     }
     Entry* inherited = kavc::findInheritedMethod(entry, host);
     if (!inherited) {
-        diag_.error(target.loc, quote(cls->name) + " inherits no method " + quote(name()) + " to " + what);
+        diag_.error(target.loc, quote(cls->name) + " inherits no method " + quote(name()) + " to " + what +
+                                    offer(host, [&] { return inheritedMethodNames(entry); }));
         return;
     }
     if (isOverride && !overridable(cls, host)) {
@@ -672,18 +673,53 @@ void Lowering::memberModifiers(Symbol* cls, const ImplStmt& s, const ScopedName&
         kavc::addMod(entry, name, value.c_str());
         return;
     }
+    std::vector<std::string_view> names = memberNames(cls);
+    for (const auto& [parent, ref] : parentRefs_) names.push_back(parent->name);
+    diag_.error(target.loc, receiver.what() + " is not a method, attribute, data member or parent of " + quote(cls->name) +
+                                (simple ? didYouMean(name, names) : ""));
+}
+
+// The class's methods (its own chain) and data members, each data member once, for an offer.
+std::vector<std::string_view> Lowering::memberNames(Symbol* cls) {
     std::vector<std::string_view> names;
-    for (Entry* m = entry->methods; m; m = m->next) names.push_back(m->name);
+    for (Entry* m = cls->iface->entry->methods; m; m = m->next) names.push_back(m->name);
     // The data members by name, as the class's index of them holds them: each name once, in order.
     std::vector<std::string_view> data;
-    for (Entry* d = entry->data; d; d = d->next)
+    for (Entry* d = cls->iface->entry->data; d; d = d->next)
         if (dataEntries_.find(d->name)) data.push_back(d->name);
     std::sort(data.begin(), data.end());
     data.erase(std::unique(data.begin(), data.end()), data.end());
     names.insert(names.end(), data.begin(), data.end());
-    for (const auto& [parent, ref] : parentRefs_) names.push_back(parent->name);
-    diag_.error(target.loc, receiver.what() + " is not a method, attribute, data member or parent of " + quote(cls->name) +
-                                (simple ? didYouMean(name, names) : ""));
+    return names;
+}
+
+// The names of the methods the class's ancestors introduce, for an offer.
+std::vector<std::string_view> Lowering::inheritedMethodNames(Entry* cls) {
+    std::vector<std::string_view> names;
+    std::vector<Entry*> ancestors;
+    PointerSet seen;
+    auto parentsOf = [&](Entry* c) {
+        for (Entry* ref = c->parents; ref; ref = ref->next)
+            if (ref->cls && seen.insert(ref->cls)) ancestors.push_back(ref->cls);
+    };
+    parentsOf(cls);
+    while (!ancestors.empty()) {
+        Entry* ancestor = ancestors.back();
+        ancestors.pop_back();
+        for (Entry* m = ancestor->methods; m; m = m->next)
+            if (m->type == kavtNewMethodType) names.push_back(m->name);
+        parentsOf(ancestor);
+    }
+    return names;
+}
+
+// "; did you mean 'x'?" for the closest of the names `candidates` gives, or "". Each offer
+// walks names of the whole class or its ancestors: only the first few messages get one.
+template <typename Candidates>
+std::string Lowering::offer(std::string_view name, Candidates candidates) {
+    if (suggestionsLeft_ == 0) return "";
+    --suggestionsLeft_;
+    return didYouMean(name, candidates());
 }
 
 // One walk over the statements, in their order, so that messages follow the source. A
@@ -781,7 +817,9 @@ void Lowering::lowerImplementation(Symbol* cls) {
                                  (decl != SIZE_MAX && reintroduces(stmts[decl]));
                     if (!known)
                         diag_.warning(at, quote(name) + " in the release order is not a method or data member of " +
-                                              quote(cls->name) + "; its slot stays empty", Group::releaseOrder);
+                                              quote(cls->name) + "; its slot stays empty" +
+                                              offer(host, [&] { return memberNames(cls); }),
+                                      Group::releaseOrder);
                     releaseNames.emplace_back(host);
                 }
                 break;

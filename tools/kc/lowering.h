@@ -333,6 +333,10 @@ class Lowering {
     enum class Wanted { Type, Interface, Exception, Value };  // what an unknown name should name
     std::string suggestion(Scope* from, const ScopedName& name, Wanted wanted, Symbol*& meant);
     void unknownName(Loc at, const std::string& message, Scope* from, const ScopedName& name, Wanted wanted);
+    std::vector<std::string_view> memberNames(Symbol* cls);
+    std::vector<std::string_view> inheritedMethodNames(Entry* cls);
+    template <typename Candidates>
+    std::string offer(std::string_view name, Candidates candidates);
     bool fits(const TypeSpec& type, Scope* scope, Value& v, Loc at);
     Entry* classEntry(Symbol* cls);
 
