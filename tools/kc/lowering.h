@@ -380,7 +380,7 @@ class Lowering {
     Diagnostics& diag_;
     DeclarationPlaces* places_;
     std::deque<Symbol> symbols_;
-    int suggestionsLeft_ = 20;  // "did you mean" searches, each over every symbol
+    int suggestionsLeft_ = 20;  // "did you mean" searches left: over every symbol, or a class's and its ancestors' names
     std::deque<Scope> scopes_;
     NameIndex names_;
     FoundIndex found_;  // simple names looked up once parents are known
